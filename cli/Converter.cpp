@@ -1,0 +1,397 @@
+#include "Converter.h"
+
+#include "BoundedQueue.h"
+#include "csv/LineReader.h"
+#include "sql/ByteSink.h"
+#include "sql/ScriptFormatter.h"
+#include "types/TypeListFile.h"
+#include "workspace/Workspace.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <iomanip>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace quarrow::cli {
+
+namespace {
+
+constexpr std::size_t kBatchUnits = std::size_t{1} << 19; // about 1 MiB of text per batch
+constexpr std::size_t kBatchLines = 1 << 14;
+constexpr std::size_t kQueueDepth = 4;
+constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
+
+// Lines on their way from the reading thread to the writing one; or, when
+// `error` is set, the reason reading stopped.
+struct LineBatch {
+    std::u16string text;
+    std::vector<std::size_t> ends;
+    std::optional<std::string> error;
+};
+
+struct Cancelled {};
+
+class BatchingSink final : public LineSink {
+public:
+    explicit BatchingSink(BoundedQueue<LineBatch>& queue) : m_queue(queue) { startBatch(); }
+
+    void line(std::u16string_view text) override
+    {
+        m_batch.text.append(text);
+        m_batch.ends.push_back(m_batch.text.size());
+        if (m_batch.text.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
+            flush();
+    }
+
+    void flush()
+    {
+        if (m_batch.ends.empty() && !m_batch.error)
+            return;
+        if (!m_queue.push(std::move(m_batch)))
+            throw Cancelled{};
+        startBatch();
+    }
+
+    void fail(std::string message)
+    {
+        m_batch.error = std::move(message);
+        flush();
+    }
+
+private:
+    void startBatch()
+    {
+        m_batch = LineBatch{};
+        m_batch.text.reserve(kBatchUnits + 1024);
+        m_batch.ends.reserve(kBatchLines);
+    }
+
+    BoundedQueue<LineBatch>& m_queue;
+    LineBatch m_batch;
+};
+
+class OstreamSink final : public ByteSink {
+public:
+    explicit OstreamSink(std::ostream& out) : m_out(out) {}
+    void write(const char* data, std::size_t size) override
+    {
+        errno = 0;
+        m_out.write(data, static_cast<std::streamsize>(size));
+        if (!m_out)
+            throw OutputError("standard output", "Cannot write", errno != 0 ? errno : EIO);
+    }
+    void flush()
+    {
+        m_out.flush();
+        if (!m_out)
+            throw OutputError("standard output", "Cannot write", errno != 0 ? errno : EIO);
+    }
+
+private:
+    std::ostream& m_out;
+};
+
+// The script is written to a new file beside the target and renamed over it
+// only when complete, so a failed run leaves any existing file as it was.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const std::filesystem::path& target) : m_target(target)
+    {
+        std::filesystem::path folder = target.parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0;; ++attempt) {
+            std::ostringstream name;
+            name << '.' << target.filename().string() << '.' << std::hex << random() << ".tmp";
+            m_temporary = folder / name.str();
+            try {
+                m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
+                return;
+            } catch (const OutputError& e) {
+                if (e.error() != EEXIST || attempt > 100)
+                    throw OutputError(target, "Cannot create", e.error());
+            }
+        }
+    }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    ~ReplacingFile()
+    {
+        if (!m_committed) {
+            m_file.reset();
+            std::error_code ignored;
+            std::filesystem::remove(m_temporary, ignored);
+        }
+    }
+
+    ByteSink& sink() { return *m_file; }
+
+    void commit()
+    {
+        m_file->close();
+        std::error_code ec;
+        std::filesystem::rename(m_temporary, m_target, ec);
+        if (ec)
+            throw OutputError(m_target, "Cannot replace", ec.value());
+        m_committed = true;
+    }
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    std::optional<FileSink> m_file;
+    bool m_committed = false;
+};
+
+std::string formatBytes(double bytes)
+{
+    static constexpr const char* kUnits[] = {"B", "KB", "MB", "GB", "TB"};
+    int unit = 0;
+    while (bytes >= 1000.0 && unit < 4) {
+        bytes /= 1000.0;
+        ++unit;
+    }
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(unit == 0 ? 0 : 1) << bytes << ' ' << kUnits[unit];
+    return s.str();
+}
+
+class ProgressDisplay {
+public:
+    ProgressDisplay(std::ostream& err, bool enabled, std::uint64_t totalBytes, const std::atomic<std::uint64_t>& bytesRead)
+        : m_err(err), m_enabled(enabled), m_total(totalBytes), m_bytesRead(bytesRead),
+          m_start(std::chrono::steady_clock::now()), m_lastShown(m_start)
+    {
+    }
+
+    void update()
+    {
+        if (!m_enabled)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_start < std::chrono::seconds(1) || now - m_lastShown < std::chrono::milliseconds(250))
+            return;
+        m_lastShown = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const auto done = m_bytesRead.load(std::memory_order_relaxed);
+        m_err << "\r" << formatBytes(static_cast<double>(done));
+        if (m_total > 0)
+            m_err << " of " << formatBytes(static_cast<double>(m_total)) << " ("
+                  << std::min<std::uint64_t>(100, done * 100 / m_total) << "%)";
+        m_err << ", " << formatBytes(static_cast<double>(done) / seconds) << "/s   " << std::flush;
+        m_shown = true;
+    }
+
+    void finish()
+    {
+        if (m_shown)
+            m_err << "\n";
+        m_shown = false;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_enabled;
+    std::uint64_t m_total;
+    const std::atomic<std::uint64_t>& m_bytesRead;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastShown;
+    bool m_shown = false;
+};
+
+// Turns the stream of lines into script bytes, exactly as the writer does
+// for a workspace holding the same lines.
+class ScriptAssembler {
+public:
+    ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink)
+        : m_options(options), m_types(types), m_sink(sink)
+    {
+    }
+
+    void line(std::u16string_view text)
+    {
+        if (!m_formatter) {
+            start(text);
+            if (m_options.headerLine)
+                return;
+        }
+        m_formatter->appendRow(m_buffer, text, m_rows++);
+        if (m_buffer.size() >= kFlushBytes)
+            flush();
+    }
+
+    bool started() const noexcept { return m_formatter.has_value(); }
+
+    std::uint64_t finish()
+    {
+        m_formatter->appendEnd(m_buffer, m_rows);
+        flush();
+        return m_formatter->substituted();
+    }
+
+private:
+    void start(std::u16string_view firstLine)
+    {
+        LoadOptions load;
+        load.encoding = m_options.encoding;
+        load.headerLine = m_options.headerLine;
+        load.separator = m_options.separator;
+        load.dialect = m_options.dialect;
+        ColumnSetup setup = setUpColumns(firstLine, load);
+        if (m_types)
+            ApplyTypeList(*m_types, setup.types);
+
+        ScriptOptions script;
+        script.dialect = m_options.dialect;
+        script.tableName = m_options.tableName;
+        script.separator = m_options.separator;
+        script.headerLine = m_options.headerLine;
+        script.nullEmpty = m_options.nullEmpty;
+        script.multiRow = m_options.multiRow;
+        script.encoding = m_options.encoding;
+        m_formatter.emplace(script, setup.names, setup.types);
+        m_formatter->appendHead(m_buffer);
+    }
+
+    void flush()
+    {
+        m_sink.write(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+
+    const ConverterOptions& m_options;
+    const std::optional<TypeList>& m_types;
+    ByteSink& m_sink;
+    std::optional<ScriptFormatter> m_formatter;
+    OutBuffer m_buffer;
+    std::uint64_t m_rows = 0;
+};
+
+void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, std::atomic<std::uint64_t>& bytesRead)
+{
+    BatchingSink sink(queue);
+    try {
+        for (const auto& path : options.inputs) {
+            try {
+                readLines(path, options.encoding, sink, &bytesRead);
+            } catch (const ReadError& e) {
+                sink.fail(std::string("File load error! ") + e.what());
+                break;
+            }
+        }
+        sink.flush();
+    } catch (const Cancelled&) {
+    } catch (const std::exception& e) {
+        try {
+            sink.fail(e.what());
+        } catch (const Cancelled&) {
+        }
+    }
+    queue.close();
+}
+
+} // namespace
+
+int convert(const ConverterOptions& options, std::ostream& out, std::ostream& err, bool progress)
+{
+    auto failWith = [&](const std::string& message) {
+        err << "quarrow-cli: " << message << "\n";
+        return kExitFailure;
+    };
+
+    // Missing inputs are refused before anything is written.
+    std::uint64_t totalBytes = 0;
+    for (const auto& path : options.inputs) {
+        std::error_code ec;
+        const auto status = std::filesystem::status(path, ec);
+        if (ec || !std::filesystem::exists(status))
+            return failWith("File not found: " + path.string());
+        if (std::filesystem::is_directory(status))
+            return failWith("Not a file: " + path.string());
+        if (std::filesystem::is_regular_file(status)) {
+            const auto size = std::filesystem::file_size(path, ec);
+            if (!ec)
+                totalBytes += size;
+        }
+    }
+
+    std::optional<TypeList> types;
+    if (options.typesFile) {
+        try {
+            types = LoadTypeListFile(*options.typesFile);
+        } catch (const TypeListError& e) {
+            return failWith(e.what());
+        }
+    }
+
+    std::optional<ReplacingFile> file;
+    std::optional<OstreamSink> stream;
+    BoundedQueue<LineBatch> queue(kQueueDepth);
+    std::atomic<std::uint64_t> bytesRead{0};
+    std::thread reader;
+    auto stopReader = [&] {
+        queue.close();
+        if (reader.joinable())
+            reader.join();
+    };
+
+    try {
+        ByteSink* sink = nullptr;
+        if (options.output) {
+            file.emplace(*options.output);
+            sink = &file->sink();
+        } else {
+            stream.emplace(out);
+            sink = &*stream;
+        }
+
+        ScriptAssembler assembler(options, types, *sink);
+        ProgressDisplay display(err, progress, totalBytes, bytesRead);
+        reader = std::thread([&] { readAll(options, queue, bytesRead); });
+
+        std::optional<std::string> readError;
+        while (auto batch = queue.pop()) {
+            std::size_t begin = 0;
+            for (const std::size_t end : batch->ends) {
+                assembler.line(std::u16string_view(batch->text).substr(begin, end - begin));
+                begin = end;
+            }
+            if (batch->error) {
+                readError = batch->error;
+                break;
+            }
+            display.update();
+        }
+        stopReader();
+        display.finish();
+        if (readError)
+            return failWith(*readError);
+        if (!assembler.started())
+            return failWith("No input!");
+
+        const std::uint64_t substituted = assembler.finish();
+        if (file)
+            file->commit();
+        else
+            stream->flush();
+        if (substituted > 0) {
+            err << "quarrow-cli: warning: " << substituted
+                << (substituted == 1 ? " character" : " characters")
+                << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
+        }
+        return kExitOk;
+    } catch (const std::exception& e) {
+        stopReader();
+        return failWith(e.what());
+    }
+}
+
+} // namespace quarrow::cli

@@ -1,0 +1,96 @@
+#include "QuarrowCli.h"
+
+#include "Converter.h"
+#include "text/Utf8.h"
+#include "workspace/SeparatorText.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <string>
+
+namespace quarrow::cli {
+
+namespace {
+
+constexpr const char* kVersion = "2.1";
+
+// Command-line arguments are UTF-8; the engine's texts are UTF-16.
+std::u16string fromUtf8(const std::string& text, const std::string& option)
+{
+    std::u16string out(text.size(), u'\0');
+    const auto r = utf8::decode(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out.data(), true);
+    if (!r.valid)
+        throw CLI::ValidationError(option, "the text is not valid UTF-8");
+    out.resize(r.written);
+    return out;
+}
+
+} // namespace
+
+int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool stderrIsTerminal)
+{
+    CLI::App app{"Turns CSV files into an SQL script (CREATE TABLE and INSERT statements).", "quarrow-cli"};
+    app.get_formatter()->column_width(26);
+
+    ConverterOptions options;
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string database = "mysql";
+    std::string table = "NEW_TABLE";
+    std::string separator = ",";
+    std::string encoding = "utf8";
+    std::string typesFile;
+
+    app.add_option("FILE", inputs, "CSV files, loaded in order as one table")->required();
+    app.add_option("-o,--output", output, "write the script to PATH (default: standard output)")
+        ->option_text("PATH");
+    app.add_option("-d,--database", database, "mysql|mssql|access|oracle|postgresql|ibmdb2|sqlite (default mysql)")
+        ->option_text("ID")
+        ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
+    app.add_option("-t,--table", table, "table name (default NEW_TABLE)")->option_text("NAME");
+    app.add_option("-s,--separator", separator, "separator text; the two characters \\t mean Tab (default ,)")
+        ->option_text("TEXT");
+    app.add_flag("-H,--header", options.headerLine, "the first line holds column names");
+    app.add_option("-e,--encoding", encoding, "utf8 or ansi, for reading and for writing (default utf8)")
+        ->option_text("ENC")
+        ->check(CLI::IsMember({"utf8", "ansi"}));
+    app.add_flag("-n,--null-empty", options.nullEmpty, "NULL for empty cells");
+    app.add_flag("-m,--multi-row", options.multiRow, "one multi-row INSERT statement");
+    app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
+        ->option_text("FILE");
+    app.add_flag("-q,--quiet", options.quiet, "no progress display");
+    app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion, "the version (" + std::string(kVersion) + ")");
+
+    try {
+        app.parse(argc, argv);
+        const auto separatorText = fromUtf8(separator, "--separator");
+        const auto decoded = decodeSeparatorText(separatorText);
+        if (!decoded)
+            throw CLI::ValidationError("--separator", "the separator must not be empty");
+        options.separator = *decoded;
+        options.tableName = fromUtf8(table, "--table");
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        err << "quarrow-cli: " << e.what() << "\n\n" << app.help();
+        return kExitUsage;
+    }
+
+    for (const auto& input : inputs)
+        options.inputs.emplace_back(input);
+    if (!output.empty())
+        options.output = output;
+    if (!typesFile.empty())
+        options.typesFile = typesFile;
+    options.dialect = *dialectFromIdentifier(database);
+    options.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
+
+    return convert(options, out, err, stderrIsTerminal && !options.quiet);
+}
+
+} // namespace quarrow::cli

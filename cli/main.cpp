@@ -1,0 +1,10 @@
+#include "QuarrowCli.h"
+
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    std::ios::sync_with_stdio(false);
+    return quarrow::cli::runQuarrowCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+}

@@ -1,0 +1,197 @@
+#include "csv/LineReader.h"
+
+#include "text/Cp1252.h"
+#include "text/Utf8.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace quarrow {
+
+namespace {
+
+enum class Decoding { Utf8, Ansi, Utf16Le, Utf16Be };
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber, const std::string& reason)
+{
+    return path.string() + ": line " + std::to_string(lineNumber) + ": " + reason;
+}
+
+// Cuts decoded text into lines. A line that runs across blocks is collected
+// in `m_pending`; a line wholly inside one block is handed on as a view.
+class LineCutter {
+public:
+    explicit LineCutter(LineSink& sink) : m_sink(sink) {}
+
+    void feed(const char16_t* text, std::size_t size)
+    {
+        std::size_t start = 0;
+        std::size_t i = 0;
+        if (m_skipLineFeed && size > 0) {
+            m_skipLineFeed = false;
+            if (text[0] == u'\n')
+                start = i = 1;
+        }
+        for (; i < size; ++i) {
+            const char16_t c = text[i];
+            if (c > u'\r' || (c != u'\n' && c != u'\r'))
+                continue;
+            emit(text + start, i - start);
+            if (c == u'\r') {
+                if (i + 1 < size) {
+                    if (text[i + 1] == u'\n')
+                        ++i;
+                } else {
+                    m_skipLineFeed = true; // the LF may open the next block
+                }
+            }
+            start = i + 1;
+        }
+        if (start < size) {
+            m_pending.append(text + start, size - start);
+            m_hasPending = true;
+        }
+    }
+
+    void finish()
+    {
+        if (m_hasPending)
+            emit(nullptr, 0);
+    }
+
+    std::uint64_t linesDelivered() const noexcept { return m_lines; }
+
+private:
+    void emit(const char16_t* text, std::size_t size)
+    {
+        if (m_hasPending) {
+            m_pending.append(text, size);
+            m_sink.line(m_pending);
+            m_pending.clear();
+            m_hasPending = false;
+        } else {
+            m_sink.line(std::u16string_view(text, size));
+        }
+        ++m_lines;
+    }
+
+    LineSink& m_sink;
+    std::u16string m_pending;
+    bool m_hasPending = false;
+    bool m_skipLineFeed = false;
+    std::uint64_t m_lines = 0;
+};
+
+} // namespace
+
+ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason)
+    : std::runtime_error(describe(path, lineNumber, reason)), m_path(path), m_lineNumber(lineNumber),
+      m_reason(std::move(reason))
+{
+}
+
+void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
+               std::atomic<std::uint64_t>* bytesRead)
+{
+    LineCutter cutter(sink);
+    auto fail = [&](std::string reason) { throw ReadError(path, cutter.linesDelivered() + 1, std::move(reason)); };
+
+    errno = 0;
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        fail(systemReason(errno));
+    // Blocks are read straight from the file; stdio's own buffer would only copy them once more.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+
+    std::array<unsigned char, kReadBlockSize> block{};
+    std::array<char16_t, kReadBlockSize> decoded{};
+    std::size_t carried = 0; // undecoded tail of the previous block, moved to the front
+    std::uint64_t blockOffset = 0; // file offset of block[0]
+    bool first = true;
+    Decoding decoding = encoding == TextEncoding::Utf8 ? Decoding::Utf8 : Decoding::Ansi;
+
+    for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(block.data() + carried, 1, block.size() - carried, file.get());
+        if (got < block.size() - carried && std::ferror(file.get()))
+            fail(systemReason(errno != 0 ? errno : EIO));
+        if (bytesRead != nullptr)
+            bytesRead->fetch_add(got, std::memory_order_relaxed);
+        const std::size_t size = carried + got;
+        const bool atEnd = got < block.size() - carried;
+        std::size_t begin = 0;
+
+        if (first) {
+            first = false;
+            if (size >= 3 && block[0] == 0xEF && block[1] == 0xBB && block[2] == 0xBF) {
+                decoding = Decoding::Utf8;
+                begin = 3;
+            } else if (size >= 2 && block[0] == 0xFF && block[1] == 0xFE) {
+                decoding = Decoding::Utf16Le;
+                begin = 2;
+            } else if (size >= 2 && block[0] == 0xFE && block[1] == 0xFF) {
+                decoding = Decoding::Utf16Be;
+                begin = 2;
+            }
+            // A mark with nothing after it is one empty line.
+            if (begin > 0 && begin == size && atEnd) {
+                sink.line(std::u16string_view());
+                return;
+            }
+        }
+
+        std::size_t consumed = size;
+        std::size_t units = 0;
+        switch (decoding) {
+        case Decoding::Utf8: {
+            const auto r = utf8::decode(block.data() + begin, size - begin, decoded.data(), atEnd);
+            if (!r.valid)
+                fail("invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
+            consumed = begin + r.consumed;
+            units = r.written;
+            break;
+        }
+        case Decoding::Ansi: {
+            for (std::size_t i = begin; i < size; ++i)
+                decoded[units++] = cp1252::decodeByte(block[i]);
+            break;
+        }
+        case Decoding::Utf16Le:
+        case Decoding::Utf16Be: {
+            const bool little = decoding == Decoding::Utf16Le;
+            std::size_t i = begin;
+            for (; i + 1 < size; i += 2) {
+                const unsigned lo = little ? block[i] : block[i + 1];
+                const unsigned hi = little ? block[i + 1] : block[i];
+                decoded[units++] = static_cast<char16_t>(lo | (hi << 8));
+            }
+            if (i < size && atEnd)
+                fail("incomplete UTF-16 code unit at byte " + std::to_string(blockOffset + i));
+            consumed = i;
+            break;
+        }
+        }
+
+        cutter.feed(decoded.data(), units);
+
+        if (atEnd)
+            break;
+        carried = size - consumed;
+        if (carried > 0)
+            std::memmove(block.data(), block.data() + consumed, carried);
+        blockOffset += consumed;
+    }
+    cutter.finish();
+}
+
+} // namespace quarrow

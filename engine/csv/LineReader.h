@@ -1,0 +1,52 @@
+#pragma once
+
+#include "text/TextEncoding.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quarrow {
+
+// Receives the lines of a file in order. The view is valid only during the call.
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    virtual void line(std::u16string_view text) = 0;
+};
+
+// Why reading stopped: the file could not be opened or read, or its text
+// could not be decoded.
+class ReadError : public std::runtime_error {
+public:
+    ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason);
+
+    const std::filesystem::path& path() const noexcept { return m_path; }
+    // The line being read when reading stopped (1-based); the lines before
+    // it were delivered.
+    std::uint64_t lineNumber() const noexcept { return m_lineNumber; }
+    const std::string& reason() const noexcept { return m_reason; }
+
+private:
+    std::filesystem::path m_path;
+    std::uint64_t m_lineNumber;
+    std::string m_reason;
+};
+
+// Reads a text file in 4096-byte blocks and hands every line to the sink as
+// soon as it is complete. A byte-order mark at the start (UTF-8, UTF-16 LE,
+// UTF-16 BE) overrides `encoding`. Lines end at CR LF, LF or a lone CR; a
+// break at the very end does not start an empty line. UTF-8 is decoded
+// strictly: a block holding an invalid sequence stops the reading, and the
+// lines of the blocks before it have been delivered.
+// `bytesRead`, when given, is advanced after every block (for progress
+// displays on another thread). Throws ReadError.
+void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
+               std::atomic<std::uint64_t>* bytesRead = nullptr);
+
+inline constexpr std::size_t kReadBlockSize = 4096;
+
+} // namespace quarrow

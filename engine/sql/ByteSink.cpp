@@ -1,0 +1,42 @@
+#include "sql/ByteSink.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace quarrow {
+
+OutputError::OutputError(const std::filesystem::path& path, const std::string& action, int error)
+    : std::runtime_error(action + " " + path.string() + ": " + std::strerror(error)), m_path(path),
+      m_reason(std::strerror(error)), m_error(error)
+{
+}
+
+FileSink::FileSink(const std::filesystem::path& path, Mode mode) : m_path(path)
+{
+    errno = 0;
+    m_file.reset(std::fopen(path.c_str(), mode == Mode::Exclusive ? "wbx" : "wb"));
+    if (!m_file)
+        throw OutputError(path, "Cannot create", errno != 0 ? errno : EIO);
+    std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
+}
+
+void FileSink::write(const char* data, std::size_t size)
+{
+    if (!m_file)
+        throw OutputError(m_path, "Cannot write", EBADF);
+    errno = 0;
+    if (std::fwrite(data, 1, size, m_file.get()) != size)
+        throw OutputError(m_path, "Cannot write", errno != 0 ? errno : EIO);
+}
+
+void FileSink::close()
+{
+    if (!m_file)
+        return;
+    errno = 0;
+    const int result = std::fclose(m_file.release());
+    if (result != 0)
+        throw OutputError(m_path, "Cannot close", errno != 0 ? errno : EIO);
+}
+
+} // namespace quarrow

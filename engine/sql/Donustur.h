@@ -1,0 +1,48 @@
+#pragma once
+
+#include "sql/ByteSink.h"
+#include "sql/ScriptFormatter.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace quarrow {
+
+class Workspace;
+
+struct ExportResult {
+    std::uint64_t rowsExported = 0;
+    std::uint64_t substituted = 0; // characters the output encoding could not hold
+};
+
+// Streams a script through a formatter into a sink in pieces of about
+// kFlushBytes, so that only one piece is ever held.
+class ScriptWriter {
+public:
+    static constexpr std::size_t kFlushBytes = 1 << 20;
+
+    ScriptWriter(const ScriptOptions& options, const std::vector<std::u16string>& names,
+                 const std::vector<std::u16string>& types, ByteSink& sink);
+
+    void writeHead();
+    void writeRow(std::u16string_view row);
+    // Ends the last statement and hands everything left to the sink.
+    ExportResult finish();
+
+private:
+    void flushIfFull();
+
+    ScriptFormatter m_formatter;
+    ByteSink& m_sink;
+    OutBuffer m_buffer;
+    std::uint64_t m_rows = 0;
+};
+
+// The script writer: writes the workspace as an SQL script. Throws
+// OutputError when the output fails; what was written stays.
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink);
+// Creates or empties the file at `path` and writes into it; the file is
+// closed on every path.
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, const std::filesystem::path& path);
+
+} // namespace quarrow

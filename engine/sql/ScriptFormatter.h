@@ -1,0 +1,63 @@
+#pragma once
+
+#include "csv/FieldSplitter.h"
+#include "sql/OutBuffer.h"
+#include "text/TextEncoding.h"
+#include "workspace/Dialect.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarrow {
+
+struct ScriptOptions {
+    Dialect dialect = Dialect::MySql;
+    std::u16string tableName = u"NEW_TABLE"; // used exactly as typed: the user's own SQL
+    char16_t separator = u',';
+    bool headerLine = false; // row 0 of the row list holds the names and is not exported
+    bool nullEmpty = false;  // NULL for an empty value
+    bool multiRow = false;   // one INSERT statement for all rows
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+// SQL Server refuses more rows in one VALUES list.
+inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
+
+// Builds the bytes of a script, piece by piece, in the output encoding.
+// A row's bytes depend only on the row and its position among the exported
+// rows, so batches of rows can be formatted independently (each formatter
+// has its own scratch space) and concatenated in order:
+//   head, row 0, row 1, ..., end
+// Each row begins with the terminator of the row before it, since a value
+// line ends in "," or ";" depending on what follows.
+class ScriptFormatter {
+public:
+    ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
+                    const std::vector<std::u16string>& types);
+
+    // The empty line, CREATE TABLE with its column lines, ");" and the empty line.
+    void appendHead(OutBuffer& out);
+    // Row number `index` of the exported rows (0 for the first).
+    void appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index);
+    // Ends the last value line; nothing when no row was exported.
+    void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
+
+    // Characters the output encoding could not hold and that were replaced.
+    std::uint64_t substituted() const noexcept { return m_substituted; }
+
+private:
+    void appendText(OutBuffer& out, std::u16string_view text);
+    bool headerDue(std::uint64_t index) const noexcept;
+
+    ScriptOptions m_options;
+    std::vector<std::u16string> m_createLines; // column lines, as text
+    std::string m_insertHeader;                // encoded, CR LF included
+    std::uint64_t m_insertHeaderSubstituted = 0;
+    std::size_t m_columns = 0;
+    FieldSplitter m_splitter;
+    std::uint64_t m_substituted = 0;
+};
+
+} // namespace quarrow

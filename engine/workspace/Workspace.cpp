@@ -1,0 +1,95 @@
+#include "workspace/Workspace.h"
+
+#include "csv/FieldSplitter.h"
+#include "csv/LineReader.h"
+
+#include <system_error>
+
+namespace quarrow {
+
+namespace {
+
+std::u16string generatedName(std::int64_t number)
+{
+    std::u16string name = u"COLUMN";
+    for (char c : std::to_string(number))
+        name.push_back(static_cast<char16_t>(c));
+    return name;
+}
+
+class RowAppender final : public LineSink {
+public:
+    explicit RowAppender(RowStore& rows) : m_rows(rows) {}
+    void line(std::u16string_view text) override { m_rows.append(text); }
+
+private:
+    RowStore& m_rows;
+};
+
+} // namespace
+
+ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options)
+{
+    ColumnSetup setup;
+    setup.columnCount = countChar(firstLine, options.separator) + 1;
+    if (options.headerLine) {
+        FieldSplitter splitter;
+        splitter.split(firstLine, options.separator);
+        setup.names.reserve(splitter.size());
+        for (std::size_t j = 0; j < splitter.size(); ++j) {
+            std::u16string name = cleanField(splitter[j]);
+            setup.names.push_back(name.empty() ? generatedName(static_cast<std::int64_t>(j) + 1) : std::move(name));
+        }
+    } else {
+        setup.names.reserve(static_cast<std::size_t>(setup.columnCount));
+        for (std::int64_t k = 1; k <= setup.columnCount; ++k)
+            setup.names.push_back(generatedName(k));
+    }
+    setup.types.assign(setup.names.size(), std::u16string(dialectInfo(options.dialect).defaultType));
+    return setup;
+}
+
+LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions& options)
+{
+    LoadReport report;
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    report.fileExisted = !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    if (report.fileExisted) {
+        if (std::filesystem::is_regular_file(status)) {
+            // Decoded text never has more code units than the file has bytes.
+            const auto bytes = std::filesystem::file_size(path, ec);
+            if (!ec)
+                m_rows.reserve(bytes);
+        }
+        RowAppender appender(m_rows);
+        try {
+            readLines(path, options.encoding, appender);
+        } catch (const ReadError& e) {
+            report.readFailed = true;
+            report.failure = e.what();
+            report.failureLine = e.lineNumber();
+        }
+        if (!m_rows.empty())
+            ++m_filesLoaded;
+        if (m_filesLoaded == 1) {
+            ColumnSetup setup = setUpColumns(m_rows[0], options);
+            m_columnCount = setup.columnCount;
+            m_names = std::move(setup.names);
+            m_types = std::move(setup.types);
+        }
+    }
+    report.rowCount = static_cast<std::int64_t>(m_rows.size());
+    report.filesLoaded = m_filesLoaded;
+    return report;
+}
+
+void Workspace::clear()
+{
+    m_rows.clear();
+    m_names.clear();
+    m_types.clear();
+    m_filesLoaded = 0;
+}
+
+} // namespace quarrow

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "text/TextEncoding.h"
+#include "workspace/Dialect.h"
+#include "workspace/RowStore.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarrow {
+
+struct LoadOptions {
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool headerLine = false; // the first line holds column names
+    char16_t separator = u',';
+    Dialect dialect = Dialect::MySql; // gives the default types at the first load
+};
+
+struct LoadReport {
+    bool fileExisted = false;
+    bool readFailed = false;
+    std::string failure;          // the reader's description when readFailed
+    std::uint64_t failureLine = 0; // line being read when it failed (1-based, of this file)
+    std::int64_t rowCount = 0;     // rows in the workspace after the load
+    std::int64_t filesLoaded = 0;  // files-loaded count after the load
+};
+
+// Column names and default types that a first line gives.
+struct ColumnSetup {
+    std::int64_t columnCount = 0;
+    std::vector<std::u16string> names;
+    std::vector<std::u16string> types;
+};
+
+// Column count from every separator of the line (quoted ones too); names
+// from the cleaned fields when the line holds names (an empty one becomes
+// COLUMN<position>), else COLUMN1..COLUMN<count>; the dialect's default type
+// for each name.
+ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options);
+
+// The lines of every loaded CSV file plus the column names and types that
+// the first file fixes.
+class Workspace {
+public:
+    Workspace() = default;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // Appends the file's lines. A missing path (or a directory) changes
+    // nothing. A read failure keeps the lines read before it; the counting
+    // and the first-load setup run whenever the file exists.
+    LoadReport load(const std::filesystem::path& path, const LoadOptions& options);
+
+    void clear();
+
+    std::size_t rowCount() const noexcept { return m_rows.size(); }
+    std::u16string_view row(std::size_t i) const noexcept { return m_rows[i]; }
+    const std::vector<std::u16string>& columnNames() const noexcept { return m_names; }
+    const std::vector<std::u16string>& columnTypes() const noexcept { return m_types; }
+    void replaceType(std::size_t i, std::u16string type) { m_types.at(i) = std::move(type); }
+
+    std::int64_t columnCount() const noexcept { return m_columnCount; }
+    std::int64_t filesLoaded() const noexcept { return m_filesLoaded; }
+
+    // Memory held by the rows, for the benchmarks.
+    std::uint64_t rowBytes() const noexcept { return m_rows.bytesUsed(); }
+
+private:
+    RowStore m_rows;
+    std::vector<std::u16string> m_names;
+    std::vector<std::u16string> m_types;
+    std::int64_t m_columnCount = 0;
+    std::int64_t m_filesLoaded = 0;
+};
+
+} // namespace quarrow
