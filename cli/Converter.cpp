@@ -1,6 +1,7 @@
 #include "Converter.h"
 
 #include "BoundedQueue.h"
+#include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
@@ -10,6 +11,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <deque>
+#include <future>
+#include <memory>
 #include <cstdio>
 #include <iomanip>
 #include <optional>
@@ -24,7 +28,6 @@ namespace {
 constexpr std::size_t kBatchUnits = std::size_t{1} << 19; // about 1 MiB of text per batch
 constexpr std::size_t kBatchLines = 1 << 14;
 constexpr std::size_t kQueueDepth = 4;
-constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
 
 // Lines on their way from the reading thread to the writing one; or, when
 // `error` is set, the reason reading stopped.
@@ -38,7 +41,10 @@ struct Cancelled {};
 
 class BatchingSink final : public LineSink {
 public:
-    explicit BatchingSink(BoundedQueue<LineBatch>& queue) : m_queue(queue) { startBatch(); }
+    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler) : m_queue(queue), m_recycler(recycler)
+    {
+        startBatch();
+    }
 
     void line(std::u16string_view text) override
     {
@@ -66,12 +72,16 @@ public:
 private:
     void startBatch()
     {
-        m_batch = LineBatch{};
+        m_batch = m_recycler.take();
+        m_batch.text.clear();
+        m_batch.ends.clear();
+        m_batch.error.reset();
         m_batch.text.reserve(kBatchUnits + 1024);
         m_batch.ends.reserve(kBatchLines);
     }
 
     BoundedQueue<LineBatch>& m_queue;
+    Recycler<LineBatch>& m_recycler;
     LineBatch m_batch;
 };
 
@@ -207,37 +217,83 @@ private:
     bool m_shown = false;
 };
 
-// Turns the stream of lines into script bytes, exactly as the writer does
-// for a workspace holding the same lines.
+struct FormattedBatch {
+    OutBuffer bytes;
+    std::uint64_t substituted = 0;
+};
+
+// Turns the stream of line batches into script bytes, exactly as the writer
+// does for a workspace holding the same lines. Batches are formatted on
+// worker threads, each with its own copy of the formatter, and written in
+// order: a row's bytes depend only on the row and its position.
 class ScriptAssembler {
 public:
-    ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink)
-        : m_options(options), m_types(types), m_sink(sink)
+    ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
+                    Recycler<LineBatch>& batches)
+        : m_options(options), m_types(types), m_sink(sink), m_batches(batches)
     {
     }
 
-    void line(std::u16string_view text)
+    ~ScriptAssembler()
     {
-        if (!m_formatter) {
-            start(text);
-            if (m_options.headerLine)
-                return;
+        for (auto& pending : m_inFlight) {
+            if (pending.valid())
+                pending.wait();
         }
-        m_formatter->appendRow(m_buffer, text, m_rows++);
-        if (m_buffer.size() >= kFlushBytes)
-            flush();
+    }
+
+    void add(LineBatch batch)
+    {
+        std::size_t skip = 0;
+        if (!m_formatter) {
+            if (batch.ends.empty())
+                return;
+            start(std::u16string_view(batch.text).substr(0, batch.ends.front()));
+            if (m_options.headerLine)
+                skip = 1;
+        }
+        if (batch.ends.size() <= skip)
+            return;
+        const std::uint64_t first = m_rows;
+        m_rows += batch.ends.size() - skip;
+        if (m_inFlight.size() >= kMaxInFlight)
+            writeOldest();
+        OutBuffer bytes = m_buffers.take();
+        bytes.clear();
+        m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
+                                                             bytes = std::move(bytes), skip, first]() mutable {
+            FormattedBatch out{std::move(bytes), 0};
+            std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
+            std::uint64_t index = first;
+            const std::u16string_view text(batch.text);
+            for (std::size_t i = skip; i < batch.ends.size(); ++i) {
+                const std::size_t end = batch.ends[i];
+                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+                begin = end;
+            }
+            out.substituted = formatter.substituted();
+            m_batches.give(std::move(batch));
+            return out;
+        }));
     }
 
     bool started() const noexcept { return m_formatter.has_value(); }
 
+    // Writes what is still being formatted and ends the script; returns the
+    // number of substituted characters.
     std::uint64_t finish()
     {
-        m_formatter->appendEnd(m_buffer, m_rows);
-        flush();
-        return m_formatter->substituted();
+        while (!m_inFlight.empty())
+            writeOldest();
+        OutBuffer end;
+        m_formatter->appendEnd(end, m_rows);
+        m_sink.write(end.data(), end.size());
+        return m_substituted;
     }
 
 private:
+    static constexpr std::size_t kMaxInFlight = 3;
+
     void start(std::u16string_view firstLine)
     {
         LoadOptions load;
@@ -258,26 +314,38 @@ private:
         script.multiRow = m_options.multiRow;
         script.encoding = m_options.encoding;
         m_formatter.emplace(script, setup.names, setup.types);
-        m_formatter->appendHead(m_buffer);
+        OutBuffer head;
+        m_formatter->appendHead(head);
+        m_substituted += m_formatter->substituted();
+        // Workers start from a clean count.
+        m_formatter.emplace(script, setup.names, setup.types);
+        m_sink.write(head.data(), head.size());
     }
 
-    void flush()
+    void writeOldest()
     {
-        m_sink.write(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
+        FormattedBatch done = m_inFlight.front().get();
+        m_inFlight.pop_front();
+        m_substituted += done.substituted;
+        m_sink.write(done.bytes.data(), done.bytes.size());
+        m_buffers.give(std::move(done.bytes));
     }
 
     const ConverterOptions& m_options;
     const std::optional<TypeList>& m_types;
     ByteSink& m_sink;
+    Recycler<LineBatch>& m_batches;
+    Recycler<OutBuffer> m_buffers;
     std::optional<ScriptFormatter> m_formatter;
-    OutBuffer m_buffer;
+    std::deque<std::future<FormattedBatch>> m_inFlight;
     std::uint64_t m_rows = 0;
+    std::uint64_t m_substituted = 0;
 };
 
-void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, std::atomic<std::uint64_t>& bytesRead)
+void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
+             std::atomic<std::uint64_t>& bytesRead)
 {
-    BatchingSink sink(queue);
+    BatchingSink sink(queue, recycler);
     try {
         for (const auto& path : options.inputs) {
             try {
@@ -335,6 +403,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
     std::optional<ReplacingFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
+    Recycler<LineBatch> batches;
     std::atomic<std::uint64_t> bytesRead{0};
     std::thread reader;
     auto stopReader = [&] {
@@ -353,19 +422,16 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             sink = &*stream;
         }
 
-        ScriptAssembler assembler(options, types, *sink);
+        ScriptAssembler assembler(options, types, *sink, batches);
         ProgressDisplay display(err, progress, totalBytes, bytesRead);
-        reader = std::thread([&] { readAll(options, queue, bytesRead); });
+        reader = std::thread([&] { readAll(options, queue, batches, bytesRead); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
-            std::size_t begin = 0;
-            for (const std::size_t end : batch->ends) {
-                assembler.line(std::u16string_view(batch->text).substr(begin, end - begin));
-                begin = end;
-            }
-            if (batch->error) {
-                readError = batch->error;
+            std::optional<std::string> error = std::move(batch->error);
+            assembler.add(std::move(*batch));
+            if (error) {
+                readError = std::move(error);
                 break;
             }
             display.update();

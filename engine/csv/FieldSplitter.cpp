@@ -1,5 +1,7 @@
 #include "csv/FieldSplitter.h"
 
+#include "text/Scan.h"
+
 #include <algorithm>
 
 namespace quarrow {
@@ -7,67 +9,57 @@ namespace quarrow {
 void FieldSplitter::split(std::u16string_view line, char16_t separator)
 {
     m_fields.clear();
-    // A NUL ends the line for splitting.
-    if (const auto nul = line.find(u'\0'); nul != std::u16string_view::npos)
-        line = line.substr(0, nul);
     // Reduced quoted fields are never longer than the line, so reserving its
     // length keeps every view into the scratch text valid.
     m_scratch.clear();
     if (m_scratch.capacity() < line.size())
         m_scratch.reserve(line.size());
 
-    const char16_t* const data = line.data();
-    const std::size_t n = line.size();
-    std::size_t p = 0;
-    while (p < n) {
-        if (data[p] == kQuote) {
+    // A NUL ends the line for splitting. Rather than looking for it first,
+    // every scan below also stops at a NUL, and the loop ends there.
+    const char16_t* const end = line.data() + line.size();
+    const char16_t* p = line.data();
+    while (p < end && *p != u'\0') {
+        if (*p == kQuote) {
             ++p;
-            const std::size_t start = p;
+            const char16_t* const start = p;
             std::size_t scratchStart = std::u16string::npos; // set once a doubled quote is seen
             for (;;) {
-                const char16_t* q = std::char_traits<char16_t>::find(data + p, n - p, kQuote);
-                if (q == nullptr) {
-                    // No closing quote: the rest of the line.
-                    if (scratchStart == std::u16string::npos) {
-                        m_fields.emplace_back(data + start, n - start);
-                    } else {
-                        m_scratch.append(data + p, n - p);
-                        m_fields.emplace_back(m_scratch.data() + scratchStart, m_scratch.size() - scratchStart);
-                    }
-                    p = n;
-                    break;
-                }
-                const std::size_t at = static_cast<std::size_t>(q - data);
-                if (at + 1 < n && data[at + 1] == kQuote) {
+                const char16_t* q = scan::findEither(p, end, kQuote, u'\0');
+                const bool closed = q < end && *q == kQuote;
+                if (closed && q + 1 < end && q[1] == kQuote) {
                     // A doubled quote stands for one quote.
                     if (scratchStart == std::u16string::npos) {
                         scratchStart = m_scratch.size();
-                        m_scratch.append(data + start, at + 1 - start);
+                        m_scratch.append(start, static_cast<std::size_t>(q + 1 - start));
                     } else {
-                        m_scratch.append(data + p, at + 1 - p);
+                        m_scratch.append(p, static_cast<std::size_t>(q + 1 - p));
                     }
-                    p = at + 2;
+                    p = q + 2;
                     continue;
                 }
+                // Without a closing quote the field runs to the end of the line.
                 if (scratchStart == std::u16string::npos) {
-                    m_fields.emplace_back(data + start, at - start);
+                    m_fields.emplace_back(start, static_cast<std::size_t>(q - start));
                 } else {
-                    m_scratch.append(data + p, at - p);
+                    m_scratch.append(p, static_cast<std::size_t>(q - p));
                     m_fields.emplace_back(m_scratch.data() + scratchStart, m_scratch.size() - scratchStart);
                 }
-                p = at + 1;
+                p = closed ? q + 1 : q;
                 break;
             }
         } else {
-            const char16_t* s = std::char_traits<char16_t>::find(data + p, n - p, separator);
-            const std::size_t end = s == nullptr ? n : static_cast<std::size_t>(s - data);
-            m_fields.emplace_back(data + p, end - p);
-            p = end;
+            const char16_t* s = scan::findEither(p, end, separator, u'\0');
+            m_fields.emplace_back(p, static_cast<std::size_t>(s - p));
+            p = s;
         }
-        if (p < n && data[p] == separator) {
-            if (p + 1 == n)
-                m_fields.emplace_back(); // a separator at the end leaves one more, empty field
+        if (p < end && *p == separator && separator != u'\0') {
             ++p;
+            // A separator at the end leaves one more, empty field.
+            if (p == end || *p == u'\0') {
+                m_fields.emplace_back();
+                break;
+            }
         }
         // Otherwise text follows a closing quote and starts the next field.
     }

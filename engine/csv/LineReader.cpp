@@ -1,6 +1,7 @@
 #include "csv/LineReader.h"
 
 #include "text/Cp1252.h"
+#include "text/Scan.h"
 #include "text/Utf8.h"
 
 #include <array>
@@ -42,10 +43,11 @@ public:
             if (text[0] == u'\n')
                 start = i = 1;
         }
-        for (; i < size; ++i) {
+        for (;; ++i) {
+            i = static_cast<std::size_t>(scan::findEither(text + i, text + size, u'\n', u'\r') - text);
+            if (i == size)
+                break;
             const char16_t c = text[i];
-            if (c > u'\r' || (c != u'\n' && c != u'\r'))
-                continue;
             emit(text + start, i - start);
             if (c == u'\r') {
                 if (i + 1 < size) {
@@ -110,8 +112,9 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file)
         fail(systemReason(errno));
-    // Blocks are read straight from the file; stdio's own buffer would only copy them once more.
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    // The text is decoded in 4096-byte blocks, but fetched from the system
+    // in larger pieces: one call per block would dominate on large files.
+    std::setvbuf(file.get(), nullptr, _IOFBF, std::size_t{1} << 16);
 
     std::array<unsigned char, kReadBlockSize> block{};
     std::array<char16_t, kReadBlockSize> decoded{};

@@ -1,0 +1,229 @@
+#include "sql/ByteSink.h"
+#include "types/TypeListFile.h"
+#include "types/TypeVocabulary.h"
+#include "workspace/Dialect.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using quarrow::ApplyTypeList;
+using quarrow::LoadTypeListFile;
+using quarrow::SaveTypeListFile;
+using quarrow::TypeList;
+using quarrow::TypeListError;
+
+// A private directory per test, removed afterwards.
+class TypeListFiles : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device seed;
+        std::mt19937_64 gen(seed());
+        for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
+            fs::path candidate = fs::temp_directory_path() / ("quarrow-types-" + std::to_string(gen()));
+            if (fs::create_directory(candidate))
+                m_dir = std::move(candidate);
+        }
+        ASSERT_FALSE(m_dir.empty()) << "cannot create a scratch directory";
+    }
+
+    void TearDown() override
+    {
+        std::error_code ec;
+        if (!m_dir.empty())
+            fs::remove_all(m_dir, ec);
+    }
+
+    fs::path path(const std::string& name) const { return m_dir / name; }
+
+    fs::path write(const std::string& name, std::string_view bytes) const
+    {
+        const fs::path file = path(name);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write " + file.string());
+        return file;
+    }
+
+    static std::string read(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+private:
+    fs::path m_dir;
+};
+
+// ---------------------------------------------------------------------------
+// Saving
+
+TEST_F(TypeListFiles, SaveThenLoadGivesTheSameList)
+{
+    const std::array<TypeList, 4> lists{{
+        {u"text", u"", u"int ", u"varchar(20) \u00E7\u011F", u"decimal(10,2)"},
+        {u""},
+        {u" leading", u"\ttab", u"\u20AC\U0001F600"},
+        {u"", u"", u"last"},
+    }};
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        SCOPED_TRACE(k);
+        const fs::path file = path("list" + std::to_string(k) + ".txt");
+        SaveTypeListFile(file, lists[k]);
+        EXPECT_EQ(LoadTypeListFile(file), lists[k]);
+    }
+}
+
+TEST_F(TypeListFiles, SavedBytesAreMarkThenEachEntryWithCrLf)
+{
+    const fs::path file = path("types.txt");
+    SaveTypeListFile(file, {u"int ", u"", u"varchar(20) \u00E7\u011F"});
+    EXPECT_EQ(read(file), "\xEF\xBB\xBF"
+                          "int \r\n"
+                          "\r\n"
+                          "varchar(20) \xC3\xA7\xC4\x9F\r\n");
+
+    // Saving again replaces the earlier content.
+    SaveTypeListFile(file, {});
+    EXPECT_EQ(read(file), "\xEF\xBB\xBF");
+    EXPECT_EQ(LoadTypeListFile(file), TypeList{});
+}
+
+TEST_F(TypeListFiles, SaveIntoMissingDirectoryThrowsOutputError)
+{
+    EXPECT_THROW(SaveTypeListFile(path("no-such-dir") / "t.txt", {u"int"}), quarrow::OutputError);
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+struct LoadCase {
+    const char* label;
+    std::string bytes;
+    TypeList expected;
+};
+
+class TypeListLoad : public TypeListFiles, public testing::WithParamInterface<LoadCase> {};
+
+TEST_P(TypeListLoad, Reads)
+{
+    const LoadCase& c = GetParam();
+    EXPECT_EQ(LoadTypeListFile(write("in.txt", c.bytes)), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TypeListLoadCases, TypeListLoad,
+    testing::Values(
+        LoadCase{"CrLf", "int\r\ntext\r\n", {u"int", u"text"}},
+        LoadCase{"LoneCr", "int\rtext\r", {u"int", u"text"}},
+        LoadCase{"LoneLf", "int\ntext\n", {u"int", u"text"}},
+        LoadCase{"MixedBreaks", "a\r\nb\rc\nd", {u"a", u"b", u"c", u"d"}},
+        LoadCase{"LastLineWithoutBreak", "int\ntext", {u"int", u"text"}},
+        LoadCase{"SingleLineWithoutBreak", "clob", {u"clob"}},
+        LoadCase{"EmptyLinesInside", "a\r\n\r\nb\n\nc\r\rd\n", {u"a", u"", u"b", u"", u"c", u"", u"d"}},
+        LoadCase{"LeadingEmptyLine", "\nint\n", {u"", u"int"}},
+        LoadCase{"LfCrIsTwoBreaks", "a\n\rb", {u"a", u"", u"b"}},
+        LoadCase{"BlanksKept", " int \t\n", {u" int \t"}},
+        LoadCase{"ZeroBytes", "", {}},
+        LoadCase{"MarkOnly", "\xEF\xBB\xBF", {}},
+        LoadCase{"MarkAndBreak", "\xEF\xBB\xBF\r\n", {u""}},
+        LoadCase{"Utf8WithMark", "\xEF\xBB\xBFvarchar(20) \xC3\xA7\xC4\x9F\r\nint", {u"varchar(20) \u00E7\u011F", u"int"}},
+        LoadCase{"Utf8WithoutMark", "d\xC3\xA9" "cimal\n", {u"d\u00E9cimal"}},
+        LoadCase{"AnsiSecondAttempt", "d\xE9" "cimal\r\nint\r\n", {u"d\u00E9cimal", u"int"}},
+        LoadCase{"AnsiHighBlock", "\x80\x93x\x94\n", {u"\u20AC\u201Cx\u201D"}},
+        LoadCase{"Utf16LeWithMark", std::string("\xFF\xFE" "i\0n\0t\0\r\0\n\0\xE9\0\xAC\x20", 16),
+                 {u"int", u"\u00E9\u20AC"}},
+        LoadCase{"Utf16BeWithMark", std::string("\xFE\xFF\0i\0n\0t\0\n\0\xE9\x20\xAC\0\n", 16),
+                 {u"int", u"\u00E9\u20AC"}},
+        LoadCase{"Utf16LeMarkOnly", "\xFF\xFE", {}}),
+    [](const testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.label); });
+
+TEST_F(TypeListFiles, Utf8MarkWithInvalidBytesThrowsNamingTheFile)
+{
+    const fs::path file = write("broken.txt", "\xEF\xBB\xBFint\r\nd\xE9" "cimal\r\n");
+    try {
+        LoadTypeListFile(file);
+        FAIL() << "no TypeListError";
+    } catch (const TypeListError& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(TypeListFiles, MissingFileThrowsNamingTheFile)
+{
+    const std::array<fs::path, 2> paths{path("absent.txt"), path("no-dir") / "absent.txt"};
+    for (const auto& file : paths) {
+        SCOPED_TRACE(file.filename().string());
+        try {
+            LoadTypeListFile(file);
+            FAIL() << "no TypeListError";
+        } catch (const TypeListError& e) {
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Applying
+
+TEST(TypeListApply, OverwritesLeadingEntriesOnly)
+{
+    struct Case {
+        const char* label;
+        TypeList source;
+        TypeList target;
+        TypeList expected;
+    };
+    const std::array<Case, 5> cases{{
+        {"shorter source", {u"int", u""}, {u"text", u"text", u"text"}, {u"int", u"", u"text"}},
+        {"longer source", {u"int", u"date", u"json", u"blob"}, {u"text", u"text"}, {u"int", u"date"}},
+        {"same length", {u"a", u"b"}, {u"x", u"y"}, {u"a", u"b"}},
+        {"empty source", {}, {u"text", u"clob"}, {u"text", u"clob"}},
+        {"empty target", {u"int"}, {}, {}},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TypeList target = c.target;
+        ApplyTypeList(c.source, target);
+        EXPECT_EQ(target, c.expected);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Vocabulary
+
+TEST(TypeListVocabulary, FixedListHoldsEveryDefaultType)
+{
+    const auto& v = quarrow::kTypeVocabulary;
+    ASSERT_EQ(v.size(), 26u);
+    EXPECT_EQ(v.front(), u"text");
+    EXPECT_EQ(v[15], u"varchar(max)");
+    EXPECT_EQ(v.back(), u"json");
+    for (const auto& info : quarrow::kDialects) {
+        SCOPED_TRACE(std::string(info.identifier));
+        EXPECT_NE(std::find(v.begin(), v.end(), info.defaultType), v.end());
+    }
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(v[i].empty());
+        EXPECT_EQ(std::count(v.begin(), v.end(), v[i]), 1);
+    }
+}
+
+} // namespace

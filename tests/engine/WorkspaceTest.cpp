@@ -1,0 +1,581 @@
+#include "csv/LineReader.h"
+#include "workspace/Dialect.h"
+#include "workspace/RowStore.h"
+#include "workspace/SeparatorText.h"
+#include "workspace/Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using quarrow::Dialect;
+using quarrow::LoadOptions;
+using quarrow::LoadReport;
+using quarrow::RowStore;
+using quarrow::TextEncoding;
+using quarrow::Workspace;
+
+using Strings = std::vector<std::u16string>;
+
+// A private directory per test, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        std::random_device seed;
+        std::mt19937_64 gen(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fs::path candidate = fs::temp_directory_path() / ("quarrow-ws-" + std::to_string(gen()));
+            if (fs::create_directory(candidate)) {
+                m_path = std::move(candidate);
+                return;
+            }
+        }
+        throw std::runtime_error("cannot create a scratch directory");
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+
+    const fs::path& path() const noexcept { return m_path; }
+
+    fs::path write(const std::string& name, std::string_view bytes) const
+    {
+        const fs::path file = m_path / name;
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write " + file.string());
+        return file;
+    }
+
+private:
+    fs::path m_path;
+};
+
+Strings rowsOf(const Workspace& ws)
+{
+    Strings rows;
+    for (std::size_t i = 0; i < ws.rowCount(); ++i)
+        rows.emplace_back(ws.row(i));
+    return rows;
+}
+
+LoadOptions options(bool header, char16_t separator = u',', Dialect dialect = Dialect::MySql)
+{
+    LoadOptions o;
+    o.headerLine = header;
+    o.separator = separator;
+    o.dialect = dialect;
+    return o;
+}
+
+class WorkspaceLoad : public testing::Test {
+protected:
+    ScratchDir dir;
+    Workspace ws;
+};
+
+// ---------------------------------------------------------------------------
+// Paths that hold no file
+
+TEST_F(WorkspaceLoad, MissingPathOrDirectoryChangesNothing)
+{
+    ws.load(dir.write("first.csv", "id,name\n1,a\n"), options(true));
+    ASSERT_EQ(ws.rowCount(), 2u);
+
+    fs::create_directory(dir.path() / "sub");
+    const std::array<fs::path, 2> paths{dir.path() / "absent.csv", dir.path() / "sub"};
+    for (const auto& p : paths) {
+        SCOPED_TRACE(p.filename().string());
+        const LoadReport r = ws.load(p, options(false, u';', Dialect::Oracle));
+        EXPECT_FALSE(r.fileExisted);
+        EXPECT_FALSE(r.readFailed);
+        EXPECT_EQ(r.rowCount, 2);
+        EXPECT_EQ(r.filesLoaded, 1);
+        EXPECT_EQ(ws.filesLoaded(), 1);
+        EXPECT_EQ(rowsOf(ws), (Strings{u"id,name", u"1,a"}));
+        EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name"}));
+        EXPECT_EQ(ws.columnTypes(), (Strings{u"text", u"text"}));
+    }
+}
+
+TEST_F(WorkspaceLoad, MissingPathOnEmptyWorkspaceCountsNothing)
+{
+    const LoadReport r = ws.load(dir.path() / "absent.csv", options(true));
+    EXPECT_FALSE(r.fileExisted);
+    EXPECT_EQ(r.rowCount, 0);
+    EXPECT_EQ(r.filesLoaded, 0);
+    EXPECT_EQ(ws.columnCount(), 0);
+    EXPECT_TRUE(ws.columnNames().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Lines as read
+
+TEST_F(WorkspaceLoad, LinesAreKeptExactlyWithoutTheirBreaks)
+{
+    // Mixed breaks, blanks and quotes at the edges, an empty line inside, a
+    // tab, multi-byte text; the final break starts no empty row.
+    const std::string bytes = "  a , \"b\" \r\n"
+                              "\r\n"
+                              "x\ty\r"
+                              "\xC3\xA7\xC4\x9F,\xE2\x82\xAC\n"
+                              "last\n";
+    const LoadReport r = ws.load(dir.write("lines.csv", bytes), options(false));
+    EXPECT_TRUE(r.fileExisted);
+    EXPECT_FALSE(r.readFailed);
+    EXPECT_EQ(r.rowCount, 5);
+    EXPECT_EQ(rowsOf(ws), (Strings{u"  a , \"b\" ", u"", u"x\ty", u"\u00E7\u011F,\u20AC", u"last"}));
+}
+
+TEST_F(WorkspaceLoad, EncodingOptionReachesTheReader)
+{
+    LoadOptions o = options(false);
+    o.encoding = TextEncoding::Ansi;
+    ws.load(dir.write("ansi.csv", "d\xE9" "cimal,\x80\n"), o);
+    EXPECT_EQ(rowsOf(ws), (Strings{u"d\u00E9cimal,\u20AC"}));
+}
+
+TEST_F(WorkspaceLoad, SameFileTwiceGivesItsLinesTwice)
+{
+    const fs::path file = dir.write("t.csv", "h1,h2\nv1,v2\n");
+    ws.load(file, options(true));
+    const LoadReport r = ws.load(file, options(true));
+    EXPECT_EQ(r.rowCount, 4);
+    EXPECT_EQ(r.filesLoaded, 2);
+    EXPECT_EQ(rowsOf(ws), (Strings{u"h1,h2", u"v1,v2", u"h1,h2", u"v1,v2"}));
+}
+
+// ---------------------------------------------------------------------------
+// First-load setup
+
+struct SetupCase {
+    const char* label;
+    std::string firstFile;
+    bool header;
+    char16_t separator;
+    std::int64_t columnCount;
+    Strings names;
+    Strings firstRows; // the leading rows after the load
+};
+
+class WorkspaceFirstLoad : public testing::TestWithParam<SetupCase> {};
+
+TEST_P(WorkspaceFirstLoad, ColumnsComeFromRowZero)
+{
+    const SetupCase& c = GetParam();
+    ScratchDir dir;
+    Workspace ws;
+    const LoadReport r = ws.load(dir.write("in.csv", c.firstFile), options(c.header, c.separator));
+    EXPECT_EQ(r.filesLoaded, 1);
+    EXPECT_EQ(ws.columnCount(), c.columnCount);
+    EXPECT_EQ(ws.columnNames(), c.names);
+    EXPECT_EQ(ws.columnTypes(), Strings(c.names.size(), u"text"));
+    const Strings rows = rowsOf(ws);
+    ASSERT_GE(rows.size(), c.firstRows.size());
+    EXPECT_EQ(Strings(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(c.firstRows.size())), c.firstRows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkspaceFirstLoadCases, WorkspaceFirstLoad,
+    testing::Values(
+        SetupCase{"PlainHeader", "id,name,city\n1,a,b\n", true, u',', 3, {u"id", u"name", u"city"},
+                  {u"id,name,city", u"1,a,b"}},
+        SetupCase{"QuotedPaddedAndEmptyNames", "\"id\", \"full name\" ,\n", true, u',', 3,
+                  {u"id", u"full name", u"COLUMN3"}, {u"\"id\", \"full name\" ,"}},
+        SetupCase{"EmptyNameInTheMiddle", "a,,c\n", true, u',', 3, {u"a", u"COLUMN2", u"c"}, {u"a,,c"}},
+        SetupCase{"QuoteInsideNameDropped", "x\"y\" ,\t\"z\"\"w\"\n", true, u',', 2, {u"xy", u"zw"}, {}},
+        SetupCase{"SemicolonNoHeader", "a;b;c\n1;2;3\n", false, u';', 3, {u"COLUMN1", u"COLUMN2", u"COLUMN3"},
+                  {u"a;b;c", u"1;2;3"}},
+        SetupCase{"CommaIgnoredWhenSeparatorIsTab", "a,b\tc\n", false, u'\t', 2, {u"COLUMN1", u"COLUMN2"}, {}},
+        SetupCase{"EmptyFirstLineWithHeader", "\nx,y\n", true, u',', 1, {}, {u"", u"x,y"}},
+        SetupCase{"QuotedSeparatorHeader", "\"last, first\",age\n", true, u',', 3, {u"last, first", u"age"}, {}},
+        SetupCase{"QuotedSeparatorNoHeader", "\"last, first\",age\n", false, u',', 3,
+                  {u"COLUMN1", u"COLUMN2", u"COLUMN3"}, {}},
+        SetupCase{"ManyColumnsNumbered", "a,b,c,d,e,f,g,h,i,j,k\n", false, u',', 11,
+                  {u"COLUMN1", u"COLUMN2", u"COLUMN3", u"COLUMN4", u"COLUMN5", u"COLUMN6", u"COLUMN7",
+                   u"COLUMN8", u"COLUMN9", u"COLUMN10", u"COLUMN11"},
+                  {}}),
+    [](const testing::TestParamInfo<SetupCase>& param) { return std::string(param.param.label); });
+
+struct DialectDefault {
+    Dialect dialect;
+    std::u16string type;
+};
+
+TEST(WorkspaceDefaultTypes, EachDialectSeedsItsOwnType)
+{
+    const std::array<DialectDefault, 7> table{{
+        {Dialect::MySql, u"text"},
+        {Dialect::MsSql, u"varchar(max)"},
+        {Dialect::Access, u"varchar(max)"},
+        {Dialect::Oracle, u"clob"},
+        {Dialect::PostgreSql, u"text"},
+        {Dialect::IbmDb2, u"varchar"},
+        {Dialect::Sqlite, u"text"},
+    }};
+    ScratchDir dir;
+    const fs::path file = dir.write("d.csv", "a,b\n");
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::string(quarrow::dialectInfo(row.dialect).identifier));
+        for (bool header : {true, false}) {
+            SCOPED_TRACE(header ? "header" : "no header");
+            Workspace ws;
+            ws.load(file, options(header, u',', row.dialect));
+            EXPECT_EQ(ws.columnTypes(), Strings(2, row.type));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Counting files and later loads
+
+TEST_F(WorkspaceLoad, LaterFilesKeepTheFirstFilesColumns)
+{
+    ws.load(dir.write("a.csv", "id,name\n1,x\n"), options(true));
+    const LoadReport wider = ws.load(dir.write("b.csv", "k,l,m,n\n2,y,z,w\n"), options(true, u',', Dialect::Oracle));
+    EXPECT_EQ(wider.filesLoaded, 2);
+    const LoadReport narrower = ws.load(dir.write("c.csv", "only\n3\n"), options(false, u';', Dialect::MsSql));
+    EXPECT_EQ(narrower.filesLoaded, 3);
+    EXPECT_EQ(narrower.rowCount, 6);
+
+    // Every header line stays a row; the names and types are the first file's.
+    EXPECT_EQ(rowsOf(ws), (Strings{u"id,name", u"1,x", u"k,l,m,n", u"2,y,z,w", u"only", u"3"}));
+    EXPECT_EQ(ws.columnCount(), 2);
+    EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name"}));
+    EXPECT_EQ(ws.columnTypes(), (Strings{u"text", u"text"}));
+}
+
+TEST_F(WorkspaceLoad, LaterLoadKeepsReplacedTypes)
+{
+    ws.load(dir.write("a.csv", "id,name\n"), options(true));
+    ws.replaceType(1, u"varchar(20)");
+    ws.load(dir.write("b.csv", "x,y\n"), options(true, u',', Dialect::Oracle));
+    EXPECT_EQ(ws.columnTypes(), (Strings{u"text", u"varchar(20)"}));
+}
+
+TEST_F(WorkspaceLoad, LaterExistingFileCountsEvenWithoutLines)
+{
+    ws.load(dir.write("a.csv", "id,name\n"), options(true));
+    const LoadReport empty = ws.load(dir.write("empty.csv", ""), options(true));
+    EXPECT_TRUE(empty.fileExisted);
+    EXPECT_EQ(empty.rowCount, 1);
+    EXPECT_EQ(empty.filesLoaded, 2);
+
+    const LoadReport bad = ws.load(dir.write("bad.csv", "\xFF\xFF\n"), options(true));
+    EXPECT_TRUE(bad.fileExisted);
+    EXPECT_TRUE(bad.readFailed);
+    EXPECT_EQ(bad.rowCount, 1);
+    EXPECT_EQ(bad.filesLoaded, 3);
+    EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name"}));
+}
+
+TEST_F(WorkspaceLoad, EmptyFirstFileLeavesTheSetupToTheNextFile)
+{
+    const LoadReport first = ws.load(dir.write("empty.csv", ""), options(true));
+    EXPECT_TRUE(first.fileExisted);
+    EXPECT_EQ(first.rowCount, 0);
+    EXPECT_EQ(first.filesLoaded, 0);
+    EXPECT_EQ(ws.columnCount(), 0);
+    EXPECT_TRUE(ws.columnNames().empty());
+    EXPECT_TRUE(ws.columnTypes().empty());
+
+    const LoadReport second =
+        ws.load(dir.write("b.csv", "p;q;r\n1;2;3\n"), options(true, u';', Dialect::PostgreSql));
+    EXPECT_EQ(second.filesLoaded, 1);
+    EXPECT_EQ(second.rowCount, 2);
+    EXPECT_EQ(ws.columnCount(), 3);
+    EXPECT_EQ(ws.columnNames(), (Strings{u"p", u"q", u"r"}));
+    EXPECT_EQ(ws.columnTypes(), (Strings{u"text", u"text", u"text"}));
+
+    // Only the load that makes the count exactly 1 sets the columns up.
+    ws.load(dir.write("c.csv", "a,b\n"), options(true, u',', Dialect::Oracle));
+    EXPECT_EQ(ws.columnNames(), (Strings{u"p", u"q", u"r"}));
+}
+
+// ---------------------------------------------------------------------------
+// Read failures
+
+// Whole lines that fill exactly one read block, the first one `header`.
+std::string oneBlockOfLines(const std::string& header, std::vector<std::string>& lines)
+{
+    std::string bytes = header + "\n";
+    lines.push_back(header);
+    for (int n = 0; bytes.size() < quarrow::kReadBlockSize; ++n) {
+        // 60-character lines, then one that ends exactly at the block's end.
+        const std::size_t room = quarrow::kReadBlockSize - bytes.size() - 1;
+        std::string line = "r" + std::to_string(n) + ",v";
+        line.resize(room < 100 ? room : 60, 'x');
+        lines.push_back(line);
+        bytes += line + "\n";
+    }
+    return bytes;
+}
+
+TEST_F(WorkspaceLoad, ReadFailureKeepsEarlierBlocksAndStillSetsUp)
+{
+    std::vector<std::string> lines;
+    std::string bytes = oneBlockOfLines("id,name,city", lines);
+    ASSERT_EQ(bytes.size(), quarrow::kReadBlockSize);
+    // The second block holds a valid line, then a byte that is never UTF-8.
+    bytes += "tail,ok,1\nbad\xFF line\nafter\n";
+    const fs::path file = dir.write("broken.csv", bytes);
+
+    const LoadReport r = ws.load(file, options(true, u',', Dialect::Oracle));
+    EXPECT_TRUE(r.fileExisted);
+    EXPECT_TRUE(r.readFailed);
+    EXPECT_NE(r.failure.find(file.string()), std::string::npos) << r.failure;
+    EXPECT_EQ(r.failureLine, lines.size() + 1);
+    EXPECT_EQ(r.rowCount, static_cast<std::int64_t>(lines.size()));
+    EXPECT_EQ(r.filesLoaded, 1);
+
+    Strings expected;
+    for (const auto& l : lines)
+        expected.emplace_back(l.begin(), l.end());
+    EXPECT_EQ(rowsOf(ws), expected);
+    EXPECT_EQ(ws.columnCount(), 3);
+    EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name", u"city"}));
+    EXPECT_EQ(ws.columnTypes(), (Strings{u"clob", u"clob", u"clob"}));
+}
+
+TEST_F(WorkspaceLoad, FailureInTheFirstBlockOfAFirstFileCountsNothing)
+{
+    const LoadReport r = ws.load(dir.write("bad.csv", "id\n\xC3\x28\n"), options(true));
+    EXPECT_TRUE(r.fileExisted);
+    EXPECT_TRUE(r.readFailed);
+    EXPECT_EQ(r.rowCount, 0);
+    EXPECT_EQ(r.filesLoaded, 0);
+    EXPECT_TRUE(ws.columnNames().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Clear and replaceType
+
+TEST_F(WorkspaceLoad, ClearEmptiesAndTheNextLoadSeedsAfresh)
+{
+    ws.load(dir.write("a.csv", "id,name\n1,x\n"), options(true));
+    ws.load(dir.write("b.csv", "2,y\n"), options(true));
+    ws.replaceType(0, u"int");
+    ws.clear();
+    EXPECT_EQ(ws.rowCount(), 0u);
+    EXPECT_TRUE(ws.columnNames().empty());
+    EXPECT_TRUE(ws.columnTypes().empty());
+    EXPECT_EQ(ws.filesLoaded(), 0);
+
+    const LoadReport r = ws.load(dir.write("c.csv", "id,name\n"), options(true, u',', Dialect::Oracle));
+    EXPECT_EQ(r.filesLoaded, 1);
+    EXPECT_EQ(r.rowCount, 1);
+    EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name"}));
+    EXPECT_EQ(ws.columnTypes(), (Strings{u"clob", u"clob"}));
+}
+
+TEST_F(WorkspaceLoad, ReplaceTypeChangesOnlyItsEntry)
+{
+    ws.load(dir.write("a.csv", "a,b,c\n"), options(true, u',', Dialect::MsSql));
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        Strings expected = ws.columnTypes();
+        expected[i] = u"decimal(10,2)";
+        ws.replaceType(i, u"decimal(10,2)");
+        EXPECT_EQ(ws.columnTypes(), expected);
+    }
+    EXPECT_THROW(ws.replaceType(3, u"int"), std::out_of_range);
+    EXPECT_EQ(ws.columnTypes().size(), 3u);
+}
+
+TEST(WorkspaceReplaceType, EmptyWorkspaceThrows)
+{
+    Workspace ws;
+    EXPECT_THROW(ws.replaceType(0, u"int"), std::out_of_range);
+}
+
+// ---------------------------------------------------------------------------
+// RowStore
+
+std::u16string patternLine(std::size_t length, std::size_t seed)
+{
+    std::u16string s(length, u'\0');
+    for (std::size_t k = 0; k < length; ++k)
+        s[k] = static_cast<char16_t>(u'A' + (seed * 7 + k) % 50);
+    return s;
+}
+
+void expectSame(const RowStore& store, const Strings& expected)
+{
+    ASSERT_EQ(store.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (std::u16string(store[i]) != expected[i]) {
+            ADD_FAILURE() << "row " << i << " differs (length " << store[i].size() << ", expected "
+                          << expected[i].size() << ")";
+            return;
+        }
+    }
+}
+
+constexpr std::size_t kMinChunk = std::size_t{1} << 20;
+
+TEST(RowStore, ManyRowsAcrossChunksReadBack)
+{
+    RowStore store;
+    Strings expected;
+    std::mt19937 gen(12345);
+    std::uniform_int_distribution<std::size_t> len(0, 3000);
+    // Enough to run past the first chunk several times, with empty rows in between.
+    std::size_t total = 0;
+    for (std::size_t i = 0; total < 3 * kMinChunk; ++i) {
+        const std::size_t n = i % 13 == 0 ? 0 : len(gen);
+        expected.push_back(patternLine(n, i));
+        store.append(expected.back());
+        total += n;
+    }
+    expectSame(store, expected);
+}
+
+TEST(RowStore, LineLongerThanAChunkGetsItsOwn)
+{
+    RowStore store;
+    Strings expected;
+    auto add = [&](std::u16string s) {
+        store.append(s);
+        expected.push_back(std::move(s));
+    };
+    add(u"before");
+    add(patternLine(kMinChunk - 10, 1)); // leaves too little room for the next
+    add(u"");
+    add(patternLine(kMinChunk + 12345, 2)); // more than any chunk so far
+    add(u"");                               // fits the (full) big chunk at its end
+    add(u"after");
+    add(patternLine(3 * kMinChunk, 3));
+    add(u"x");
+    expectSame(store, expected);
+}
+
+TEST(RowStore, ReserveBetweenAppendsKeepsRowsIntact)
+{
+    RowStore store;
+    Strings expected;
+    auto add = [&](std::u16string s) {
+        store.append(s);
+        expected.push_back(std::move(s));
+    };
+    store.reserve(10);
+    add(u"a");
+    add(u"");
+    store.reserve(100); // room left: no new chunk
+    add(u"bb");
+    store.reserve(5 * kMinChunk); // a new chunk while the old one still has room
+    add(u"ccc");
+    add(u"");
+    for (std::size_t i = 0; i < 50; ++i) {
+        store.reserve(i * 40000);
+        add(patternLine(i * 1000 + (i % 3), i));
+        if (i % 7 == 0)
+            add(u"");
+    }
+    store.reserve(0);
+    add(u"end");
+    expectSame(store, expected);
+}
+
+TEST(RowStore, ClearThenReuse)
+{
+    RowStore store;
+    store.append(u"one");
+    store.append(patternLine(kMinChunk + 1, 4));
+    store.clear();
+    EXPECT_TRUE(store.empty());
+    EXPECT_EQ(store.size(), 0u);
+
+    Strings expected{u"", u"two", patternLine(2 * kMinChunk, 5), u"three"};
+    for (const auto& s : expected)
+        store.append(s);
+    expectSame(store, expected);
+}
+
+// ---------------------------------------------------------------------------
+// Separator text and dialect lookup
+
+TEST(SeparatorText, Decodes)
+{
+    struct Case {
+        std::u16string_view text;
+        std::optional<char16_t> expected;
+    };
+    const std::array<Case, 7> cases{{
+        {u"\\t", u'\t'},
+        {u",", u','},
+        {u";x", u';'},
+        {u"", std::nullopt},
+        {u"\\", u'\\'},
+        {u"\\tx", u'\\'}, // only the exact two characters stand for Tab
+        {u"\t", u'\t'},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "length " << c.text.size() << " first "
+                                        << (c.text.empty() ? -1 : int{c.text.front()}));
+        const auto got = quarrow::decodeSeparatorText(c.text);
+        ASSERT_EQ(got.has_value(), c.expected.has_value());
+        if (got) {
+            EXPECT_EQ(int{*got}, int{*c.expected});
+        }
+    }
+}
+
+TEST(DialectLookup, IdentifierAndPositionRoundTrip)
+{
+    const std::array<std::pair<std::string_view, Dialect>, 7> table{{
+        {"mysql", Dialect::MySql},
+        {"mssql", Dialect::MsSql},
+        {"access", Dialect::Access},
+        {"oracle", Dialect::Oracle},
+        {"postgresql", Dialect::PostgreSql},
+        {"ibmdb2", Dialect::IbmDb2},
+        {"sqlite", Dialect::Sqlite},
+    }};
+    for (std::size_t pos = 0; pos < table.size(); ++pos) {
+        const auto& [identifier, dialect] = table[pos];
+        SCOPED_TRACE(std::string(identifier));
+        EXPECT_EQ(quarrow::dialectFromIdentifier(identifier), dialect);
+        EXPECT_EQ(quarrow::dialectFromPosition(static_cast<int>(pos)), dialect);
+        const auto& info = quarrow::dialectInfo(dialect);
+        EXPECT_EQ(info.identifier, identifier);
+        EXPECT_EQ(info.position, static_cast<int>(pos));
+        EXPECT_EQ(quarrow::dialectFromIdentifier(info.identifier), dialect);
+        EXPECT_EQ(quarrow::dialectFromPosition(info.position), dialect);
+    }
+}
+
+TEST(DialectLookup, RejectsUnknown)
+{
+    for (std::string_view id : {"MySQL", "", "Oracle", "mysql ", "db2", "postgres"}) {
+        SCOPED_TRACE(std::string(id));
+        EXPECT_EQ(quarrow::dialectFromIdentifier(id), std::nullopt);
+    }
+    for (int pos : {7, -1, 100, -100}) {
+        SCOPED_TRACE(pos);
+        EXPECT_EQ(quarrow::dialectFromPosition(pos), std::nullopt);
+    }
+}
+
+} // namespace
