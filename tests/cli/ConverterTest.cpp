@@ -1,0 +1,281 @@
+#include "TempDir.h"
+
+#include "Converter.h"
+#include "QuarrowCli.h"
+#include "sql/Donustur.h"
+#include "types/TypeListFile.h"
+#include "workspace/Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace quarrow::cli {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Run runCli(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "quarrow-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    Run run;
+    run.status = runQuarrowCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+// What the writer makes of a workspace loaded file by file, as the window does.
+std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const ConverterOptions& o,
+                         const TypeList* types = nullptr)
+{
+    Workspace workspace;
+    for (const auto& f : files)
+        workspace.load(f, LoadOptions{o.encoding, o.headerLine, o.separator, o.dialect});
+    if (types) {
+        for (std::size_t i = 0; i < workspace.columnTypes().size() && i < types->size(); ++i)
+            workspace.replaceType(i, (*types)[i]);
+    }
+    ScriptOptions s;
+    s.dialect = o.dialect;
+    s.tableName = o.tableName;
+    s.separator = o.separator;
+    s.headerLine = o.headerLine;
+    s.nullEmpty = o.nullEmpty;
+    s.multiRow = o.multiRow;
+    s.encoding = o.encoding;
+    StringSink sink;
+    Donustur(workspace, s, sink);
+    return sink.bytes;
+}
+
+std::string viaConverter(const std::vector<std::filesystem::path>& files, ConverterOptions o)
+{
+    o.inputs = files;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(convert(o, out, err, false), kExitOk) << err.str();
+    return out.str();
+}
+
+// A larger file: several reading batches, values that need escaping,
+// non-ASCII text, short and long rows, empty lines, a header line.
+std::string largeCsv()
+{
+    std::string csv = "id,name,note,\"city, country\"\r\n";
+    for (int i = 0; i < 40000; ++i) {
+        csv += std::to_string(i) + ",";
+        csv += (i % 3 == 0) ? "O'Brien\\" : (i % 3 == 1 ? "\"Zo\xC3\xAB \"\"Z\"\"\"" : "\xE4\xB8\xAD\xE6\x96\x87");
+        if (i % 7 != 0)
+            csv += ",note " + std::to_string(i * 31) + ",";
+        if (i % 11 == 0)
+            csv += "\r\n";
+        csv += (i % 5 == 0) ? "\n" : "\r\n";
+    }
+    return csv;
+}
+
+TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
+{
+    TempDir dir;
+    const auto big = dir.write("big.csv", largeCsv());
+    const auto small = dir.write("small.csv", "a;b\r\nx;y\r\n");
+    const auto empty = dir.write("empty.csv", "");
+    struct Row {
+        const char* name;
+        std::vector<std::filesystem::path> files;
+        Dialect dialect;
+        bool header;
+        bool nullEmpty;
+        bool multiRow;
+        TextEncoding encoding;
+    };
+    const std::vector<Row> rows = {
+        {"mysql plain", {big}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
+        {"mssql multi null", {big}, Dialect::MsSql, true, true, true, TextEncoding::Utf8},
+        {"sqlite no header", {big}, Dialect::Sqlite, false, false, true, TextEncoding::Utf8},
+        {"postgresql ansi", {big}, Dialect::PostgreSql, true, true, false, TextEncoding::Ansi},
+        {"three files", {empty, big, small, big}, Dialect::Oracle, true, false, true, TextEncoding::Utf8},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ConverterOptions o;
+        o.dialect = row.dialect;
+        o.headerLine = row.header;
+        o.nullEmpty = row.nullEmpty;
+        o.multiRow = row.multiRow;
+        o.encoding = row.encoding;
+        o.tableName = u"t";
+        const std::string expected = viaWorkspace(row.files, o);
+        const std::string actual = viaConverter(row.files, o);
+        ASSERT_GT(expected.size(), 1000u);
+        EXPECT_TRUE(actual == expected) << "converter output differs from the writer's (" << actual.size() << " vs "
+                                        << expected.size() << " bytes)";
+    }
+}
+
+TEST(ConverterEquivalence, TypeListIsAppliedAfterLoading)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "a,b,c\r\n1,2,3\r\n");
+    const auto types = dir.write("types.txt", "\xEF\xBB\xBF" "int\r\n\r\n");
+    const auto run = runCli({"-H", "-d", "postgresql", "--types", types.string(), csv.string()});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("\r\na int,\r\nb ,\r\nc text\r\n"), std::string::npos) << run.out;
+}
+
+TEST(ConverterOptionsParsing, OptionsReachTheScript)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\ty\r\n1\t\r\n");
+    const auto run = runCli({"--header", "--separator", "\\t", "--database", "mssql", "--table", "dbo.T\xC3\xBC", "-n", "-m", csv.string()});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.out, "\r\nCREATE TABLE dbo.T\xC3\xBC (\r\n[x] varchar(max),\r\n[y] varchar(max)\r\n);\r\n\r\n"
+                       "INSERT INTO dbo.T\xC3\xBC ([x],[y]) VALUES\r\n('1',NULL);\r\n");
+}
+
+TEST(ConverterOptionsParsing, BadUsageExitsTwoWithUsage)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n").string();
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus", csv}, {"-d", "MySQL", csv}, {"-d", "db2", csv}, {"-s", "", csv},
+        {"-e", "latin1", csv}, {}, {"-t"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args)
+            joined += a + " ";
+        SCOPED_TRACE(joined);
+        const auto run = runCli(args);
+        EXPECT_EQ(run.status, kExitUsage);
+        EXPECT_NE(run.err.find("--database"), std::string::npos) << "usage expected on stderr: " << run.err;
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
+TEST(ConverterOptionsParsing, HelpAndVersion)
+{
+    auto run = runCli({"--version"});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_NE(run.out.find("2.1"), std::string::npos);
+    run = runCli({"-h"});
+    EXPECT_EQ(run.status, kExitOk);
+    for (const char* option : {"--output", "--database", "--table", "--separator", "--header", "--encoding",
+                               "--null-empty", "--multi-row", "--types", "--quiet", "--version"})
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+}
+
+TEST(ConverterFailures, MissingFileWritesNothing)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n1\r\n");
+    const auto target = dir.path() / "out.sql";
+    const auto run = runCli({"-o", target.string(), csv.string(), (dir.path() / "nope.csv").string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("nope.csv"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST(ConverterFailures, DecodeFailureKeepsTheExistingFileAndLeavesNoTemporary)
+{
+    TempDir dir;
+    std::string bad;
+    for (int i = 0; i < 500; ++i)
+        bad += "line " + std::to_string(i) + "\r\n";
+    bad += "caf\xE9\r\n"; // Windows-1252, not UTF-8
+    const auto csv = dir.write("bad.csv", bad);
+    const auto target = dir.write("out.sql", "previous script");
+    const auto run = runCli({"-o", target.string(), csv.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("File load error!"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("bad.csv"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("invalid UTF-8"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("line "), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(target), "previous script");
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
+
+    // The same bytes read as ANSI convert.
+    EXPECT_EQ(runCli({"-e", "ansi", "-o", target.string(), csv.string()}).status, kExitOk);
+    EXPECT_NE(readFile(target).find("('caf\xE9');"), std::string::npos);
+}
+
+TEST(ConverterFailures, NoInput)
+{
+    TempDir dir;
+    const auto empty = dir.write("empty.csv", "");
+    const auto run = runCli({empty.string(), empty.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("No input!"), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty());
+}
+
+TEST(ConverterFailures, OutputFolderMissing)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n");
+    const auto run = runCli({"-o", (dir.path() / "no" / "out.sql").string(), csv.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
+}
+
+TEST(ConverterFailures, TypeListUnreadable)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n");
+    const auto run = runCli({"--types", (dir.path() / "types.txt").string(), csv.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("types.txt"), std::string::npos) << run.err;
+}
+
+TEST(ConverterWarnings, SubstitutedCharactersAreCounted)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "\xEF\xBB\xBF" "x\r\n\xC5\x82\xE4\xB8\xAD\r\n");
+    const auto run = runCli({"-e", "ansi", csv.string()});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_NE(run.out.find("('l?');"), std::string::npos);
+    EXPECT_NE(run.err.find("2 characters could not be written in ANSI"), std::string::npos) << run.err;
+}
+
+// The binary itself: exit statuses and a full disk on standard output.
+int shell(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ConverterBinary, ExitStatusesAndFullDisk)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n1\r\n");
+    const std::string cli = QUARROW_CLI_BINARY;
+    EXPECT_EQ(shell(cli + " -q '" + csv.string() + "' >/dev/null 2>&1"), 0);
+    EXPECT_EQ(shell(cli + " --nope '" + csv.string() + "' >/dev/null 2>&1"), 2);
+    const auto err = dir.path() / "err.txt";
+    EXPECT_EQ(shell(cli + " -q '" + csv.string() + "' >/dev/full 2>'" + err.string() + "'"), 1);
+    EXPECT_NE(readFile(err).find("No space left on device"), std::string::npos) << readFile(err);
+    // No progress display when stderr is not a terminal.
+    EXPECT_EQ(shell(cli + " '" + csv.string() + "' >/dev/null 2>'" + err.string() + "'"), 0);
+    EXPECT_EQ(readFile(err), "");
+}
+
+} // namespace
+} // namespace quarrow::cli

@@ -1,0 +1,531 @@
+#include "TempDir.h"
+
+#include "sql/Donustur.h"
+#include "sql/Identifiers.h"
+#include "workspace/Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quarrow {
+namespace {
+
+using test::TempDir;
+
+// Expected scripts are written with \n; every line of a script ends in CR LF.
+std::string crlf(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\r\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+struct ExportSetup {
+    Dialect loadDialect = Dialect::MySql; // gives the default types
+    Dialect dialect = Dialect::MySql;     // the script's dialect
+    bool header = true;
+    bool nullEmpty = false;
+    bool multiRow = false;
+    char16_t separator = u',';
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::u16string table = u"NEW_TABLE";
+};
+
+struct Exported {
+    std::string bytes;
+    ExportResult result;
+};
+
+Exported exportFiles(const std::vector<std::string>& files, const ExportSetup& setup)
+{
+    TempDir dir;
+    Workspace workspace;
+    LoadOptions load{setup.encoding, setup.header, setup.separator, setup.loadDialect};
+    for (std::size_t i = 0; i < files.size(); ++i)
+        workspace.load(dir.write("in" + std::to_string(i) + ".csv", files[i]), load);
+    ScriptOptions options;
+    options.dialect = setup.dialect;
+    options.tableName = setup.table;
+    options.separator = setup.separator;
+    options.headerLine = setup.header;
+    options.nullEmpty = setup.nullEmpty;
+    options.multiRow = setup.multiRow;
+    options.encoding = setup.encoding;
+    StringSink sink;
+    Exported out;
+    out.result = Donustur(workspace, options, sink);
+    out.bytes = sink.bytes;
+    return out;
+}
+
+std::string exportCsv(const std::string& csv, const ExportSetup& setup) { return exportFiles({csv}, setup).bytes; }
+
+// The worked examples: id,name / 1,Anna / 2, with the header option on.
+constexpr std::string_view kExampleCsv = "id,name\r\n1,Anna\r\n2,\r\n";
+
+TEST(ScriptWriterExamples, SqlServerOneStatementPerRow)
+{
+    ExportSetup s;
+    s.loadDialect = s.dialect = Dialect::MsSql;
+    EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), crlf("\n"
+                                                           "CREATE TABLE NEW_TABLE (\n"
+                                                           "[id] varchar(max),\n"
+                                                           "[name] varchar(max)\n"
+                                                           ");\n"
+                                                           "\n"
+                                                           "INSERT INTO NEW_TABLE ([id],[name]) VALUES\n"
+                                                           "('1','Anna');\n"
+                                                           "INSERT INTO NEW_TABLE ([id],[name]) VALUES\n"
+                                                           "('2','');\n"));
+}
+
+TEST(ScriptWriterExamples, OracleMultiRowWithNulls)
+{
+    ExportSetup s;
+    s.loadDialect = s.dialect = Dialect::Oracle;
+    s.multiRow = s.nullEmpty = true;
+    EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), crlf("\n"
+                                                           "CREATE TABLE NEW_TABLE (\n"
+                                                           "id clob,\n"
+                                                           "name clob\n"
+                                                           ");\n"
+                                                           "\n"
+                                                           "INSERT INTO NEW_TABLE (id,name) VALUES\n"
+                                                           "('1','Anna'),\n"
+                                                           "('2',NULL);\n"));
+}
+
+TEST(ScriptWriterExamples, MySqlUsesGraveAccentsEverywhere)
+{
+    ExportSetup s;
+    EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), crlf("\n"
+                                                           "CREATE TABLE NEW_TABLE (\n"
+                                                           "`id` text,\n"
+                                                           "`name` text\n"
+                                                           ");\n"
+                                                           "\n"
+                                                           "INSERT INTO NEW_TABLE (`id`,`name`) VALUES\n"
+                                                           "('1','Anna');\n"
+                                                           "INSERT INTO NEW_TABLE (`id`,`name`) VALUES\n"
+                                                           "('2','');\n"));
+}
+
+TEST(ScriptWriterExamples, SqliteBareInCreateGraveInInsert)
+{
+    ExportSetup s;
+    s.loadDialect = s.dialect = Dialect::Sqlite;
+    s.multiRow = s.nullEmpty = true;
+    EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), crlf("\n"
+                                                           "CREATE TABLE NEW_TABLE (\n"
+                                                           "id text,\n"
+                                                           "name text\n"
+                                                           ");\n"
+                                                           "\n"
+                                                           "INSERT INTO NEW_TABLE (`id`,`name`) VALUES\n"
+                                                           "('1','Anna'),\n"
+                                                           "('2',NULL);\n"));
+}
+
+TEST(ScriptWriterExamples, EveryDialectHasItsQuotingAndDefaultType)
+{
+    struct Row {
+        Dialect dialect;
+        std::string createLine;
+        std::string insertHeader;
+    };
+    const std::vector<Row> rows = {
+        {Dialect::MySql, "`id` text", "INSERT INTO T (`id`) VALUES"},
+        {Dialect::MsSql, "[id] varchar(max)", "INSERT INTO T ([id]) VALUES"},
+        {Dialect::Access, "[id] varchar(max)", "INSERT INTO T ([id]) VALUES"},
+        {Dialect::Oracle, "id clob", "INSERT INTO T (id) VALUES"},
+        {Dialect::PostgreSql, "id text", "INSERT INTO T (id) VALUES"},
+        {Dialect::IbmDb2, "id varchar", "INSERT INTO T (id) VALUES"},
+        {Dialect::Sqlite, "id text", "INSERT INTO T (`id`) VALUES"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(dialectInfo(row.dialect).identifier));
+        ExportSetup s;
+        s.loadDialect = s.dialect = row.dialect;
+        s.table = u"T";
+        EXPECT_EQ(exportCsv("id\r\n7\r\n", s),
+                  crlf("\nCREATE TABLE T (\n" + row.createLine + "\n);\n\n" + row.insertHeader + "\n('7');\n"));
+    }
+}
+
+// The value lines of a one-column-or-more script, without the head.
+std::string insertPart(const std::string& script)
+{
+    const auto at = script.find(");\r\n\r\n");
+    return at == std::string::npos ? script : script.substr(at + 6);
+}
+
+TEST(ScriptWriterEdges, EmptyTableNameLeavesTwoSpaces)
+{
+    ExportSetup s;
+    s.table.clear();
+    const std::string script = exportCsv("a\r\n1\r\n", s);
+    EXPECT_NE(script.find("CREATE TABLE  (\r\n"), std::string::npos);
+    EXPECT_NE(script.find("INSERT INTO  (`a`) VALUES\r\n"), std::string::npos);
+}
+
+TEST(ScriptWriterEdges, NoColumnNames)
+{
+    // An empty first line with the header option on gives no columns.
+    ExportSetup s;
+    EXPECT_EQ(exportCsv("\r\nx\r\n", s), crlf("\n"
+                                              "CREATE TABLE NEW_TABLE (\n"
+                                              ");\n"
+                                              "\n"
+                                              "INSERT INTO NEW_TABLE () VALUES\n"
+                                              "();\n"));
+}
+
+TEST(ScriptWriterEdges, HeaderOnlyGivesNoInsert)
+{
+    ExportSetup s;
+    s.multiRow = true;
+    EXPECT_EQ(exportCsv("a,b\r\n", s), crlf("\nCREATE TABLE NEW_TABLE (\n`a` text,\n`b` text\n);\n\n"));
+}
+
+TEST(ScriptWriterEdges, ValueItems)
+{
+    struct Row {
+        const char* name;
+        std::string line; // one data row under the header a,b
+        bool nullEmpty;
+        std::string values;
+    };
+    const std::vector<Row> rows = {
+        {"single row, multi-row", "1,2", false, "('1','2');\n"},
+        {"extra fields dropped", "1,2,3,4", false, "('1','2');\n"},
+        {"missing fields empty", "1", false, "('1','');\n"},
+        {"missing fields NULL", "1", true, "('1',NULL);\n"},
+        {"empty line", "", false, "('','');\n"},
+        {"empty line NULL", "", true, "(NULL,NULL);\n"},
+        {"quotes and blanks only", "\" \"\" \",x", true, "(NULL,'x');\n"},
+        {"quoted name with apostrophe", "  \"O'Brien\"  ,x", false, "('O''Brien','x');\n"},
+        {"text NULL stays a string", "NULL,null", true, "('NULL','null');\n"},
+        {"trailing backslash doubled", "abc\\,x", false, "('abc\\\\','x');\n"},
+        {"tab and control characters trimmed", "\t a \x01,b", false, "('a','b');\n"},
+        {"no-break space kept", "\xC2\xA0" "a,b", false, "('\xC2\xA0" "a','b');\n"},
+        {"quoted separator", "\"x,y\",z", false, "('x,y','z');\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ExportSetup s;
+        s.multiRow = true;
+        s.nullEmpty = row.nullEmpty;
+        EXPECT_EQ(insertPart(exportCsv("a,b\r\n" + row.line + "\r\n", s)),
+                  crlf("INSERT INTO NEW_TABLE (`a`,`b`) VALUES\n" + row.values));
+    }
+}
+
+TEST(ScriptWriterEdges, LaterFilesHeaderLinesAreData)
+{
+    ExportSetup s;
+    s.multiRow = true;
+    const auto out = exportFiles({"a\r\n1\r\n", "a\r\n2\r\n", "a\r\n3\r\n"}, s);
+    EXPECT_EQ(insertPart(out.bytes), crlf("INSERT INTO NEW_TABLE (`a`) VALUES\n('1'),\n('a'),\n('2'),\n('a'),\n('3');\n"));
+    EXPECT_EQ(out.result.rowsExported, 5u);
+}
+
+TEST(ScriptWriterEdges, TypesComeFromTheLoadNotTheExportDialect)
+{
+    ExportSetup s;
+    s.loadDialect = Dialect::MySql;
+    s.dialect = Dialect::Oracle;
+    EXPECT_NE(exportCsv("a\r\n1\r\n", s).find("\r\na text\r\n"), std::string::npos);
+}
+
+TEST(ScriptWriterEdges, HeaderOptionOffExportsTheFirstLine)
+{
+    ExportSetup s;
+    s.header = false;
+    s.separator = u';';
+    EXPECT_EQ(insertPart(exportCsv("a;b\r\n", s)), crlf("INSERT INTO NEW_TABLE (`COLUMN1`,`COLUMN2`) VALUES\n('a','b');\n"));
+}
+
+TEST(ScriptWriterEdges, SameWorkspaceTwiceIsByteIdentical)
+{
+    TempDir dir;
+    Workspace workspace;
+    workspace.load(dir.write("a.csv", "x,y\r\n1,\"2\"\r\n3,4\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    ScriptOptions options;
+    options.headerLine = true;
+    StringSink first;
+    StringSink second;
+    Donustur(workspace, options, first);
+    Donustur(workspace, options, second);
+    EXPECT_EQ(first.bytes, second.bytes);
+    EXPECT_EQ(workspace.rowCount(), 3u);
+}
+
+// Values can never end their string early, whatever the dialect.
+TEST(ScriptWriterEscaping, ApostrophesAndBackslashes)
+{
+    struct Row {
+        Dialect dialect;
+        std::string expected;
+    };
+    // Fields: O'Brien | abc\ | a\'b | ''
+    const std::string csv = "a,b,c,d\r\nO'Brien,abc\\,a\\'b,''\r\n";
+    const std::vector<Row> rows = {
+        {Dialect::MySql, "('O''Brien','abc\\\\','a\\\\''b','''''');"},
+        {Dialect::MsSql, "('O''Brien','abc\\','a\\''b','''''');"},
+        {Dialect::Access, "('O''Brien','abc\\','a\\''b','''''');"},
+        {Dialect::Oracle, "('O''Brien','abc\\','a\\''b','''''');"},
+        {Dialect::PostgreSql, "('O''Brien','abc\\','a\\''b','''''');"},
+        {Dialect::IbmDb2, "('O''Brien','abc\\','a\\''b','''''');"},
+        {Dialect::Sqlite, "('O''Brien','abc\\','a\\''b','''''');"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(dialectInfo(row.dialect).identifier));
+        ExportSetup s;
+        s.dialect = row.dialect;
+        const std::string script = exportCsv(csv, s);
+        EXPECT_NE(script.find("\r\n" + row.expected + "\r\n"), std::string::npos) << script;
+    }
+}
+
+TEST(ScriptWriterEscaping, MariaDbInjectionRowStaysOneValue)
+{
+    // A value ending in a backslash must not escape its closing apostrophe.
+    ExportSetup s;
+    s.header = false;
+    const std::string script = exportCsv("abc\\,\",1);CREATE TABLE injected (x int);#\"\r\n", s);
+    // The quoted commas count for the column count (three columns), not for the split (two fields).
+    EXPECT_NE(script.find("\r\n('abc\\\\',',1);CREATE TABLE injected (x int);#','');\r\n"), std::string::npos) << script;
+}
+
+TEST(ScriptWriterEscaping, SqlServerNationalLiteralsOnlyForNonAscii)
+{
+    ExportSetup s;
+    s.dialect = Dialect::MsSql;
+    s.nullEmpty = true;
+    const std::string script = exportCsv("a,b,c,d\r\nplain,Köln,\xE4\xB8\xAD,\r\n", s);
+    EXPECT_NE(script.find("\r\n('plain',N'K\xC3\xB6ln',N'\xE4\xB8\xAD',NULL);\r\n"), std::string::npos) << script;
+    s.dialect = Dialect::Access;
+    EXPECT_NE(exportCsv("a,b,c,d\r\nplain,Köln,\xE4\xB8\xAD,\r\n", s).find("('plain','K\xC3\xB6ln','\xE4\xB8\xAD',NULL);"),
+              std::string::npos);
+}
+
+TEST(ScriptWriterNames, QuotedSoTheyCannotBreakOut)
+{
+    struct Row {
+        const char* name;
+        Dialect dialect;
+        std::u16string create;
+        std::u16string insert;
+    };
+    const std::vector<Row> rows = {
+        {"plain", Dialect::PostgreSql, u"full_name2", u"full_name2"},
+        {"space", Dialect::PostgreSql, u"\"full name\"", u"\"full name\""},
+        {"space sqlite", Dialect::Sqlite, u"\"full name\"", u"`full name`"},
+        {"digit first", Dialect::Oracle, u"\"1st\"", u"\"1st\""},
+        {"reserved any case", Dialect::Oracle, u"\"Order\"", u"\"Order\""},
+        {"reserved sqlite", Dialect::Sqlite, u"\"select\"", u"`select`"},
+        {"reserved db2", Dialect::IbmDb2, u"\"USER\"", u"\"USER\""},
+        {"not reserved keeps case", Dialect::PostgreSql, u"City", u"City"},
+        {"non-ASCII letters plain", Dialect::PostgreSql, u"\u015fehir", u"\u015fehir"},
+        {"double quote doubled", Dialect::Oracle, u"\"a\"\"b\"", u"\"a\"\"b\""},
+        {"grave accent doubled", Dialect::MySql, u"`a``b`", u"`a``b`"},
+        {"grave accent doubled sqlite insert", Dialect::Sqlite, u"\"a`b\"", u"`a``b`"},
+        {"bracket doubled", Dialect::MsSql, u"[a]]b]", u"[a]]b]"},
+        {"bracket doubled access", Dialect::Access, u"[x]];--]", u"[x]];--]"},
+        {"mysql reserved word just quoted", Dialect::MySql, u"`order`", u"`order`"},
+        {"hyphen", Dialect::IbmDb2, u"\"a-b\"", u"\"a-b\""},
+        {"empty", Dialect::PostgreSql, u"\"\"", u"\"\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::u16string name = row.name == std::string("double quote doubled") ? u"a\"b" : u"";
+        if (name.empty()) {
+            // The bare name is what the create column holds once its quoting is undone.
+            std::u16string n = row.create;
+            if (n.size() >= 2 && (n.front() == u'"' || n.front() == u'[' || n.front() == u'`')) {
+                const char16_t close = n.front() == u'[' ? u']' : n.front();
+                n = n.substr(1, n.size() - 2);
+                std::u16string undone;
+                for (std::size_t i = 0; i < n.size(); ++i) {
+                    undone.push_back(n[i]);
+                    if (n[i] == close && i + 1 < n.size() && n[i + 1] == close)
+                        ++i;
+                }
+                n = undone;
+            }
+            name = n;
+        }
+        EXPECT_EQ(quoteColumnName(row.dialect, NamePlace::CreateTable, name), row.create);
+        EXPECT_EQ(quoteColumnName(row.dialect, NamePlace::InsertList, name), row.insert);
+    }
+}
+
+TEST(ScriptWriterNames, TableNameAndTypesStayAsTyped)
+{
+    TempDir dir;
+    Workspace workspace;
+    workspace.load(dir.write("a.csv", "full name,order\r\n1,2\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::PostgreSql});
+    workspace.replaceType(0, u"varchar(20) NOT NULL");
+    ScriptOptions options;
+    options.dialect = Dialect::PostgreSql;
+    options.tableName = u"my schema.\"T\"";
+    options.headerLine = true;
+    StringSink sink;
+    Donustur(workspace, options, sink);
+    EXPECT_EQ(sink.bytes, crlf("\nCREATE TABLE my schema.\"T\" (\n\"full name\" varchar(20) NOT NULL,\n\"order\" text\n);\n\n"
+                               "INSERT INTO my schema.\"T\" (\"full name\",\"order\") VALUES\n('1','2');\n"));
+}
+
+TEST(ScriptWriterStatements, SqlServerStartsANewInsertEvery1000Rows)
+{
+    std::string csv = "n\r\n";
+    for (int i = 1; i <= 2001; ++i)
+        csv += std::to_string(i) + "\r\n";
+    ExportSetup s;
+    s.dialect = Dialect::MsSql;
+    s.multiRow = true;
+    const std::string script = exportCsv(csv, s);
+    const std::string header = "INSERT INTO NEW_TABLE ([n]) VALUES\r\n";
+    EXPECT_EQ(script.find(header + "('1'),\r\n"), script.find(header));
+    EXPECT_NE(script.find("('999'),\r\n('1000');\r\n" + header + "('1001'),\r\n"), std::string::npos);
+    EXPECT_NE(script.find("('2000');\r\n" + header + "('2001');\r\n"), std::string::npos);
+    std::size_t headers = 0;
+    for (auto at = script.find(header); at != std::string::npos; at = script.find(header, at + 1))
+        ++headers;
+    EXPECT_EQ(headers, 3u);
+    EXPECT_TRUE(script.ends_with("('2001');\r\n"));
+
+    // Other dialects keep one statement.
+    s.dialect = Dialect::PostgreSql;
+    const std::string one = exportCsv(csv, s);
+    EXPECT_EQ(one.find("INSERT"), one.rfind("INSERT"));
+    EXPECT_NE(one.find("('1000'),\r\n('1001'),"), std::string::npos);
+}
+
+TEST(ScriptWriterEncoding, AnsiOutputSubstitutesAndCounts)
+{
+    ExportSetup s;
+    s.encoding = TextEncoding::Ansi;
+    // Read as ANSI: bytes are Windows-1252. A UTF-8 file with its mark is
+    // read as UTF-8 whatever the choice, which lets the test hold characters
+    // that Windows-1252 lacks.
+    const auto out = exportFiles({"\xEF\xBB\xBF" "a\xC5\x82,b\r\n\xE2\x82\xAC\xC3\xA9,\xE4\xB8\xAD\xF0\x9F\x98\x80\r\n"}, s);
+    EXPECT_EQ(out.bytes, "\r\nCREATE TABLE NEW_TABLE (\r\n`al` text,\r\n`b` text\r\n);\r\n\r\n"
+                         "INSERT INTO NEW_TABLE (`al`,`b`) VALUES\r\n('\x80\xE9','?" "?');\r\n");
+    // ł in the create line and in the insert header, 中 and the emoji.
+    EXPECT_EQ(out.result.substituted, 4u);
+}
+
+TEST(ScriptWriterEncoding, Utf8OutputHasNoMarkAndKeepsEverything)
+{
+    ExportSetup s;
+    const auto out = exportFiles({"\xEF\xBB\xBF" "a\r\n\xF0\x9F\x98\x80 \xE4\xB8\xAD\r\n"}, s);
+    EXPECT_EQ(out.bytes.substr(0, 2), "\r\n");
+    EXPECT_NE(out.bytes.find("('\xF0\x9F\x98\x80 \xE4\xB8\xAD');"), std::string::npos);
+    EXPECT_EQ(out.result.substituted, 0u);
+}
+
+TEST(ScriptWriterRoundTrip, DistinctValuesAcrossTheBlockBoundary)
+{
+    // Rows long enough that several straddle the 4096-byte reading blocks,
+    // with a distinct value in every column.
+    std::string csv = "c1,c2,c3\r\n";
+    std::string expected;
+    for (int r = 0; r < 600; ++r) {
+        const std::string v1 = "r" + std::to_string(r) + "\xC3\xA9";
+        const std::string v2 = "\"q" + std::to_string(r) + ",x\"";
+        const std::string v3 = "it's " + std::to_string(r * 7);
+        csv += v1 + "," + v2 + "," + v3 + "\r\n";
+        expected += std::string(r == 0 ? "" : ",\r\n") + "('" + v1 + "','q" + std::to_string(r) + ",x','it''s " +
+                    std::to_string(r * 7) + "')";
+    }
+    ASSERT_GT(csv.size(), 3 * 4096u);
+    ExportSetup s;
+    s.multiRow = true;
+    EXPECT_EQ(insertPart(exportCsv(csv, s)), "INSERT INTO NEW_TABLE (`c1`,`c2`,`c3`) VALUES\r\n" + expected + ";\r\n");
+}
+
+// A sink that accepts a number of bytes, then fails as a full disk would.
+class FailingSink final : public ByteSink {
+public:
+    explicit FailingSink(std::size_t limit) : m_limit(limit) {}
+    void write(const char* data, std::size_t size) override
+    {
+        if (bytes.size() + size > m_limit)
+            throw OutputError("failing.sql", "Cannot write", 28 /* ENOSPC */);
+        bytes.append(data, size);
+    }
+    std::string bytes;
+
+private:
+    std::size_t m_limit;
+};
+
+TEST(ScriptWriterFailures, SinkFailureStopsTheExportAndKeepsWhatWasWritten)
+{
+    TempDir dir;
+    Workspace workspace;
+    std::string csv = "a\r\n";
+    for (int i = 0; i < 200000; ++i)
+        csv += "value number " + std::to_string(i) + "\r\n";
+    workspace.load(dir.write("a.csv", csv), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    ScriptOptions options;
+    options.headerLine = true;
+    FailingSink sink(ScriptWriter::kFlushBytes * 2);
+    EXPECT_THROW(Donustur(workspace, options, sink), OutputError);
+    EXPECT_GT(sink.bytes.size(), 0u);
+    EXPECT_TRUE(sink.bytes.starts_with("\r\nCREATE TABLE NEW_TABLE (\r\n"));
+}
+
+TEST(ScriptWriterFailures, FullDiskCarriesTheSystemsReason)
+{
+    TempDir dir;
+    Workspace workspace;
+    workspace.load(dir.write("a.csv", "a\r\n1\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    ScriptOptions options;
+    options.headerLine = true;
+    try {
+        Donustur(workspace, options, std::filesystem::path("/dev/full"));
+        FAIL() << "writing to a full device succeeded";
+    } catch (const OutputError& e) {
+        EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos) << e.what();
+    }
+}
+
+TEST(ScriptWriterFailures, MissingFolderCannotBeCreated)
+{
+    TempDir dir;
+    Workspace workspace;
+    workspace.load(dir.write("a.csv", "a\r\n1\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    const auto target = dir.path() / "missing" / "out.sql";
+    try {
+        Donustur(workspace, ScriptOptions{}, target);
+        FAIL() << "created a file in a missing folder";
+    } catch (const OutputError& e) {
+        EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST(ScriptWriterFailures, ExistingFileIsReplacedWhole)
+{
+    TempDir dir;
+    Workspace workspace;
+    workspace.load(dir.write("a.csv", "a\r\n1\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    const auto target = dir.write("out.sql", std::string(100000, 'x'));
+    ScriptOptions options;
+    options.headerLine = true;
+    Donustur(workspace, options, target);
+    EXPECT_EQ(test::readFile(target), crlf("\nCREATE TABLE NEW_TABLE (\n`a` text\n);\n\nINSERT INTO NEW_TABLE (`a`) VALUES\n('1');\n"));
+}
+
+} // namespace
+} // namespace quarrow
