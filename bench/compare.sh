@@ -151,6 +151,8 @@ for entry in "${files[@]}"; do
     q_sec=() q_kb=() s_sec=() s_kb=() f_sec=() f_kb=()
     for ((round = 1; round <= rounds; ++round)); do
         echo "$profile: round $round/$rounds" >&2
+        # Every tool starts without an old output to delete.
+        rm -f "$out_q" "$out_s" "$out_f"
         if ((have_quarrow)); then
             time_run /dev/null "$quarrow" -H -q -o "$out_q" "$input"
             q_sec+=("$run_sec") q_kb+=("$run_kb")
@@ -204,3 +206,16 @@ echo
 echo "rounds: $rounds (median wall time, max peak RSS; MB = 10^6 bytes)"
 printf '%s\n' "${report[@]}"
 echo "targets: sqlite3/quarrow >= 10 (ascii), >= 5 (intl); quarrow/floor <= 2; quarrow RSS < 64 MB"
+
+# --- the window's path: the whole file held in the workspace -----------------
+
+memory_bin=${WORKSPACE_MEMORY:-$build_dir/bench/workspace_memory}
+if [[ -x $memory_bin ]]; then
+    echo
+    echo "workspace (load into memory), target <= 2.2 bytes per input byte for ASCII:"
+    for entry in "${files[@]}"; do
+        profile=${entry%%:*}
+        mb=${entry#*:}
+        "$memory_bin" "$work_dir/$profile-${mb}mb.csv"
+    done
+fi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/Scan.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,6 +10,44 @@
 namespace quarrow {
 
 inline constexpr char16_t kQuote = u'"';
+
+// Walks the fields of one line and calls onField(begin, end, quoted) with
+// each field's raw text: for a quoted field the text between its quotes,
+// doubled quotes still doubled. Rules:
+// - A field that starts with a quote runs to the next quote that is not
+//   doubled (the closing quote), or to the end of the line.
+// - Any other field runs to the next separator or the end of the line; a
+//   quote inside it is an ordinary character.
+// - Text right after a closing quote starts a new field; a separator that
+//   ends the line leaves one more, empty field; an empty line has no field.
+// - A NUL ends the line.
+template <typename OnField>
+inline void forEachRawField(std::u16string_view line, char16_t separator, OnField&& onField)
+{
+    const char16_t* const end = line.data() + line.size();
+    const char16_t* p = line.data();
+    while (p < end && *p != u'\0') {
+        if (*p == kQuote) {
+            const char16_t* const start = ++p;
+            const char16_t* q = scan::findEither(p, end, kQuote, u'\0');
+            while (q + 1 < end && *q == kQuote && q[1] == kQuote)
+                q = scan::findEither(q + 2, end, kQuote, u'\0');
+            onField(start, q, true);
+            p = (q < end && *q == kQuote) ? q + 1 : q;
+        } else {
+            const char16_t* s = scan::findEither(p, end, separator, u'\0');
+            onField(p, s, false);
+            p = s;
+        }
+        if (p < end && *p == separator && separator != u'\0') {
+            ++p;
+            if (p == end || *p == u'\0') {
+                onField(p, p, false);
+                break;
+            }
+        }
+    }
+}
 
 // Splits one line into fields, honouring double-quoted fields. The fields
 // are views into the line or into the splitter's own scratch text (a quoted
@@ -33,7 +73,17 @@ struct CleanBounds {
     std::size_t begin;
     std::size_t end;
 };
-CleanBounds cleanBounds(std::u16string_view field) noexcept;
+inline CleanBounds cleanBounds(std::u16string_view field) noexcept
+{
+    auto kept = [](char16_t c) { return c > u' ' && c != kQuote; };
+    std::size_t b = 0;
+    std::size_t e = field.size();
+    while (b < e && !kept(field[b]))
+        ++b;
+    while (e > b && !kept(field[e - 1]))
+        --e;
+    return {b, e};
+}
 
 // Field clean-up: every double quote removed, then characters of code 32 or
 // less trimmed from both ends.

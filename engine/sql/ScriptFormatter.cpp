@@ -128,7 +128,8 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
     : m_options(options), m_columns(names.size())
 {
     m_createLines.reserve(names.size());
-    std::u16string header = u"INSERT INTO " + m_options.tableName + u" (";
+    std::u16string header(u"INSERT INTO ");
+    header.append(m_options.tableName).append(u" (");
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::u16string line = quoteColumnName(options.dialect, NamePlace::CreateTable, names[i]);
         line += u' ';
@@ -155,7 +156,9 @@ void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
 void ScriptFormatter::appendHead(OutBuffer& out)
 {
     out.append("\r\n", 2);
-    appendText(out, u"CREATE TABLE " + m_options.tableName + u" (\r\n");
+    out.append("CREATE TABLE ", 13);
+    appendText(out, m_options.tableName);
+    out.append(" (\r\n", 4);
     for (std::size_t i = 0; i < m_createLines.size(); ++i) {
         appendText(out, m_createLines[i]);
         if (i + 1 < m_createLines.size())
@@ -174,7 +177,6 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 
 void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
-    m_splitter.split(row, m_options.separator);
     // Worst case: every unit takes three bytes, every column "N''," or "NULL,".
     const std::size_t room = row.size() * 3 + m_columns * 8 + m_insertHeader.size() + 16;
     char* o = out.reserveTail(room);
@@ -186,11 +188,21 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
         m_substituted += m_insertHeaderSubstituted;
     }
     *o++ = '(';
-    const std::size_t fields = m_splitter.size();
-    for (std::size_t j = 0; j < m_columns; ++j) {
-        if (j > 0)
+    // Value items drop every double quote, so a quoted field's raw text (its
+    // doubled quotes not yet reduced) gives the same item as the field.
+    std::size_t column = 0;
+    forEachRawField(row, m_options.separator, [&](const char16_t* begin, const char16_t* end, bool) {
+        if (column == m_columns)
+            return; // fields beyond the column names are dropped
+        if (column++ > 0)
             *o++ = ',';
-        o = writeValue(o, j < fields ? m_splitter[j] : std::u16string_view(), m_options, m_substituted);
+        o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options, m_substituted);
+    });
+    // Missing fields are empty.
+    for (; column < m_columns; ++column) {
+        if (column > 0)
+            *o++ = ',';
+        o = writeValue(o, std::u16string_view(), m_options, m_substituted);
     }
     *o++ = ')';
     out.setEnd(o);

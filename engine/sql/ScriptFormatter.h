@@ -56,7 +56,6 @@ private:
     std::string m_insertHeader;                // encoded, CR LF included
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
-    FieldSplitter m_splitter;
     std::uint64_t m_substituted = 0;
 };
 
