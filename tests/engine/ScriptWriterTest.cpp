@@ -1,11 +1,14 @@
 #include "TempDir.h"
 
+#include "csv/FieldSplitter.h"
 #include "sql/Donustur.h"
 #include "sql/Identifiers.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -525,6 +528,76 @@ TEST(ScriptWriterFailures, ExistingFileIsReplacedWhole)
     options.headerLine = true;
     Donustur(workspace, options, target);
     EXPECT_EQ(test::readFile(target), crlf("\nCREATE TABLE NEW_TABLE (\n`a` text\n);\n\nINSERT INTO NEW_TABLE (`a`) VALUES\n('1');\n"));
+}
+
+} // namespace
+} // namespace quarrow
+
+namespace quarrow {
+namespace {
+
+// The formatter writes value items straight from each field's raw text; the
+// result must be what field splitting and clean-up give, for any line.
+TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
+{
+    const std::u16string alphabet = u"ab,\"\" \t\x01\0\u00e9'\\;";
+    std::uint64_t seed = 20261210;
+    if (const char* env = std::getenv("QUARROW_TEST_SEED"))
+        seed = std::strtoull(env, nullptr, 10);
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (set QUARROW_TEST_SEED to replay)");
+    std::mt19937_64 random(seed);
+
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string line;
+        const auto length = random() % 14;
+        for (std::uint64_t i = 0; i < length; ++i)
+            line.push_back(alphabet[random() % alphabet.size()]);
+        const std::size_t columns = random() % 5;
+        std::vector<std::u16string> names;
+        for (std::size_t c = 0; c < columns; ++c)
+            names.push_back(u"c" + std::u16string(1, static_cast<char16_t>(u'0' + c)));
+        const std::vector<std::u16string> types(columns, u"text");
+
+        ScriptOptions options;
+        options.multiRow = true;
+        options.nullEmpty = random() % 2 == 0;
+        options.dialect = random() % 2 == 0 ? Dialect::MySql : Dialect::Sqlite;
+        ScriptFormatter formatter(options, names, types);
+        OutBuffer out;
+        formatter.appendRow(out, line, 1); // a later row of a statement: no header
+        const std::string actual(out.data(), out.size());
+
+        // The reference: exact fields, then clean-up, then quoting.
+        FieldSplitter splitter;
+        splitter.split(line, u',');
+        std::u16string expected = u",\r\n(";
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::u16string value = c < splitter.size() ? cleanField(splitter[c]) : std::u16string();
+            if (c > 0)
+                expected += u',';
+            if (value.empty() && options.nullEmpty) {
+                expected += u"NULL";
+                continue;
+            }
+            expected += u'\'';
+            for (char16_t ch : value) {
+                expected += ch;
+                if (ch == u'\'' || (ch == u'\\' && options.dialect == Dialect::MySql))
+                    expected += ch;
+            }
+            expected += u'\'';
+        }
+        expected += u')';
+        std::string expectedBytes;
+        for (char16_t ch : expected) {
+            if (ch < 0x80) {
+                expectedBytes += static_cast<char>(ch);
+            } else { // only U+00E9 in the alphabet
+                expectedBytes += "\xC3\xA9";
+            }
+        }
+        ASSERT_EQ(actual, expectedBytes) << "round " << round;
+    }
 }
 
 } // namespace
