@@ -249,7 +249,7 @@ public:
             if (batch.ends.empty())
                 return;
             start(std::u16string_view(batch.text).substr(0, batch.ends.front()));
-            if (m_options.headerLine)
+            if (m_options.script.headerLine)
                 skip = 1;
         }
         if (batch.ends.size() <= skip)
@@ -296,23 +296,10 @@ private:
 
     void start(std::u16string_view firstLine)
     {
-        LoadOptions load;
-        load.encoding = m_options.encoding;
-        load.headerLine = m_options.headerLine;
-        load.separator = m_options.separator;
-        load.dialect = m_options.dialect;
-        ColumnSetup setup = setUpColumns(firstLine, load);
+        const ScriptOptions& script = m_options.script;
+        ColumnSetup setup = setUpColumns(firstLine, loadOptionsFor(script));
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
-
-        ScriptOptions script;
-        script.dialect = m_options.dialect;
-        script.tableName = m_options.tableName;
-        script.separator = m_options.separator;
-        script.headerLine = m_options.headerLine;
-        script.nullEmpty = m_options.nullEmpty;
-        script.multiRow = m_options.multiRow;
-        script.encoding = m_options.encoding;
         m_formatter.emplace(script, setup.names, setup.types);
         OutBuffer head;
         m_formatter->appendHead(head);
@@ -349,7 +336,7 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
     try {
         for (const auto& path : options.inputs) {
             try {
-                readLines(path, options.encoding, sink, &bytesRead);
+                readLines(path, options.script.encoding, sink, &bytesRead);
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "text/TextEncoding.h"
-#include "workspace/Dialect.h"
+#include "sql/ScriptFormatter.h"
 
 #include <filesystem>
 #include <optional>
@@ -13,13 +12,7 @@ namespace quarrow::cli {
 struct ConverterOptions {
     std::vector<std::filesystem::path> inputs;
     std::optional<std::filesystem::path> output; // standard output when empty
-    Dialect dialect = Dialect::MySql;
-    std::u16string tableName = u"NEW_TABLE";
-    char16_t separator = u',';
-    bool headerLine = false;
-    TextEncoding encoding = TextEncoding::Utf8;
-    bool nullEmpty = false;
-    bool multiRow = false;
+    ScriptOptions script; // also the reading options: encoding, header line, separator
     std::optional<std::filesystem::path> typesFile;
     bool quiet = false;
 };

@@ -51,12 +51,12 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_option("-t,--table", table, "table name (default NEW_TABLE)")->option_text("NAME");
     app.add_option("-s,--separator", separator, "separator text; the two characters \\t mean Tab (default ,)")
         ->option_text("TEXT");
-    app.add_flag("-H,--header", options.headerLine, "the first line holds column names");
+    app.add_flag("-H,--header", options.script.headerLine, "the first line holds column names");
     app.add_option("-e,--encoding", encoding, "utf8 or ansi, for reading and for writing (default utf8)")
         ->option_text("ENC")
         ->check(CLI::IsMember({"utf8", "ansi"}));
-    app.add_flag("-n,--null-empty", options.nullEmpty, "NULL for empty cells");
-    app.add_flag("-m,--multi-row", options.multiRow, "one multi-row INSERT statement");
+    app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
+    app.add_flag("-m,--multi-row", options.script.multiRow, "one multi-row INSERT statement");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
@@ -68,8 +68,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         const auto decoded = decodeSeparatorText(separatorText);
         if (!decoded)
             throw CLI::ValidationError("--separator", "the separator must not be empty");
-        options.separator = *decoded;
-        options.tableName = fromUtf8(table, "--table");
+        options.script.separator = *decoded;
+        options.script.tableName = fromUtf8(table, "--table");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return kExitOk;
@@ -87,8 +87,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.output = output;
     if (!typesFile.empty())
         options.typesFile = typesFile;
-    options.dialect = *dialectFromIdentifier(database);
-    options.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
+    options.script.dialect = *dialectFromIdentifier(database);
+    options.script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
 
     return convert(options, out, err, stderrIsTerminal && !options.quiet);
 }

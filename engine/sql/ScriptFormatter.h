@@ -4,6 +4,7 @@
 #include "sql/OutBuffer.h"
 #include "text/TextEncoding.h"
 #include "workspace/Dialect.h"
+#include "workspace/Workspace.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,13 @@ struct ScriptOptions {
     bool multiRow = false;   // one INSERT statement for all rows
     TextEncoding encoding = TextEncoding::Utf8;
 };
+
+// The reading options that go with a script's: the same encoding, header
+// option, separator, and the dialect whose default types the columns get.
+constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
+{
+    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect};
+}
 
 // SQL Server refuses more rows in one VALUES list.
 inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;

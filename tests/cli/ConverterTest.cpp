@@ -40,26 +40,13 @@ Run runCli(std::vector<std::string> args)
 }
 
 // What the writer makes of a workspace loaded file by file, as the window does.
-std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const ConverterOptions& o,
-                         const TypeList* types = nullptr)
+std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const ConverterOptions& o)
 {
     Workspace workspace;
     for (const auto& f : files)
-        workspace.load(f, LoadOptions{o.encoding, o.headerLine, o.separator, o.dialect});
-    if (types) {
-        for (std::size_t i = 0; i < workspace.columnTypes().size() && i < types->size(); ++i)
-            workspace.replaceType(i, (*types)[i]);
-    }
-    ScriptOptions s;
-    s.dialect = o.dialect;
-    s.tableName = o.tableName;
-    s.separator = o.separator;
-    s.headerLine = o.headerLine;
-    s.nullEmpty = o.nullEmpty;
-    s.multiRow = o.multiRow;
-    s.encoding = o.encoding;
+        workspace.load(f, loadOptionsFor(o.script));
     StringSink sink;
-    Donustur(workspace, s, sink);
+    Donustur(workspace, o.script, sink);
     return sink.bytes;
 }
 
@@ -114,12 +101,12 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ConverterOptions o;
-        o.dialect = row.dialect;
-        o.headerLine = row.header;
-        o.nullEmpty = row.nullEmpty;
-        o.multiRow = row.multiRow;
-        o.encoding = row.encoding;
-        o.tableName = u"t";
+        o.script.dialect = row.dialect;
+        o.script.headerLine = row.header;
+        o.script.nullEmpty = row.nullEmpty;
+        o.script.multiRow = row.multiRow;
+        o.script.encoding = row.encoding;
+        o.script.tableName = u"t";
         const std::string expected = viaWorkspace(row.files, o);
         const std::string actual = viaConverter(row.files, o);
         ASSERT_GT(expected.size(), 1000u);
