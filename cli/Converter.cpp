@@ -182,12 +182,25 @@ public:
     {
     }
 
-    void update()
+    void update() { show(false); }
+
+    void finish()
+    {
+        if (m_shown) {
+            show(true); // the final figures
+            m_err << "\n";
+        }
+        m_shown = false;
+    }
+
+private:
+    void show(bool final)
     {
         if (!m_enabled)
             return;
         const auto now = std::chrono::steady_clock::now();
-        if (now - m_start < std::chrono::seconds(1) || now - m_lastShown < std::chrono::milliseconds(250))
+        if (!final &&
+            (now - m_start < std::chrono::seconds(1) || now - m_lastShown < std::chrono::milliseconds(250)))
             return;
         m_lastShown = now;
         const double seconds = std::chrono::duration<double>(now - m_start).count();
@@ -200,14 +213,6 @@ public:
         m_shown = true;
     }
 
-    void finish()
-    {
-        if (m_shown)
-            m_err << "\n";
-        m_shown = false;
-    }
-
-private:
     std::ostream& m_err;
     bool m_enabled;
     std::uint64_t m_total;
