@@ -13,6 +13,7 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   sqlite3
+  time
 )
 
 missing=()

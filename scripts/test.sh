@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug configuration with
 # AddressSanitizer and UndefinedBehaviorSanitizer (warnings as errors) and
-# runs every test.
+# runs every test; then the threaded converter's tests under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 build="$root/build/debug-sanitize"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_SANITIZE=ON -DQUARROW_WERROR=ON
 cmake --build "$build" -j "$(nproc)"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)" "$@"
+(cd "$build" && ctest --output-on-failure -j "$(nproc)" "$@")
+
+# The converter's reading, formatting and writing threads share queues and
+# buffers: its tests run once more under ThreadSanitizer.
+tsan="$root/build/debug-tsan"
+cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
+cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli
+(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L cli)
