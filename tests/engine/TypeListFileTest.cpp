@@ -119,6 +119,9 @@ struct LoadCase {
     TypeList expected;
 };
 
+// Test names show the label, not the bytes of the case.
+void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.label; }
+
 class TypeListLoad : public TypeListFiles, public testing::WithParamInterface<LoadCase> {};
 
 TEST_P(TypeListLoad, Reads)

@@ -180,6 +180,9 @@ struct SetupCase {
     Strings firstRows; // the leading rows after the load
 };
 
+// Test names show the label, not the bytes of the case.
+void PrintTo(const SetupCase& c, std::ostream* out) { *out << c.label; }
+
 class WorkspaceFirstLoad : public testing::TestWithParam<SetupCase> {};
 
 TEST_P(WorkspaceFirstLoad, ColumnsComeFromRowZero)
