@@ -113,6 +113,19 @@ char* writeValue(char* o, std::u16string_view field, const ScriptOptions& option
                     *o++ = '\\';
             }
             // A double quote is dropped.
+        } else if (isHighSurrogate(c) && i + 1 < e && s[i + 1] == u'"') {
+            // Dropping the quotes between the halves of a pair joins them.
+            std::size_t j = i + 1;
+            while (j < e && s[j] == u'"')
+                ++j;
+            if (j < e && isLowSurrogate(s[j])) {
+                const char16_t pair[2] = {c, s[j]};
+                std::size_t k = 0;
+                o = encodeNonAscii(pair, 2, k, o, options.encoding, substituted);
+                i = j + 1;
+            } else {
+                o = encodeNonAscii(s, e, i, o, options.encoding, substituted);
+            }
         } else {
             o = encodeNonAscii(s, e, i, o, options.encoding, substituted);
         }

@@ -1,0 +1,54 @@
+// Fuzz target: the line reader on any bytes, as UTF-8 and as ANSI. It must
+// either deliver lines or fail with ReadError; no line holds a line break,
+// and ANSI text never fails.
+
+#include "csv/LineReader.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+class CheckingSink final : public quarrow::LineSink {
+public:
+    void line(std::u16string_view text) override
+    {
+        if (text.find_first_of(u"\r\n") != std::u16string_view::npos)
+            std::abort();
+        ++lines;
+    }
+    std::size_t lines = 0;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("quarrow-fuzz-" + std::to_string(getpid()) + ".csv");
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    for (const auto encoding : {quarrow::TextEncoding::Utf8, quarrow::TextEncoding::Ansi}) {
+        CheckingSink sink;
+        try {
+            quarrow::readLines(path, encoding, sink);
+        } catch (const quarrow::ReadError&) {
+            const bool marked = size >= 2 && ((data[0] == 0xEF && size >= 3 && data[1] == 0xBB && data[2] == 0xBF) ||
+                                              (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+            if (encoding == quarrow::TextEncoding::Ansi && !marked)
+                std::abort(); // ANSI accepts every byte
+        }
+        if (sink.lines > size + 1)
+            std::abort();
+    }
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    return 0;
+}
