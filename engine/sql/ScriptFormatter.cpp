@@ -65,14 +65,19 @@ char* put(char* o, std::string_view text)
     return o + text.size();
 }
 
+char* writeEmptyValue(char* o, const ScriptOptions& options)
+{
+    return options.nullEmpty ? put(o, "NULL") : put(o, "''");
+}
+
 // One value item: the field cleaned (every double quote removed, trimmed),
 // apostrophes doubled, and for MySQL backslashes doubled too, so that no
 // value can end its string early.
-char* writeValue(char* o, std::u16string_view field, const ScriptOptions& options, std::uint64_t& substituted)
+inline char* writeValue(char* o, std::u16string_view field, const ScriptOptions& options, std::uint64_t& substituted)
 {
     const auto [b, e] = cleanBounds(field);
     if (b == e)
-        return options.nullEmpty ? put(o, "NULL") : put(o, "''");
+        return writeEmptyValue(o, options);
     const char16_t* s = field.data();
     if (options.dialect == Dialect::MsSql) {
         // A plain literal goes through the server's code page; N'' keeps every character.
@@ -215,7 +220,7 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
     for (; column < m_columns; ++column) {
         if (column > 0)
             *o++ = ',';
-        o = writeValue(o, std::u16string_view(), m_options, m_substituted);
+        o = writeEmptyValue(o, m_options);
     }
     *o++ = ')';
     out.setEnd(o);
