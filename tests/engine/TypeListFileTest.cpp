@@ -3,6 +3,8 @@
 #include "types/TypeVocabulary.h"
 #include "workspace/Dialect.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -29,46 +30,12 @@ using quarrow::TypeListError;
 // A private directory per test, removed afterwards.
 class TypeListFiles : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::random_device seed;
-        std::mt19937_64 gen(seed());
-        for (int attempt = 0; attempt < 100 && m_dir.empty(); ++attempt) {
-            fs::path candidate = fs::temp_directory_path() / ("quarrow-types-" + std::to_string(gen()));
-            if (fs::create_directory(candidate))
-                m_dir = std::move(candidate);
-        }
-        ASSERT_FALSE(m_dir.empty()) << "cannot create a scratch directory";
-    }
-
-    void TearDown() override
-    {
-        std::error_code ec;
-        if (!m_dir.empty())
-            fs::remove_all(m_dir, ec);
-    }
-
-    fs::path path(const std::string& name) const { return m_dir / name; }
-
-    fs::path write(const std::string& name, std::string_view bytes) const
-    {
-        const fs::path file = path(name);
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
-            throw std::runtime_error("cannot write " + file.string());
-        return file;
-    }
-
-    static std::string read(const fs::path& file)
-    {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    fs::path path(const std::string& name) const { return m_dir.path() / name; }
+    fs::path write(const std::string& name, std::string_view bytes) const { return m_dir.write(name, bytes); }
+    static std::string read(const fs::path& file) { return quarrow::test::readFile(file); }
 
 private:
-    fs::path m_dir;
+    quarrow::test::TempDir m_dir;
 };
 
 // ---------------------------------------------------------------------------

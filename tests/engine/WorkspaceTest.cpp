@@ -4,6 +4,8 @@
 #include "workspace/SeparatorText.h"
 #include "workspace/Workspace.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,46 +33,7 @@ using quarrow::Workspace;
 
 using Strings = std::vector<std::u16string>;
 
-// A private directory per test, removed afterwards.
-class ScratchDir {
-public:
-    ScratchDir()
-    {
-        std::random_device seed;
-        std::mt19937_64 gen(seed());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            fs::path candidate = fs::temp_directory_path() / ("quarrow-ws-" + std::to_string(gen()));
-            if (fs::create_directory(candidate)) {
-                m_path = std::move(candidate);
-                return;
-            }
-        }
-        throw std::runtime_error("cannot create a scratch directory");
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-
-    const fs::path& path() const noexcept { return m_path; }
-
-    fs::path write(const std::string& name, std::string_view bytes) const
-    {
-        const fs::path file = m_path / name;
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
-            throw std::runtime_error("cannot write " + file.string());
-        return file;
-    }
-
-private:
-    fs::path m_path;
-};
+using ScratchDir = quarrow::test::TempDir;
 
 Strings rowsOf(const Workspace& ws)
 {
