@@ -1,6 +1,7 @@
 #include "Converter.h"
 
 #include "BoundedQueue.h"
+#include "InterruptCleanup.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -123,6 +124,8 @@ public:
             m_temporary = folder / name.str();
             try {
                 m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
+                m_temporaryText = m_temporary.string();
+                armInterruptCleanup(m_temporaryText.c_str());
                 return;
             } catch (const OutputError& e) {
                 if (e.error() != EEXIST || attempt > 100)
@@ -135,6 +138,7 @@ public:
 
     ~ReplacingFile()
     {
+        disarmInterruptCleanup();
         if (!m_committed) {
             m_file.reset();
             std::error_code ignored;
@@ -149,6 +153,8 @@ public:
         m_file->close();
         std::error_code ec;
         std::filesystem::rename(m_temporary, m_target, ec);
+        if (!ec)
+            disarmInterruptCleanup();
         if (ec)
             throw OutputError(m_target, "Cannot replace", ec.value());
         m_committed = true;
@@ -157,6 +163,7 @@ public:
 private:
     std::filesystem::path m_target;
     std::filesystem::path m_temporary;
+    std::string m_temporaryText; // what the signal handler removes
     std::optional<FileSink> m_file;
     bool m_committed = false;
 };

@@ -1,3 +1,4 @@
+#include "InterruptCleanup.h"
 #include "QuarrowCli.h"
 
 #include <iostream>
@@ -6,5 +7,6 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    quarrow::cli::installInterruptCleanup();
     return quarrow::cli::runQuarrowCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
 }

@@ -264,5 +264,24 @@ TEST(ConverterBinary, ExitStatusesAndFullDisk)
     EXPECT_EQ(readFile(err), "");
 }
 
+TEST(ConverterBinary, InterruptedRunLeavesNoTemporaryFile)
+{
+    // The input is a pipe that never ends, so the run is still writing when
+    // the signal comes.
+    TempDir dir;
+    const std::string script = "cd '" + dir.path().string() + "' && mkfifo in.csv && { '" +
+                               std::string(QUARROW_CLI_BINARY) +
+                               "' -q -o out.sql in.csv & pid=$!; exec 3>in.csv; printf 'a\\n1\\n' >&3; i=0; "
+                               "while ! ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; "
+                               "ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' || exit 3; "
+                               "kill -TERM $pid; wait $pid; echo $? > status; }";
+    ASSERT_EQ(shell(script), 0);
+    EXPECT_EQ(readFile(dir.path() / "status"), "143\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const auto name = entry.path().filename().string();
+        EXPECT_TRUE(name == "in.csv" || name == "status") << "left behind: " << name;
+    }
+}
+
 } // namespace
 } // namespace quarrow::cli
