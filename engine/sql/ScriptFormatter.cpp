@@ -1,5 +1,6 @@
 #include "sql/ScriptFormatter.h"
 
+#include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
 #include "text/Cp1252.h"
 #include "text/Scan.h"

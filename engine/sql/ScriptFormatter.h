@@ -1,6 +1,5 @@
 #pragma once
 
-#include "csv/FieldSplitter.h"
 #include "sql/OutBuffer.h"
 #include "text/TextEncoding.h"
 #include "workspace/Dialect.h"
