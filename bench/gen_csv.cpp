@@ -183,6 +183,18 @@ void appendAmount(std::string& out, Rng& rng)
     appendUInt(out, cents % 100, 2);
 }
 
+// The created-at timestamp and the amount, two fields every profile has.
+void appendTimestampAndAmount(std::string& row, std::string& scratch, Rng& rng)
+{
+    scratch.clear();
+    appendDateTime(scratch, rng);
+    appendField(row, scratch);
+
+    scratch.clear();
+    appendAmount(scratch, rng);
+    appendField(row, scratch);
+}
+
 void appendLower(std::string& out, std::string_view text)
 {
     for (const char ch : text) {
@@ -310,13 +322,7 @@ void buildAsciiRow(std::string& row, std::string& scratch, Rng& rng, std::uint64
         appendDate(scratch, rng, 1940, 2005);
     appendField(row, scratch);
 
-    scratch.clear();
-    appendDateTime(scratch, rng);
-    appendField(row, scratch);
-
-    scratch.clear();
-    appendAmount(scratch, rng);
-    appendField(row, scratch);
+    appendTimestampAndAmount(row, scratch, rng);
 
     scratch.clear();
     if (!rng.chance(100))
@@ -464,13 +470,7 @@ void buildIntlRow(std::string& row, std::string& scratch, Rng& rng, std::uint64_
     appendField(row, rng.pick(lang.cities));
     appendField(row, rng.pick(lang.countries));
 
-    scratch.clear();
-    appendDateTime(scratch, rng);
-    appendField(row, scratch);
-
-    scratch.clear();
-    appendAmount(scratch, rng);
-    appendField(row, scratch);
+    appendTimestampAndAmount(row, scratch, rng);
 
     scratch.clear();
     if (!rng.chance(100)) {
