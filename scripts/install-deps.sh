@@ -14,6 +14,13 @@ packages=(
   libcli11-dev
   sqlite3
   time
+  qt6-base-dev
+  qt6-svg-dev
+  libgl-dev
+  fonts-dejavu-core
+  xvfb
+  xauth
+  x11-utils
 )
 
 missing=()

@@ -1,0 +1,14 @@
+#include "QuarrowApplication.h"
+#include "QtDialogs.h"
+#include "TAppForm.h"
+
+int main(int argc, char* argv[])
+{
+    quarrow::QuarrowApplication app(argc, argv);
+    quarrow::QtDialogs dialogs;
+    app.setDialogs(&dialogs);
+
+    quarrow::TAppForm form(dialogs, QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+    form.show();
+    return QApplication::exec();
+}

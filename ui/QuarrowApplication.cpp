@@ -1,0 +1,24 @@
+#include "QuarrowApplication.h"
+
+#include "ErrorReport.h"
+
+namespace quarrow {
+
+QuarrowApplication::QuarrowApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QString::fromUtf16(kApplicationTitle));
+    setOrganizationName(QStringLiteral("TARNIX"));
+}
+
+bool QuarrowApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        if (m_dialogs != nullptr)
+            reportFailure(*m_dialogs, activeWindow(), std::current_exception());
+        return false;
+    }
+}
+
+} // namespace quarrow
