@@ -20,7 +20,9 @@ packages=(
   fonts-dejavu-core
   xvfb
   xauth
-  x11-utils
+  dbus
+  at-spi2-core
+  python3-pyatspi
 )
 
 missing=()

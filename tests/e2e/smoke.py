@@ -1,0 +1,92 @@
+"""Starts the real program on an X display with a CSV file named on its
+command line and checks, through the accessibility interface a screen
+reader would use, that its window appears under its title with the file
+loaded; then ends it through File > Exit.
+
+usage: smoke.py PROGRAM
+Needs an X display and a session bus (xvfb-run, dbus-run-session).
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyatspi
+
+TITLE = "TARNIX - Quarrow"
+TIMEOUT = 60.0
+
+
+def walk(node, found):
+    try:
+        found.append((node.getRoleName(), node.name or "", node))
+        for i in range(node.childCount):
+            walk(node.getChildAtIndex(i), found)
+    except Exception:
+        # A node that goes away while it is read is skipped.
+        pass
+    return found
+
+
+def program_nodes(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is None:
+            continue
+        try:
+            if app.get_process_id() != pid:
+                continue
+        except Exception:
+            continue
+        return walk(app, [])
+    return []
+
+
+def wait_for(pid, predicate, what):
+    deadline = time.monotonic() + TIMEOUT
+    nodes = []
+    while time.monotonic() < deadline:
+        nodes = program_nodes(pid)
+        if predicate(nodes):
+            return nodes
+        time.sleep(0.25)
+    shown = "\n".join(f"  {role}: {name!r}" for role, name, _ in nodes)
+    sys.exit(f"smoke: timed out waiting for {what}; the program shows:\n{shown}")
+
+
+def has(nodes, role, name):
+    return any(r == role and n == name for r, n, _ in nodes)
+
+
+def main():
+    program = sys.argv[1]
+    with tempfile.TemporaryDirectory() as folder:
+        # A name with single spaces, given unquoted: the arguments join into one path.
+        path = os.path.join(folder, "smoke test data.csv")
+        with open(path, "wb") as f:
+            f.write(b"id,name\r\n1,Ann\r\n2,Bob\r\n3,Cem\r\n")
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        proc = subprocess.Popen([program] + path.split(" "), env=env)
+        try:
+            nodes = wait_for(proc.pid, lambda ns: has(ns, "frame", TITLE) and has(ns, "label", "4 rows loaded"),
+                             f"a window titled {TITLE!r} with '4 rows loaded' in its status bar")
+            if not has(nodes, "push button", "Load CSV files... [1]"):
+                sys.exit("smoke: the load button does not show one loaded file")
+            exit_items = [node for role, name, node in nodes if role == "menu item" and name == "Exit"]
+            if not exit_items:
+                sys.exit("smoke: no File > Exit menu item")
+            exit_items[0].queryAction().doAction(0)
+            code = proc.wait(timeout=TIMEOUT)
+            if code != 0:
+                sys.exit(f"smoke: the program ended with code {code} after File > Exit")
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+    print("smoke: window shown, file loaded, program ended through File > Exit")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,473 @@
+#include "FakeDialogs.h"
+#include "TAppForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+using namespace quarrow;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+class TAppFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    test::FakeDialogs* m_dialogs = nullptr;
+    TAppForm* m_form = nullptr;
+
+    template <typename T>
+    T* control(const char* name) const
+    {
+        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr)
+            qFatal("no control named %s", name);
+        return found;
+    }
+
+    QString status() const { return control<QLabel>("StatusText")->text(); }
+    QString loadCaption() const { return control<QPushButton>("BitBtn1")->text(); }
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    void trigger(const char* action) { control<QAction>(action)->trigger(); }
+
+    void drop(const QStringList& paths)
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        // What a file manager hands over: a text/uri-list.
+        mime.setData(u"text/uri-list"_qs, QUrl::toStringList(urls).join(u"\r\n").toUtf8() + "\r\n");
+        m_form->dropFiles(TAppForm::droppedPaths(mime));
+    }
+
+    void makeForm(const QStringList& arguments = {})
+    {
+        delete m_form;
+        delete m_dialogs;
+        m_dialogs = new test::FakeDialogs;
+        m_form = new TAppForm(*m_dialogs, QCoreApplication::applicationFilePath(), arguments);
+    }
+
+    bool inLoadedLook() const
+    {
+        return !control<QCheckBox>("CheckBox1")->isEnabled() && !control<QRadioButton>("RadioButton1")->isEnabled()
+               && !control<QRadioButton>("RadioButton2")->isEnabled() && !control<QLabel>("Label1")->isEnabled()
+               && !control<QPushButton>("Button1")->isEnabled() && control<QCheckBox>("CheckBox2")->isEnabled()
+               && control<QCheckBox>("CheckBox3")->isEnabled() && control<QLineEdit>("Edit2")->isEnabled()
+               && control<QComboBox>("DB")->isEnabled() && control<QLabel>("Label2")->isEnabled()
+               && control<QLabel>("Label3")->isEnabled() && control<QPushButton>("ButtonColumn")->isEnabled()
+               && control<QPushButton>("ButtonExport")->isEnabled() && control<QPushButton>("BitBtn1")->isEnabled();
+    }
+
+    bool inEmptyLook() const
+    {
+        return control<QCheckBox>("CheckBox1")->isEnabled() && control<QRadioButton>("RadioButton1")->isEnabled()
+               && control<QRadioButton>("RadioButton2")->isEnabled() && control<QLabel>("Label1")->isEnabled()
+               && control<QPushButton>("Button1")->isEnabled() && !control<QCheckBox>("CheckBox2")->isEnabled()
+               && !control<QCheckBox>("CheckBox3")->isEnabled() && !control<QLineEdit>("Edit2")->isEnabled()
+               && !control<QComboBox>("DB")->isEnabled() && !control<QLabel>("Label2")->isEnabled()
+               && !control<QLabel>("Label3")->isEnabled() && !control<QPushButton>("ButtonColumn")->isEnabled()
+               && !control<QPushButton>("ButtonExport")->isEnabled() && control<QPushButton>("BitBtn1")->isEnabled();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        writeFile(path("a.csv"), "id,name\n1,Ann\n2,Bob\n");
+        writeFile(path("b.csv"), "x;y;z\n");
+        writeFile(path("empty.csv"), "");
+        // The reader fails at the block that holds the bad bytes, so the
+        // lines of the first 4096-byte block arrive.
+        QByteArray bad;
+        for (int i = 0; i < 1000; ++i)
+            bad += QByteArray::number(i % 10) + ",x\n"; // 4000 bytes
+        bad += QByteArray(200, 'y') + "\xff\xfe broken\n";
+        writeFile(path("bad.csv"), bad);
+    }
+
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        makeForm();
+    }
+
+    void cleanup()
+    {
+        delete m_form;
+        m_form = nullptr;
+        delete m_dialogs;
+        m_dialogs = nullptr;
+    }
+
+    void startsInEmptyLook()
+    {
+        QCOMPARE(m_form->windowTitle(), u"TARNIX - Quarrow"_qs);
+        QVERIFY(inEmptyLook());
+        QVERIFY(control<QRadioButton>("RadioButton2")->isChecked());
+        QVERIFY(!control<QCheckBox>("CheckBox1")->isChecked());
+        QCOMPARE(control<QLineEdit>("Edit2")->text(), u"NEW_TABLE"_qs);
+        QCOMPARE(control<QComboBox>("DB")->count(), 7);
+        QCOMPARE(control<QComboBox>("DB")->currentIndex(), 0);
+        QCOMPARE(control<QPushButton>("Button1")->text(), u","_qs);
+        QCOMPARE(loadCaption(), u"Load CSV file..."_qs);
+        QCOMPARE(status(), QString());
+        QVERIFY(control<QAction>("UpdateNotifications1")->isChecked());
+        QVERIFY(!control<QAction>("UpdateNotifications1")->isEnabled());
+        QCOMPARE(control<QAction>("Help2")->shortcut(), QKeySequence(Qt::Key_F1));
+    }
+
+    void separatorFollowsTheLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("separator");
+        QTest::newRow("decimal point") << QLocale(QLocale::English, QLocale::UnitedKingdom) << u","_qs;
+        QTest::newRow("decimal comma") << QLocale(QLocale::German, QLocale::Germany) << u";"_qs;
+        QTest::newRow("decimal comma, French") << QLocale(QLocale::French, QLocale::France) << u";"_qs;
+    }
+
+    void separatorFollowsTheLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, separator);
+        QLocale::setDefault(locale);
+        makeForm();
+        QCOMPARE(control<QPushButton>("Button1")->text(), separator);
+    }
+
+    void firstLoadTakesTheLoadedLook()
+    {
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("a.csv"));
+        QVERIFY(inLoadedLook());
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+        QCOMPARE(status(), u"3 rows loaded"_qs);
+        QCOMPARE(m_form->workspace().columnNames().size(), size_t{2});
+        QVERIFY(m_dialogs->messages.empty());
+    }
+
+    void laterLoadsAddTheirLines()
+    {
+        m_form->Ekle(path("a.csv"));
+        m_form->Ekle(path("b.csv"));
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(loadCaption(), u"Load CSV files... [3]"_qs);
+        QCOMPARE(status(), u"7 rows loaded"_qs);
+        // The first file fixed the columns.
+        QCOMPARE(m_form->workspace().columnCount(), 2);
+    }
+
+    void missingFileOnlyRefreshesTheStatus()
+    {
+        m_form->Ekle(path("nowhere.csv"));
+        QVERIFY(inEmptyLook());
+        QCOMPARE(loadCaption(), u"Load CSV file..."_qs);
+        QCOMPARE(status(), u"0 rows loaded"_qs);
+        m_form->Ekle(path("a.csv"));
+        m_form->Ekle(path("nowhere.csv"));
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+        QVERIFY(m_dialogs->messages.empty());
+    }
+
+    void readFailureKeepsTheLinesReadBefore()
+    {
+        m_form->Ekle(path("bad.csv"));
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::Error);
+        QCOMPARE(m_dialogs->messages[0].caption, u"ERROR"_qs);
+        QCOMPARE(m_dialogs->messages[0].text, u"File load error!"_qs);
+        QVERIFY(inLoadedLook());
+        QCOMPARE(status(), u"1,000 rows loaded"_qs);
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+        QCOMPARE(m_form->workspace().columnNames().size(), size_t{2});
+    }
+
+    void emptyFileLoadsNothingButCounts()
+    {
+        m_form->Ekle(path("empty.csv"));
+        QVERIFY(inLoadedLook());
+        QCOMPARE(loadCaption(), u"Load CSV files... [0]"_qs);
+        QCOMPARE(status(), u"0 rows loaded"_qs);
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+        QCOMPARE(m_form->workspace().columnNames().size(), size_t{2});
+    }
+
+    void statusGroupsDigitsByLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << u"12,345 rows loaded"_qs;
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << u"12.345 rows loaded"_qs;
+    }
+
+    void statusGroupsDigitsByLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        const QString big = path("big.csv");
+        if (!QFile::exists(big)) {
+            QByteArray bytes;
+            for (int i = 0; i < 12345; ++i)
+                bytes += QByteArray::number(i) + "\n";
+            writeFile(big, bytes);
+        }
+        QLocale::setDefault(locale);
+        makeForm();
+        m_form->Ekle(big);
+        QCOMPARE(status(), text);
+    }
+
+    void dropsKeepOnlyCsvFiles()
+    {
+        QDir(m_dir.path()).mkpath(u"folder.csv"_qs);
+        writeFile(path("DATA.CSV"), "D\n");
+        writeFile(path("notes.txt"), "N\n");
+        writeFile(path("data.csv.bak"), "B\n");
+        writeFile(path("noextension"), "X\n");
+        drop({path("folder.csv"), path("DATA.CSV"), path("notes.txt"), path("data.csv.bak"), path("noextension")});
+        QCOMPARE(m_form->workspace().rowCount(), size_t{1});
+        QCOMPARE(m_form->workspace().row(0), u"D");
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+    }
+
+    void dropOfThreeFilesLoadsThemInOrder()
+    {
+        writeFile(path("1.csv"), "first\n");
+        writeFile(path("2.csv"), "second\n");
+        writeFile(path("3.csv"), "third\n");
+        drop({path("2.csv"), path("3.csv"), path("1.csv")});
+        QCOMPARE(loadCaption(), u"Load CSV files... [3]"_qs);
+        QCOMPARE(m_form->workspace().row(0), u"second");
+        QCOMPARE(m_form->workspace().row(1), u"third");
+        QCOMPARE(m_form->workspace().row(2), u"first");
+    }
+
+    void dropTakesLongPathsWhole()
+    {
+        // Deeper than the 255 characters a fixed buffer would hold.
+        QString folder = m_dir.path();
+        for (int i = 0; i < 6; ++i)
+            folder += u"/a-rather-long-folder-name-to-make-the-path-long-" + QString::number(i);
+        QVERIFY(QDir().mkpath(folder));
+        const QString longPath = folder + u"/deep.csv";
+        QVERIFY(longPath.size() > 300);
+        writeFile(longPath, "deep\n");
+        drop({longPath});
+        QCOMPARE(m_form->workspace().rowCount(), size_t{1});
+        QCOMPARE(m_form->workspace().row(0), u"deep");
+    }
+
+    void commandLineNamesOneFile_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("rows");
+        QDir(m_dir.path()).mkpath(u"My Files"_qs);
+        writeFile(path("My Files/a b.csv"), "x\ny\n");
+        const QString spaced = path("My Files/a b.csv");
+        const qsizetype cut = spaced.indexOf(u"My Files") + 2;
+        QTest::newRow("split at the spaces") << QStringList{spaced.left(cut), u"Files/a"_qs, u"b.csv"_qs} << 2;
+        QTest::newRow("one quoted argument") << QStringList{spaced} << 2;
+        QTest::newRow("surrounding blanks") << QStringList{u" "_qs, spaced + u"\t"_qs} << 2;
+        QTest::newRow("two files name nothing") << QStringList{path("a.csv"), path("b.csv")} << 0;
+        QTest::newRow("missing file") << QStringList{path("missing.csv")} << 0;
+        QTest::newRow("a folder") << QStringList{m_dir.path()} << 0;
+    }
+
+    void commandLineNamesOneFile()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, rows);
+        makeForm(arguments);
+        m_form->show();
+        if (rows > 0)
+            QTRY_COMPARE(m_form->workspace().rowCount(), size_t(rows));
+        else
+            QTest::qWait(50);
+        QCOMPARE(m_form->workspace().rowCount(), size_t(rows));
+        QCOMPARE(m_form->workspace().filesLoaded(), rows > 0 ? 1 : 0);
+        QVERIFY(m_dialogs->messages.empty());
+    }
+
+    void clearKeepsTheValues()
+    {
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        control<QRadioButton>("RadioButton1")->setChecked(true);
+        m_form->Ekle(path("a.csv"));
+        control<QLineEdit>("Edit2")->setText(u"customers"_qs);
+        control<QComboBox>("DB")->setCurrentIndex(3);
+        control<QCheckBox>("CheckBox2")->setChecked(true);
+        trigger("Clear2");
+        QVERIFY(inEmptyLook());
+        QCOMPARE(loadCaption(), u"Load CSV file..."_qs);
+        QCOMPARE(status(), QString());
+        QCOMPARE(m_form->workspace().rowCount(), size_t{0});
+        QCOMPARE(control<QLineEdit>("Edit2")->text(), u"customers"_qs);
+        QCOMPARE(control<QComboBox>("DB")->currentIndex(), 3);
+        QVERIFY(control<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(control<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(control<QRadioButton>("RadioButton1")->isChecked());
+        // The next workspace takes the Oracle default type.
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(m_form->workspace().columnTypes().front(), u"clob");
+        // The load button's own menu clears too.
+        control<QAction>("Clear1")->trigger();
+        QVERIFY(inEmptyLook());
+    }
+
+    void openDialogLoadsEveryChosenFile()
+    {
+        m_dialogs->openFilesAnswers.push_back({path("b.csv"), path("a.csv")});
+        control<QPushButton>("BitBtn1")->click();
+        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs);
+        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, u"csv"_qs);
+        QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
+        QCOMPARE(m_form->workspace().row(0), u"x;y;z");
+        m_dialogs->openFilesAnswers.push_back({});
+        trigger("LoadCSVfile1");
+        QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
+    }
+
+    void fileMenuExportBeepsBeforeALoad()
+    {
+        trigger("ExporttoSQL1");
+        QCOMPARE(m_dialogs->beeps, 1);
+        QVERIFY(m_dialogs->fileDialogs.empty());
+        QVERIFY(m_dialogs->messages.empty());
+    }
+
+    void exportWritesTheScript()
+    {
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("a.csv"));
+        control<QComboBox>("DB")->setCurrentIndex(4);
+        control<QLineEdit>("Edit2")->setText(u"people"_qs);
+        control<QCheckBox>("CheckBox3")->setChecked(true);
+        const QString out = path("out.sql");
+        m_dialogs->saveFileAnswers.push_back(out);
+        trigger("ExporttoSQL1");
+        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"_qs);
+        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, u"sql"_qs);
+        QCOMPARE(readText(out), u"\r\nCREATE TABLE people (\r\nid text,\r\nname text\r\n);\r\n\r\n"
+                                u"INSERT INTO people (id,name) VALUES\r\n('1','Ann'),\r\n('2','Bob');\r\n"_qs);
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::Information);
+        QCOMPARE(m_dialogs->messages[0].caption, u"Success"_qs);
+        QCOMPARE(m_dialogs->messages[0].text, u"Operation completed.\n\nFile saved: "_qs + out);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    }
+
+    void exportCountsAnsiSubstitutions()
+    {
+        writeFile(path("wide.csv"), "caf\xc3\xa9 \xe2\x82\xac \xe4\xb8\xad \xf0\x9f\x98\x80\n");
+        m_form->Ekle(path("wide.csv"));
+        // UTF-8 was read; the script is written in ANSI.
+        control<QRadioButton>("RadioButton1")->setChecked(true);
+        m_dialogs->saveFileAnswers.push_back(path("wide.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QVERIFY2(m_dialogs->messages[0].text.endsWith(
+                     u"\n\n2 characters could not be written in ANSI and were replaced."_qs),
+                 qPrintable(m_dialogs->messages[0].text));
+    }
+
+    void exportCancelledOrWithoutRows()
+    {
+        m_form->Ekle(path("empty.csv"));
+        m_dialogs->saveFileAnswers.push_back(QString());
+        control<QPushButton>("ButtonExport")->click();
+        QVERIFY(m_dialogs->messages.empty());
+
+        const QString out = path("never.sql");
+        m_dialogs->saveFileAnswers.push_back(out);
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].icon, MessageIcon::Warning);
+        QCOMPARE(m_dialogs->messages[0].caption, u"Warning"_qs);
+        QCOMPARE(m_dialogs->messages[0].text, u"No input!"_qs);
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void exportFailureGoesToTheErrorReport_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder") << path("no/such/folder/x.sql") << u"No such file or directory"_qs;
+        QTest::newRow("full disk") << u"/dev/full"_qs << u"No space left on device"_qs;
+    }
+
+    void exportFailureGoesToTheErrorReport()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        m_form->Ekle(path("a.csv"));
+        m_dialogs->saveFileAnswers.push_back(target);
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        const auto& shown = m_dialogs->messages[0];
+        QCOMPARE(shown.icon, MessageIcon::Error);
+        QCOMPARE(shown.caption, u"Quarrow"_qs);
+        QVERIFY2(shown.text.contains(reason), qPrintable(shown.text));
+        QVERIFY(shown.text.endsWith(u'.'));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // The window carries on.
+        QVERIFY(inLoadedLook());
+    }
+
+    void onlineHelpOpensTheProductPage()
+    {
+        qputenv("QUARROW_HTTP_BASE", "http://127.0.0.1:8080");
+        trigger("Help2");
+        trigger("Help2");
+        qunsetenv("QUARROW_HTTP_BASE");
+        trigger("Help2");
+        QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://127.0.0.1:8080/help/quarrow/"_qs,
+                                                     u"http://127.0.0.1:8080/help/quarrow/"_qs,
+                                                     u"http://www.tarnix.example/help/quarrow/"_qs}));
+    }
+
+    void fixedSizeWindow()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        QCOMPARE(m_form->centralWidget()->width(), 461);
+        QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+        QVERIFY(!(m_form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(m_form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    }
+};
+
+QTEST_MAIN(TAppFormTest)
+#include "TAppFormTest.moc"

@@ -1,0 +1,477 @@
+#include "TAppForm.h"
+
+#include "Dialogs.h"
+#include "ErrorReport.h"
+#include "InputFiles.h"
+#include "LocaleTexts.h"
+#include "MakerServer.h"
+#include "Pictures.h"
+#include "TFormColumnTypes.h"
+#include "TFormSeparator.h"
+#include "WebAddress.h"
+#include "sql/Donustur.h"
+#include "workspace/SeparatorText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+namespace quarrow {
+
+namespace {
+
+constexpr int kCaptionPixels = 19;
+constexpr int kSeparatorButtonPixels = 16;
+constexpr int kStatusPixels = 11;
+constexpr int kBigButtonHeight = 49;
+constexpr QSize kClientSize(461, 415);
+
+const QString kLoadCaption = QStringLiteral("Load CSV file...");
+
+// Holds the busy cursor over the whole application until it goes out of
+// scope, whichever way the command ends.
+class BusyCursor final {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+std::filesystem::path localPath(const QString& path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QFont pixelFont(const QFont& base, int pixels)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QString substitutionParagraph(std::uint64_t substituted)
+{
+    if (substituted == 1)
+        return QStringLiteral("1 character could not be written in ANSI and was replaced.");
+    return QLocale().toString(static_cast<qulonglong>(substituted))
+           + u" characters could not be written in ANSI and were replaced.";
+}
+
+} // namespace
+
+TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_dialogs(dialogs), m_arguments(arguments)
+{
+    setObjectName(QStringLiteral("AppForm"));
+    buildControls();
+    buildMenu();
+    FormCreate(executablePath);
+}
+
+TAppForm::~TAppForm() = default;
+
+template <typename Sender, typename Signal, typename Handler>
+void TAppForm::connectHandler(Sender* sender, Signal signal, Handler handler)
+{
+    connect(sender, signal, this, [this, handler] { runGuarded(m_dialogs, this, [this, handler] { (this->*handler)(); }); });
+}
+
+void TAppForm::FormCreate(const QString& executablePath)
+{
+    try {
+        const TEXEVersionData version = ReadVersionData(executablePath);
+        m_companyName = version.CompanyName;
+        m_productName = version.ProductName;
+    } catch (const std::exception&) {
+        // Without its version block the program still works; it names itself
+        // by the application's title alone.
+        m_productName = QString::fromUtf16(kApplicationTitle);
+    }
+    m_fileVersionText = FileVersionText(executablePath);
+    m_windowTitleText = m_companyName.isEmpty() ? m_productName : m_companyName + u" - " + m_productName;
+    setWindowTitle(m_windowTitleText);
+
+    m_workspace.clear();
+    Button1->setText(listSeparatorText());
+}
+
+void TAppForm::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setFont(pixelFont(font(), kCaptionPixels));
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(8, 6, 8, 4);
+    layout->setSpacing(6);
+
+    auto* Panel2 = new QGroupBox(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    auto* top = new QGridLayout(Panel2);
+    top->setContentsMargins(8, 6, 8, 6);
+    CheckBox1 = new QCheckBox(QStringLiteral("First line includes column names"), Panel2);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    RadioButton2 = new QRadioButton(QStringLiteral("UTF-8"), Panel2);
+    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+    RadioButton2->setChecked(true);
+    RadioButton1 = new QRadioButton(QStringLiteral("ANSI"), Panel2);
+    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+    auto* encodings = new QButtonGroup(Panel2);
+    encodings->addButton(RadioButton2);
+    encodings->addButton(RadioButton1);
+    Label1 = new QLabel(QStringLiteral("CSV Separator:"), Panel2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Button1 = new QPushButton(Panel2);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setFixedSize(28, 28);
+    Button1->setFont(pixelFont(font(), kSeparatorButtonPixels));
+    top->addWidget(CheckBox1, 0, 0, 1, 4);
+    top->addWidget(RadioButton2, 1, 0);
+    top->addWidget(RadioButton1, 1, 1);
+    auto* separatorRow = new QHBoxLayout;
+    separatorRow->addStretch();
+    separatorRow->addWidget(Label1);
+    separatorRow->addWidget(Button1);
+    top->addLayout(separatorRow, 1, 2, 1, 2);
+    layout->addWidget(Panel2);
+
+    BitBtn1 = new QPushButton(pictureIcon(QStringLiteral("folder48")), kLoadCaption, client);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setIconSize(QSize(40, 40));
+    BitBtn1->setFixedHeight(kBigButtonHeight);
+    BitBtn1->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu3 = new QMenu(BitBtn1);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction* Clear1 = PopupMenu3->addAction(QStringLiteral("Clear"));
+    Clear1->setObjectName(QStringLiteral("Clear1"));
+    connect(BitBtn1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu3->popup(BitBtn1->mapToGlobal(at)); });
+    layout->addWidget(BitBtn1);
+
+    auto* Panel1 = new QGroupBox(client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto* middle = new QGridLayout(Panel1);
+    middle->setContentsMargins(8, 6, 8, 6);
+    CheckBox2 = new QCheckBox(QStringLiteral("Null empty cells"), Panel1);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    CheckBox3 = new QCheckBox(QStringLiteral("Multiple rows statement"), Panel1);
+    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+    Label2 = new QLabel(QStringLiteral("Table Name:"), Panel1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Edit2 = new QLineEdit(QStringLiteral("NEW_TABLE"), Panel1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    // A file dropped on the box loads it like a drop anywhere else.
+    Edit2->setAcceptDrops(false);
+    Label3 = new QLabel(QStringLiteral("Database:"), Panel1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    DB = new QComboBox(Panel1);
+    DB->setObjectName(QStringLiteral("DB"));
+    for (const DialectInfo& info : kDialects)
+        DB->addItem(QString::fromUtf16(info.itemText.data(), static_cast<qsizetype>(info.itemText.size())));
+    DB->setCurrentIndex(0);
+    middle->addWidget(CheckBox2, 0, 0, 1, 2);
+    middle->addWidget(CheckBox3, 1, 0, 1, 2);
+    middle->addWidget(Label2, 2, 0);
+    middle->addWidget(Edit2, 2, 1);
+    middle->addWidget(Label3, 3, 0);
+    middle->addWidget(DB, 3, 1);
+    middle->setColumnStretch(1, 1);
+    layout->addWidget(Panel1);
+
+    ButtonColumn = new QPushButton(QStringLiteral("Edit Column Types..."), client);
+    ButtonColumn->setObjectName(QStringLiteral("ButtonColumn"));
+    ButtonColumn->setIconSize(QSize(32, 32));
+    ButtonColumn->setFixedHeight(kBigButtonHeight);
+    ButtonExport = new QPushButton(QStringLiteral("Export to SQL..."), client);
+    ButtonExport->setObjectName(QStringLiteral("ButtonExport"));
+    ButtonExport->setIconSize(QSize(40, 40));
+    ButtonExport->setFixedHeight(kBigButtonHeight);
+    layout->addStretch();
+    layout->addWidget(ButtonColumn);
+    layout->addWidget(ButtonExport);
+    setCentralWidget(client);
+
+    QStatusBar* StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusText = new QLabel(StatusBar1);
+    StatusText->setObjectName(QStringLiteral("StatusText"));
+    StatusText->setFont(pixelFont(font(), kStatusPixels));
+    StatusBar1->addWidget(StatusText, 1);
+
+    TimerChecker = new QTimer(this);
+    TimerChecker->setObjectName(QStringLiteral("TimerChecker"));
+    TimerChecker->setInterval(1000);
+    connectHandler(TimerChecker, &QTimer::timeout, &TAppForm::TimerCheckerTimer);
+    TimerChecker->start();
+
+    connectHandler(BitBtn1, &QPushButton::clicked, &TAppForm::BitBtn1Click);
+    connectHandler(Clear1, &QAction::triggered, &TAppForm::Clear1Click);
+    connectHandler(Button1, &QPushButton::clicked, &TAppForm::Button1Click);
+    connectHandler(ButtonColumn, &QPushButton::clicked, &TAppForm::ButtonColumnClick);
+    connectHandler(ButtonExport, &QPushButton::clicked, &TAppForm::ButtonExportClick);
+
+    setAcceptDrops(true);
+    setLoadedLook(false);
+}
+
+void TAppForm::buildMenu()
+{
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    const auto addItem = [this](QMenu* menu, const char* name, const QString& text, const QString& pictureName) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!pictureName.isEmpty())
+            action->setIcon(pictureIcon(pictureName));
+        return action;
+    };
+    const auto addBar = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QString::fromLatin1(name)); };
+
+    QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    connectHandler(addItem(File1, "Clear2", QStringLiteral("Clear"), {}), &QAction::triggered, &TAppForm::Clear1Click);
+    connectHandler(addItem(File1, "LoadCSVfile1", QStringLiteral("Load CSV file..."), QStringLiteral("folder48")),
+                   &QAction::triggered, &TAppForm::BitBtn1Click);
+    connectHandler(addItem(File1, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
+                   &QAction::triggered, &TAppForm::ExporttoSQL1Click);
+    addBar(File1, "N1");
+    connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
+                   &TAppForm::Exit1Click);
+
+    QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    QAction* Help2 = addItem(Help1, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
+    Help2->setShortcut(QKeySequence(Qt::Key_F1));
+    Help2->setShortcutContext(Qt::ApplicationShortcut);
+    connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
+    addBar(Help1, "N3");
+    QAction* UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
+    UpdateNotifications1->setCheckable(true);
+    UpdateNotifications1->setChecked(true);
+    UpdateNotifications1->setEnabled(false);
+    addBar(Help1, "UpdateNotificationsBar");
+    connect(addItem(Help1, "SendFeedback1", QStringLiteral("Send &Feedback..."), QStringLiteral("feedback")),
+            &QAction::triggered, this, &TAppForm::feedbackRequested);
+    connect(addItem(Help1, "About1", QStringLiteral("&About..."), QStringLiteral("about")), &QAction::triggered, this,
+            &TAppForm::aboutRequested);
+}
+
+void TAppForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Fixed size: the client area, with the menu and status bars around it.
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    setFixedSize(kClientSize.width(), kClientSize.height() + chrome);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    // The command-line file loads once the window is on the screen.
+    QMetaObject::invokeMethod(this, [this] { runGuarded(m_dialogs, this, [this] { FormShow(); }); }, Qt::QueuedConnection);
+}
+
+void TAppForm::FormShow()
+{
+    if (m_arguments.isEmpty())
+        return;
+    const QString path = commandLinePath(m_arguments);
+    if (!path.isEmpty() && QFileInfo(path).isFile())
+        Ekle(path);
+}
+
+void TAppForm::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void TAppForm::Ekle(const QString& path)
+{
+    const std::optional<char16_t> separator = decodeSeparatorText(Button1->text().toStdU16String());
+    LoadOptions options;
+    options.dialect = dialectFromPosition(DB->currentIndex()).value_or(Dialect::MySql);
+    options.separator = separator.value_or(u',');
+    options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
+    options.headerLine = CheckBox1->isChecked();
+
+    BusyCursor busy;
+    const LoadReport report = m_workspace.load(localPath(path), options);
+    if (report.fileExisted) {
+        if (report.readFailed)
+            m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
+        BitBtn1->setText(u"Load CSV files... [" + QString::number(m_workspace.filesLoaded()) + u']');
+        setLoadedLook(true);
+    }
+    StatusText->setText(rowsLoadedText(static_cast<qint64>(m_workspace.rowCount())));
+}
+
+void TAppForm::dropFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        try {
+            if (QFileInfo(path).isDir() || !hasCsvExtension(path))
+                continue;
+            Ekle(path);
+        } catch (...) {
+            // One item that cannot be handled does not stop the others.
+        }
+    }
+}
+
+QStringList TAppForm::droppedPaths(const QMimeData& mime)
+{
+    QStringList paths;
+    for (const QUrl& url : mime.urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+void TAppForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TAppForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TAppForm::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    dropFiles(droppedPaths(*event->mimeData()));
+}
+
+void TAppForm::setLoadedLook(bool loaded)
+{
+    for (QWidget* control : {static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(RadioButton2),
+                             static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(Label1),
+                             static_cast<QWidget*>(Button1)})
+        control->setEnabled(!loaded);
+    for (QWidget* control : {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3),
+                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(Edit2),
+                             static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
+                             static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
+        control->setEnabled(loaded);
+    ButtonColumn->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
+    ButtonExport->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
+}
+
+void TAppForm::BitBtn1Click()
+{
+    const QStringList paths = m_dialogs.openFiles(
+        this, {QStringLiteral("CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"), QStringLiteral("csv")});
+    for (const QString& path : paths)
+        Ekle(path);
+}
+
+void TAppForm::Clear1Click()
+{
+    m_workspace.clear();
+    BitBtn1->setText(kLoadCaption);
+    setLoadedLook(false);
+    StatusText->clear();
+}
+
+void TAppForm::Button1Click()
+{
+    auto* dialog = new TFormSeparator(Button1, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void TAppForm::ButtonColumnClick()
+{
+    auto* dialog = new TFormColumnTypes(m_workspace, m_dialogs, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+}
+
+void TAppForm::ButtonExportClick()
+{
+    ScriptOptions options;
+    options.dialect = dialectFromPosition(DB->currentIndex()).value_or(Dialect::MySql);
+    options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
+
+    const QString path = m_dialogs.saveFile(
+        this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
+    if (path.isEmpty())
+        return;
+    if (m_workspace.rowCount() == 0) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"), QStringLiteral("No input!"));
+        return;
+    }
+
+    ExportResult result;
+    {
+        BusyCursor busy;
+        options.tableName = Edit2->text().toStdU16String();
+        options.headerLine = CheckBox1->isChecked();
+        options.nullEmpty = CheckBox2->isChecked();
+        options.multiRow = CheckBox3->isChecked();
+        options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
+        result = Donustur(m_workspace, options, localPath(path));
+    }
+    QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
+    if (result.substituted > 0)
+        text += u"\n\n" + substitutionParagraph(result.substituted);
+    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
+}
+
+void TAppForm::ExporttoSQL1Click()
+{
+    if (ButtonExport->isEnabled())
+        ButtonExportClick();
+    else
+        m_dialogs.beep();
+}
+
+void TAppForm::Exit1Click()
+{
+    QCoreApplication::quit();
+}
+
+void TAppForm::Help1Click()
+{
+    m_dialogs.openUrl(helpAddress(makerHttpBase(), m_productName));
+}
+
+void TAppForm::TimerCheckerTimer()
+{
+    // Nothing polls yet: the timer stops after its first tick.
+    TimerChecker->stop();
+}
+
+} // namespace quarrow

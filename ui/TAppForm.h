@@ -1,0 +1,114 @@
+#pragma once
+
+#include "VersionInfo.h"
+#include "workspace/Workspace.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace quarrow {
+
+class Dialogs;
+
+// The main window: gathers the reading options, loads CSV files (open
+// dialog, drops, command line) into the one workspace, and exports it. The
+// options live in the controls and are read when a command runs.
+class TAppForm final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TAppForm)
+
+public:
+    // `executablePath` names the file whose version block names the program;
+    // `arguments` are the command-line arguments after the program's name.
+    TAppForm(Dialogs& dialogs, const QString& executablePath, const QStringList& arguments,
+             QWidget* parent = nullptr);
+    ~TAppForm() override;
+
+    // Loads one CSV file with the options the controls hold now.
+    void Ekle(const QString& path);
+    // Loads the files of a drop, in order; folders and names without the
+    // ".csv" extension are skipped.
+    void dropFiles(const QStringList& paths);
+    // The local files a drop carries (text/uri-list), whole, in order.
+    static QStringList droppedPaths(const QMimeData& mime);
+
+    Workspace& workspace() noexcept { return m_workspace; }
+    const QString& companyName() const noexcept { return m_companyName; }
+    const QString& productName() const noexcept { return m_productName; }
+    const QString& fileVersionText() const noexcept { return m_fileVersionText; }
+    const QString& windowTitleText() const noexcept { return m_windowTitleText; }
+
+signals:
+    void feedbackRequested();
+    void aboutRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate(const QString& executablePath);
+    void buildControls();
+    void buildMenu();
+    void FormShow();
+    void setLoadedLook(bool loaded);
+    // Connects a control's signal to a handler whose failures go to the
+    // general error report.
+    template <typename Sender, typename Signal, typename Handler>
+    void connectHandler(Sender* sender, Signal signal, Handler handler);
+
+    void BitBtn1Click();
+    void Clear1Click();
+    void Button1Click();
+    void ButtonColumnClick();
+    void ButtonExportClick();
+    void ExporttoSQL1Click();
+    void Exit1Click();
+    void Help1Click();
+    void TimerCheckerTimer();
+
+    Dialogs& m_dialogs;
+    Workspace m_workspace;
+    QStringList m_arguments;
+    bool m_shown = false;
+
+    QString m_companyName;
+    QString m_productName;
+    QString m_fileVersionText;
+    QString m_windowTitleText;
+
+    QCheckBox* CheckBox1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QMenu* PopupMenu3 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QCheckBox* CheckBox3 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QComboBox* DB = nullptr;
+    QPushButton* ButtonColumn = nullptr;
+    QPushButton* ButtonExport = nullptr;
+    QLabel* StatusText = nullptr;
+    QTimer* TimerChecker = nullptr;
+};
+
+} // namespace quarrow
