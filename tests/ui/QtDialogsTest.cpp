@@ -1,0 +1,57 @@
+#include "QtDialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+using namespace quarrow;
+
+// The real message box, answered by a timer so the test never waits on it.
+class QtDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void filterForm()
+    {
+        QCOMPARE(qtFilter(u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs),
+                 u"CSV Files (*.csv);;Any File (*.*)"_qs);
+        QCOMPARE(qtFilter(u"Text File (*.txt)|*.txt"_qs), u"Text File (*.txt)"_qs);
+    }
+
+    void messageShowsPlainText_data()
+    {
+        QTest::addColumn<MessageIcon>("icon");
+        QTest::addColumn<int>("boxIcon");
+        QTest::newRow("information") << MessageIcon::Information << int(QMessageBox::Information);
+        QTest::newRow("warning") << MessageIcon::Warning << int(QMessageBox::Warning);
+        QTest::newRow("error") << MessageIcon::Error << int(QMessageBox::Critical);
+    }
+
+    void messageShowsPlainText()
+    {
+        QFETCH(MessageIcon, icon);
+        QFETCH(int, boxIcon);
+        const QString text = u"Operation completed.\n\nFile saved: /tmp/<b>x</b>.csv"_qs;
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            seen = true;
+            QCOMPARE(box->windowTitle(), u"Caption"_qs);
+            QCOMPARE(box->text(), text);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            QCOMPARE(int(box->icon()), boxIcon);
+            QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            box->button(QMessageBox::Ok)->click();
+        });
+        QtDialogs dialogs;
+        dialogs.message(nullptr, icon, u"Caption"_qs, text);
+        QVERIFY(seen);
+    }
+};
+
+QTEST_MAIN(QtDialogsTest)
+#include "QtDialogsTest.moc"
