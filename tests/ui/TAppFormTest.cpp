@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -49,7 +50,11 @@ private:
     template <typename T>
     T* control(const char* name) const
     {
-        T* found = m_form->findChild<T*>(QString::fromLatin1(name));
+        // The dialogs are the window's children and reuse some names: the
+        // main window's own controls are looked up in its client area first.
+        T* found = m_form->centralWidget()->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr)
+            found = m_form->findChild<T*>(QString::fromLatin1(name));
         if (found == nullptr)
             qFatal("no control named %s", name);
         return found;
@@ -456,6 +461,50 @@ private slots:
         QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://127.0.0.1:8080/help/quarrow/"_qs,
                                                      u"http://127.0.0.1:8080/help/quarrow/"_qs,
                                                      u"http://www.tarnix.example/help/quarrow/"_qs}));
+    }
+
+    void separatorDialogWritesTheButtonEvenAfterALoad()
+    {
+        control<QPushButton>("Button1")->click();
+        auto* dialog = m_form->findChild<QDialog*>(u"FormSeparator"_qs);
+        QVERIFY(dialog != nullptr);
+        QVERIFY(!dialog->isModal());
+        // Comma is pre-selected; the window stays usable while the dialog is open.
+        QVERIFY(dialog->findChild<QRadioButton*>(u"RadioButton2"_qs)->isChecked());
+        writeFile(path("semi.csv"), "a;b\n1;2\n");
+        m_form->Ekle(path("semi.csv"));
+        QVERIFY(inLoadedLook());
+        QCOMPARE(m_form->workspace().columnCount(), 1);
+        dialog->findChild<QRadioButton*>(u"RadioButton3"_qs)->setChecked(true);
+        dialog->findChild<QPushButton*>(u"Button1"_qs)->click();
+        QCOMPARE(control<QPushButton>("Button1")->text(), u";"_qs);
+        QTRY_VERIFY(m_form->findChild<QDialog*>(u"FormSeparator"_qs) == nullptr);
+        // The export splits rows by the new separator; the single column
+        // named at the load takes the first field.
+        m_dialogs->saveFileAnswers.push_back(path("semi.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        const QString script = readText(path("semi.sql"));
+        QVERIFY2(script.contains(u"VALUES\r\n('a');"_qs), qPrintable(script));
+        QVERIFY2(script.contains(u"VALUES\r\n('1');"_qs), qPrintable(script));
+    }
+
+    void columnTypesWindowsAreModelessSnapshots()
+    {
+        m_form->Ekle(path("a.csv"));
+        control<QPushButton>("ButtonColumn")->click();
+        control<QPushButton>("ButtonColumn")->click();
+        const auto windows = m_form->findChildren<QDialog*>(u"FormColumnTypes"_qs);
+        QCOMPARE(windows.size(), 2);
+        for (QDialog* window : windows) {
+            QVERIFY(!window->isModal());
+            QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
+        }
+        windows[0]->findChild<QComboBox*>(u"ComboBox1"_qs)->setEditText(u"integer"_qs);
+        windows[1]->findChild<QComboBox*>(u"ComboBox1"_qs)->setEditText(u"varchar(255)"_qs);
+        windows[1]->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+        windows[0]->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+        QCOMPARE(m_form->workspace().columnTypes().front(), u"integer");
+        QCOMPARE(m_form->workspace().columnTypes().back(), u"text");
     }
 
     void fixedSizeWindow()
