@@ -4,6 +4,13 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+// The artwork is compiled into the ui library; without a reference from code
+// that is linked anyway, the linker leaves it out of the program.
+static void registerPictureResources()
+{
+    Q_INIT_RESOURCE(pictures);
+}
+
 namespace quarrow {
 
 int naturalPictureSize(const QString& name)
@@ -17,6 +24,8 @@ int naturalPictureSize(const QString& name)
 
 QPixmap picture(const QString& name, int size)
 {
+    static const bool registered = (registerPictureResources(), true);
+    Q_UNUSED(registered);
     QSvgRenderer renderer(u":/pictures/" + name + u".svg");
     const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
     const int pixels = qRound(size * ratio);

@@ -22,8 +22,9 @@ struct TEXEVersionData {
 
 // Reads the version block carried by the executable at `path`: the string
 // table of its first translation. Missing keys stay empty. Throws
-// std::system_error with the system's error when the file cannot be read or
-// carries no block; never returns a partly filled record.
+// std::system_error with the system's error when the file cannot be read,
+// ENOEXEC when it is no executable and ENODATA when it carries no usable
+// block; never returns a partly filled record.
 TEXEVersionData ReadVersionData(const QString& path);
 
 // "major.minor" of the executable's fixed file version; "65535.65535" when

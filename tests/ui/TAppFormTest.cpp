@@ -154,6 +154,23 @@ private slots:
         QCOMPARE(control<QAction>("Help2")->shortcut(), QKeySequence(Qt::Key_F1));
     }
 
+    void namesItselfFromTheVersionBlock()
+    {
+        QCOMPARE(m_form->companyName(), u"TARNIX"_qs);
+        QCOMPARE(m_form->productName(), u"Quarrow"_qs);
+        QCOMPARE(m_form->fileVersionText(), u"2.1"_qs);
+        QCOMPARE(m_form->windowTitleText(), u"TARNIX - Quarrow"_qs);
+
+        // Without a readable block the window still comes up, under the
+        // application's title, and works.
+        test::FakeDialogs dialogs;
+        TAppForm bare(dialogs, m_dir.filePath(u"no-such-program"_qs), {});
+        QCOMPARE(bare.windowTitle(), u"Quarrow"_qs);
+        QCOMPARE(bare.fileVersionText(), u"65535.65535"_qs);
+        bare.Ekle(path("a.csv"));
+        QCOMPARE(bare.workspace().rowCount(), size_t{3});
+    }
+
     void separatorFollowsTheLocale_data()
     {
         QTest::addColumn<QLocale>("locale");
