@@ -524,6 +524,16 @@ private slots:
         QCOMPARE(m_form->workspace().columnTypes().back(), u"text");
     }
 
+    void f1OpensTheHelpPage()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form));
+        QTest::keyClick(m_form, Qt::Key_F1);
+        QTest::keyClick(control<QLineEdit>("Edit2"), Qt::Key_F1);
+        QCOMPARE(m_dialogs->openedUrls,
+                 (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs, u"http://www.tarnix.example/help/quarrow/"_qs}));
+    }
+
     void fixedSizeWindow()
     {
         m_form->show();
