@@ -13,6 +13,9 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   sqlite3
+  postgresql
+  mariadb-server
+  mariadb-client
   time
   qt6-base-dev
   qt6-svg-dev

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarrow::dbtest {
+
+// CSV files made to hurt, generated together with what each cell must hold
+// once loaded: the value that field clean-up gives (every double quote
+// dropped, characters of code 32 or less trimmed from both ends). Intended
+// values are chosen first and the CSV text is written to give them, so the
+// expectations do not come from the code under test.
+
+struct FixtureColumn {
+    std::string csv;          // the header field as the file holds it
+    std::string name;         // the column name after clean-up
+    std::string postgresName; // PostgreSQL folds a bare name to lower case
+};
+
+struct FixtureRow {
+    std::size_t line = 0;            // 1-based line of the file
+    std::vector<std::string> values; // every column's value after clean-up; "" is empty
+};
+
+struct Fixture {
+    std::string title;
+    std::vector<FixtureColumn> columns;
+    std::vector<FixtureRow> rows; // in file order, which is also the order of the first column
+    std::string csv;              // the file's bytes
+    // For the mysql dialect: a type-list file's lines (empty: the default types).
+    std::vector<std::string> mysqlTypes;
+    // SQL that MariaDB runs before the script.
+    std::string mariadbSetup;
+};
+
+// A field as written in a CSV file and the value it must give.
+struct LiteralCell {
+    std::string_view csv;
+    std::string_view value;
+};
+// Hand-written fields whose values were worked out by hand.
+std::span<const LiteralCell> literalCells();
+
+// Seed of the random rows: QUARROW_TEST_SEED when set, else a fresh one.
+std::uint64_t fixtureSeed();
+
+// 23 columns with awkward names and more than 5400 rows: the literal cells
+// in every column and in every way of writing them, the same values in
+// generated spellings, a few hundred random rows from fixtureSeed(), a short
+// row and one with extra fields.
+const Fixture& nastyFixture();
+// 500 columns.
+const Fixture& wideFixture();
+// Values of 1 MiB, ASCII and multi-byte, after a UTF-8 byte-order mark.
+const Fixture& longValueFixture();
+
+} // namespace quarrow::dbtest
