@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakeDialogs.h"
 #include "TAppForm.h"
 
@@ -52,12 +53,10 @@ private:
     {
         // The dialogs are the window's children and reuse some names: the
         // main window's own controls are looked up in its client area first.
-        T* found = m_form->centralWidget()->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr)
-            found = m_form->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr)
-            qFatal("no control named %s", name);
-        return found;
+        const QString objectName = QString::fromLatin1(name);
+        if (T* own = m_form->centralWidget()->findChild<T*>(objectName))
+            return own;
+        return test::findControl<T>(m_form, objectName);
     }
 
     QString status() const { return control<QLabel>("StatusText")->text(); }

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "FakeDialogs.h"
 #include "TFormColumnTypes.h"
 #include "workspace/Workspace.h"
@@ -80,10 +81,7 @@ public:
     template <typename T>
     T* control(const QString& name) const
     {
-        auto* found = window->findChild<T*>(name);
-        if (found == nullptr)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return test::findControl<T>(window, name);
     }
     QTreeWidget* list() const { return control<QTreeWidget>(u"ListView1"_qs); }
     QComboBox* typeBox() const { return control<QComboBox>(u"ComboBox1"_qs); }

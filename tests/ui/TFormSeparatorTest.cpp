@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "TFormSeparator.h"
 
 #include <QLineEdit>
@@ -31,10 +32,7 @@ struct OpenDialog {
     template <typename T>
     T* control(const QString& name) const
     {
-        auto* found = dialog->findChild<T*>(name);
-        if (found == nullptr)
-            qFatal("no control %s", qPrintable(name));
-        return found;
+        return test::findControl<T>(dialog, name);
     }
     QRadioButton* radio(const QString& name) const { return control<QRadioButton>(name); }
     // On the round mark: a click right of a short label misses the button.
