@@ -34,7 +34,7 @@ private slots:
     {
         QFETCH(MessageIcon, icon);
         QFETCH(int, boxIcon);
-        const QString text = u"Operation completed.\n\nFile saved: /tmp/<b>x</b>.csv"_qs;
+        const QString text = u"Operation completed.\n\nFile saved: /data/<b>x</b>.csv"_qs;
         bool seen = false;
         QTimer::singleShot(0, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
