@@ -1,6 +1,7 @@
 #include "TAppForm.h"
 
 #include "Dialogs.h"
+#include "EngineText.h"
 #include "ErrorReport.h"
 #include "InputFiles.h"
 #include "LocaleTexts.h"
@@ -20,7 +21,6 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -38,7 +38,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <filesystem>
 
 namespace quarrow {
 
@@ -61,11 +60,6 @@ public:
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
-
-std::filesystem::path localPath(const QString& path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
 
 QFont pixelFont(const QFont& base, int pixels)
 {
@@ -193,7 +187,7 @@ void TAppForm::buildControls()
     DB = new QComboBox(Panel1);
     DB->setObjectName(QStringLiteral("DB"));
     for (const DialectInfo& info : kDialects)
-        DB->addItem(QString::fromUtf16(info.itemText.data(), static_cast<qsizetype>(info.itemText.size())));
+        DB->addItem(qtView(info.itemText).toString());
     DB->setCurrentIndex(0);
     middle->addWidget(CheckBox2, 0, 0, 1, 2);
     middle->addWidget(CheckBox3, 1, 0, 1, 2);

@@ -1,6 +1,7 @@
 #include "TFormColumnTypes.h"
 
 #include "Dialogs.h"
+#include "EngineText.h"
 #include "ErrorReport.h"
 #include "Pictures.h"
 #include "WindowPlacement.h"
@@ -8,7 +9,6 @@
 #include "workspace/Workspace.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace quarrow {
 
@@ -26,11 +25,6 @@ namespace {
 FileDialogSpec typeListFileTypes()
 {
     return {QStringLiteral("Text File (*.txt)|*.txt|Any File (*.*)|*.*"), QStringLiteral("txt")};
-}
-
-std::filesystem::path toPath(const QString& fileName)
-{
-    return std::filesystem::path(QFile::encodeName(fileName).toStdString());
 }
 
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, int width)
@@ -87,7 +81,7 @@ TFormColumnTypes::TFormColumnTypes(Workspace& workspace, Dialogs& dialogs, QWidg
     m_typeBox->setInsertPolicy(QComboBox::NoInsert);
     m_typeBox->setMaxVisibleItems(static_cast<int>(kTypeVocabulary.size()));
     for (const auto type : kTypeVocabulary)
-        m_typeBox->addItem(QString::fromUtf16(type.data(), static_cast<qsizetype>(type.size())));
+        m_typeBox->addItem(qtView(type).toString());
     m_typeBox->hide();
 
     auto* buttonBar = new QWidget(this);
@@ -198,7 +192,7 @@ void TFormColumnTypes::ButtonOpenClick()
     if (!fileName.isEmpty()) {
         runGuarded(m_dialogs, this, [&] {
             TypeList types = cellTypes();
-            ApplyTypeList(LoadTypeListFile(toPath(fileName)), types);
+            ApplyTypeList(LoadTypeListFile(localPath(fileName)), types);
             for (std::size_t i = 0; i < types.size(); ++i)
                 m_list->topLevelItem(static_cast<int>(i))->setText(1, QString::fromStdU16String(types[i]));
         });
@@ -211,7 +205,7 @@ void TFormColumnTypes::ButtonSaveClick()
     const QString fileName = m_dialogs.saveFile(this, typeListFileTypes());
     if (fileName.isEmpty())
         return;
-    runGuarded(m_dialogs, this, [&] { SaveTypeListFile(toPath(fileName), cellTypes()); });
+    runGuarded(m_dialogs, this, [&] { SaveTypeListFile(localPath(fileName), cellTypes()); });
 }
 
 void TFormColumnTypes::ButtonOKClick()
