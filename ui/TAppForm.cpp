@@ -307,15 +307,20 @@ void TAppForm::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
-void TAppForm::Ekle(const QString& path)
+LoadOptions TAppForm::readingOptions() const
 {
-    const std::optional<char16_t> separator = decodeSeparatorText(Button1->text().toStdU16String());
     LoadOptions options;
     options.dialect = dialectFromPosition(DB->currentIndex()).value_or(Dialect::MySql);
-    options.separator = separator.value_or(u',');
+    // The separator dialog never leaves the caption empty.
+    options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
     options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = CheckBox1->isChecked();
+    return options;
+}
 
+void TAppForm::Ekle(const QString& path)
+{
+    const LoadOptions options = readingOptions();
     BusyCursor busy;
     const LoadReport report = m_workspace.load(localPath(path), options);
     if (report.fileExisted) {
@@ -415,10 +420,7 @@ void TAppForm::ButtonColumnClick()
 
 void TAppForm::ButtonExportClick()
 {
-    ScriptOptions options;
-    options.dialect = dialectFromPosition(DB->currentIndex()).value_or(Dialect::MySql);
-    options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
-
+    const LoadOptions reading = readingOptions();
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
     if (path.isEmpty())
@@ -431,11 +433,14 @@ void TAppForm::ButtonExportClick()
     ExportResult result;
     {
         BusyCursor busy;
+        ScriptOptions options;
+        options.dialect = reading.dialect;
+        options.separator = reading.separator;
+        options.headerLine = reading.headerLine;
+        options.encoding = reading.encoding;
         options.tableName = Edit2->text().toStdU16String();
-        options.headerLine = CheckBox1->isChecked();
         options.nullEmpty = CheckBox2->isChecked();
         options.multiRow = CheckBox3->isChecked();
-        options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
         result = Donustur(m_workspace, options, localPath(path));
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();

@@ -67,6 +67,8 @@ private:
     void buildMenu();
     void FormShow();
     void setLoadedLook(bool loaded);
+    // The options a load or an export reads from the controls when it runs.
+    LoadOptions readingOptions() const;
     // Connects a control's signal to a handler whose failures go to the
     // general error report.
     template <typename Sender, typename Signal, typename Handler>
