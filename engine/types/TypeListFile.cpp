@@ -104,10 +104,13 @@ TypeList LoadTypeListFile(const std::filesystem::path& path)
             throw TypeListError("Cannot read " + path.string() + ": the text is not valid UTF-8");
         return splitLines(*text);
     }
-    if (startsWith(file.bytes, "\xFF\xFE"))
-        return splitLines(decodeUtf16(file.bytes, true));
-    if (startsWith(file.bytes, "\xFE\xFF"))
-        return splitLines(decodeUtf16(file.bytes, false));
+    const bool littleEndian = startsWith(file.bytes, "\xFF\xFE");
+    if (littleEndian || startsWith(file.bytes, "\xFE\xFF")) {
+        // A last byte without its pair is a cut file: its character would be lost.
+        if (file.bytes.size() % 2 != 0)
+            throw TypeListError("Cannot read " + path.string() + ": the UTF-16 text ends in half a character");
+        return splitLines(decodeUtf16(file.bytes, littleEndian));
+    }
     std::u16string text;
     cp1252::decode(asBytes(file.bytes), file.bytes.size(), text);
     return splitLines(text);

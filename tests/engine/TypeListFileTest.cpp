@@ -124,14 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"Utf16LeMarkOnly", "\xFF\xFE", {}}),
     [](const testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.label); });
 
-TEST_F(TypeListFiles, Utf8MarkWithInvalidBytesThrowsNamingTheFile)
+TEST_F(TypeListFiles, BrokenTextThrowsNamingTheFile)
 {
-    const fs::path file = write("broken.txt", "\xEF\xBB\xBFint\r\nd\xE9" "cimal\r\n");
-    try {
-        LoadTypeListFile(file);
-        FAIL() << "no TypeListError";
-    } catch (const TypeListError& e) {
-        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    const std::array<std::string, 3> contents{
+        std::string("\xEF\xBB\xBFint\r\nd\xE9" "cimal\r\n"), // invalid UTF-8 after its mark
+        std::string("\xFF\xFE" "i\0n\0t\0\xE9", 9),           // UTF-16 LE cut in a character
+        std::string("\xFE\xFF\0i\0n\0", 7),                   // UTF-16 BE cut in a character
+    };
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        SCOPED_TRACE(i);
+        const fs::path file = write("broken" + std::to_string(i) + ".txt", contents[i]);
+        try {
+            LoadTypeListFile(file);
+            FAIL() << "no TypeListError";
+        } catch (const TypeListError& e) {
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+        }
     }
 }
 
