@@ -6,6 +6,7 @@
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
+#include "text/Utf8.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
 
@@ -26,14 +27,18 @@ namespace quarrow::cli {
 
 namespace {
 
-constexpr std::size_t kBatchUnits = std::size_t{1} << 19; // about 1 MiB of text per batch
+// Characters per batch: about 1 MiB of UTF-16 text, or half that in UTF-8.
+constexpr std::size_t kBatchUnits = std::size_t{1} << 19;
 constexpr std::size_t kBatchLines = 1 << 14;
 constexpr std::size_t kQueueDepth = 4;
 
 // Lines on their way from the reading thread to the writing one; or, when
-// `error` is set, the reason reading stopped.
+// `error` is set, the reason reading stopped. The lines are UTF-16 text, or
+// when `utf8` is set the file's own UTF-8 bytes.
 struct LineBatch {
     std::u16string text;
+    std::string bytes;
+    bool utf8 = false;
     std::vector<std::size_t> ends;
     std::optional<std::string> error;
 };
@@ -42,18 +47,16 @@ struct Cancelled {};
 
 class BatchingSink final : public LineSink {
 public:
-    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler) : m_queue(queue), m_recycler(recycler)
+    // With UTF-8 output, UTF-8 input is formatted from its own bytes.
+    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, bool takeUtf8)
+        : m_queue(queue), m_recycler(recycler), m_takeUtf8(takeUtf8)
     {
         startBatch();
     }
 
-    void line(std::u16string_view text) override
-    {
-        m_batch.text.append(text);
-        m_batch.ends.push_back(m_batch.text.size());
-        if (m_batch.text.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
-            flush();
-    }
+    void line(std::u16string_view text) override { add(m_batch.text, text, false); }
+    bool takesUtf8() const override { return m_takeUtf8; }
+    void utf8Line(std::string_view bytes) override { add(m_batch.bytes, bytes, true); }
 
     void flush()
     {
@@ -71,18 +74,37 @@ public:
     }
 
 private:
+    // A batch holds lines of one kind: a file of the other kind starts a new one.
+    template <typename Text, typename View>
+    void add(Text& store, View line, bool utf8)
+    {
+        if (m_batch.utf8 != utf8) {
+            flush();
+            m_batch.utf8 = utf8;
+        }
+        if (store.capacity() < kBatchUnits)
+            store.reserve(kBatchUnits + 1024);
+        store.append(line);
+        m_batch.ends.push_back(store.size());
+        if (store.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
+            flush();
+    }
+
     void startBatch()
     {
+        const bool utf8 = m_batch.utf8;
         m_batch = m_recycler.take();
         m_batch.text.clear();
+        m_batch.bytes.clear();
+        m_batch.utf8 = utf8;
         m_batch.ends.clear();
         m_batch.error.reset();
-        m_batch.text.reserve(kBatchUnits + 1024);
         m_batch.ends.reserve(kBatchLines);
     }
 
     BoundedQueue<LineBatch>& m_queue;
     Recycler<LineBatch>& m_recycler;
+    bool m_takeUtf8;
     LineBatch m_batch;
 };
 
@@ -260,7 +282,15 @@ public:
         if (!m_formatter) {
             if (batch.ends.empty())
                 return;
-            start(std::u16string_view(batch.text).substr(0, batch.ends.front()));
+            if (batch.utf8) {
+                std::u16string firstLine(batch.ends.front(), u'\0');
+                const auto decoded = utf8::decode(reinterpret_cast<const unsigned char*>(batch.bytes.data()),
+                                                  batch.ends.front(), firstLine.data(), true);
+                firstLine.resize(decoded.written);
+                start(firstLine);
+            } else {
+                start(std::u16string_view(batch.text).substr(0, batch.ends.front()));
+            }
             if (m_options.script.headerLine)
                 skip = 1;
         }
@@ -278,9 +308,13 @@ public:
             std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
             std::uint64_t index = first;
             const std::u16string_view text(batch.text);
+            const std::string_view utf8Text(batch.bytes);
             for (std::size_t i = skip; i < batch.ends.size(); ++i) {
                 const std::size_t end = batch.ends[i];
-                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+                if (batch.utf8)
+                    formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
+                else
+                    formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
                 begin = end;
             }
             out.substituted = formatter.substituted();
@@ -344,7 +378,7 @@ private:
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
              std::atomic<std::uint64_t>& bytesRead)
 {
-    BatchingSink sink(queue, recycler);
+    BatchingSink sink(queue, recycler, options.script.encoding == TextEncoding::Utf8);
     try {
         for (const auto& path : options.inputs) {
             try {

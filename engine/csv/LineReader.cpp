@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 
 namespace quarrow {
 
@@ -28,30 +30,33 @@ std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber
     return path.string() + ": line " + std::to_string(lineNumber) + ": " + reason;
 }
 
-// Cuts decoded text into lines. A line that runs across blocks is collected
-// in `m_pending`; a line wholly inside one block is handed on as a view.
+// Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
+// break is the same single unit in both). A line that runs across blocks is
+// collected in `m_pending`; a line wholly inside one block is handed on as a
+// view.
+template <typename Unit>
 class LineCutter {
 public:
     explicit LineCutter(LineSink& sink) : m_sink(sink) {}
 
-    void feed(const char16_t* text, std::size_t size)
+    void feed(const Unit* text, std::size_t size)
     {
         std::size_t start = 0;
         std::size_t i = 0;
         if (m_skipLineFeed && size > 0) {
             m_skipLineFeed = false;
-            if (text[0] == u'\n')
+            if (text[0] == '\n')
                 start = i = 1;
         }
         for (;; ++i) {
-            i = static_cast<std::size_t>(scan::findEither(text + i, text + size, u'\n', u'\r') - text);
+            i = static_cast<std::size_t>(scan::findEither<Unit>(text + i, text + size, '\n', '\r') - text);
             if (i == size)
                 break;
-            const char16_t c = text[i];
+            const Unit c = text[i];
             emit(text + start, i - start);
-            if (c == u'\r') {
+            if (c == '\r') {
                 if (i + 1 < size) {
-                    if (text[i + 1] == u'\n')
+                    if (text[i + 1] == '\n')
                         ++i;
                 } else {
                     m_skipLineFeed = true; // the LF may open the next block
@@ -74,27 +79,44 @@ public:
     std::uint64_t linesDelivered() const noexcept { return m_lines; }
 
 private:
-    void emit(const char16_t* text, std::size_t size)
+    void emit(const Unit* text, std::size_t size)
     {
         if (m_hasPending) {
             m_pending.append(text, size);
-            m_sink.line(m_pending);
+            deliver(m_pending);
             m_pending.clear();
             m_hasPending = false;
         } else {
-            m_sink.line(std::u16string_view(text, size));
+            deliver(std::basic_string_view<Unit>(text, size));
         }
         ++m_lines;
     }
 
+    void deliver(std::basic_string_view<Unit> line)
+    {
+        if constexpr (std::is_same_v<Unit, char16_t>)
+            m_sink.line(line);
+        else
+            m_sink.utf8Line(line);
+    }
+
     LineSink& m_sink;
-    std::u16string m_pending;
+    std::basic_string<Unit> m_pending;
     bool m_hasPending = false;
     bool m_skipLineFeed = false;
     std::uint64_t m_lines = 0;
 };
 
 } // namespace
+
+void LineSink::utf8Line(std::string_view bytes)
+{
+    std::u16string text(bytes.size(), u'\0');
+    const auto decoded =
+        utf8::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text.data(), true);
+    text.resize(decoded.written);
+    line(text);
+}
 
 ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason)
     : std::runtime_error(describe(path, lineNumber, reason)), m_path(path), m_lineNumber(lineNumber),
@@ -105,8 +127,13 @@ ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
                std::atomic<std::uint64_t>* bytesRead)
 {
-    LineCutter cutter(sink);
-    auto fail = [&](std::string reason) { throw ReadError(path, cutter.linesDelivered() + 1, std::move(reason)); };
+    LineCutter<char16_t> cutter(sink);
+    LineCutter<char> byteCutter(sink);
+    bool keepUtf8 = false; // lines go to the sink undecoded, through byteCutter
+    auto fail = [&](std::string reason) {
+        const std::uint64_t delivered = keepUtf8 ? byteCutter.linesDelivered() : cutter.linesDelivered();
+        throw ReadError(path, delivered + 1, std::move(reason));
+    };
 
     errno = 0;
     FilePtr file(std::fopen(path.c_str(), "rb"));
@@ -146,6 +173,7 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
                 decoding = Decoding::Utf16Be;
                 begin = 2;
             }
+            keepUtf8 = decoding == Decoding::Utf8 && sink.takesUtf8();
             // A mark with nothing after it is one empty line.
             if (begin > 0 && begin == size && atEnd) {
                 sink.line(std::u16string_view());
@@ -155,37 +183,45 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
 
         std::size_t consumed = size;
         std::size_t units = 0;
-        switch (decoding) {
-        case Decoding::Utf8: {
-            const auto r = utf8::decode(block.data() + begin, size - begin, decoded.data(), atEnd);
+        if (keepUtf8) {
+            const auto r = utf8::validate(block.data() + begin, size - begin, atEnd);
             if (!r.valid)
                 fail("invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
             consumed = begin + r.consumed;
-            units = r.written;
-            break;
-        }
-        case Decoding::Ansi: {
-            for (std::size_t i = begin; i < size; ++i)
-                decoded[units++] = cp1252::decodeByte(block[i]);
-            break;
-        }
-        case Decoding::Utf16Le:
-        case Decoding::Utf16Be: {
-            const bool little = decoding == Decoding::Utf16Le;
-            std::size_t i = begin;
-            for (; i + 1 < size; i += 2) {
-                const unsigned lo = little ? block[i] : block[i + 1];
-                const unsigned hi = little ? block[i + 1] : block[i];
-                decoded[units++] = static_cast<char16_t>(lo | (hi << 8));
+            byteCutter.feed(reinterpret_cast<const char*>(block.data() + begin), r.consumed);
+        } else {
+            switch (decoding) {
+            case Decoding::Utf8: {
+                const auto r = utf8::decode(block.data() + begin, size - begin, decoded.data(), atEnd);
+                if (!r.valid)
+                    fail("invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
+                consumed = begin + r.consumed;
+                units = r.written;
+                break;
             }
-            if (i < size && atEnd)
-                fail("incomplete UTF-16 code unit at byte " + std::to_string(blockOffset + i));
-            consumed = i;
-            break;
-        }
-        }
+            case Decoding::Ansi: {
+                for (std::size_t i = begin; i < size; ++i)
+                    decoded[units++] = cp1252::decodeByte(block[i]);
+                break;
+            }
+            case Decoding::Utf16Le:
+            case Decoding::Utf16Be: {
+                const bool little = decoding == Decoding::Utf16Le;
+                std::size_t i = begin;
+                for (; i + 1 < size; i += 2) {
+                    const unsigned lo = little ? block[i] : block[i + 1];
+                    const unsigned hi = little ? block[i + 1] : block[i];
+                    decoded[units++] = static_cast<char16_t>(lo | (hi << 8));
+                }
+                if (i < size && atEnd)
+                    fail("incomplete UTF-16 code unit at byte " + std::to_string(blockOffset + i));
+                consumed = i;
+                break;
+            }
+            }
 
-        cutter.feed(decoded.data(), units);
+            cutter.feed(decoded.data(), units);
+        }
 
         if (atEnd)
             break;
@@ -195,6 +231,7 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
         blockOffset += consumed;
     }
     cutter.finish();
+    byteCutter.finish();
 }
 
 } // namespace quarrow

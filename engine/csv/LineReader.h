@@ -16,6 +16,12 @@ class LineSink {
 public:
     virtual ~LineSink() = default;
     virtual void line(std::u16string_view text) = 0;
+
+    // A sink that works on UTF-8 itself says so here; the lines of UTF-8
+    // text (checked as strictly as when decoding) then go to utf8Line() as
+    // they are in the file, so the reader does not decode them.
+    virtual bool takesUtf8() const { return false; }
+    virtual void utf8Line(std::string_view bytes);
 };
 
 // Why reading stopped: the file could not be opened or read, or its text
@@ -42,6 +48,8 @@ private:
 // break at the very end does not start an empty line. UTF-8 is decoded
 // strictly: a block holding an invalid sequence stops the reading, and the
 // lines of the blocks before it have been delivered.
+// A sink that takes UTF-8 gets the lines of UTF-8 text through utf8Line(),
+// with the same blocks, errors and line numbers.
 // `bytesRead`, when given, is advanced after every block (for progress
 // displays on another thread). Throws ReadError.
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,

@@ -7,6 +7,7 @@
 #include "text/Utf8.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace quarrow {
@@ -140,6 +141,175 @@ inline char* writeValue(char* o, std::u16string_view field, const ScriptOptions&
     return o;
 }
 
+// The one-pass row loop below relies on the separator being an ASCII unit
+// that no other rule gives a meaning: a double quote or NUL as separator
+// changes how fields end, so such lines go field by field instead.
+bool onePassSeparator(char16_t separator) noexcept
+{
+    return separator != u'\0' && separator != kQuote && separator < 0x80;
+}
+
+// Writes the value item of the field that starts at `p` (just past its
+// opening quote when `quoted`) straight from the line: splitting, clean-up,
+// escaping and encoding in one pass. Returns where the field ends: at its
+// closing quote, the separator, a NUL or `end`. The result equals
+// writeValue() on the field's raw text. `Unit` is char16_t for UTF-16 text,
+// or unsigned char for valid UTF-8 written as UTF-8. `out` must have room
+// for three bytes per unit up to `end` plus the item's quotes.
+template <typename Unit>
+const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quoted, char*& out,
+                           const ScriptOptions& options, std::uint64_t& substituted)
+{
+    using Lanes = scan::Lanes<Unit>;
+    const auto separator = static_cast<Unit>(options.separator);
+    const bool doubleBackslash = options.dialect == Dialect::MySql;
+    const bool national = options.dialect == Dialect::MsSql;
+
+    // Leading blanks, control characters and double quotes are dropped.
+    while (p < end && (*p <= u' ' || *p == kQuote)) {
+        const Unit c = *p;
+        if (c == 0 || (!quoted && c == separator))
+            break;
+        if (c == kQuote && quoted) {
+            if (end - p < 2 || p[1] != kQuote)
+                break; // the closing quote
+            p += 2;
+            continue;
+        }
+        ++p;
+    }
+
+    char* o = out;
+    char* item = o;
+    *o++ = '\'';
+    // Trailing blanks and control characters are trimmed after the fact, by
+    // stepping back over the bytes they wrote; never past this point, since
+    // a non-ASCII character may be written as such a byte in ANSI.
+    char* kept = o;
+    bool nationalWritten = false;
+    // UTF-8 bytes of non-ASCII characters are written as they are, so they
+    // need a look only while an 'N' may still be due.
+    std::uint64_t nonAsciiStops = sizeof(Unit) == 1 && !national ? 0 : ~std::uint64_t{0};
+    for (;;) {
+        if constexpr (scan::kWordScan) {
+            // Units that are written as they are go a word at a time; the
+            // bytes written past the first unit that is not are rewritten.
+            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+                const std::uint64_t v = scan::loadWord(p);
+                const std::uint64_t stop = (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                                           | scan::lanesEqual<Unit>(v, kQuote) | scan::lanesEqual<Unit>(v, '\'')
+                                           | scan::lanesEqual<Unit>(v, '\\') | scan::lanesEqual(v, separator);
+                if constexpr (sizeof(Unit) == 1)
+                    std::memcpy(o, &v, sizeof v);
+                else
+                    scan::narrow4(v, o);
+                if (stop == 0) {
+                    o += Lanes::kPerWord;
+                    p += Lanes::kPerWord;
+                    continue;
+                }
+                const std::size_t plain = scan::firstLane<Unit>(stop);
+                o += plain;
+                p += plain;
+                break;
+            }
+        }
+        if (p == end)
+            break;
+        const Unit c = *p;
+        if (c == 0)
+            break;
+        if (c == kQuote) {
+            if (!quoted) {
+                ++p; // dropped
+                continue;
+            }
+            if (end - p < 2 || p[1] != kQuote)
+                break; // the closing quote
+            p += 2;    // a doubled quote, dropped as well
+            continue;
+        }
+        if (c == separator && !quoted)
+            break;
+        if (c < 0x80) {
+            ++p;
+            *o++ = static_cast<char>(c);
+            if (c == '\'' || (c == '\\' && doubleBackslash))
+                *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (national && !nationalWritten) {
+            // A plain literal goes through the server's code page; N'' keeps every character.
+            std::memmove(item + 1, item, static_cast<std::size_t>(o - item));
+            *item = 'N';
+            ++o;
+            nationalWritten = true;
+            if constexpr (sizeof(Unit) == 1)
+                nonAsciiStops = 0;
+        }
+        if constexpr (sizeof(Unit) == 1) {
+            // Valid UTF-8 comes out of UTF-16 and back unchanged, byte for byte.
+            *o++ = static_cast<char>(c);
+            ++p;
+        } else {
+            if (isHighSurrogate(c) && end - p >= 2 && p[1] == kQuote) {
+                // Dropping the quotes between the halves of a pair joins them;
+                // in a quoted field only doubled quotes lie inside it.
+                const char16_t* q = p + 1;
+                while (q < end && *q == kQuote)
+                    ++q;
+                const bool inside = !quoted || (q - (p + 1)) % 2 == 0;
+                if (inside && q < end && isLowSurrogate(*q)) {
+                    const char16_t pair[2] = {c, *q};
+                    std::size_t k = 0;
+                    o = encodeNonAscii(pair, 2, k, o, options.encoding, substituted);
+                    p = q + 1;
+                    kept = o;
+                    continue;
+                }
+            }
+            std::size_t k = 0;
+            o = encodeNonAscii(p, static_cast<std::size_t>(end - p), k, o, options.encoding, substituted);
+            p += k;
+        }
+        kept = o;
+    }
+    while (o > kept && static_cast<unsigned char>(o[-1]) <= 0x20)
+        --o;
+    if (o == item + 1) {
+        o = writeEmptyValue(item, options);
+    } else {
+        *o++ = '\'';
+    }
+    out = o;
+    return p;
+}
+
+// The value items of a row, one pass over the line, by the field rules of
+// forEachRawField; fields beyond `columns` are dropped. Returns how many
+// items were written.
+template <typename Unit>
+std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
+                          const ScriptOptions& options, std::uint64_t& substituted)
+{
+    const auto separator = static_cast<Unit>(options.separator);
+    std::size_t column = 0;
+    while (column < columns && p < end && *p != 0) {
+        if (column++ > 0)
+            *o++ = ',';
+        const bool quoted = *p == kQuote;
+        p = writeFieldItem(quoted ? p + 1 : p, end, quoted, o, options, substituted);
+        if (quoted && p < end && *p == kQuote)
+            ++p;
+        if (p < end && *p == separator) {
+            ++p;
+            if (p == end || *p == 0)
+                break; // the empty field after it is written with the missing ones
+        }
+    }
+    return column;
+}
+
 } // namespace
 
 ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
@@ -194,10 +364,10 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
     return m_options.dialect == Dialect::MsSql && index % kMsSqlRowsPerInsert == 0;
 }
 
-void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
+char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)
 {
     // Worst case: every unit takes three bytes, every column "N''," or "NULL,".
-    const std::size_t room = row.size() * 3 + m_columns * 8 + m_insertHeader.size() + 16;
+    const std::size_t room = units * 3 + m_columns * 8 + m_insertHeader.size() + 16;
     char* o = out.reserveTail(room);
     const bool header = headerDue(index);
     if (index > 0)
@@ -207,16 +377,11 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
         m_substituted += m_insertHeaderSubstituted;
     }
     *o++ = '(';
-    // Value items drop every double quote, so a quoted field's raw text (its
-    // doubled quotes not yet reduced) gives the same item as the field.
-    std::size_t column = 0;
-    forEachRawField(row, m_options.separator, [&](const char16_t* begin, const char16_t* end, bool) {
-        if (column == m_columns)
-            return; // fields beyond the column names are dropped
-        if (column++ > 0)
-            *o++ = ',';
-        o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options, m_substituted);
-    });
+    return o;
+}
+
+void ScriptFormatter::endRow(OutBuffer& out, char* o, std::size_t column)
+{
     // Missing fields are empty.
     for (; column < m_columns; ++column) {
         if (column > 0)
@@ -225,6 +390,41 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
     }
     *o++ = ')';
     out.setEnd(o);
+}
+
+void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
+{
+    char* o = beginRow(out, row.size(), index);
+    std::size_t column = 0;
+    if (onePassSeparator(m_options.separator)) {
+        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted);
+    } else {
+        // Value items drop every double quote, so a quoted field's raw text (its
+        // doubled quotes not yet reduced) gives the same item as the field.
+        forEachRawField(row, m_options.separator, [&](const char16_t* begin, const char16_t* end, bool) {
+            if (column == m_columns)
+                return; // fields beyond the column names are dropped
+            if (column++ > 0)
+                *o++ = ',';
+            o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options,
+                           m_substituted);
+        });
+    }
+    endRow(out, o, column);
+}
+
+void ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(row.data());
+    if (m_options.encoding != TextEncoding::Utf8 || !onePassSeparator(m_options.separator)) {
+        m_scratch.resize(row.size());
+        const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
+        appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
+        return;
+    }
+    char* o = beginRow(out, row.size(), index);
+    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted);
+    endRow(out, o, column);
 }
 
 void ScriptFormatter::appendEnd(OutBuffer& out, std::uint64_t exportedRows)

@@ -48,6 +48,10 @@ public:
     void appendHead(OutBuffer& out);
     // Row number `index` of the exported rows (0 for the first).
     void appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index);
+    // The same row as valid UTF-8 (as the line reader checked it): the same
+    // bytes as appendRow() on its UTF-16 text. With UTF-8 output the bytes
+    // are worked on as they are, without decoding.
+    void appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index);
     // Ends the last value line; nothing when no row was exported.
     void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
 
@@ -57,6 +61,8 @@ public:
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
     bool headerDue(std::uint64_t index) const noexcept;
+    char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
+    void endRow(OutBuffer& out, char* o, std::size_t column);
 
     ScriptOptions m_options;
     std::vector<std::u16string> m_createLines; // column lines, as text
@@ -64,6 +70,7 @@ private:
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
     std::uint64_t m_substituted = 0;
+    std::u16string m_scratch; // a UTF-8 row decoded, when it cannot be worked on as it is
 };
 
 } // namespace quarrow

@@ -1,41 +1,88 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
-// Scanning UTF-16 text four code units at a time in a 64-bit word. The
-// splitter and the formatter spend most of their time walking through
-// ordinary characters; these let them skip such runs in bulk.
+// Scanning text several units at a time in a 64-bit word: four UTF-16 code
+// units, or eight bytes of UTF-8. The reader, the splitter and the formatter
+// spend most of their time walking through ordinary characters; these let
+// them skip such runs in bulk.
 namespace quarrow::scan {
 
 inline constexpr bool kWordScan = std::endian::native == std::endian::little;
 
-inline constexpr std::uint64_t kLaneOnes = 0x0001000100010001ULL;
-inline constexpr std::uint64_t kLaneHigh = 0x8000800080008000ULL;
+template <typename Unit>
+struct Lanes {
+    static_assert(sizeof(Unit) == 1 || sizeof(Unit) == 2);
+    static constexpr std::size_t kBits = 8 * sizeof(Unit);
+    static constexpr std::size_t kPerWord = 8 / sizeof(Unit);
+    static constexpr std::uint64_t kOnes = sizeof(Unit) == 1 ? 0x0101010101010101ULL : 0x0001000100010001ULL;
+    static constexpr std::uint64_t kHigh = kOnes << (kBits - 1);
+};
 
-inline std::uint64_t load4(const char16_t* p) noexcept
+inline constexpr std::uint64_t kLaneOnes = Lanes<char16_t>::kOnes;
+inline constexpr std::uint64_t kLaneHigh = Lanes<char16_t>::kHigh;
+
+template <typename Unit>
+inline std::uint64_t loadWord(const Unit* p) noexcept
 {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-// High bit set in the lanes equal to zero; the lowest marked lane is exact.
-constexpr std::uint64_t zeroLanes(std::uint64_t v) noexcept { return (v - kLaneOnes) & ~v & kLaneHigh; }
+inline std::uint64_t load4(const char16_t* p) noexcept
+{
+    return loadWord(p);
+}
 
-constexpr std::uint64_t lanesEqual(std::uint64_t v, char16_t c) noexcept { return zeroLanes(v ^ (kLaneOnes * c)); }
+// High bit set in the lanes equal to zero; the lowest marked lane is exact.
+template <typename Unit = char16_t>
+constexpr std::uint64_t zeroLanes(std::uint64_t v) noexcept
+{
+    return (v - Lanes<Unit>::kOnes) & ~v & Lanes<Unit>::kHigh;
+}
+
+template <typename Unit>
+constexpr std::uint64_t lanesEqual(std::uint64_t v, Unit c) noexcept
+{
+    using Value = std::make_unsigned_t<Unit>;
+    return zeroLanes<Unit>(v ^ (Lanes<Unit>::kOnes * static_cast<Value>(c)));
+}
+
+// High bit set in exactly the lanes holding a unit of 0x80 or more.
+template <typename Unit>
+constexpr std::uint64_t nonAsciiLanes(std::uint64_t v) noexcept
+{
+    if constexpr (sizeof(Unit) == 1) {
+        return v & Lanes<Unit>::kHigh;
+    } else {
+        const std::uint64_t upper = v & 0xFF80FF80FF80FF80ULL;
+        return (((upper & 0x7FFF7FFF7FFF7FFFULL) + 0x7FFF7FFF7FFF7FFFULL) | upper) & kLaneHigh;
+    }
+}
+
+// The index of the lowest marked lane of a nonzero mark.
+template <typename Unit>
+constexpr std::size_t firstLane(std::uint64_t marks) noexcept
+{
+    return static_cast<std::size_t>(std::countr_zero(marks)) / Lanes<Unit>::kBits;
+}
 
 // The first position in [p, end) holding `a` or `b`, or end.
-inline const char16_t* findEither(const char16_t* p, const char16_t* end, char16_t a, char16_t b) noexcept
+template <typename Unit>
+inline const Unit* findEither(const Unit* p, const Unit* end, Unit a, Unit b) noexcept
 {
     if constexpr (kWordScan) {
-        while (end - p >= 4) {
-            const std::uint64_t v = load4(p);
+        while (static_cast<std::size_t>(end - p) >= Lanes<Unit>::kPerWord) {
+            const std::uint64_t v = loadWord(p);
             const std::uint64_t hit = lanesEqual(v, a) | lanesEqual(v, b);
             if (hit != 0)
-                return p + std::countr_zero(hit) / 16;
-            p += 4;
+                return p + firstLane<Unit>(hit);
+            p += Lanes<Unit>::kPerWord;
         }
     }
     while (p < end && *p != a && *p != b)

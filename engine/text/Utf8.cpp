@@ -35,12 +35,13 @@ int sequenceLength(unsigned char lead, unsigned char& lo, unsigned char& hi)
     return 0;
 }
 
-} // namespace
-
-DecodeResult decode(const unsigned char* in, std::size_t size, char16_t* out, bool atEnd)
+// Decoding and validation share one walk, so that both judge every byte
+// alike; with `Write` false nothing is written, only counted.
+template <bool Write>
+DecodeResult walk(const unsigned char* in, std::size_t size, char16_t* out, bool atEnd)
 {
     std::size_t i = 0;
-    char16_t* o = out;
+    std::size_t n = 0; // units written, or that would be
     while (i < size) {
         // Runs of ASCII go eight bytes at a time.
         while (i + 8 <= size) {
@@ -48,16 +49,20 @@ DecodeResult decode(const unsigned char* in, std::size_t size, char16_t* out, bo
             std::memcpy(&word, in + i, 8);
             if (word & kHighBits)
                 break;
-            for (int k = 0; k < 8; ++k)
-                o[k] = in[i + static_cast<std::size_t>(k)];
-            o += 8;
+            if constexpr (Write) {
+                for (int k = 0; k < 8; ++k)
+                    out[n + static_cast<std::size_t>(k)] = in[i + static_cast<std::size_t>(k)];
+            }
+            n += 8;
             i += 8;
         }
         if (i >= size)
             break;
         const unsigned char lead = in[i];
         if (lead < 0x80) {
-            *o++ = lead;
+            if constexpr (Write)
+                out[n] = lead;
+            ++n;
             ++i;
             continue;
         }
@@ -65,40 +70,56 @@ DecodeResult decode(const unsigned char* in, std::size_t size, char16_t* out, bo
         unsigned char hi = 0;
         const int length = sequenceLength(lead, lo, hi);
         if (length == 0)
-            return {i, static_cast<std::size_t>(o - out), false};
+            return {i, n, false};
         const std::size_t available = size - i;
         const std::size_t have = available < static_cast<std::size_t>(length) ? available : static_cast<std::size_t>(length);
         // Check what is there, so an invalid sequence is reported even when cut short.
         if (have >= 2 && (in[i + 1] < lo || in[i + 1] > hi))
-            return {i, static_cast<std::size_t>(o - out), false};
+            return {i, n, false};
         for (std::size_t k = 2; k < have; ++k) {
             if (!isContinuation(in[i + k]))
-                return {i, static_cast<std::size_t>(o - out), false};
+                return {i, n, false};
         }
         if (have < static_cast<std::size_t>(length)) {
             if (atEnd)
-                return {i, static_cast<std::size_t>(o - out), false};
+                return {i, n, false};
             break;
         }
-        char32_t cp = 0;
-        if (length == 2) {
-            cp = ((lead & 0x1FU) << 6) | (in[i + 1] & 0x3FU);
-        } else if (length == 3) {
-            cp = ((lead & 0x0FU) << 12) | ((in[i + 1] & 0x3FU) << 6) | (in[i + 2] & 0x3FU);
-        } else {
-            cp = ((lead & 0x07U) << 18) | ((in[i + 1] & 0x3FU) << 12) | ((in[i + 2] & 0x3FU) << 6) |
-                 (in[i + 3] & 0x3FU);
+        if constexpr (Write) {
+            char32_t cp = 0;
+            if (length == 2) {
+                cp = ((lead & 0x1FU) << 6) | (in[i + 1] & 0x3FU);
+            } else if (length == 3) {
+                cp = ((lead & 0x0FU) << 12) | ((in[i + 1] & 0x3FU) << 6) | (in[i + 2] & 0x3FU);
+            } else {
+                cp = ((lead & 0x07U) << 18) | ((in[i + 1] & 0x3FU) << 12) | ((in[i + 2] & 0x3FU) << 6)
+                     | (in[i + 3] & 0x3FU);
+            }
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                out[n] = static_cast<char16_t>(0xD800 + (cp >> 10));
+                out[n + 1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            } else {
+                out[n] = static_cast<char16_t>(cp);
+            }
         }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            *o++ = static_cast<char16_t>(cp);
-        }
+        // Only the four-byte forms lie above U+FFFF and take a surrogate pair.
+        n += length == 4 ? 2 : 1;
         i += static_cast<std::size_t>(length);
     }
-    return {i, static_cast<std::size_t>(o - out), true};
+    return {i, n, true};
+}
+
+} // namespace
+
+DecodeResult decode(const unsigned char* in, std::size_t size, char16_t* out, bool atEnd)
+{
+    return walk<true>(in, size, out, atEnd);
+}
+
+DecodeResult validate(const unsigned char* in, std::size_t size, bool atEnd)
+{
+    return walk<false>(in, size, nullptr, atEnd);
 }
 
 char* encode(const char16_t* in, std::size_t size, char* out, std::uint64_t& replaced)

@@ -17,6 +17,10 @@ struct DecodeResult {
 // but incomplete sequence at the end is left unconsumed.
 DecodeResult decode(const unsigned char* in, std::size_t size, char16_t* out, bool atEnd);
 
+// Judges like decode() and reports the same result, without writing the
+// text: for readers that keep valid UTF-8 as it is.
+DecodeResult validate(const unsigned char* in, std::size_t size, bool atEnd);
+
 // UTF-16 to UTF-8. `out` must have room for 3 * size bytes. A lone surrogate
 // cannot be written in UTF-8: it becomes U+FFFD and is counted in
 // `replaced`. Returns the end of the written bytes.

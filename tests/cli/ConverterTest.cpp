@@ -76,12 +76,40 @@ std::string largeCsv()
     return csv;
 }
 
+// UTF-16 LE with its mark: text that the converter cannot keep as UTF-8.
+std::string utf16Csv()
+{
+    const std::u16string text = u"name,note\r\nZo\u00eb,\U0001F600 \"q\"\r\n\u4e2d\u6587,'x'\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// A line longer than a whole batch, and a CR LF cut by the 4096-byte
+// reading block, a non-ASCII character cut by it too.
+std::string longLineCsv()
+{
+    std::string csv = "a,b\r\n";
+    csv += std::string(4095 - csv.size(), 'x') + "\r\n";
+    csv += std::string(8191 - csv.size(), 'y') + "\xC3\xA9,1\r\n";
+    csv += std::string(700000, 'z') + ",\xE4\xB8\xAD\r\n";
+    csv += "last,row";
+    return csv;
+}
+
 TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
 {
     TempDir dir;
     const auto big = dir.write("big.csv", largeCsv());
+    const auto marked = dir.write("marked.csv", "\xEF\xBB\xBF" + largeCsv());
     const auto small = dir.write("small.csv", "a;b\r\nx;y\r\n");
     const auto empty = dir.write("empty.csv", "");
+    const auto utf16 = dir.write("utf16.csv", utf16Csv());
+    const auto longLine = dir.write("long.csv", longLineCsv());
+    const auto ansi = dir.write("ansi.csv", "a,b\r\n\x80\xE9,\xFF'\\\r\n");
     struct Row {
         const char* name;
         std::vector<std::filesystem::path> files;
@@ -90,6 +118,7 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         bool nullEmpty;
         bool multiRow;
         TextEncoding encoding;
+        char16_t separator = u',';
     };
     const std::vector<Row> rows = {
         {"mysql plain", {big}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
@@ -97,6 +126,12 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         {"sqlite no header", {big}, Dialect::Sqlite, false, false, true, TextEncoding::Utf8},
         {"postgresql ansi", {big}, Dialect::PostgreSql, true, true, false, TextEncoding::Ansi},
         {"three files", {empty, big, small, big}, Dialect::Oracle, true, false, true, TextEncoding::Utf8},
+        {"mark, long line, cut breaks", {marked, longLine}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
+        {"utf-16 among utf-8", {big, utf16, small, utf16}, Dialect::MsSql, true, true, true, TextEncoding::Utf8},
+        {"utf-16 first", {utf16, big}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
+        {"ansi bytes, utf-8 mark", {ansi, marked}, Dialect::MsSql, true, false, false, TextEncoding::Ansi},
+        {"semicolon", {big, small}, Dialect::IbmDb2, true, false, false, TextEncoding::Utf8, u';'},
+        {"quote as separator", {big}, Dialect::PostgreSql, false, true, false, TextEncoding::Utf8, u'"'},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -106,6 +141,7 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         o.script.nullEmpty = row.nullEmpty;
         o.script.multiRow = row.multiRow;
         o.script.encoding = row.encoding;
+        o.script.separator = row.separator;
         o.script.tableName = u"t";
         const std::string expected = viaWorkspace(row.files, o);
         const std::string actual = viaConverter(row.files, o);

@@ -29,16 +29,34 @@ using quarrow::test::TempDir;
 
 using Lines = std::vector<std::u16string>;
 
+// Collects the lines as text. One that takes UTF-8 gets the lines of UTF-8
+// files undecoded and decodes them itself, the way LineSink does by default.
 struct Collector : LineSink {
+    explicit Collector(bool utf8 = false) : takeUtf8(utf8) {}
     Lines lines;
+    bool takeUtf8;
+    std::size_t utf8Lines = 0; // lines that came undecoded
     void line(std::u16string_view text) override { lines.emplace_back(text); }
+    bool takesUtf8() const override { return takeUtf8; }
+    void utf8Line(std::string_view bytes) override
+    {
+        ++utf8Lines;
+        LineSink::utf8Line(bytes);
+    }
 };
 
+constexpr bool kBothRoutes[] = {false, true};
+
+// Reads the file both ways: decoded by the reader, and handed on as UTF-8
+// where the file is UTF-8. Both must give the same lines.
 Lines readAll(const fs::path& path, TextEncoding encoding)
 {
-    Collector sink;
-    readLines(path, encoding, sink);
-    return sink.lines;
+    Collector decoded;
+    readLines(path, encoding, decoded);
+    Collector undecoded(true);
+    readLines(path, encoding, undecoded);
+    EXPECT_EQ(undecoded.lines, decoded.lines) << "lines handed on as UTF-8 differ from the decoded ones";
+    return decoded.lines;
 }
 
 std::u16string widen(std::string_view ascii)
@@ -220,17 +238,20 @@ TEST_P(LineReaderErrors, ThrowsBeforeDeliveringTheBlock)
 {
     const ErrorCase& c = GetParam();
     const fs::path path = m_dir.write("broken-file.csv", c.bytes);
-    Collector sink;
-    try {
-        readLines(path, c.encoding, sink);
-        FAIL() << "no ReadError";
-    } catch (const ReadError& e) {
-        EXPECT_EQ(e.lineNumber(), 1u);
-        EXPECT_EQ(e.path(), path);
-        EXPECT_NE(std::string(e.what()).find("broken-file.csv"), std::string::npos) << e.what();
-        EXPECT_FALSE(e.reason().empty());
+    for (const bool utf8 : kBothRoutes) {
+        SCOPED_TRACE(utf8 ? "sink takes UTF-8" : "sink takes text");
+        Collector sink(utf8);
+        try {
+            readLines(path, c.encoding, sink);
+            FAIL() << "no ReadError";
+        } catch (const ReadError& e) {
+            EXPECT_EQ(e.lineNumber(), 1u);
+            EXPECT_EQ(e.path(), path);
+            EXPECT_NE(std::string(e.what()).find("broken-file.csv"), std::string::npos) << e.what();
+            EXPECT_FALSE(e.reason().empty());
+        }
+        EXPECT_EQ(sink.lines, Lines{});
     }
-    EXPECT_EQ(sink.lines, Lines{});
 }
 
 const ErrorCase kErrorCases[] = {
@@ -393,11 +414,17 @@ TEST_F(LineReaderTest, ManyLinesAcrossBlocksComeBackInOrder)
             const std::string bytes = mark(form) + encodeAs(form, text);
             const fs::path path = m_dir.write("input.csv", bytes);
 
-            Collector sink;
-            std::atomic<std::uint64_t> bytesRead{0};
-            readLines(path, chosen(form), sink, &bytesRead);
-            EXPECT_EQ(sink.lines, expected);
-            EXPECT_EQ(bytesRead.load(), bytes.size());
+            for (const bool utf8 : kBothRoutes) {
+                SCOPED_TRACE(utf8 ? "sink takes UTF-8" : "sink takes text");
+                Collector sink(utf8);
+                std::atomic<std::uint64_t> bytesRead{0};
+                readLines(path, chosen(form), sink, &bytesRead);
+                EXPECT_EQ(sink.lines, expected);
+                EXPECT_EQ(bytesRead.load(), bytes.size());
+                // Only UTF-8 text is handed on undecoded, and all of it.
+                const bool utf8File = form == Form::Utf8 || form == Form::Utf8Bom;
+                EXPECT_EQ(sink.utf8Lines, utf8 && utf8File ? expected.size() : 0u);
+            }
         }
     }
 }
@@ -452,16 +479,21 @@ TEST_F(LineReaderTest, InvalidUtf8InTheThirdBlockStopsAfterTheSecond)
         ASSERT_EQ(delivered, 81u);
 
         const fs::path path = m_dir.write("third-block.csv", bytes);
-        Collector sink;
-        try {
-            readLines(path, TextEncoding::Utf8, sink);
-            FAIL() << "no ReadError";
-        } catch (const ReadError& e) {
-            EXPECT_EQ(e.lineNumber(), delivered + 1);
-            EXPECT_EQ(e.path(), path);
-            EXPECT_NE(std::string(e.what()).find("third-block.csv"), std::string::npos) << e.what();
+        for (const bool utf8 : kBothRoutes) {
+            SCOPED_TRACE(utf8 ? "sink takes UTF-8" : "sink takes text");
+            Collector sink(utf8);
+            try {
+                readLines(path, TextEncoding::Utf8, sink);
+                FAIL() << "no ReadError";
+            } catch (const ReadError& e) {
+                EXPECT_EQ(e.lineNumber(), delivered + 1);
+                EXPECT_EQ(e.path(), path);
+                EXPECT_NE(std::string(e.what()).find("third-block.csv"), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find("at byte " + std::to_string(kBadByte)), std::string::npos)
+                    << e.what();
+            }
+            EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
         }
-        EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
     }
 }
 

@@ -3,11 +3,17 @@
 #include "csv/FieldSplitter.h"
 #include "sql/Donustur.h"
 #include "sql/Identifiers.h"
+#include "sql/ScriptFormatter.h"
+#include "text/Cp1252.h"
+#include "text/Utf8.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -536,23 +542,104 @@ TEST(ScriptWriterFailures, ExistingFileIsReplacedWhole)
 namespace quarrow {
 namespace {
 
+using namespace std::string_literals;
+
+// The text as the output encoding writes it, character by character.
+std::string encodeExpected(std::u16string_view text, TextEncoding encoding, std::uint64_t& substituted)
+{
+    if (encoding == TextEncoding::Utf8) {
+        std::string bytes(text.size() * 3, '\0');
+        char* end = utf8::encode(text.data(), text.size(), bytes.data(), substituted);
+        bytes.resize(static_cast<std::size_t>(end - bytes.data()));
+        return bytes;
+    }
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+        const auto encoded = cp1252::encode(cp);
+        bytes += static_cast<char>(encoded.byte);
+        if (!encoded.exact)
+            ++substituted;
+    }
+    return bytes;
+}
+
+// The UTF-8 form of text without lone surrogates; nothing for other text.
+std::optional<std::string> validUtf8(std::u16string_view text)
+{
+    std::uint64_t replaced = 0;
+    std::string bytes = encodeExpected(text, TextEncoding::Utf8, replaced);
+    if (replaced > 0)
+        return std::nullopt;
+    return bytes;
+}
+
+// Halves of a surrogate pair (from a UTF-16 file) with double quotes between
+// them: the quotes are dropped and the halves join, but only while the quotes
+// lie inside one field. A lone half is written as U+FFFD and counted.
+TEST(ScriptWriterEdges, SurrogateHalvesAroundQuotes)
+{
+    struct Row {
+        const char* name;
+        std::u16string line;
+        std::string values;
+        std::uint64_t substituted;
+    };
+    const std::string emoji = "\xF0\x9F\x98\x80";
+    const std::string replacement = "\xEF\xBF\xBD";
+    const std::vector<Row> rows = {
+        {"doubled quote between, unquoted", u"\xD83D\"\"\xDE00,x", "('" + emoji + "','x')", 0},
+        {"single quote between, unquoted", u"\xD83D\"\xDE00,x", "('" + emoji + "','x')", 0},
+        {"doubled quote inside a quoted field", u"\"\xD83D\"\"\xDE00\",x", "('" + emoji + "','x')", 0},
+        {"closing quote between", u"\"\xD83D\"\xDE00,x", "('" + replacement + "','" + replacement + "')", 2},
+        {"doubled and closing quote between", u"\"\xD83D\"\"\"\xDE00\",x",
+         "('" + replacement + "','" + replacement + "')", 2},
+        {"separator between", u"\xD83D\", \xDE00", "('" + replacement + "','" + replacement + "')", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptOptions options;
+        options.multiRow = true;
+        ScriptFormatter formatter(options, {u"a", u"b"}, {u"text", u"text"});
+        OutBuffer out;
+        formatter.appendRow(out, row.line, 1);
+        EXPECT_EQ(std::string(out.data(), out.size()), ",\r\n" + row.values);
+        EXPECT_EQ(formatter.substituted(), row.substituted);
+    }
+}
+
 // The formatter writes value items straight from each field's raw text; the
-// result must be what field splitting and clean-up give, for any line.
+// result must be what field splitting and clean-up give, for any line. A
+// line given as UTF-8 must come out byte for byte as its UTF-16 text does.
 TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
 {
-    const std::u16string alphabet = u"ab,\"\" \t\x01\0\u00e9'\\;";
+    // Pieces a line is made of: the separators of the table below, quotes,
+    // blanks and controls, the escaped characters, characters of 2, 3 and 4
+    // UTF-8 bytes, halves of a surrogate pair, and a character that ANSI
+    // writes as a best-fit letter. Runs of plain letters reach the word-wide
+    // scans.
+    const std::u16string pieces[] = {u"a",          u"b",      u"xyzw",   u"longer plain run",
+                                     u",",          u";",      u"\t",     u"\"",
+                                     u"\"\"",       u" ",      u"\x01",   u"\0"s,
+                                     u"'",          u"\\",     u"\u00e9", u"\u4e2d",
+                                     u"\U0001F600", u"\xD83D", u"\xDE00", u"\u0142"};
+    const char16_t separators[] = {u',', u';', u'\t', u'\'', u'\\', u'"', u'\0', u'\u00e9'};
+    const Dialect dialects[] = {Dialect::MySql, Dialect::MsSql, Dialect::Sqlite, Dialect::PostgreSql};
     std::uint64_t seed = 20261210;
     if (const char* env = std::getenv("QUARROW_TEST_SEED"))
         seed = std::strtoull(env, nullptr, 10);
     SCOPED_TRACE("seed " + std::to_string(seed) + " (set QUARROW_TEST_SEED to replay)");
     std::mt19937_64 random(seed);
 
-    for (int round = 0; round < 3000; ++round) {
+    std::size_t utf8Lines = 0;
+    for (int round = 0; round < 6000; ++round) {
         std::u16string line;
-        const auto length = random() % 14;
+        const auto length = random() % 16;
         for (std::uint64_t i = 0; i < length; ++i)
-            line.push_back(alphabet[random() % alphabet.size()]);
-        const std::size_t columns = random() % 5;
+            line += pieces[random() % std::size(pieces)];
+        const std::size_t columns = random() % 6;
         std::vector<std::u16string> names;
         for (std::size_t c = 0; c < columns; ++c)
             names.push_back(u"c" + std::u16string(1, static_cast<char16_t>(u'0' + c)));
@@ -561,7 +648,9 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
         ScriptOptions options;
         options.multiRow = true;
         options.nullEmpty = random() % 2 == 0;
-        options.dialect = random() % 2 == 0 ? Dialect::MySql : Dialect::Sqlite;
+        options.dialect = dialects[random() % std::size(dialects)];
+        options.separator = random() % 2 == 0 ? u',' : separators[random() % std::size(separators)];
+        options.encoding = random() % 4 == 0 ? TextEncoding::Ansi : TextEncoding::Utf8;
         ScriptFormatter formatter(options, names, types);
         OutBuffer out;
         formatter.appendRow(out, line, 1); // a later row of a statement: no header
@@ -569,7 +658,7 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
 
         // The reference: exact fields, then clean-up, then quoting.
         FieldSplitter splitter;
-        splitter.split(line, u',');
+        splitter.split(line, options.separator);
         std::u16string expected = u",\r\n(";
         for (std::size_t c = 0; c < columns; ++c) {
             const std::u16string value = c < splitter.size() ? cleanField(splitter[c]) : std::u16string();
@@ -579,6 +668,9 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
                 expected += u"NULL";
                 continue;
             }
+            const bool national = std::any_of(value.begin(), value.end(), [](char16_t ch) { return ch > 0x7F; });
+            if (options.dialect == Dialect::MsSql && national)
+                expected += u'N';
             expected += u'\'';
             for (char16_t ch : value) {
                 expected += ch;
@@ -588,16 +680,21 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
             expected += u'\'';
         }
         expected += u')';
-        std::string expectedBytes;
-        for (char16_t ch : expected) {
-            if (ch < 0x80) {
-                expectedBytes += static_cast<char>(ch);
-            } else { // only U+00E9 in the alphabet
-                expectedBytes += "\xC3\xA9";
-            }
-        }
+        std::uint64_t expectedSubstituted = 0;
+        const std::string expectedBytes = encodeExpected(expected, options.encoding, expectedSubstituted);
         ASSERT_EQ(actual, expectedBytes) << "round " << round;
+        ASSERT_EQ(formatter.substituted(), expectedSubstituted) << "round " << round;
+
+        if (const auto bytes = validUtf8(line)) {
+            ++utf8Lines;
+            ScriptFormatter fromUtf8(options, names, types);
+            OutBuffer utf8Out;
+            fromUtf8.appendUtf8Row(utf8Out, *bytes, 1);
+            ASSERT_EQ(std::string(utf8Out.data(), utf8Out.size()), actual) << "round " << round << ", as UTF-8";
+            ASSERT_EQ(fromUtf8.substituted(), formatter.substituted()) << "round " << round << ", as UTF-8";
+        }
     }
+    EXPECT_GT(utf8Lines, 1000u); // enough lines without a lone surrogate
 }
 
 } // namespace

@@ -14,6 +14,7 @@ using namespace std::string_literals;
 
 using quarrow::utf8::decode;
 using quarrow::utf8::encode;
+using quarrow::utf8::validate;
 
 std::vector<unsigned char> toBytes(const std::string& s)
 {
@@ -34,6 +35,11 @@ Decoded runDecode(const std::vector<unsigned char>& input, bool atEnd)
     const auto r = decode(input.data(), input.size(), out.data(), atEnd);
     EXPECT_LE(r.written, input.size());
     EXPECT_LE(r.consumed, input.size());
+    // Validation judges every input as decoding does.
+    const auto v = validate(input.data(), input.size(), atEnd);
+    EXPECT_EQ(v.valid, r.valid);
+    EXPECT_EQ(v.consumed, r.consumed);
+    EXPECT_EQ(v.written, r.written);
     return {r.consumed, std::u16string(out.data(), r.written), r.valid};
 }
 

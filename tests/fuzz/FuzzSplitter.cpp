@@ -1,5 +1,6 @@
 // Fuzz target: the formatter's one-pass value items must equal field
-// splitting plus clean-up, for any line and separator. Input: UTF-16 code
+// splitting plus clean-up, for any line and separator, whether the line is
+// given as UTF-16 or as UTF-8. Input: UTF-16 code
 // units (little-endian byte pairs); the first is the separator, the rest the
 // line.
 
@@ -65,5 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expectedBytes.resize(static_cast<std::size_t>(end - expectedBytes.data()));
     if (std::string(actual.data(), actual.size()) != expectedBytes)
         std::abort();
+
+    // The line as UTF-8, where it has no lone surrogate, gives the same bytes.
+    std::string lineBytes(line.size() * 3, '\0');
+    replaced = 0;
+    end = utf8::encode(line.data(), line.size(), lineBytes.data(), replaced);
+    if (replaced == 0) {
+        lineBytes.resize(static_cast<std::size_t>(end - lineBytes.data()));
+        ScriptFormatter fromUtf8(options, names, types);
+        OutBuffer utf8Actual;
+        fromUtf8.appendUtf8Row(utf8Actual, lineBytes, 1);
+        if (std::string(utf8Actual.data(), utf8Actual.size()) != expectedBytes)
+            std::abort();
+    }
     return 0;
 }
