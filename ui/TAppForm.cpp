@@ -38,7 +38,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-
 namespace quarrow {
 
 namespace {
@@ -94,7 +93,8 @@ TAppForm::~TAppForm() = default;
 template <typename Sender, typename Signal, typename Handler>
 void TAppForm::connectHandler(Sender* sender, Signal signal, Handler handler)
 {
-    connect(sender, signal, this, [this, handler] { runGuarded(m_dialogs, this, [this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { runGuarded(m_dialogs, this, [this, handler] { (this->*handler)(); }); });
 }
 
 void TAppForm::FormCreate(const QString& executablePath)
@@ -246,7 +246,9 @@ void TAppForm::buildMenu()
             action->setIcon(pictureIcon(pictureName));
         return action;
     };
-    const auto addBar = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QString::fromLatin1(name)); };
+    const auto addBar = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
 
     QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
@@ -289,7 +291,8 @@ void TAppForm::showEvent(QShowEvent* event)
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The command-line file loads once the window is on the screen.
-    QMetaObject::invokeMethod(this, [this] { runGuarded(m_dialogs, this, [this] { FormShow(); }); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { runGuarded(m_dialogs, this, [this] { FormShow(); }); }, Qt::QueuedConnection);
 }
 
 void TAppForm::FormShow()
@@ -375,14 +378,14 @@ void TAppForm::dropEvent(QDropEvent* event)
 
 void TAppForm::setLoadedLook(bool loaded)
 {
-    for (QWidget* control : {static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(RadioButton2),
-                             static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(Label1),
-                             static_cast<QWidget*>(Button1)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(RadioButton2), static_cast<QWidget*>(RadioButton1),
+          static_cast<QWidget*>(Label1), static_cast<QWidget*>(Button1)})
         control->setEnabled(!loaded);
-    for (QWidget* control : {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3),
-                             static_cast<QWidget*>(Label2), static_cast<QWidget*>(Edit2),
-                             static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
-                             static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3), static_cast<QWidget*>(Label2),
+          static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
+          static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
         control->setEnabled(loaded);
     ButtonColumn->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
     ButtonExport->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));

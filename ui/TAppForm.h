@@ -32,8 +32,7 @@ class TAppForm final : public QMainWindow {
 public:
     // `executablePath` names the file whose version block names the program;
     // `arguments` are the command-line arguments after the program's name.
-    TAppForm(Dialogs& dialogs, const QString& executablePath, const QStringList& arguments,
-             QWidget* parent = nullptr);
+    TAppForm(Dialogs& dialogs, const QString& executablePath, const QStringList& arguments, QWidget* parent = nullptr);
     ~TAppForm() override;
 
     // Loads one CSV file with the options the controls hold now.

@@ -93,11 +93,26 @@ void TFormSeparator::preselect(const QString& separatorText)
     updateOkEnabled();
 }
 
-void TFormSeparator::RadioButton1Click() { setEditEnabled(false); }
-void TFormSeparator::RadioButton2Click() { setEditEnabled(false); }
-void TFormSeparator::RadioButton3Click() { setEditEnabled(false); }
-void TFormSeparator::RadioButton4Click() { setEditEnabled(false); }
-void TFormSeparator::RadioButton5Click() { setEditEnabled(true); }
+void TFormSeparator::RadioButton1Click()
+{
+    setEditEnabled(false);
+}
+void TFormSeparator::RadioButton2Click()
+{
+    setEditEnabled(false);
+}
+void TFormSeparator::RadioButton3Click()
+{
+    setEditEnabled(false);
+}
+void TFormSeparator::RadioButton4Click()
+{
+    setEditEnabled(false);
+}
+void TFormSeparator::RadioButton5Click()
+{
+    setEditEnabled(true);
+}
 
 void TFormSeparator::setEditEnabled(bool enabled)
 {

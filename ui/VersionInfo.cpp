@@ -64,8 +64,8 @@ public:
         std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t got = ::pread(m_descriptor.fd, bytes.data() + done, bytes.size() - done,
-                                        static_cast<off_t>(offset + done));
+            const ssize_t got =
+                ::pread(m_descriptor.fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
@@ -147,15 +147,15 @@ Span findVersionSection(const ReadOnlyFile& file, const QString& path, bool big)
 
     const std::uint64_t namesOffset = sectionField(namesIndex, offsetof(Shdr, sh_offset), sizeof(Shdr::sh_offset));
     const std::uint64_t namesSize = sectionField(namesIndex, offsetof(Shdr, sh_size), sizeof(Shdr::sh_size));
-    if (sectionField(namesIndex, offsetof(Shdr, sh_type), sizeof(Shdr::sh_type)) == SHT_NOBITS ||
-        namesSize > kMaxTableBytes)
+    if (sectionField(namesIndex, offsetof(Shdr, sh_type), sizeof(Shdr::sh_type)) == SHT_NOBITS
+        || namesSize > kMaxTableBytes)
         fail(ENOEXEC, path);
     const std::vector<unsigned char> names = file.read(namesOffset, namesSize, ENOEXEC);
 
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint64_t name = sectionField(i, offsetof(Shdr, sh_name), sizeof(Shdr::sh_name));
-        if (name >= names.size() || names.size() - name < kSectionName.size() ||
-            std::memcmp(names.data() + name, kSectionName.data(), kSectionName.size()) != 0)
+        if (name >= names.size() || names.size() - name < kSectionName.size()
+            || std::memcmp(names.data() + name, kSectionName.data(), kSectionName.size()) != 0)
             continue;
         if (sectionField(i, offsetof(Shdr, sh_type), sizeof(Shdr::sh_type)) == SHT_NOBITS)
             fail(ENODATA, path);

@@ -17,8 +17,8 @@ public:
     {
         static std::atomic<unsigned> counter{0};
         std::random_device seed;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("quarrow-test-" + std::to_string(seed()) + "-" + std::to_string(counter++));
+        m_path = std::filesystem::temp_directory_path()
+                 / ("quarrow-test-" + std::to_string(seed()) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(m_path);
     }
     ~TempDir()

@@ -16,8 +16,7 @@ class QtDialogsTest : public QObject {
 private slots:
     void filterForm()
     {
-        QCOMPARE(qtFilter(u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs),
-                 u"CSV Files (*.csv);;Any File (*.*)"_qs);
+        QCOMPARE(qtFilter(u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs), u"CSV Files (*.csv);;Any File (*.*)"_qs);
         QCOMPARE(qtFilter(u"Text File (*.txt)|*.txt"_qs), u"Text File (*.txt)"_qs);
     }
 

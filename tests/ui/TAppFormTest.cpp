@@ -474,9 +474,9 @@ private slots:
         trigger("Help2");
         qunsetenv("QUARROW_HTTP_BASE");
         trigger("Help2");
-        QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://127.0.0.1:8080/help/quarrow/"_qs,
-                                                     u"http://127.0.0.1:8080/help/quarrow/"_qs,
-                                                     u"http://www.tarnix.example/help/quarrow/"_qs}));
+        QCOMPARE(m_dialogs->openedUrls,
+                 (QStringList{u"http://127.0.0.1:8080/help/quarrow/"_qs, u"http://127.0.0.1:8080/help/quarrow/"_qs,
+                              u"http://www.tarnix.example/help/quarrow/"_qs}));
     }
 
     void separatorDialogWritesTheButtonEvenAfterALoad()
@@ -529,8 +529,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_form));
         QTest::keyClick(m_form, Qt::Key_F1);
         QTest::keyClick(control<QLineEdit>("Edit2"), Qt::Key_F1);
-        QCOMPARE(m_dialogs->openedUrls,
-                 (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs, u"http://www.tarnix.example/help/quarrow/"_qs}));
+        QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs,
+                                                     u"http://www.tarnix.example/help/quarrow/"_qs}));
     }
 
     void fixedSizeWindow()

@@ -125,7 +125,10 @@ public:
 const QByteArray kThreeColumns = "id,name,born\n1,Ann,1990-01-02\n";
 const QStringList kThreeTypes{u"int"_qs, u"text"_qs, u"date"_qs};
 
-QByteArray bom(const QByteArray& lines) { return "\xEF\xBB\xBF" + lines; }
+QByteArray bom(const QByteArray& lines)
+{
+    return "\xEF\xBB\xBF" + lines;
+}
 
 QByteArray readAll(const QString& fileName)
 {
@@ -281,8 +284,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("cells");
-        QTest::newRow("fewer lines than rows") << QByteArray("bigint\r\ntinyint\r\n")
-                                               << QStringList{u"bigint"_qs, u"tinyint"_qs, u"date"_qs};
+        QTest::newRow("fewer lines than rows")
+            << QByteArray("bigint\r\ntinyint\r\n") << QStringList{u"bigint"_qs, u"tinyint"_qs, u"date"_qs};
         QTest::newRow("more lines than rows") << bom("a\nb\nc\nd\ne\n") << QStringList{u"a"_qs, u"b"_qs, u"c"_qs};
         QTest::newRow("empty file") << QByteArray() << kThreeTypes;
     }

@@ -195,4 +195,3 @@ private slots:
 
 QTEST_MAIN(TFormSeparatorTest)
 #include "TFormSeparatorTest.moc"
-

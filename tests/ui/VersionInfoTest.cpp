@@ -185,19 +185,19 @@ private slots:
         QTest::newRow("no block") << kFixtureWithoutBlock << none << qsizetype{-1} << qsizetype{-1} << ENODATA;
         QTest::newRow("text file") << QString() << text << qsizetype{-1} << qsizetype{-1} << ENOEXEC;
         QTest::newRow("empty file") << QString() << none << qsizetype{-1} << qsizetype{-1} << ENOEXEC;
-        QTest::newRow("ELF magic only") << QString() << QByteArray("\x7f" "ELF") << qsizetype{-1} << qsizetype{-1}
+        QTest::newRow("ELF magic only") << QString() << QByteArray("\177ELF") << qsizetype{-1} << qsizetype{-1}
                                         << ENOEXEC;
         QTest::newRow("cut in the ELF header") << kFixture << none << qsizetype{40} << qsizetype{-1} << ENOEXEC;
         // The section headers come last in the file.
-        QTest::newRow("cut before the section headers") << kFixture << none << qsizetype{2000} << qsizetype{-1}
-                                                        << ENOEXEC;
+        QTest::newRow("cut before the section headers")
+            << kFixture << none << qsizetype{2000} << qsizetype{-1} << ENOEXEC;
         QTest::newRow("block longer than its section")
             << kFixture << QByteArray("\xff\xff\x00\x00", 4) << qsizetype{-1} << kSizeField << ENODATA;
         QTest::newRow("block shorter than its header")
             << kFixture << QByteArray("\x08\x00\x00\x00", 4) << qsizetype{-1} << kSizeField << ENODATA;
         QTest::newRow("wrong magic") << kFixture << QByteArray("QVB2") << qsizetype{-1} << qsizetype{0} << ENODATA;
-        QTest::newRow("no translation") << kFixture << QByteArray("\x00\x00", 2) << qsizetype{-1}
-                                        << kTranslationCount << ENODATA;
+        QTest::newRow("no translation") << kFixture << QByteArray("\x00\x00", 2) << qsizetype{-1} << kTranslationCount
+                                        << ENODATA;
         QTest::newRow("strings past the block's end")
             << kFixture << QByteArray("\xff\xff") << qsizetype{-1} << kFirstTableStringCount << ENODATA;
     }
