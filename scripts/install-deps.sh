@@ -26,6 +26,10 @@ packages=(
   dbus
   at-spi2-core
   python3-pyatspi
+  libcurl4-openssl-dev
+  libcpp-httplib-dev
+  zlib1g-dev
+  openssl
 )
 
 missing=()
