@@ -1,6 +1,7 @@
 #include "QuarrowApplication.h"
 #include "QtDialogs.h"
 #include "TAppForm.h"
+#include "UpdateCheckSetup.h"
 
 int main(int argc, char* argv[])
 {
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     app.setDialogs(&dialogs);
 
     quarrow::TAppForm form(dialogs, QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+    form.setUpdateCheck(quarrow::UpdateCheckSetup::forThisMachine());
     form.show();
     return QApplication::exec();
 }

@@ -9,6 +9,9 @@
 #include "Pictures.h"
 #include "TFormColumnTypes.h"
 #include "TFormSeparator.h"
+#include "TNewVer.h"
+#include "QtNoticeBox.h"
+#include "UpdateCheckSetup.h"
 #include "WebAddress.h"
 #include "sql/Donustur.h"
 #include "workspace/SeparatorText.h"
@@ -88,7 +91,11 @@ TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStrin
     FormCreate(executablePath);
 }
 
-TAppForm::~TAppForm() = default;
+TAppForm::~TAppForm()
+{
+    endUpdateCheck();
+    delete NewVer;
+}
 
 template <typename Sender, typename Signal, typename Handler>
 void TAppForm::connectHandler(Sender* sender, Signal signal, Handler handler)
@@ -268,10 +275,11 @@ void TAppForm::buildMenu()
     Help2->setShortcutContext(Qt::ApplicationShortcut);
     connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
     addBar(Help1, "N3");
-    QAction* UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
+    UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
     UpdateNotifications1->setCheckable(true);
     UpdateNotifications1->setChecked(true);
     UpdateNotifications1->setEnabled(false);
+    connectHandler(UpdateNotifications1, &QAction::triggered, &TAppForm::UpdateNotifications1Click);
     addBar(Help1, "UpdateNotificationsBar");
     connect(addItem(Help1, "SendFeedback1", QStringLiteral("Send &Feedback..."), QStringLiteral("feedback")),
             &QAction::triggered, this, &TAppForm::feedbackRequested);
@@ -470,10 +478,66 @@ void TAppForm::Help1Click()
     m_dialogs.openUrl(helpAddress(makerHttpBase(), m_productName));
 }
 
+void TAppForm::setUpdateCheck(const UpdateCheckSetup& setup)
+{
+    m_updateSetup = std::make_unique<UpdateCheckSetup>(setup);
+}
+
 void TAppForm::TimerCheckerTimer()
 {
-    // Nothing polls yet: the timer stops after its first tick.
+    if (!m_checkerStarted) {
+        m_checkerStarted = true;
+        if (!m_updateSetup) {
+            TimerChecker->stop();
+            return;
+        }
+        m_notice = std::make_shared<QtNoticeBox>(this, [this](const QString& caption, const QString& text) {
+            m_dialogs.message(this, MessageIcon::Warning, caption, text);
+        });
+        auto job = m_updateSetup->job(m_windowTitleText, m_fileVersionText, m_notice);
+        m_checkState = job->state;
+        TChecker::start(std::move(job));
+        return;
+    }
+    if (!m_checkState || !m_checkState->isFinished())
+        return;
+
     TimerChecker->stop();
+    UpdateNotifications1->setEnabled(true);
+    if (m_checkState->showUpdate == 0)
+        UpdateNotifications1->setChecked(false);
+    if (m_checkState->updateAvailable && NewVer == nullptr) {
+        NewVer = new TNewVer(m_productName, qtView(m_checkState->serverVersion).toString(),
+                             qtView(m_checkState->downloadAddress).toString(),
+                             [this](const QString& address) { m_dialogs.openUrl(address); }, this);
+    }
+}
+
+void TAppForm::UpdateNotifications1Click()
+{
+    // The action has already flipped its mark; the setting follows it. The
+    // change counts from the next start.
+    const bool on = UpdateNotifications1->isChecked();
+    try {
+        m_updateSetup->openStore()->writeInteger(kSettingsSection, u"ShowUpdate", on ? 1 : 0);
+    } catch (...) {
+        UpdateNotifications1->setChecked(!on);
+        throw;
+    }
+}
+
+void TAppForm::endUpdateCheck() noexcept
+{
+    if (!m_checkState)
+        return;
+    // A notice box waiting for the GUI thread is released, a running
+    // exchange is woken and fails at once; the thread then only finishes
+    // its bookkeeping, so the wait is short. It is bounded all the same:
+    // leaving the program must not hang on the network.
+    if (m_notice)
+        m_notice->detach();
+    m_checkState->cancel->cancel();
+    m_checkState->waitUntilEnded(std::chrono::seconds(5));
 }
 
 } // namespace quarrow

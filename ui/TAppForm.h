@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -21,6 +23,10 @@ class QTimer;
 namespace quarrow {
 
 class Dialogs;
+class QtNoticeBox;
+class TNewVer;
+struct CheckState;
+struct UpdateCheckSetup;
 
 // The main window: gathers the reading options, loads CSV files (open
 // dialog, drops, command line) into the one workspace, and exports it. The
@@ -42,6 +48,13 @@ public:
     void dropFiles(const QStringList& paths);
     // The local files a drop carries (text/uri-list), whole, in order.
     static QStringList droppedPaths(const QMimeData& mime);
+
+    // Where the update check started by the first tick of TimerChecker
+    // takes its parts from. Without one, the window makes no check and
+    // leaves "Update Notifications" disabled.
+    void setUpdateCheck(const UpdateCheckSetup& setup);
+    // The update popup, once the check has asked for it.
+    TNewVer* newVer() const noexcept { return NewVer; }
 
     Workspace& workspace() noexcept { return m_workspace; }
     const QString& companyName() const noexcept { return m_companyName; }
@@ -82,6 +95,9 @@ private:
     void Exit1Click();
     void Help1Click();
     void TimerCheckerTimer();
+    void UpdateNotifications1Click();
+    // Ends a check that is still running when the window goes.
+    void endUpdateCheck() noexcept;
 
     Dialogs& m_dialogs;
     Workspace m_workspace;
@@ -110,6 +126,13 @@ private:
     QPushButton* ButtonExport = nullptr;
     QLabel* StatusText = nullptr;
     QTimer* TimerChecker = nullptr;
+    QAction* UpdateNotifications1 = nullptr;
+    TNewVer* NewVer = nullptr;
+
+    std::unique_ptr<UpdateCheckSetup> m_updateSetup;
+    bool m_checkerStarted = false;
+    std::shared_ptr<CheckState> m_checkState;
+    std::shared_ptr<QtNoticeBox> m_notice;
 };
 
 } // namespace quarrow

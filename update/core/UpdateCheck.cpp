@@ -96,9 +96,7 @@ void check(CheckJob& job, CheckState& state)
     } catch (...) {
         failures.record(u"Error: Registry open problem!");
     }
-    if (store)
-        state.store = store;
-    else
+    if (!store)
         store = std::make_shared<UnavailableStore>();
 
     const std::u16string lastCheckDate = store->readText(section, u"LastUpdateCheck");

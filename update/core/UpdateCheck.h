@@ -43,9 +43,6 @@ struct CheckState {
     std::u16string downloadAddress;
     int runCount = 0;
     FailureRecord failures;
-    // The store the check opened, for the window's later writes; null when
-    // it could not be opened.
-    std::shared_ptr<SettingsStore> store;
 
     // Ends a running exchange at once; a waiting notice box is the window's
     // to dismiss.

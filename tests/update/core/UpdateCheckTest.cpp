@@ -223,7 +223,6 @@ TEST(UpdateCheck, FirstStartAsksAndSavesTheReply)
     EXPECT_EQ(state->downloadAddress, u"http://server.test/get/q.zip");
     EXPECT_EQ(state->showUpdate, 1);
     EXPECT_EQ(state->runCount, 1);
-    EXPECT_EQ(state->store, machine.store);
 }
 
 TEST(UpdateCheck, RunCountFollowsTheInstalledVersion)
@@ -423,7 +422,6 @@ TEST(UpdateCheck, UnopenableStoreReadsDefaultsAndStillFinishes)
     EXPECT_EQ(machine.requestCount(), 1u);
     EXPECT_EQ(machine.server->requests[0].fields.back(), u"howmany=1");
     EXPECT_FALSE(state->updateAvailable);
-    EXPECT_EQ(state->store, nullptr);
     EXPECT_TRUE(machine.store->values.empty());
 }
 
@@ -524,8 +522,8 @@ TEST(CheckerThread, HandsTheResultsOverThroughTheFinishedFlag)
     EXPECT_EQ(state->downloadAddress, u"http://x.test/new");
     EXPECT_EQ(state->showUpdate, 1);
     EXPECT_EQ(machine.notices->shown.size(), 1u);
-    // The window writes through the store the check opened.
-    state->store->writeInteger(u"Settings", u"ShowUpdate", 0);
+    // Once the flag is seen, the window may use the settings again.
+    machine.store->writeInteger(u"Settings", u"ShowUpdate", 0);
     EXPECT_TRUE(state->waitUntilEnded(std::chrono::seconds(30)));
     EXPECT_EQ(machine.store->get(u"ShowUpdate"), u"0");
 }
