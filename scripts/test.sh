@@ -11,8 +11,9 @@ cmake --build "$build" -j "$(nproc)"
 (cd "$build" && ctest --output-on-failure -j "$(nproc)" "$@")
 
 # The converter's reading, formatting and writing threads share queues and
-# buffers: its tests run once more under ThreadSanitizer.
+# buffers, and the update check hands its results to the window through a
+# flag: those tests run once more under ThreadSanitizer.
 tsan="$root/build/debug-tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
-cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli
-(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L cli)
+cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli update_tests
+(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|threads')
