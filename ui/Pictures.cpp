@@ -15,7 +15,7 @@ namespace quarrow {
 
 int naturalPictureSize(const QString& name)
 {
-    if (name.endsWith(u"48"))
+    if (name.endsWith(u"48") || name == u"quarrow")
         return 48;
     if (name.startsWith(u"column"))
         return 32;

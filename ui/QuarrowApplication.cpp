@@ -1,6 +1,7 @@
 #include "QuarrowApplication.h"
 
 #include "ErrorReport.h"
+#include "Pictures.h"
 
 namespace quarrow {
 
@@ -8,6 +9,7 @@ QuarrowApplication::QuarrowApplication(int& argc, char** argv) : QApplication(ar
 {
     setApplicationName(QString::fromUtf16(kApplicationTitle));
     setOrganizationName(QStringLiteral("TARNIX"));
+    setWindowIcon(pictureIcon(QStringLiteral("quarrow")));
 }
 
 bool QuarrowApplication::notify(QObject* receiver, QEvent* event)

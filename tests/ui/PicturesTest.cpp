@@ -23,6 +23,7 @@ private slots:
         QTest::newRow("feedback") << u"feedback"_qs << 16 << false;
         QTest::newRow("about") << u"about"_qs << 16 << false;
         QTest::newRow("help") << u"help"_qs << 16 << false;
+        QTest::newRow("quarrow") << u"quarrow"_qs << 48 << false;
     }
 
     // A missing resource entry or artwork the renderer rejects leaves the

@@ -41,6 +41,8 @@ private slots:
     {
         QCOMPARE(QCoreApplication::applicationName(), u"Quarrow"_qs);
         QCOMPARE(QCoreApplication::organizationName(), u"TARNIX"_qs);
+        // Windows without an icon of their own, the update popup among them, show this one.
+        QVERIFY(!QApplication::windowIcon().pixmap(32, 32).isNull());
     }
 
     void failingHandlerIsReportedAndTheProgramGoesOn()

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
+class QFrame;
 class QLabel;
+class QMouseEvent;
 class QTimer;
+class QToolButton;
+class QVariantAnimation;
 
 namespace quarrow {
 
@@ -21,10 +26,62 @@ class TNewVer final : public QWidget {
 
 public:
     // `openAddress` hands an address to the desktop (the window's Dialogs in
-    // the program, a recorder in tests). `mainWindow` gets the focus back.
+    // the program, a recorder in tests). `mainWindow` gets the focus back and
+    // owns the popup, which is made hidden and shows itself a moment later;
+    // closing it only hides it.
     TNewVer(const QString& productName, const QString& serverVersion, const QString& downloadAddress,
             std::function<void(const QString&)> openAddress, QWidget* mainWindow);
     ~TNewVer() override;
+
+    // Ticks of TimerClose left before the popup closes itself.
+    int closeCount() const noexcept { return m_closeCount; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void buildControls(const QString& productName, const QString& serverVersion);
+    void placeOnPrimaryScreen();
+    void giveFocusBack();
+    // Reveals the window from its centre outwards, or hides it towards the
+    // centre and then closes it.
+    void animate(bool expand);
+    // Both return whether the event was used up, so that Qt does not pass it
+    // on to the parent.
+    bool dragMouse(QMouseEvent* event);
+    bool linkMouse(QMouseEvent* event);
+
+    void TimerStartTimer();
+    void TimerCloseTimer();
+    void TimerLinkTimer();
+    void Label2Click();
+    void Button1Click();
+
+    QString m_downloadAddress;
+    std::function<void(const QString&)> m_openAddress;
+    QPointer<QWidget> m_mainWindow;
+
+    QFrame* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QToolButton* Button1 = nullptr;
+    QTimer* TimerStart = nullptr;
+    QTimer* TimerClose = nullptr;
+    QTimer* TimerLink = nullptr;
+    QVariantAnimation* m_animation = nullptr;
+
+    int m_closeCount = 11;
+    bool m_closesAfterAnimation = false;
+    bool m_dragging = false;
+    QPoint m_dragFrom;
+    bool m_linkPressed = false;
 };
 
 } // namespace quarrow
