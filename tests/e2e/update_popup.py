@@ -5,7 +5,10 @@ link hands the download address to the desktop, and the settings file holds
 the check's bookkeeping. The HTTPS address is one where nothing listens, so
 the request also shows the fall-back to plain HTTP.
 
-usage: update_popup.py PROGRAM
+With --hang the server takes the request and never answers: File > Exit
+while the check waits must end the program normally.
+
+usage: update_popup.py PROGRAM [--hang]
 Needs an X display and a session bus (xvfb-run, dbus-run-session).
 """
 
@@ -39,6 +42,8 @@ class CheckServer(http.server.ThreadingHTTPServer):
     def __init__(self):
         super().__init__(("127.0.0.1", 0), CheckHandler)
         self.requests = []
+        self.hang = False
+        self.released = threading.Event()
         self.download = f"http://127.0.0.1:{self.server_address[1]}/download/quarrow-9.9.zip"
 
 
@@ -46,6 +51,9 @@ class CheckHandler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         self.server.requests.append((self.path, self.headers.get("Content-Type"), body))
+        if self.server.hang:
+            self.server.released.wait()
+            return
         reply = (f"<version>9.9</version>\r\n<url>{self.server.download}</url>\r\n"
                  "<date>2026-12-01</date>\r\n<result>1</result>\r\n").encode()
         self.send_response(200)
@@ -67,9 +75,18 @@ def fail(message):
     sys.exit("update popup: " + message)
 
 
+def exit_through_menu(proc):
+    exit_items = [n for r, name, n in program_nodes(proc.pid) if r == "menu item" and name == "Exit"]
+    exit_items[0].queryAction().doAction(0)
+    code = proc.wait(timeout=TIMEOUT)
+    if code != 0:
+        fail(f"the program ended with code {code} after File > Exit")
+
+
 def main():
     program = sys.argv[1]
     server = CheckServer()
+    server.hang = "--hang" in sys.argv[2:]
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with tempfile.TemporaryDirectory() as folder:
         # The desktop's opener, replaced by one that writes down what it got.
@@ -92,6 +109,15 @@ def main():
         proc = subprocess.Popen([program], env=env)
         try:
             wait_for(proc.pid, lambda ns: has(ns, "frame", TITLE), f"a window titled {TITLE!r}")
+            if server.hang:
+                deadline = time.monotonic() + TIMEOUT
+                while time.monotonic() < deadline and not server.requests:
+                    time.sleep(0.1)
+                if not server.requests:
+                    fail("no request reached the server")
+                exit_through_menu(proc)
+                print("update popup: the program ended normally while its check waited for the server")
+                return
             link_text = "Click to download Quarrow 9.9"
             nodes = wait_for(proc.pid, lambda ns: has(ns, "label", "UPDATE AVAILABLE") and has(ns, "label", link_text),
                              "the update popup")
@@ -155,16 +181,15 @@ def main():
             if not kept.get("LastUpdateCheck") or not kept.get("CurrentURL", "").isalnum():
                 fail(f"date or address missing from the settings: {kept}")
 
-            exit_items = [n for r, name, n in program_nodes(proc.pid) if r == "menu item" and name == "Exit"]
-            exit_items[0].queryAction().doAction(0)
-            code = proc.wait(timeout=TIMEOUT)
-            if code != 0:
-                fail(f"the program ended with code {code} after File > Exit")
+            exit_through_menu(proc)
         finally:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
+            server.released.set()
             server.shutdown()
+    if server.hang:
+        return
     print("update popup: shown top right without the focus, link opened, settings kept")
 
 
