@@ -15,6 +15,5 @@ cmake --build "$build" -j "$(nproc)"
 # flag: those tests run once more under ThreadSanitizer.
 tsan="$root/build/debug-tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
-cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli update_tests
-(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L cli)
-"$tsan/tests/update_tests"
+cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli update_tests update_net_tests
+(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|update')
