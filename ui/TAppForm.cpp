@@ -507,9 +507,10 @@ void TAppForm::TimerCheckerTimer()
     if (m_checkState->showUpdate == 0)
         UpdateNotifications1->setChecked(false);
     if (m_checkState->updateAvailable && NewVer == nullptr) {
-        NewVer = new TNewVer(m_productName, qtView(m_checkState->serverVersion).toString(),
-                             qtView(m_checkState->downloadAddress).toString(),
-                             [this](const QString& address) { m_dialogs.openUrl(address); }, this);
+        NewVer = new TNewVer(
+            m_productName, qtView(m_checkState->serverVersion).toString(),
+            qtView(m_checkState->downloadAddress).toString(),
+            [this](const QString& address) { m_dialogs.openUrl(address); }, this);
     }
 }
 

@@ -98,8 +98,8 @@ public:
 
 std::u16string validReply(const QString& version, const QString& url, const QString& notice = {})
 {
-    return engineText(u"<version>" + version + u"</version>\n<url>" + url + u"</url>\n\n<result>1</result>\n\n<important>" +
-                      notice + u"</important>\n");
+    return engineText(u"<version>" + version + u"</version>\n<url>" + url
+                      + u"</url>\n\n<result>1</result>\n\n<important>" + notice + u"</important>\n");
 }
 
 QString settingsPath()
@@ -156,7 +156,10 @@ private:
         m_form->show();
     }
 
-    QAction* menuItem() const { return test::findControl<QAction>(m_form.get(), QStringLiteral("UpdateNotifications1")); }
+    QAction* menuItem() const
+    {
+        return test::findControl<QAction>(m_form.get(), QStringLiteral("UpdateNotifications1"));
+    }
 
     // The check is over once the window has enabled the menu item.
     void waitForTheCheck() const { QTRY_VERIFY_WITH_TIMEOUT(menuItem()->isEnabled(), 10000); }
@@ -297,7 +300,8 @@ private slots:
 
         QCOMPARE(setting(QStringLiteral("HowMany")), QStringLiteral("1"));
         QCOMPARE(setting(QStringLiteral("InstalledVersion")), m_form->fileVersionText());
-        QCOMPARE(setting(QStringLiteral("LastUpdateCheck")), QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(setting(QStringLiteral("LastUpdateCheck")),
+                 QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
         QCOMPARE(setting(QStringLiteral("LastUpdateCheckCount")), QStringLiteral("1"));
         QCOMPARE(setting(QStringLiteral("CurrentVersion")), QStringLiteral("9.9"));
         QVERIFY(!setting(QStringLiteral("CurrentURL")).isEmpty());

@@ -19,7 +19,10 @@ constexpr std::uint16_t nextKey(std::uint16_t key, std::uint8_t scrambled)
     return static_cast<std::uint16_t>((static_cast<std::uint32_t>(scrambled) + key) * kMultiplier + kAddend);
 }
 
-constexpr std::uint8_t keyByte(std::uint16_t key) { return static_cast<std::uint8_t>(key >> 8); }
+constexpr std::uint8_t keyByte(std::uint16_t key)
+{
+    return static_cast<std::uint8_t>(key >> 8);
+}
 
 std::optional<std::uint8_t> hexDigit(char16_t c)
 {

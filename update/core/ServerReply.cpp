@@ -36,7 +36,10 @@ std::u16string tagValue(std::u16string_view line, std::u16string_view name)
     return std::u16string(line.substr(opening.size(), line.size() - opening.size() - closing.size()));
 }
 
-bool isErrorReply(std::u16string_view reply) noexcept { return reply.starts_with(u"ERROR"); }
+bool isErrorReply(std::u16string_view reply) noexcept
+{
+    return reply.starts_with(u"ERROR");
+}
 
 std::u16string_view replyLine(const std::vector<std::u16string>& lines, std::size_t number) noexcept
 {

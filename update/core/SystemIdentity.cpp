@@ -15,7 +15,10 @@ namespace quarrow {
 
 namespace {
 
-std::u16string widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string widen(std::string_view ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 std::string readFile(const std::string& path)
 {
@@ -90,8 +93,8 @@ std::u16string describeOperatingSystem(std::string_view productName, std::string
     std::string text(productName.empty() ? kernelName : productName);
     if (text.empty())
         text = "Linux";
-    text += " (Version " + std::to_string(major) + "." + std::to_string(minor) + ", Build " + std::to_string(build) +
-            ", " + (sixtyFourBitMachine(machine) ? "64-bit Edition" : "32-bit Edition") + ")";
+    text += " (Version " + std::to_string(major) + "." + std::to_string(minor) + ", Build " + std::to_string(build)
+            + ", " + (sixtyFourBitMachine(machine) ? "64-bit Edition" : "32-bit Edition") + ")";
     return fromUtf8(text);
 }
 
@@ -176,7 +179,10 @@ std::u16string HostIdentity::operatingSystem()
     return describeOperatingSystem(name, system.sysname, system.release, system.machine);
 }
 
-std::u16string HostIdentity::localeName() { return localeNameFor(m_userLocale, localeInstalled); }
+std::u16string HostIdentity::localeName()
+{
+    return localeNameFor(m_userLocale, localeInstalled);
+}
 
 std::u16string HostIdentity::machineIdentifier()
 {
@@ -192,4 +198,3 @@ std::u16string HostIdentity::machineIdentifier()
 }
 
 } // namespace quarrow
-

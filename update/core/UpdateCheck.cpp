@@ -20,9 +20,15 @@ namespace {
 
 constexpr int kChecksPerDay = 5;
 
-std::u16string widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string widen(std::string_view ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
-std::u16string decimal(int value) { return widen(std::to_string(value)); }
+std::u16string decimal(int value)
+{
+    return widen(std::to_string(value));
+}
 
 // Stands in for a store that could not be opened: every read gives the
 // reader's default and writes go nowhere.
@@ -180,8 +186,8 @@ void check(CheckJob& job, CheckState& state)
         if (!trimControls(notice).empty() && !state.cancel->cancelled())
             job.notice->show(messageLookup(u"IMPORTANT"), notice);
 
-        state.updateAvailable = updatePopupWanted(state.serverVersion, job.fileVersion, state.showUpdate,
-                                                  lastCheckDate, today, dayCount);
+        state.updateAvailable =
+            updatePopupWanted(state.serverVersion, job.fileVersion, state.showUpdate, lastCheckDate, today, dayCount);
     } catch (...) {
         recordUnexpected(failures, std::current_exception());
     }
@@ -207,8 +213,8 @@ bool CheckState::waitUntilEnded(std::chrono::milliseconds limit)
 bool updatePopupWanted(std::u16string_view serverVersion, std::u16string_view fileVersion, int showUpdate,
                        std::u16string_view lastCheckDate, std::u16string_view today, int dayCount)
 {
-    return serverVersion != fileVersion && versionNumberConverts(serverVersion) && showUpdate == 1 &&
-           (lastCheckDate != today || dayCount < kChecksPerDay);
+    return serverVersion != fileVersion && versionNumberConverts(serverVersion) && showUpdate == 1
+           && (lastCheckDate != today || dayCount < kChecksPerDay);
 }
 
 void runUpdateCheck(CheckJob& job)

@@ -10,8 +10,8 @@ namespace {
 
 QString settingsKey(std::u16string_view section, std::u16string_view name)
 {
-    return QString::fromUtf16(section.data(), static_cast<qsizetype>(section.size())) + u'/' +
-           QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
+    return QString::fromUtf16(section.data(), static_cast<qsizetype>(section.size())) + u'/'
+           + QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 } // namespace
@@ -44,8 +44,7 @@ void QtSettingsStore::writeText(std::u16string_view section, std::u16string_view
                         QString::fromUtf16(value.data(), static_cast<qsizetype>(value.size())));
     m_settings.sync();
     if (m_settings.status() != QSettings::NoError)
-        throw std::runtime_error("The settings file " + m_settings.fileName().toStdString() +
-                                 " cannot be written.");
+        throw std::runtime_error("The settings file " + m_settings.fileName().toStdString() + " cannot be written.");
 }
 
 } // namespace quarrow

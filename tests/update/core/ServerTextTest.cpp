@@ -13,7 +13,10 @@
 namespace quarrow {
 namespace {
 
-std::string utf8(std::u16string_view text) { return toUtf8(text); }
+std::string utf8(std::u16string_view text)
+{
+    return toUtf8(text);
+}
 
 TEST(ReplyLines, SplitsAtEveryKindOfBreak)
 {

@@ -21,7 +21,8 @@ TEST(OperatingSystemDescription, FromOsReleaseAndKernel)
     const Case cases[] = {
         {"Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64", "x86_64",
          u"Debian GNU/Linux 12 (bookworm) (Version 6.1, Build 0, 64-bit Edition)"},
-        {"Ubuntu 24.04.1 LTS", "6.8.12-generic", "aarch64", u"Ubuntu 24.04.1 LTS (Version 6.8, Build 12, 64-bit Edition)"},
+        {"Ubuntu 24.04.1 LTS", "6.8.12-generic", "aarch64",
+         u"Ubuntu 24.04.1 LTS (Version 6.8, Build 12, 64-bit Edition)"},
         {"Raspbian GNU/Linux 10 (buster)", "5.10.103-v7l+", "armv7l",
          u"Raspbian GNU/Linux 10 (buster) (Version 5.10, Build 103, 32-bit Edition)"},
         {"Old", "2.6", "i686", u"Old (Version 2.6, Build 0, 32-bit Edition)"},
@@ -36,7 +37,8 @@ TEST(OperatingSystemDescription, FromOsReleaseAndKernel)
 TEST(OperatingSystemDescription, OsReleaseNames)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", "Debian GNU/Linux 12 (bookworm)"},
+        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+         "Debian GNU/Linux 12 (bookworm)"},
         {"PRETTY_NAME='Single quoted'\n", "Single quoted"},
         {"PRETTY_NAME=Bare\r\n", "Bare"},
         {"NAME=\"Only a name\"\n", "Only a name"},
@@ -52,11 +54,21 @@ TEST(LocaleName, LanguageAndCountry)
 {
     const auto everything = [](const std::string&) { return true; };
     const std::pair<const char*, std::u16string> cases[] = {
-        {"en_US.UTF-8", u"en-US"}, {"de_DE", u"de-DE"},      {"de_DE@euro", u"de-DE"},
-        {"fr_CA.utf8", u"fr-CA"},  {"es_419.UTF-8", u"es-419"}, {"ast_ES.UTF-8", u"ast-ES"},
-        {"C", u"xx"},              {"C.UTF-8", u"xx"},        {"POSIX", u"xx"},
-        {"", u"xx"},               {"de", u"xx"},             {"_US", u"xx"},
-        {"en_", u"xx"},            {"en_USA", u"xx"},         {"e1_US", u"xx"},
+        {"en_US.UTF-8", u"en-US"},
+        {"de_DE", u"de-DE"},
+        {"de_DE@euro", u"de-DE"},
+        {"fr_CA.utf8", u"fr-CA"},
+        {"es_419.UTF-8", u"es-419"},
+        {"ast_ES.UTF-8", u"ast-ES"},
+        {"C", u"xx"},
+        {"C.UTF-8", u"xx"},
+        {"POSIX", u"xx"},
+        {"", u"xx"},
+        {"de", u"xx"},
+        {"_US", u"xx"},
+        {"en_", u"xx"},
+        {"en_USA", u"xx"},
+        {"e1_US", u"xx"},
     };
     for (const auto& [posix, name] : cases)
         EXPECT_EQ(localeNameFor(posix, everything), name) << posix;
@@ -82,7 +94,8 @@ TEST(HostIdentity, ReadsTheMachineFiles)
     std::ofstream(paths.machineId) << "0123456789abcdef0123456789abcdef\n";
 
     HostIdentity identity(paths);
-    EXPECT_TRUE(identity.operatingSystem().starts_with(u"Fallback OS 1 (Version ")) << toUtf8(identity.operatingSystem());
+    EXPECT_TRUE(identity.operatingSystem().starts_with(u"Fallback OS 1 (Version "))
+        << toUtf8(identity.operatingSystem());
     EXPECT_EQ(identity.machineIdentifier(), u"0123456789abcdef0123456789abcdef");
 
     std::ofstream(paths.osRelease) << "PRETTY_NAME=\"Main OS 2\"\n";

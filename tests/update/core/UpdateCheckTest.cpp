@@ -16,7 +16,10 @@
 namespace quarrow {
 namespace {
 
-std::string utf8(std::u16string_view text) { return toUtf8(text); }
+std::string utf8(std::u16string_view text)
+{
+    return toUtf8(text);
+}
 
 std::u16string widen(int value)
 {
@@ -139,9 +142,9 @@ constexpr auto kHttp = "http://server.test/php/check2.php";
 std::u16string validReply(std::u16string_view version, std::u16string_view url = u"http://server.test/get/q.zip",
                           std::u16string_view notice = u"", std::u16string_view result = u"1")
 {
-    return u"<version>" + std::u16string(version) + u"</version>\r\n<url>" + std::u16string(url) +
-           u"</url>\r\n<date>2026-12-01</date>\r\n<result>" + std::u16string(result) +
-           u"</result>\r\n<size>123</size>\r\n<important>" + std::u16string(notice) + u"</important>\r\n";
+    return u"<version>" + std::u16string(version) + u"</version>\r\n<url>" + std::u16string(url)
+           + u"</url>\r\n<date>2026-12-01</date>\r\n<result>" + std::u16string(result)
+           + u"</result>\r\n<size>123</size>\r\n<important>" + std::u16string(notice) + u"</important>\r\n";
 }
 
 // One machine: the settings and the server outlive each start of the program.
@@ -201,12 +204,9 @@ TEST(UpdateCheck, FirstStartAsksAndSavesTheReply)
     EXPECT_FALSE(state->failures.failed()) << utf8(state->failures.text());
     ASSERT_EQ(machine.requestCount(), 1u);
     EXPECT_EQ(machine.server->requests[0].address, kHttps);
-    const RequestFields expected{u"cmd=check",
-                                 u"appname=TARNIX - Quarrow",
-                                 u"version=2.1",
-                                 u"os=Debian GNU/Linux 12 (Version 6.1, Build 0, 64-bit Edition)",
-                                 u"local=en-US",
-                                 u"guid=0123456789abcdef0123456789abcdef",
+    const RequestFields expected{u"cmd=check",   u"appname=TARNIX - Quarrow",
+                                 u"version=2.1", u"os=Debian GNU/Linux 12 (Version 6.1, Build 0, 64-bit Edition)",
+                                 u"local=en-US", u"guid=0123456789abcdef0123456789abcdef",
                                  u"howmany=1"};
     EXPECT_EQ(machine.server->requests[0].fields, expected);
 
@@ -255,8 +255,8 @@ TEST(UpdateCheck, ShowUpdateSetting)
         bool popup;
     };
     const Case cases[] = {
-        {std::nullopt, true, 1, true}, {u"1", true, 1, true},      {u"0", false, 0, false},
-        {u"2", true, 2, false},        {u"-1", true, -1, false},   {u"off", true, 1, true},
+        {std::nullopt, true, 1, true}, {u"1", true, 1, true},    {u"0", false, 0, false},
+        {u"2", true, 2, false},        {u"-1", true, -1, false}, {u"off", true, 1, true},
     };
     for (const Case& c : cases) {
         Machine machine;
@@ -280,7 +280,8 @@ TEST(UpdateCheck, FiveValidRepliesADay)
     for (int start = 1; start <= 5; ++start) {
         const auto state = machine.start();
         EXPECT_EQ(state->updateAvailable, start < 5) << "start " << start;
-        EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"), std::optional<std::u16string>(widen(start))) << "start " << start;
+        EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"), std::optional<std::u16string>(widen(start)))
+            << "start " << start;
     }
     EXPECT_EQ(machine.requestCount(), 5u);
 
@@ -342,9 +343,9 @@ TEST(UpdateCheck, RepliesThatAreNotValidChangeNothing)
 TEST(UpdateCheck, ServerVersionDecidesThePopup)
 {
     const std::pair<std::u16string, bool> cases[] = {
-        {u"2.1", false},       {u"2.0", true},  {u"2.2 beta", false}, {u"", false},     {u"2.2", true},
-        {u"3", true},          {u"2.1.0", true}, {u"1.9", true},      {u"2.1 ", false}, {u"21474836.48", false},
-        {u"2147483.647", true}, {u"v2.2", false}, {u"..", false},      {u"2,2", false},
+        {u"2.1", false},        {u"2.0", true},   {u"2.2 beta", false}, {u"", false},     {u"2.2", true},
+        {u"3", true},           {u"2.1.0", true}, {u"1.9", true},       {u"2.1 ", false}, {u"21474836.48", false},
+        {u"2147483.647", true}, {u"v2.2", false}, {u"..", false},       {u"2,2", false},
     };
     for (const auto& [version, popup] : cases) {
         Machine machine;
@@ -459,10 +460,8 @@ TEST(UpdateCheck, SavedAddressIsReadBackAtTheStart)
 TEST(UpdateCheck, ServerNotice)
 {
     const std::pair<std::u16string, bool> cases[] = {
-        {u"", false},
-        {u"    ", false},
-        {u" \t ", false},
-        {u"Version 2.2 fixes a data loss: please update.", true},
+        {u"", false},          {u"    ", false},
+        {u" \t ", false},      {u"Version 2.2 fixes a data loss: please update.", true},
         {u"  padded  ", true},
     };
     for (const auto& [notice, shown] : cases) {
