@@ -519,6 +519,8 @@ void TAppForm::UpdateNotifications1Click()
     // The action has already flipped its mark; the setting follows it. The
     // change counts from the next start.
     const bool on = UpdateNotifications1->isChecked();
+    if (!m_updateSetup)
+        return;
     try {
         m_updateSetup->openStore()->writeInteger(kSettingsSection, u"ShowUpdate", on ? 1 : 0);
     } catch (...) {
