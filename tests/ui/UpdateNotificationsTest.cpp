@@ -8,6 +8,7 @@
 #include "TAppForm.h"
 #include "TNewVer.h"
 #include "UpdateCheckSetup.h"
+#include "WaitForCancel.h"
 
 #include <QAction>
 #include <QDate>
@@ -67,18 +68,7 @@ public:
             reply = m_server->reply;
         }
         if (hang) {
-            std::mutex mutex;
-            std::condition_variable woken;
-            bool wake = false;
-            m_cancel->setWaker([&] {
-                std::lock_guard lock(mutex);
-                wake = true;
-                woken.notify_all();
-            });
-            std::unique_lock lock(mutex);
-            woken.wait(lock, [&] { return wake; });
-            lock.unlock();
-            m_cancel->clearWaker();
+            test::waitForCancel(*m_cancel);
             throw ExchangeError("cancelled");
         }
         return reply;

@@ -4,6 +4,7 @@
 #include "Scramble.h"
 #include "UnicodeText.h"
 #include "UpdateCheck.h"
+#include "WaitForCancel.h"
 
 #include <gtest/gtest.h>
 
@@ -534,18 +535,7 @@ public:
     explicit HangingExchange(std::shared_ptr<CancelSignal> cancel) : m_cancel(std::move(cancel)) {}
     std::u16string post(const std::string&, const RequestFields&) override
     {
-        std::mutex mutex;
-        std::condition_variable woken;
-        bool wake = false;
-        m_cancel->setWaker([&] {
-            std::lock_guard lock(mutex);
-            wake = true;
-            woken.notify_all();
-        });
-        std::unique_lock lock(mutex);
-        woken.wait(lock, [&] { return wake; });
-        lock.unlock();
-        m_cancel->clearWaker();
+        test::waitForCancel(*m_cancel);
         throw ExchangeError("cancelled");
     }
 
