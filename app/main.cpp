@@ -1,6 +1,8 @@
 #include "QuarrowApplication.h"
 #include "QtDialogs.h"
+#include "TAboutBox.h"
 #include "TAppForm.h"
+#include "TFeedbackForm.h"
 #include "UpdateCheckSetup.h"
 
 int main(int argc, char* argv[])
@@ -11,6 +13,9 @@ int main(int argc, char* argv[])
 
     quarrow::TAppForm form(dialogs, QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
     form.setUpdateCheck(quarrow::UpdateCheckSetup::forThisMachine());
+    QObject::connect(&form, &quarrow::TAppForm::feedbackRequested, &form,
+                     [&] { quarrow::openFeedbackWindow(form, dialogs); });
+    QObject::connect(&form, &quarrow::TAppForm::aboutRequested, &form, [&] { quarrow::openAboutBox(form, dialogs); });
     form.show();
     return QApplication::exec();
 }

@@ -30,6 +30,7 @@ packages=(
   libcpp-httplib-dev
   zlib1g-dev
   openssl
+  libpcre2-dev
 )
 
 missing=()

@@ -1,0 +1,7 @@
+#include "TAboutBox.h"
+
+namespace quarrow {
+
+void openAboutBox(TAppForm&, Dialogs&) {}
+
+} // namespace quarrow

@@ -1,0 +1,7 @@
+#include "TFeedbackForm.h"
+
+namespace quarrow {
+
+void openFeedbackWindow(TAppForm&, Dialogs&) {}
+
+} // namespace quarrow
