@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "FeedbackDelivery.h"
 #include "LocalServer.h"
+#include "TAppForm.h"
 #include "TFeedbackForm.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <stdexcept>
@@ -617,6 +619,47 @@ private slots:
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         QCOMPARE(m_dialogs.boxes[0].text, kSuccessText);
         QVERIFY2(waited >= 2900 && waited < 9000, qPrintable(QString::number(waited)));
+    }
+
+    void opensFreshAndModalFromTheMainWindow()
+    {
+        TAppForm main(m_dialogs, QCoreApplication::applicationFilePath(), {});
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+        // The first opening is left with text in it and closed with Escape;
+        // the second must start empty, and sends the main window's texts.
+        QStringList memoAtOpening;
+        QTimer poll;
+        int round = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* form = qobject_cast<TFeedbackForm*>(QApplication::activeModalWidget());
+            if (form == nullptr)
+                return;
+            poll.stop();
+            QCOMPARE(form->parentWidget(), &main);
+            QCOMPARE(form->windowTitle(), main.productName() + u" feedback"_qs);
+            auto* message = findControl<QPlainTextEdit>(form, u"Memo1"_qs);
+            memoAtOpening << message->toPlainText();
+            message->setPlainText(u"Hi"_qs);
+            if (round == 0)
+                QTest::keyClick(message, Qt::Key_Escape);
+            else
+                findControl<QPushButton>(form, u"BitBtn1"_qs)->click();
+        });
+        for (round = 0; round < 2; ++round) {
+            poll.start(10);
+            openFeedbackWindow(main, m_dialogs);
+            QVERIFY(main.findChildren<TFeedbackForm*>().isEmpty());
+        }
+        QCOMPARE(memoAtOpening, (QStringList{QString(), QString()}));
+        QCOMPARE(httpsRequests().size(), 1u);
+        QCOMPARE(httpsRequests()[0].fields, (Fields{{"cmd", "feedback"},
+                                                    {"appname", main.windowTitleText().toStdString()},
+                                                    {"version", main.fileVersionText().toStdString()},
+                                                    {"feedback", "Hi"}}));
+        QCOMPARE(m_dialogs.boxes.size(), 1u);
+        QCOMPARE(m_dialogs.boxes[0].text, kSuccessText);
     }
 };
 
