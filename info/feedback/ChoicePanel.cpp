@@ -21,6 +21,8 @@ ChoicePanel::ChoicePanel(const QString& caption, const QPixmap& picture, const Q
     setLineWidth(1);
     setAutoFillBackground(true);
     setCursor(Qt::PointingHandCursor);
+    // The caption is painted, not a label: name the panel for screen readers.
+    setAccessibleName(caption);
     m_picture = new QLabel(this);
     m_picture->setObjectName(pictureName);
     m_picture->setPixmap(picture);
