@@ -506,18 +506,6 @@ private slots:
         }
         QVERIFY(blackAlone > 1000);
     }
-
-    // A change of screen draws the artwork again; the rain keeps its grid.
-    void screenChangeRedrawsTheArtwork()
-    {
-        QVERIFY(shownBox());
-        const int loads = m_box->artworkLoads();
-        const int columns = m_box->rain().matrixWidth();
-        QEvent change(QEvent::ScreenChangeInternal);
-        QApplication::sendEvent(m_box.get(), &change);
-        QCOMPARE(m_box->artworkLoads(), loads + 1);
-        QCOMPARE(m_box->rain().matrixWidth(), columns);
-    }
 };
 
 QTEST_MAIN(AboutBoxTest)
