@@ -33,6 +33,9 @@ public:
     virtual void beep() = 0;
     // Hands the address to the desktop's handler; never waits, never reports.
     virtual void openUrl(const QString& address) = 0;
+    // Opens a local text file with the desktop's handler for text; never
+    // waits, never reports.
+    virtual void openTextFile(const QString& path) = 0;
 };
 
 // Qt's own filter form: "text (pattern);;text (pattern)". The text of each

@@ -3,8 +3,10 @@
 #include "WebAddress.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace quarrow {
 
@@ -87,6 +89,13 @@ void QtDialogs::beep()
 void QtDialogs::openUrl(const QString& address)
 {
     openWebAddress(address);
+}
+
+void QtDialogs::openTextFile(const QString& path)
+{
+    // A file address, not the bare path: a folder with spaces or a '#' in its
+    // name reaches the handler as one file.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace quarrow

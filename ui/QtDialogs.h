@@ -13,6 +13,7 @@ public:
     QString saveFile(QWidget* parent, const FileDialogSpec& spec) override;
     void beep() override;
     void openUrl(const QString& address) override;
+    void openTextFile(const QString& path) override;
 };
 
 } // namespace quarrow

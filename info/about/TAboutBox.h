@@ -1,9 +1,144 @@
 #pragma once
 
+#include "DropDownMemory.h"
+#include "RainModel.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
+#include <QMetaObject>
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QAction;
+class QMouseEvent;
+class QPushButton;
+class QTimer;
+
 namespace quarrow {
 
 class Dialogs;
 class TAppForm;
+
+// What the About window shows about the running program.
+struct AboutFacts {
+    QString productName;
+    QString versionText;
+    QIcon icon;
+    // Where license.txt is looked for: the running executable's folder.
+    QString programFolder;
+};
+
+// The About window: the product's name, version and icon on a black card
+// with the maker's logo, links to the maker's pages and the licence text,
+// characters raining down the border round the card, and a picture hidden
+// behind the card that a double-click on the icon reveals.
+class TAboutBox final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TAboutBox)
+
+public:
+    // Milliseconds since an arbitrary start, for the Info button's menu.
+    using Clock = std::function<DropDownMemory::Tick()>;
+    // Shows the menu with its top-left corner at a screen position and
+    // returns once it has closed.
+    using MenuShower = std::function<void(QMenu& menu, const QPoint& topLeft)>;
+
+    // `random` drives the rain; null takes a generator seeded by the system.
+    TAboutBox(const AboutFacts& facts, Dialogs& dialogs, QWidget* parent = nullptr,
+              RainModel::RandomBelow random = nullptr);
+    ~TAboutBox() override;
+
+    // Tests replace the clock and the blocking menu run.
+    void setDropDown(Clock clock, MenuShower showMenu);
+
+    const RainModel& rain() const noexcept { return m_rain; }
+    bool rainStarted() const noexcept { return m_rainStarted; }
+    // What the rain has drawn; the window shows it beneath the card.
+    const QImage& rainSurface() const noexcept { return m_rainSurface; }
+    // The scale the logo and the picture were last drawn for, and how often.
+    qreal artworkRatio() const noexcept { return m_artworkRatio; }
+    int artworkLoads() const noexcept { return m_artworkLoads; }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void buildControls(const AboutFacts& facts);
+    void buildMenu();
+    void placeOnScreen();
+    void watchScreen();
+    void HighDPIImageYukle();
+
+    void startRain();
+    void setUpRain();
+    void tmTimerTimer();
+    void drawRain(const std::vector<RainModel::Operation>& operations);
+
+    // Returns whether the event was used up, so that Qt does not hand it on
+    // to the parent.
+    bool dragMouse(QMouseEvent* event);
+    bool linkMouse(QMouseEvent* event);
+
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void Label5Click();
+    void Credits1Click();
+    void Howtouninstall1Click();
+    void LicensePrivacyPolicy1Click();
+    void Image1DblClick();
+    void ImageEggDblClick();
+    void TimerEggTimer();
+
+    Dialogs& m_dialogs;
+    QIcon m_icon;
+    QString m_programFolder;
+    Clock m_clock;
+    MenuShower m_showMenu;
+
+    QFrame* PanelEgg = nullptr;
+    QLabel* ImageEgg = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QLabel* Label5 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Credits1 = nullptr;
+    QAction* Howtouninstall1 = nullptr;
+    QAction* LicensePrivacyPolicy1 = nullptr;
+    QTimer* tmTimer = nullptr;
+    QTimer* TimerEgg = nullptr;
+
+    RainModel m_rain;
+    bool m_rainStarted = false;
+    QImage m_rainSurface;
+    QFont m_rainFont;
+    int m_rainAscent = 0;
+
+    qreal m_artworkRatio = 0;
+    int m_artworkLoads = 0;
+    QMetaObject::Connection m_screenScaleWatch;
+
+    bool m_dragging = false;
+    QPoint m_dragFrom;
+    bool m_linkPressed = false;
+};
 
 // Opens the About window modally over the main window; returns when it has
 // closed.

@@ -23,6 +23,7 @@ public:
     std::vector<Message> messages;
     std::vector<FileDialogSpec> fileDialogs; // every file dialog shown, in order
     QStringList openedUrls;
+    QStringList openedTextFiles;
     int beeps = 0;
 
     std::deque<QStringList> openFilesAnswers; // an empty list is a cancel
@@ -54,6 +55,7 @@ public:
 
     void beep() override { ++beeps; }
     void openUrl(const QString& address) override { openedUrls << address; }
+    void openTextFile(const QString& path) override { openedTextFiles << path; }
 
 private:
     template <typename T>
