@@ -65,6 +65,7 @@ public:
     QString saveFile(QWidget*, const FileDialogSpec&) override { return unexpected<QString>("saveFile"); }
     void beep() override { ++beeps; }
     void openUrl(const QString&) override { unexpected<int>("openUrl"); }
+    void openTextFile(const QString&) override { unexpected<int>("openTextFile"); }
 
 private:
     template <typename T>
