@@ -86,6 +86,17 @@ QFont pixelFont(const QFont& base, int pixels, bool bold)
     return font;
 }
 
+// The message as typed. QPlainTextEdit::toPlainText() would turn no-break
+// spaces into plain ones; the raw text keeps them and marks line breaks with
+// the paragraph separator (Return) or the line separator (Shift+Return).
+QString typedText(const QPlainTextEdit* memo)
+{
+    QString text = memo->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
 // The length the server sees: a line break goes as CR LF.
 qsizetype sentLength(const QString& text)
 {
@@ -234,7 +245,7 @@ FeedbackChoice TFeedbackForm::choice() const
 // paste or drop adds beyond it is cut from the end of what came in.
 void TFeedbackForm::limitMessage(int position, int, int added)
 {
-    const QString text = Memo1->toPlainText();
+    const QString text = typedText(Memo1);
     qsizetype excess = sentLength(text) - kMessageLimit;
     if (excess <= 0)
         return;
@@ -271,7 +282,7 @@ void TFeedbackForm::Image2Click()
 
 void TFeedbackForm::BitBtn1Click()
 {
-    const std::u16string memo = withCrLfLineBreaks(Memo1->toPlainText().toStdU16String());
+    const std::u16string memo = withCrLfLineBreaks(typedText(Memo1).toStdU16String());
     const std::u16string_view text = trimControls(memo);
     if (text.empty()) {
         Memo1->setFocus();

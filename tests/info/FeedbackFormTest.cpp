@@ -454,6 +454,23 @@ private slots:
         QCOMPARE(request.fields, expected);
     }
 
+    // No-break spaces, Shift+Return line breaks and letters outside ASCII
+    // reach the server as typed.
+    void textAsTyped()
+    {
+        openForm();
+        memo()->setFocus();
+        // Key clicks only know ASCII; the rest comes in as a paste would.
+        memo()->insertPlainText(u"a\u00a0b"_qs);
+        QTest::keyClick(memo(), Qt::Key_Return, Qt::ShiftModifier);
+        memo()->insertPlainText(u"\u00fc \U0001F600"_qs);
+        QTest::keyClick(memo(), Qt::Key_Return);
+        QTest::keyClicks(memo(), u"end"_qs);
+        click(send());
+        QCOMPARE(httpsRequests().size(), 1u);
+        QCOMPARE(httpsRequests()[0].fields, fieldsWithFeedback("a\u00a0b\r\n\u00fc \U0001F600\r\nend"));
+    }
+
     void choiceOnTheWire_data()
     {
         QTest::addColumn<QStringList>("clicks");
