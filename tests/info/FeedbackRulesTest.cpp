@@ -5,6 +5,9 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 using namespace quarrow;
@@ -18,6 +21,43 @@ namespace {
 std::u16string text(const QString& qt)
 {
     return qt.toStdU16String();
+}
+
+bool isAsciiAlnum(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+bool allOf(std::u16string_view text, std::u16string_view extra)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [&](char16_t c) { return isAsciiAlnum(c) || extra.find(c) != std::u16string_view::npos; });
+}
+
+// The address rule spelt out without a regular expression: a name of
+// letters, digits and "_.+-"; one "@"; a first domain label of letters,
+// digits and hyphens; a full stop; then letters, digits, hyphens and full
+// stops ending in a letter or digit.
+bool referenceAddressRule(std::u16string_view address)
+{
+    const std::size_t at = address.find(u'@');
+    if (at == std::u16string_view::npos || at == 0)
+        return false;
+    const std::u16string_view name = address.substr(0, at);
+    const std::u16string_view domain = address.substr(at + 1);
+    const std::size_t stop = domain.find(u'.');
+    if (stop == std::u16string_view::npos || stop == 0)
+        return false;
+    const std::u16string_view rest = domain.substr(stop + 1);
+    return allOf(name, u"_.+-") && allOf(domain.substr(0, stop), u"-") && !rest.empty() && allOf(rest, u".-")
+           && isAsciiAlnum(rest.back());
+}
+
+unsigned testSeed()
+{
+    if (const char* given = std::getenv("QUARROW_TEST_SEED"))
+        return static_cast<unsigned>(std::strtoul(given, nullptr, 10));
+    return std::random_device{}();
 }
 
 } // namespace
@@ -70,6 +110,41 @@ private slots:
         QFETCH(std::u16string, address);
         QFETCH(bool, valid);
         QCOMPARE(isValidEmailAddress(address), valid);
+    }
+
+    // Short texts over an alphabet that holds every kind of character the
+    // rule tells apart: the check agrees with the rule spelt out by hand.
+    void emailCheckAgreesWithTheRule()
+    {
+        // Mostly the characters an address may hold, now and then one it may
+        // not: a second "@", a space, a line feed, letters outside ASCII.
+        static constexpr std::u16string_view kAllowed = u"aZ09_.+-";
+        static constexpr std::u16string_view kOthers = u"@ \u00e9\n\u212A";
+        const unsigned seed = testSeed();
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<std::size_t> length(0, 4);
+        std::uniform_int_distribution<int> percent(0, 99);
+        const auto part = [&] {
+            std::u16string piece(length(random), u' ');
+            for (char16_t& c : piece) {
+                const std::u16string_view from = percent(random) < 6 ? kOthers : kAllowed;
+                c = from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+            }
+            return piece;
+        };
+        int valid = 0;
+        for (int i = 0; i < 200000; ++i) {
+            // Mostly shaped like an address, so that both answers come often.
+            const std::u16string address =
+                i % 4 == 0 ? part() + part() + part() : part() + u'@' + part() + u'.' + part();
+            const bool expected = referenceAddressRule(address);
+            valid += expected ? 1 : 0;
+            if (isValidEmailAddress(address) != expected)
+                QFAIL(qPrintable(u"seed %1 (QUARROW_TEST_SEED replays it): \"%2\" should be %3"_qs.arg(seed).arg(
+                    QString::fromStdU16String(address), expected ? u"valid"_qs : u"invalid"_qs)));
+        }
+        // The alphabet reaches both answers often enough to mean something.
+        QVERIFY2(valid > 5000, qPrintable(QString::number(valid)));
     }
 
     void emailCheckOnLongText()
