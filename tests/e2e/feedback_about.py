@@ -6,8 +6,9 @@ accessibility interface:
   server (the HTTPS address is one where nothing listens, so the plain-HTTP
   fall-back is taken) with the fields in order and the line structure intact;
   the server's "OK" brings the success box, and the window closes after it.
-- About: the title, the version, Info > License... hands the license beside
-  the program to the desktop's opener, and OK closes the window.
+- About: the title, the version, the card sliding away from the hidden
+  picture and back, Info > License... hands the license beside the program
+  to the desktop's opener, and OK closes the window.
 
 usage: feedback_about.py PROGRAM [--shots FOLDER]
 With --shots, screenshots of the screen (ImageMagick's import) are written to
@@ -170,6 +171,35 @@ def about(proc, opened, folder, screen):
         fail(f"the About window is titled {window.name!r}")
     time.sleep(1.0)  # let the rain fall for a while
     screen.shot("about")
+
+    # A double-click on the icon slides the card out of the window; one on
+    # the picture behind it brings the card back.
+    images = [n for r, _, n in program_nodes(pid) if r == "image" and top_level(n) == window and showing(n)]
+    icon = [n for n in images if extents(n)[2:] == (32, 32)]
+    if not icon:
+        fail(f"no 32x32 icon among the pictures {[extents(n) for n in images]}")
+    card_x = extents(label)[0]
+    window_x, _, window_width, _ = extents(window)
+    x, y, width, height = extents(icon[0])
+    pyatspi.Registry.generateMouseEvent(x + width // 2, y + height // 2, "b1d")
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline and extents(label)[0] <= window_x + window_width:
+        time.sleep(0.1)
+    if extents(label)[0] <= window_x + window_width:
+        fail("the card did not slide out of the window")
+    time.sleep(0.5)
+    screen.shot("about-hidden-picture")
+    picture = [n for r, _, n in program_nodes(pid)
+               if r == "image" and top_level(n) == window and showing(n) and extents(n)[2:] == (320, 214)]
+    if not picture:
+        fail("the hidden picture is not showing")
+    x, y, width, height = extents(picture[0])
+    pyatspi.Registry.generateMouseEvent(x + width // 2, y + height // 2, "b1d")
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline and extents(label)[0] != card_x:
+        time.sleep(0.1)
+    if extents(label)[0] != card_x:
+        fail("the card did not come back")
 
     click(find(pid, "push button", "Info"))
     # The drop-down is not announced to the accessibility interface; its
