@@ -1,8 +1,6 @@
 #include "Pictures.h"
 
-#include <QGuiApplication>
-#include <QPainter>
-#include <QSvgRenderer>
+#include "VectorPicture.h"
 
 // The artwork is compiled into the ui library; without a reference from code
 // that is linked anyway, the linker leaves it out of the program.
@@ -26,17 +24,7 @@ QPixmap picture(const QString& name, int size)
 {
     static const bool registered = (registerPictureResources(), true);
     Q_UNUSED(registered);
-    QSvgRenderer renderer(u":/pictures/" + name + u".svg");
-    const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
-    const int pixels = qRound(size * ratio);
-    QPixmap pixmap(pixels, pixels);
-    pixmap.fill(Qt::transparent);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-    }
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
+    return vectorPicture(u":/pictures/" + name + u".svg", QSize(size, size));
 }
 
 QIcon pictureIcon(const QString& name)

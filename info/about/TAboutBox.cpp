@@ -3,7 +3,9 @@
 #include "Dialogs.h"
 #include "MakerServer.h"
 #include "MessageLookup.h"
+#include "MouseGestures.h"
 #include "TAppForm.h"
+#include "VectorPicture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,7 +20,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -72,16 +73,7 @@ QPixmap drawPicture(const QString& resource, QSize size, qreal ratio)
 {
     static const bool registered = (registerAboutPictures(), true);
     Q_UNUSED(registered);
-    QPixmap pixmap(size * ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(resource);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter);
-    }
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
+    return vectorPicture(resource, size, ratio);
 }
 
 QFont pixelFont(const QFont& base, int pixels)
@@ -128,16 +120,6 @@ QLabel* picture(QWidget* parent, const char* name, const QRect& where)
     label->setScaledContents(true);
     label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
-}
-
-bool isPress(const QEvent* event)
-{
-    return event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
-}
-
-bool isMouse(const QEvent* event)
-{
-    return isPress(event) || event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease;
 }
 
 } // namespace
@@ -399,74 +381,40 @@ void TAboutBox::paintEvent(QPaintEvent*)
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!isMouse(event))
+    if (!isPointerEvent(event))
         return QDialog::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
-    if (watched == Label5)
-        return linkMouse(mouse);
+    if (watched == Label5) {
+        if (m_linkClick.isClick(*Label5, mouse))
+            Label5Click();
+        return true;
+    }
     if (watched == BitBtn1 || watched == BitBtn2)
-        return isPress(event) && mouse->button() != Qt::LeftButton;
+        return isButtonPress(event) && mouse->button() != Qt::LeftButton;
     if (watched == PanelEgg)
-        return isPress(event);
+        return isButtonPress(event);
     if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
         if (watched == Image1)
             Image1DblClick();
         else if (watched == ImageEgg)
             ImageEggDblClick();
     }
-    return dragMouse(mouse);
+    return m_drag.handle(mouse);
 }
 
 void TAboutBox::mousePressEvent(QMouseEvent* event)
 {
-    dragMouse(event);
+    m_drag.handle(event);
 }
 
 void TAboutBox::mouseMoveEvent(QMouseEvent* event)
 {
-    dragMouse(event);
+    m_drag.handle(event);
 }
 
 void TAboutBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    dragMouse(event);
-}
-
-bool TAboutBox::dragMouse(QMouseEvent* event)
-{
-    if (isPress(event)) {
-        if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
-            m_dragging = true;
-            m_dragFrom = event->globalPosition().toPoint();
-        }
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        m_dragging = false;
-        return true;
-    }
-    if (!m_dragging)
-        return false;
-    const QPoint at = event->globalPosition().toPoint();
-    move(pos() + (at - m_dragFrom));
-    m_dragFrom = at;
-    return true;
-}
-
-bool TAboutBox::linkMouse(QMouseEvent* event)
-{
-    if (isPress(event)) {
-        m_linkPressed = event->button() == Qt::LeftButton;
-        return true;
-    }
-    if (event->type() != QEvent::MouseButtonRelease)
-        return false;
-    const bool clicked =
-        m_linkPressed && event->button() == Qt::LeftButton && Label5->rect().contains(event->position().toPoint());
-    m_linkPressed = false;
-    if (clicked)
-        Label5Click();
-    return true;
+    m_drag.handle(event);
 }
 
 void TAboutBox::BitBtn1Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DropDownMemory.h"
+#include "MouseGestures.h"
 #include "RainModel.h"
 
 #include <QDialog>
@@ -87,11 +88,6 @@ private:
     void tmTimerTimer();
     void drawRain(const std::vector<RainModel::Operation>& operations);
 
-    // Returns whether the event was used up, so that Qt does not hand it on
-    // to the parent.
-    bool dragMouse(QMouseEvent* event);
-    bool linkMouse(QMouseEvent* event);
-
     void BitBtn1Click();
     void BitBtn2Click();
     void Label5Click();
@@ -135,9 +131,8 @@ private:
     int m_artworkLoads = 0;
     QMetaObject::Connection m_screenScaleWatch;
 
-    bool m_dragging = false;
-    QPoint m_dragFrom;
-    bool m_linkPressed = false;
+    WindowDrag m_drag{*this};
+    ClickTracker m_linkClick;
 };
 
 // Opens the About window modally over the main window; returns when it has

@@ -47,18 +47,14 @@ void ChoicePanel::setSelected(bool selected)
 
 void ChoicePanel::mousePressEvent(QMouseEvent* event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    m_click.isClick(*this, event);
     event->accept();
 }
 
-// A click is a press and a release on the panel, as for a button: sliding
-// off before letting go chooses nothing.
 void ChoicePanel::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
     event->accept();
-    if (click)
+    if (m_click.isClick(*this, event))
         emit clicked();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MouseGestures.h"
+
 #include <QFrame>
 #include <QString>
 
@@ -43,7 +45,7 @@ protected:
 private:
     QString m_caption;
     QLabel* m_picture = nullptr;
-    bool m_pressed = false;
+    ClickTracker m_click;
 };
 
 } // namespace quarrow

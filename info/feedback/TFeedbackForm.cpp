@@ -6,17 +6,16 @@
 #include "MessageLookup.h"
 #include "TAppForm.h"
 #include "UnicodeText.h"
+#include "VectorPicture.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -53,17 +52,7 @@ QPixmap picture(const QString& name, int side)
 {
     static const bool registered = (registerFeedbackPictures(), true);
     Q_UNUSED(registered);
-    QSvgRenderer renderer(u":/feedback/" + name);
-    const qreal ratio = qGuiApp->devicePixelRatio();
-    const int pixels = qRound(side * ratio);
-    QPixmap pixmap(pixels, pixels);
-    pixmap.fill(Qt::transparent);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-    }
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
+    return vectorPicture(u":/feedback/" + name, QSize(side, side));
 }
 
 QString message(std::u16string_view text)

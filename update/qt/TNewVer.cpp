@@ -2,6 +2,8 @@
 
 #include "MakerServer.h"
 #include "MessageLookup.h"
+#include "MouseGestures.h"
+#include "VectorPicture.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,10 +12,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QRegion>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -48,17 +48,7 @@ QPixmap closePicture()
 {
     static const bool registered = (registerUpdatePictures(), true);
     Q_UNUSED(registered);
-    QSvgRenderer renderer(QStringLiteral(":/update/close.svg"));
-    const qreal ratio = qGuiApp->devicePixelRatio();
-    const int pixels = qRound(kPictureSide * ratio);
-    QPixmap pixmap(pixels, pixels);
-    pixmap.fill(Qt::transparent);
-    if (renderer.isValid()) {
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-    }
-    pixmap.setDevicePixelRatio(ratio);
-    return pixmap;
+    return vectorPicture(QStringLiteral(":/update/close.svg"), QSize(kPictureSide, kPictureSide));
 }
 
 QString message(std::u16string_view text)
@@ -101,11 +91,6 @@ QString linkTarget(const QString& downloadAddress)
     if (url.isValid() && web && !url.host().isEmpty())
         return downloadAddress;
     return makerHttpBase() + u'/';
-}
-
-bool isPress(const QEvent* event)
-{
-    return event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
 }
 
 } // namespace
@@ -254,73 +239,34 @@ void TNewVer::animate(bool expand)
 
 bool TNewVer::eventFilter(QObject* watched, QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease: break;
-    default: return QWidget::eventFilter(watched, event);
-    }
+    if (!isPointerEvent(event))
+        return QWidget::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
-    if (watched == Label2)
-        return linkMouse(mouse);
+    if (watched == Label2) {
+        if (m_linkClick.isClick(*Label2, mouse))
+            Label2Click();
+        return true;
+    }
     if (watched == Panel2)
-        return isPress(event);
+        return isButtonPress(event);
     if (watched == Button1)
-        return isPress(event) && mouse->button() != Qt::LeftButton;
-    return dragMouse(mouse);
+        return isButtonPress(event) && mouse->button() != Qt::LeftButton;
+    return m_drag.handle(mouse);
 }
 
 void TNewVer::mousePressEvent(QMouseEvent* event)
 {
-    dragMouse(event);
+    m_drag.handle(event);
 }
 
 void TNewVer::mouseMoveEvent(QMouseEvent* event)
 {
-    dragMouse(event);
+    m_drag.handle(event);
 }
 
 void TNewVer::mouseReleaseEvent(QMouseEvent* event)
 {
-    dragMouse(event);
-}
-
-bool TNewVer::dragMouse(QMouseEvent* event)
-{
-    if (isPress(event)) {
-        if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
-            m_dragging = true;
-            m_dragFrom = event->globalPosition().toPoint();
-        }
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        m_dragging = false;
-        return true;
-    }
-    if (!m_dragging)
-        return false;
-    const QPoint at = event->globalPosition().toPoint();
-    move(pos() + (at - m_dragFrom));
-    m_dragFrom = at;
-    return true;
-}
-
-bool TNewVer::linkMouse(QMouseEvent* event)
-{
-    if (isPress(event)) {
-        m_linkPressed = event->button() == Qt::LeftButton;
-        return true;
-    }
-    if (event->type() != QEvent::MouseButtonRelease)
-        return false;
-    const bool clicked =
-        m_linkPressed && event->button() == Qt::LeftButton && Label2->rect().contains(event->position().toPoint());
-    m_linkPressed = false;
-    if (clicked)
-        Label2Click();
-    return true;
+    m_drag.handle(event);
 }
 
 void TNewVer::closeEvent(QCloseEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QPoint>
+#include "MouseGestures.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -52,8 +53,6 @@ private:
     void animate(bool expand);
     // Both return whether the event was used up, so that Qt does not pass it
     // on to the parent.
-    bool dragMouse(QMouseEvent* event);
-    bool linkMouse(QMouseEvent* event);
 
     void TimerStartTimer();
     void TimerCloseTimer();
@@ -79,9 +78,8 @@ private:
 
     int m_closeCount = 11;
     bool m_closesAfterAnimation = false;
-    bool m_dragging = false;
-    QPoint m_dragFrom;
-    bool m_linkPressed = false;
+    WindowDrag m_drag{*this};
+    ClickTracker m_linkClick;
 };
 
 } // namespace quarrow

@@ -1,0 +1,53 @@
+#include "MouseGestures.h"
+
+#include <QMouseEvent>
+#include <QWidget>
+
+namespace quarrow {
+
+bool isButtonPress(const QEvent* event) noexcept
+{
+    return event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+}
+
+bool isPointerEvent(const QEvent* event) noexcept
+{
+    return isButtonPress(event) || event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease;
+}
+
+bool WindowDrag::handle(const QMouseEvent* event)
+{
+    if (isButtonPress(event)) {
+        if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
+            m_dragging = true;
+            m_from = event->globalPosition().toPoint();
+        }
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        m_dragging = false;
+        return true;
+    }
+    if (!m_dragging)
+        return false;
+    const QPoint at = event->globalPosition().toPoint();
+    m_window.move(m_window.pos() + (at - m_from));
+    m_from = at;
+    return true;
+}
+
+bool ClickTracker::isClick(const QWidget& target, const QMouseEvent* event) noexcept
+{
+    if (isButtonPress(event)) {
+        m_pressed = event->button() == Qt::LeftButton;
+        return false;
+    }
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const bool click =
+        m_pressed && event->button() == Qt::LeftButton && target.rect().contains(event->position().toPoint());
+    m_pressed = false;
+    return click;
+}
+
+} // namespace quarrow
