@@ -19,8 +19,6 @@ dbus-run-session).
 import http.server
 import os
 import shutil
-import socket
-import stat
 import subprocess
 import sys
 import tempfile
@@ -30,7 +28,7 @@ import urllib.parse
 
 import pyatspi
 
-from smoke import has, program_nodes, wait_for
+from smoke import exit_through_menu, extents, has, program_environment, program_nodes, wait_for
 
 TITLE = "TARNIX - Quarrow"
 TIMEOUT = 60.0
@@ -38,12 +36,6 @@ TIMEOUT = 60.0
 
 def fail(message):
     sys.exit("feedback and About: " + message)
-
-
-def closed_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class FeedbackServer(http.server.ThreadingHTTPServer):
@@ -78,11 +70,6 @@ class Screen:
         self.count += 1
         path = os.path.join(self.folder, f"{self.count:02d}-{name}.png")
         subprocess.run(["import", "-window", "root", path], check=False)
-
-
-def extents(node):
-    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    return box.x, box.y, box.width, box.height
 
 
 def click(node):
@@ -236,30 +223,14 @@ def main():
         os.makedirs(folder)
         shutil.copy2(program, folder)
         shutil.copy2(os.path.join(os.path.dirname(program), "license.txt"), folder)
-        bin_dir = os.path.join(root, "bin")
-        os.mkdir(bin_dir)
-        opened = os.path.join(root, "opened.txt")
-        opener = os.path.join(bin_dir, "xdg-open")
-        with open(opener, "w") as f:
-            f.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{opened}"\n')
-        os.chmod(opener, stat.S_IRWXU)
-        config = os.path.join(root, "config")
-        os.mkdir(config)
-
         pyatspi.Registry.getDesktop(0)
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-                   QUARROW_HTTPS_BASE=f"https://127.0.0.1:{closed_port()}",
-                   QUARROW_HTTP_BASE=f"http://127.0.0.1:{server.server_address[1]}",
-                   XDG_CONFIG_HOME=config, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
-        env.pop("BROWSER", None)
+        env, opened, _ = program_environment(root, f"http://127.0.0.1:{server.server_address[1]}")
         proc = subprocess.Popen([os.path.join(folder, os.path.basename(program))], env=env)
         try:
             wait_for(proc.pid, lambda ns: has(ns, "frame", TITLE), f"a window titled {TITLE!r}")
             send_feedback(proc, server, screen)
             about(proc, opened, folder, screen)
-            exit_items = [n for r, name, n in program_nodes(proc.pid) if r == "menu item" and name == "Exit"]
-            exit_items[0].queryAction().doAction(0)
-            code = proc.wait(timeout=TIMEOUT)
+            code = exit_through_menu(proc)
             if code != 0:
                 fail(f"the program ended with code {code} after File > Exit")
         finally:

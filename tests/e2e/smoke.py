@@ -8,6 +8,8 @@ Needs an X display and a session bus (xvfb-run, dbus-run-session).
 """
 
 import os
+import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -58,6 +60,50 @@ def wait_for(pid, predicate, what):
 
 def has(nodes, role, name):
     return any(r == role and n == name for r, n, _ in nodes)
+
+
+def extents(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
+
+
+def exit_through_menu(proc):
+    """Ends the program with File > Exit; returns its exit code."""
+    exit_items = [n for r, name, n in program_nodes(proc.pid) if r == "menu item" and name == "Exit"]
+    if not exit_items:
+        sys.exit("no File > Exit menu item")
+    exit_items[0].queryAction().doAction(0)
+    return proc.wait(timeout=TIMEOUT)
+
+
+def closed_port():
+    """A local port where nothing listens."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def program_environment(folder, http_base):
+    """The environment for the program under test, made in `folder`: the
+    accessibility interface on, the maker's HTTPS address one where nothing
+    listens and its HTTP address `http_base`, a private settings folder, and
+    the desktop's opener replaced by one that writes down what it got.
+    Returns the environment, the file the opener writes to and the settings
+    folder."""
+    bin_dir = os.path.join(folder, "bin")
+    os.mkdir(bin_dir)
+    opened = os.path.join(folder, "opened.txt")
+    opener = os.path.join(bin_dir, "xdg-open")
+    with open(opener, "w") as f:
+        f.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{opened}"\n')
+    os.chmod(opener, stat.S_IRWXU)
+    config = os.path.join(folder, "config")
+    os.mkdir(config)
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+               QUARROW_HTTPS_BASE=f"https://127.0.0.1:{closed_port()}", QUARROW_HTTP_BASE=http_base,
+               XDG_CONFIG_HOME=config, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
+    env.pop("BROWSER", None)
+    return env, opened, config
 
 
 def main():

@@ -15,8 +15,6 @@ Needs an X display and a session bus (xvfb-run, dbus-run-session).
 import configparser
 import http.server
 import os
-import socket
-import stat
 import subprocess
 import sys
 import tempfile
@@ -26,16 +24,10 @@ import urllib.parse
 
 import pyatspi
 
-from smoke import has, program_nodes, wait_for
+from smoke import exit_through_menu, extents, has, program_environment, program_nodes, wait_for
 
 TITLE = "TARNIX - Quarrow"
 TIMEOUT = 60.0
-
-
-def closed_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class CheckServer(http.server.ThreadingHTTPServer):
@@ -66,19 +58,12 @@ class CheckHandler(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def extents(node):
-    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    return box.x, box.y, box.width, box.height
-
-
 def fail(message):
     sys.exit("update popup: " + message)
 
 
-def exit_through_menu(proc):
-    exit_items = [n for r, name, n in program_nodes(proc.pid) if r == "menu item" and name == "Exit"]
-    exit_items[0].queryAction().doAction(0)
-    code = proc.wait(timeout=TIMEOUT)
+def exit_normally(proc):
+    code = exit_through_menu(proc)
     if code != 0:
         fail(f"the program ended with code {code} after File > Exit")
 
@@ -89,23 +74,8 @@ def main():
     server.hang = "--hang" in sys.argv[2:]
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with tempfile.TemporaryDirectory() as folder:
-        # The desktop's opener, replaced by one that writes down what it got.
-        bin_dir = os.path.join(folder, "bin")
-        os.mkdir(bin_dir)
-        opened = os.path.join(folder, "opened.txt")
-        opener = os.path.join(bin_dir, "xdg-open")
-        with open(opener, "w") as f:
-            f.write(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{opened}"\n')
-        os.chmod(opener, stat.S_IRWXU)
-        config = os.path.join(folder, "config")
-        os.mkdir(config)
-
         pyatspi.Registry.getDesktop(0)
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-                   QUARROW_HTTPS_BASE=f"https://127.0.0.1:{closed_port()}",
-                   QUARROW_HTTP_BASE=f"http://127.0.0.1:{server.server_address[1]}/",
-                   XDG_CONFIG_HOME=config, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
-        env.pop("BROWSER", None)
+        env, opened, config = program_environment(folder, f"http://127.0.0.1:{server.server_address[1]}/")
         proc = subprocess.Popen([program], env=env)
         try:
             wait_for(proc.pid, lambda ns: has(ns, "frame", TITLE), f"a window titled {TITLE!r}")
@@ -115,7 +85,7 @@ def main():
                     time.sleep(0.1)
                 if not server.requests:
                     fail("no request reached the server")
-                exit_through_menu(proc)
+                exit_normally(proc)
                 print("update popup: the program ended normally while its check waited for the server")
                 return
             link_text = "Click to download Quarrow 9.9"
@@ -182,7 +152,7 @@ def main():
             if not kept.get("LastUpdateCheck") or not kept.get("CurrentURL", "").isalnum():
                 fail(f"date or address missing from the settings: {kept}")
 
-            exit_through_menu(proc)
+            exit_normally(proc)
         finally:
             if proc.poll() is None:
                 proc.kill()
