@@ -3,6 +3,7 @@
 #include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
 #include "text/Cp1252.h"
+#include "text/FitToEncoding.h"
 #include "text/Scan.h"
 #include "text/Utf8.h"
 
@@ -316,22 +317,35 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
                                  const std::vector<std::u16string>& types)
     : m_options(options), m_columns(names.size())
 {
+    // Every text of the head is first brought into what the output encoding
+    // holds, and only then quoted: a substitute decides whether a name may
+    // stand bare (a fullwidth "ｓｅｌｅｃｔ" is the reserved word select once
+    // written in ANSI), and nothing written afterwards is replaced again.
+    const TextEncoding encoding = options.encoding;
+    std::uint64_t tableSubstituted = 0;
+    m_tableName = fitToEncoding(options.tableName, encoding, tableSubstituted);
+    std::uint64_t namesSubstituted = 0;
+    std::uint64_t typesSubstituted = 0;
     m_createLines.reserve(names.size());
     std::u16string header(u"INSERT INTO ");
-    header.append(m_options.tableName).append(u" (");
+    header.append(m_tableName).append(u" (");
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::u16string line = quoteColumnName(options.dialect, NamePlace::CreateTable, names[i]);
+        const std::u16string name = fitToEncoding(names[i], encoding, namesSubstituted);
+        std::u16string line = quoteColumnName(options.dialect, NamePlace::CreateTable, name);
         line += u' ';
         if (i < types.size())
-            line += types[i];
+            line += fitToEncoding(types[i], encoding, typesSubstituted);
         m_createLines.push_back(std::move(line));
         if (i > 0)
             header += u',';
-        header += quoteColumnName(options.dialect, NamePlace::InsertList, names[i]);
+        header += quoteColumnName(options.dialect, NamePlace::InsertList, name);
     }
     header += u") VALUES";
+    m_headSubstituted = tableSubstituted + namesSubstituted + typesSubstituted;
+    m_insertHeaderSubstituted = tableSubstituted + namesSubstituted;
     m_insertHeader.resize(header.size() * 3 + 2);
-    char* end = encodeText(header, m_insertHeader.data(), options.encoding, m_insertHeaderSubstituted);
+    std::uint64_t none = 0; // fitted already
+    char* end = encodeText(header, m_insertHeader.data(), options.encoding, none);
     end = put(end, "\r\n");
     m_insertHeader.resize(static_cast<std::size_t>(end - m_insertHeader.data()));
 }
@@ -345,8 +359,9 @@ void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
 void ScriptFormatter::appendHead(OutBuffer& out)
 {
     out.append("\r\n", 2);
+    m_substituted += m_headSubstituted;
     out.append("CREATE TABLE ", 13);
-    appendText(out, m_options.tableName);
+    appendText(out, m_tableName);
     out.append(" (\r\n", 4);
     for (std::size_t i = 0; i < m_createLines.size(); ++i) {
         appendText(out, m_createLines[i]);

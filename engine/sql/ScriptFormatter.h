@@ -65,8 +65,10 @@ private:
     void endRow(OutBuffer& out, char* o, std::size_t column);
 
     ScriptOptions m_options;
-    std::vector<std::u16string> m_createLines; // column lines, as text
-    std::string m_insertHeader;                // encoded, CR LF included
+    std::u16string m_tableName;                // in what the output encoding holds
+    std::vector<std::u16string> m_createLines; // column lines, as text the output encoding holds
+    std::uint64_t m_headSubstituted = 0;
+    std::string m_insertHeader; // encoded, CR LF included
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
     std::uint64_t m_substituted = 0;

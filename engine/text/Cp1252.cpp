@@ -88,6 +88,17 @@ constexpr bool isUnassignedByte(char32_t codePoint)
         || codePoint == 0x90 || codePoint == 0x9D;
 }
 
+// Fullwidth letters and digits become their ASCII forms. Fullwidth
+// punctuation does not: a script is escaped for the quotes, backslashes and
+// brackets of the text it holds, and a look-alike that turned into one of
+// them could end a literal or a quoted name early. It gets '?' like any
+// other character without an obvious substitute.
+constexpr bool isFullwidthLetterOrDigit(char32_t codePoint)
+{
+    return (codePoint >= 0xFF10 && codePoint <= 0xFF19) || (codePoint >= 0xFF21 && codePoint <= 0xFF3A)
+           || (codePoint >= 0xFF41 && codePoint <= 0xFF5A);
+}
+
 } // namespace
 
 char16_t decodeByte(unsigned char byte)
@@ -127,7 +138,7 @@ EncodedChar encode(char32_t codePoint)
         return {static_cast<unsigned char>(codePoint), true};
     if (const unsigned char byte = lookup(kRemapped, codePoint))
         return {byte, true};
-    if (codePoint >= 0xFF01 && codePoint <= 0xFF5E) // fullwidth ASCII forms
+    if (isFullwidthLetterOrDigit(codePoint))
         return {static_cast<unsigned char>(codePoint - 0xFF01 + 0x21), false};
     if (const unsigned char byte = lookup(kBestFit, codePoint))
         return {byte, false};

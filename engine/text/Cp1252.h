@@ -21,7 +21,9 @@ struct EncodedChar {
 // Encodes one Unicode code point (a lone surrogate included). Characters of
 // the code page (and the five unassigned bytes' controls) map exactly; others
 // get a best-fit substitute where one is obvious (a Latin letter with a
-// diacritic the code page lacks becomes its base letter), else '?'.
+// diacritic the code page lacks becomes its base letter, a fullwidth letter
+// or digit its ASCII form), else '?'. A substitute is always a letter, a
+// digit or '?': never a character that quoting or escaping gives a meaning.
 EncodedChar encode(char32_t codePoint);
 
 } // namespace quarrow::cp1252

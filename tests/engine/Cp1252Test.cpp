@@ -117,9 +117,9 @@ TEST(Cp1252Encode, BestFitGivesTheBaseLetter)
         {U'\u01B6', 'z'},
         // Built on a letter of the code page that is not ASCII.
         {U'\u01FE', 0xD8}, {U'\u01FF', 0xF8}, {U'\u01FC', 0xC6},
-        // Fullwidth ASCII forms, both ends of the block included.
-        {U'\uFF01', '!'}, {U'\uFF10', '0'}, {U'\uFF21', 'A'}, {U'\uFF41', 'a'},
-        {U'\uFF5E', '~'},
+        // Fullwidth letters and digits, both ends of each run included.
+        {U'\uFF10', '0'}, {U'\uFF19', '9'}, {U'\uFF21', 'A'}, {U'\uFF3A', 'Z'},
+        {U'\uFF41', 'a'}, {U'\uFF5A', 'z'},
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase
@@ -143,6 +143,9 @@ TEST(Cp1252Encode, NoObviousSubstituteGivesQuestionMark)
         0x009F,   // likewise; 0x9F is Y with diaeresis
         0xFF00,   // just below the fullwidth ASCII forms
         0xFF5F,   // just above them
+        // Fullwidth punctuation: as ASCII it would quote, escape or end
+        // something in a script.
+        0xFF01, 0xFF02, 0xFF07, 0xFF08, 0xFF09, 0xFF1B, 0xFF3B, 0xFF3C, 0xFF3D, 0xFF40, 0xFF5E,
         0x110000, // not a code point at all
     };
     for (const char32_t codePoint : kRows) {
@@ -177,6 +180,12 @@ TEST(Cp1252Encode, ExactOnlyForTheCodePageItself)
             const bool fullwidth = cp >= 0xFF01 && cp <= 0xFF5E;
             EXPECT_TRUE(latin || fullwidth)
                 << "unexpected substitute for U+" << std::hex << static_cast<unsigned>(cp);
+            // A script escapes the text before it is encoded, so a substitute
+            // that quotes, escapes or ends something would slip through.
+            const unsigned char b = encoded.byte;
+            const bool letterOrDigit = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')
+                                       || b == 0xC6 || b == 0xD8 || b == 0xE6 || b == 0xF8;
+            EXPECT_TRUE(letterOrDigit) << "U+" << std::hex << static_cast<unsigned>(cp) << " -> 0x" << int{b};
         }
     }
     EXPECT_EQ(exactCount, 256);

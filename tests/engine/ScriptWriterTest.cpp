@@ -5,6 +5,7 @@
 #include "sql/Identifiers.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Cp1252.h"
+#include "text/FitToEncoding.h"
 #include "text/Utf8.h"
 #include "workspace/Workspace.h"
 
@@ -430,6 +431,123 @@ TEST(ScriptWriterEncoding, AnsiOutputSubstitutesAndCounts)
                          "INSERT INTO NEW_TABLE (`al`,`b`) VALUES\r\n('\x80\xE9','?" "?');\r\n");
     // ł in the create line and in the insert header, 中 and the emoji.
     EXPECT_EQ(out.result.substituted, 4u);
+}
+
+// A cell or a name that tries to leave its literal or its quotes through a
+// character the code page lacks: its substitute must never be the quote,
+// backslash or bracket that the escaping already went past.
+TEST(ScriptWriterEncoding, AnsiSubstitutesCannotBreakOut)
+{
+    struct Case {
+        Dialect dialect;
+        const char* header; // UTF-8
+        const char* value;  // UTF-8
+        std::string expectedHead;
+        std::string expectedRow;
+    };
+    const std::string fullwidthApostrophe = "x\xEF\xBC\x87);DROP TABLE t;--"; // x＇);DROP TABLE t;--
+    const Case cases[] = {
+        {Dialect::PostgreSql, "a", fullwidthApostrophe.c_str(), "a text", "('1','x?);DROP TABLE t;--');"},
+        {Dialect::MySql, "a", fullwidthApostrophe.c_str(), "`a` text", "('1','x?);DROP TABLE t;--');"},
+        {Dialect::MsSql, "a", fullwidthApostrophe.c_str(), "[a] varchar(max)", "('1',N'x?);DROP TABLE t;--');"},
+        {Dialect::MySql, "a", "y\xEF\xBC\xBC", "`a` text", "('1','y?');"}, // y＼
+        {Dialect::MySql,
+         "c\xEF\xBD\x80"
+         "d",
+         "v", "`c?d` text", "('1','v');"}, // c｀d
+        {Dialect::MsSql,
+         "e\xEF\xBC\xBD"
+         "f",
+         "v", "[e?f] varchar(max)", "('1','v');"}, // e］f
+        {Dialect::Access,
+         "e\xEF\xBC\xBD"
+         "f",
+         "v", "[e?f] varchar(max)", "('1','v');"},
+        {Dialect::PostgreSql,
+         "a\xEF\xBC\x89\xEF\xBC\x9B"
+         "b",
+         "v", "\"a??b\" text", "('1','v');"}, // a）；b
+        // Fullwidth letters become ASCII letters, and then a reserved word.
+        {Dialect::PostgreSql, "\xEF\xBD\x93\xEF\xBD\x85\xEF\xBD\x8C\xEF\xBD\x85\xEF\xBD\x83\xEF\xBD\x94", "v",
+         "\"select\" text", "('1','v');"},
+        {Dialect::Oracle,
+         "\xEF\xBC\x91"
+         "a",
+         "v", "\"1a\" clob", "('1','v');"}, // a fullwidth digit first
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "dialect " << static_cast<int>(c.dialect) << ", " << c.header);
+        ExportSetup s;
+        s.loadDialect = s.dialect = c.dialect;
+        s.encoding = TextEncoding::Ansi;
+        const std::string csv = std::string("\xEF\xBB\xBF") + "id," + c.header + "\r\n1," + c.value + "\r\n";
+        const std::string script = exportCsv(csv, s);
+        EXPECT_NE(script.find("\r\n" + c.expectedHead + "\r\n"), std::string::npos) << script;
+        EXPECT_TRUE(script.ends_with(c.expectedRow + "\r\n")) << script;
+    }
+}
+
+// Substituting before quoting and escaping means an ANSI script is the
+// script of the text as the code page holds it, for every character of the
+// Basic Multilingual Plane and a sample beyond, as a value and as a name.
+TEST(ScriptWriterEncoding, AnsiScriptEqualsTheScriptOfTheFittedText)
+{
+    std::vector<char32_t> codePoints;
+    for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp)
+        codePoints.push_back(cp); // lone surrogates included
+    for (char32_t cp = 0x10000; cp <= 0x10FFFF; cp += 0x1FF)
+        codePoints.push_back(cp);
+    auto append = [](std::u16string& text, char32_t cp) {
+        if (cp < 0x10000) {
+            text.push_back(static_cast<char16_t>(cp));
+        } else {
+            text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        }
+    };
+    constexpr std::size_t kColumns = 512;
+    for (const auto& info : kDialects) {
+        const Dialect dialect = info.dialect;
+        SCOPED_TRACE(std::string(info.identifier));
+        ScriptOptions options;
+        options.dialect = dialect;
+        options.encoding = TextEncoding::Ansi;
+        for (std::size_t first = 0; first < codePoints.size(); first += kColumns) {
+            const std::size_t count = std::min(kColumns, codePoints.size() - first);
+            std::vector<std::u16string> names, fittedNames, types(count, u"text");
+            std::u16string row, fittedRow;
+            for (std::size_t k = 0; k < count; ++k) {
+                // Alone, and between characters that would need quoting or
+                // escaping; the é keeps SQL Server's N'' in both scripts.
+                std::u16string name, value = u"\u00E9'\\";
+                append(name, codePoints[first + k]);
+                if (k % 2 == 1)
+                    name = u"a" + name + u"]`\"";
+                append(value, codePoints[first + k]);
+                value += u"'\\]`";
+                std::uint64_t ignored = 0;
+                names.push_back(name);
+                fittedNames.push_back(fitToEncoding(name, TextEncoding::Ansi, ignored));
+                if (k > 0) {
+                    row += u',';
+                    fittedRow += u',';
+                }
+                row += value;
+                fittedRow += fitToEncoding(value, TextEncoding::Ansi, ignored);
+            }
+            ScriptFormatter formatter(options, names, types);
+            ScriptFormatter fitted(options, fittedNames, types);
+            OutBuffer a, b;
+            formatter.appendHead(a);
+            formatter.appendRow(a, row, 0);
+            fitted.appendHead(b);
+            fitted.appendRow(b, fittedRow, 0);
+            ASSERT_EQ(std::string(a.data(), a.size()), std::string(b.data(), b.size()))
+                << "code points from U+" << std::hex << static_cast<unsigned>(codePoints[first]);
+            EXPECT_EQ(fitted.substituted(), 0u);
+            EXPECT_GT(formatter.substituted(), 0u);
+        }
+    }
 }
 
 TEST(ScriptWriterEncoding, Utf8OutputHasNoMarkAndKeepsEverything)
