@@ -35,6 +35,18 @@ bool isPlainIdentifier(std::u16string_view name) noexcept
     return true;
 }
 
+bool isAsciiOrdinaryIdentifier(std::u16string_view name) noexcept
+{
+    auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    if (name.empty() || !letter(name.front()))
+        return false;
+    for (char16_t c : name) {
+        if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'_')
+            return false;
+    }
+    return true;
+}
+
 std::u16string quoteColumnName(Dialect dialect, NamePlace place, std::u16string_view name)
 {
     switch (dialect) {
@@ -52,7 +64,13 @@ std::u16string quoteColumnName(Dialect dialect, NamePlace place, std::u16string_
     case Dialect::IbmDb2:
         break;
     }
-    if (isPlainIdentifier(name) && !isReservedWord(dialect, name))
+    // Oracle and Db2 take a name without quotes only when it begins with a
+    // letter and holds letters, digits and underscores (Oracle's "Database
+    // Object Naming Rules"; Db2's "Identifiers": an ordinary identifier); a
+    // leading underscore or a character above U+007F needs quotes there.
+    const bool bare = dialect == Dialect::Oracle || dialect == Dialect::IbmDb2 ? isAsciiOrdinaryIdentifier(name)
+                                                                               : isPlainIdentifier(name);
+    if (bare && !isReservedWord(dialect, name))
         return std::u16string(name);
     return enclose(name, u'"', u'"');
 }

@@ -142,6 +142,88 @@ inline char* writeValue(char* o, std::u16string_view field, const ScriptOptions&
     return o;
 }
 
+// The longest string literal, in bytes of its value, that Oracle and Db2
+// accept; 0 for no limit. Oracle: "Text literals ... can have a maximum
+// length of 4000 bytes" (SQL Language Reference, Literals; ORA-01704 beyond,
+// with MAX_STRING_SIZE = STANDARD, the default). Db2: a character string
+// constant holds at most 32,672 bytes (SQL Reference, Constants; "SQL and
+// XML limits": longest string constant).
+constexpr std::size_t literalLimit(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::Oracle: return 4000;
+    case Dialect::IbmDb2: return 32672;
+    default: return 0;
+    }
+}
+
+// Bytes that writing a literal of `bytes` bytes in pieces may add: a piece
+// of at least a quarter of the limit (a cut never falls inside a character
+// of at most four bytes) costs "TO_CLOB(", ")" and "||" beside its quotes.
+constexpr std::size_t pieceRoom(std::size_t bytes, std::size_t limit) noexcept
+{
+    return limit == 0 ? 0 : (bytes / (limit / 4) + 1) * 16;
+}
+
+// A literal whose value is longer than the dialect takes is written as a
+// concatenation of character large objects, each piece within the limit:
+// Oracle TO_CLOB('...')||TO_CLOB('...'), Db2 CLOB('...')||CLOB('...') (the
+// CLOB scalar function; || concatenates). A cut never falls inside a
+// character's bytes or between the two apostrophes of a doubled one.
+// [item, end) is the item as written, in quotes; returns the new end. The
+// buffer must have pieceRoom() bytes of room beyond `end`.
+char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
+{
+    const std::size_t limit = literalLimit(options.dialect);
+    const std::size_t bytes = static_cast<std::size_t>(end - item);
+    if (limit == 0 || bytes <= limit + 2 || *item != '\'')
+        return end;
+    // The value is shorter than its bytes by one for every doubled apostrophe.
+    const char* const first = item + 1;
+    const char* const last = end - 1; // the closing quote
+    std::size_t valueBytes = 0;
+    for (const char* c = first; c < last; ++c) {
+        if (*c == '\'')
+            ++c;
+        ++valueBytes;
+    }
+    if (valueBytes <= limit)
+        return end;
+
+    thread_local std::string content;
+    content.assign(first, last);
+    const bool utf8 = options.encoding == TextEncoding::Utf8;
+    const std::string_view open = options.dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
+    char* o = item;
+    std::size_t i = 0;
+    while (i < content.size()) {
+        if (i > 0)
+            o = put(o, "||");
+        o = put(o, open);
+        std::size_t pieceBytes = 0;
+        while (i < content.size()) {
+            std::size_t units = 1;
+            const auto lead = static_cast<unsigned char>(content[i]);
+            if (lead == '\'')
+                units = 2;
+            else if (utf8 && lead >= 0xF0)
+                units = 4;
+            else if (utf8 && lead >= 0xE0)
+                units = 3;
+            else if (utf8 && lead >= 0xC0)
+                units = 2;
+            const std::size_t value = lead == '\'' ? 1 : units;
+            if (pieceBytes + value > limit)
+                break;
+            o = put(o, std::string_view(content).substr(i, units));
+            i += units;
+            pieceBytes += value;
+        }
+        o = put(o, "')");
+    }
+    return o;
+}
+
 // The one-pass row loop below relies on the separator being an ASCII unit
 // that no other rule gives a meaning: a double quote or NUL as separator
 // changes how fields end, so such lines go field by field instead.
@@ -299,7 +381,9 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
         if (column++ > 0)
             *o++ = ',';
         const bool quoted = *p == kQuote;
+        char* const item = o;
         p = writeFieldItem(quoted ? p + 1 : p, end, quoted, o, options, substituted);
+        o = writeLiteralInPieces(item, o, options);
         if (quoted && p < end && *p == kQuote)
             ++p;
         if (p < end && *p == separator) {
@@ -382,7 +466,8 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)
 {
     // Worst case: every unit takes three bytes, every column "N''," or "NULL,".
-    const std::size_t room = units * 3 + m_columns * 8 + m_insertHeader.size() + 16;
+    const std::size_t room =
+        units * 3 + pieceRoom(units * 3, literalLimit(m_options.dialect)) + m_columns * 8 + m_insertHeader.size() + 16;
     char* o = out.reserveTail(room);
     const bool header = headerDue(index);
     if (index > 0)
@@ -421,8 +506,10 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
                 return; // fields beyond the column names are dropped
             if (column++ > 0)
                 *o++ = ',';
+            char* const item = o;
             o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options,
                            m_substituted);
+            o = writeLiteralInPieces(item, o, m_options);
         });
     }
     endRow(out, o, column);

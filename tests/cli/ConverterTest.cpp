@@ -167,7 +167,7 @@ TEST(ConverterOptionsParsing, OptionsReachTheScript)
     const auto csv = dir.write("a.csv", "x\ty\r\n1\t\r\n");
     const auto run = runCli({"--header", "--separator", "\\t", "--database", "mssql", "--table", "dbo.T\xC3\xBC", "-n", "-m", csv.string()});
     EXPECT_EQ(run.status, kExitOk) << run.err;
-    EXPECT_EQ(run.out, "\r\nCREATE TABLE dbo.T\xC3\xBC (\r\n[x] varchar(max),\r\n[y] varchar(max)\r\n);\r\n\r\n"
+    EXPECT_EQ(run.out, "\r\nCREATE TABLE dbo.T\xC3\xBC (\r\n[x] nvarchar(max),\r\n[y] nvarchar(max)\r\n);\r\n\r\n"
                        "INSERT INTO dbo.T\xC3\xBC ([x],[y]) VALUES\r\n('1',NULL);\r\n");
 }
 

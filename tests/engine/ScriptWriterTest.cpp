@@ -86,8 +86,8 @@ TEST(ScriptWriterExamples, SqlServerOneStatementPerRow)
     s.loadDialect = s.dialect = Dialect::MsSql;
     EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), crlf("\n"
                                                            "CREATE TABLE NEW_TABLE (\n"
-                                                           "[id] varchar(max),\n"
-                                                           "[name] varchar(max)\n"
+                                                           "[id] nvarchar(max),\n"
+                                                           "[name] nvarchar(max)\n"
                                                            ");\n"
                                                            "\n"
                                                            "INSERT INTO NEW_TABLE ([id],[name]) VALUES\n"
@@ -152,11 +152,11 @@ TEST(ScriptWriterExamples, EveryDialectHasItsQuotingAndDefaultType)
     };
     const std::vector<Row> rows = {
         {Dialect::MySql, "`id` text", "INSERT INTO T (`id`) VALUES"},
-        {Dialect::MsSql, "[id] varchar(max)", "INSERT INTO T ([id]) VALUES"},
-        {Dialect::Access, "[id] varchar(max)", "INSERT INTO T ([id]) VALUES"},
+        {Dialect::MsSql, "[id] nvarchar(max)", "INSERT INTO T ([id]) VALUES"},
+        {Dialect::Access, "[id] longtext", "INSERT INTO T ([id]) VALUES"},
         {Dialect::Oracle, "id clob", "INSERT INTO T (id) VALUES"},
         {Dialect::PostgreSql, "id text", "INSERT INTO T (id) VALUES"},
-        {Dialect::IbmDb2, "id varchar", "INSERT INTO T (id) VALUES"},
+        {Dialect::IbmDb2, "id clob", "INSERT INTO T (id) VALUES"},
         {Dialect::Sqlite, "id text", "INSERT INTO T (`id`) VALUES"},
     };
     for (const auto& row : rows) {
@@ -314,6 +314,61 @@ TEST(ScriptWriterEscaping, MariaDbInjectionRowStaysOneValue)
     EXPECT_NE(script.find("\r\n('abc\\\\',',1);CREATE TABLE injected (x int);#','');\r\n"), std::string::npos) << script;
 }
 
+// Oracle takes a string literal of at most 4,000 bytes, Db2 of 32,672: a
+// longer value goes in pieces, each within the limit, never cut inside a
+// character or a doubled apostrophe; values within the limit stay as they are.
+TEST(ScriptWriterEscaping, LongLiteralsGoInPiecesWithinTheLimit)
+{
+    const std::string a3999(3999, 'a');
+    const std::string e = "\xC3\xA9";             // é, two bytes
+    const std::string emoji = "\xF0\x9F\x98\x80"; // four bytes
+    struct Case {
+        const char* label;
+        Dialect dialect;
+        TextEncoding encoding;
+        std::string value; // the CSV field, UTF-8
+        std::string item;  // as written
+    };
+    const Case cases[] = {
+        {"at the limit", Dialect::Oracle, TextEncoding::Utf8, a3999 + "a", "'" + a3999 + "a'"},
+        {"a doubled apostrophe counts once", Dialect::Oracle, TextEncoding::Utf8, a3999 + "'", "'" + a3999 + "'''"},
+        {"one over", Dialect::Oracle, TextEncoding::Utf8, a3999 + "ab", "TO_CLOB('" + a3999 + "a')||TO_CLOB('b')"},
+        {"doubled apostrophe kept whole", Dialect::Oracle, TextEncoding::Utf8, a3999 + "''",
+         "TO_CLOB('" + a3999 + "''')||TO_CLOB('''')"},
+        {"two-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, a3999 + e,
+         "TO_CLOB('" + a3999 + "')||TO_CLOB('" + e + "')"},
+        {"four-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, std::string(3998, 'a') + emoji,
+         "TO_CLOB('" + std::string(3998, 'a') + "')||TO_CLOB('" + emoji + "')"},
+        {"ANSI counts its own bytes", Dialect::Oracle, TextEncoding::Ansi, a3999 + e, "'" + a3999 + "\xE9'"},
+        {"three pieces", Dialect::Oracle, TextEncoding::Utf8, std::string(8001, 'b'),
+         "TO_CLOB('" + std::string(4000, 'b') + "')||TO_CLOB('" + std::string(4000, 'b') + "')||TO_CLOB('b')"},
+        {"db2 at its limit", Dialect::IbmDb2, TextEncoding::Utf8, std::string(32672, 'c'),
+         "'" + std::string(32672, 'c') + "'"},
+        {"db2 over", Dialect::IbmDb2, TextEncoding::Utf8, std::string(32673, 'c'),
+         "CLOB('" + std::string(32672, 'c') + "')||CLOB('c')"},
+        {"postgresql has no such limit", Dialect::PostgreSql, TextEncoding::Utf8, std::string(40000, 'd'),
+         "'" + std::string(40000, 'd') + "'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        // The one-pass row loop, and the field-by-field one of a separator
+        // that is not ASCII.
+        for (const std::string separator : {",", "\xC2\xA7"}) {
+            SCOPED_TRACE("separator " + separator);
+            ExportSetup s;
+            s.dialect = c.dialect;
+            s.encoding = c.encoding;
+            s.header = false;
+            s.separator = separator == "," ? u',' : u'\u00A7';
+            const std::string csv = "\xEF\xBB\xBF"
+                                    "1"
+                                    + separator + c.value + "\r\n";
+            const std::string script = exportCsv(csv, s);
+            EXPECT_TRUE(script.ends_with("('1'," + c.item + ");\r\n")) << script.substr(script.size() - 60);
+        }
+    }
+}
+
 TEST(ScriptWriterEscaping, SqlServerNationalLiteralsOnlyForNonAscii)
 {
     ExportSetup s;
@@ -352,6 +407,18 @@ TEST(ScriptWriterNames, QuotedSoTheyCannotBreakOut)
         {"mysql reserved word just quoted", Dialect::MySql, u"`order`", u"`order`"},
         {"hyphen", Dialect::IbmDb2, u"\"a-b\"", u"\"a-b\""},
         {"empty", Dialect::PostgreSql, u"\"\"", u"\"\""},
+        // Oracle and Db2 take a bare name only in ASCII, beginning with a letter.
+        {"leading underscore oracle", Dialect::Oracle, u"\"_u\"", u"\"_u\""},
+        {"leading underscore db2", Dialect::IbmDb2, u"\"_u\"", u"\"_u\""},
+        {"superscript oracle", Dialect::Oracle, u"\"m\u00B2\"", u"\"m\u00B2\""},
+        {"euro db2", Dialect::IbmDb2, u"\"Preis\u20AC\"", u"\"Preis\u20AC\""},
+        {"no-break space db2", Dialect::IbmDb2, u"\"a\u00A0b\"", u"\"a\u00A0b\""},
+        {"non-ASCII letter oracle", Dialect::Oracle, u"\"\u015fehir\"", u"\"\u015fehir\""},
+        {"ASCII with underscore and digit oracle", Dialect::Oracle, u"a_1", u"a_1"},
+        {"ASCII with underscore and digit db2", Dialect::IbmDb2, u"Z9_", u"Z9_"},
+        // PostgreSQL and SQLite take both bare.
+        {"leading underscore postgresql", Dialect::PostgreSql, u"_u", u"_u"},
+        {"superscript sqlite", Dialect::Sqlite, u"m\u00B2", u"`m\u00B2`"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -449,7 +516,7 @@ TEST(ScriptWriterEncoding, AnsiSubstitutesCannotBreakOut)
     const Case cases[] = {
         {Dialect::PostgreSql, "a", fullwidthApostrophe.c_str(), "a text", "('1','x?);DROP TABLE t;--');"},
         {Dialect::MySql, "a", fullwidthApostrophe.c_str(), "`a` text", "('1','x?);DROP TABLE t;--');"},
-        {Dialect::MsSql, "a", fullwidthApostrophe.c_str(), "[a] varchar(max)", "('1',N'x?);DROP TABLE t;--');"},
+        {Dialect::MsSql, "a", fullwidthApostrophe.c_str(), "[a] nvarchar(max)", "('1',N'x?);DROP TABLE t;--');"},
         {Dialect::MySql, "a", "y\xEF\xBC\xBC", "`a` text", "('1','y?');"}, // y＼
         {Dialect::MySql,
          "c\xEF\xBD\x80"
@@ -458,11 +525,11 @@ TEST(ScriptWriterEncoding, AnsiSubstitutesCannotBreakOut)
         {Dialect::MsSql,
          "e\xEF\xBC\xBD"
          "f",
-         "v", "[e?f] varchar(max)", "('1','v');"}, // e］f
+         "v", "[e?f] nvarchar(max)", "('1','v');"}, // e］f
         {Dialect::Access,
          "e\xEF\xBC\xBD"
          "f",
-         "v", "[e?f] varchar(max)", "('1','v');"},
+         "v", "[e?f] longtext", "('1','v');"},
         {Dialect::PostgreSql,
          "a\xEF\xBC\x89\xEF\xBC\x9B"
          "b",

@@ -189,10 +189,11 @@ TEST(TypeListApply, OverwritesLeadingEntriesOnly)
 TEST(TypeListVocabulary, FixedListHoldsEveryDefaultType)
 {
     const auto& v = quarrow::kTypeVocabulary;
-    ASSERT_EQ(v.size(), 26u);
+    ASSERT_EQ(v.size(), 27u);
     EXPECT_EQ(v.front(), u"text");
     EXPECT_EQ(v[15], u"varchar(max)");
-    EXPECT_EQ(v.back(), u"json");
+    EXPECT_EQ(v[25], u"json");
+    EXPECT_EQ(v.back(), u"nvarchar(max)");
     for (const auto& info : quarrow::kDialects) {
         SCOPED_TRACE(std::string(info.identifier));
         EXPECT_NE(std::find(v.begin(), v.end(), info.defaultType), v.end());

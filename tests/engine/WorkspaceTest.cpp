@@ -193,11 +193,11 @@ TEST(WorkspaceDefaultTypes, EachDialectSeedsItsOwnType)
 {
     const std::array<DialectDefault, 7> table{{
         {Dialect::MySql, u"text"},
-        {Dialect::MsSql, u"varchar(max)"},
-        {Dialect::Access, u"varchar(max)"},
+        {Dialect::MsSql, u"nvarchar(max)"},
+        {Dialect::Access, u"longtext"},
         {Dialect::Oracle, u"clob"},
         {Dialect::PostgreSql, u"text"},
-        {Dialect::IbmDb2, u"varchar"},
+        {Dialect::IbmDb2, u"clob"},
         {Dialect::Sqlite, u"text"},
     }};
     ScratchDir dir;

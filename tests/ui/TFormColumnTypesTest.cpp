@@ -150,7 +150,8 @@ private slots:
         OpenWindow open(loaded, dialogs);
         QCOMPARE(open.cells(0), (QStringList{u"id"_qs, u"name"_qs, u"born"_qs}));
         QCOMPARE(open.typeCells(), kThreeTypes);
-        QCOMPARE(open.typeBox()->count(), 26);
+        QCOMPARE(open.typeBox()->count(), 27);
+        QCOMPARE(open.typeBox()->itemText(26), u"nvarchar(max)"_qs);
         QCOMPARE(open.typeBox()->currentText(), u"int"_qs);
 
         open.click(u"ButtonOK"_qs);
@@ -172,7 +173,7 @@ private slots:
         // Each change lands in the current row's cell at once...
         QCOMPARE(open.typeCells(), (QStringList{u"bigint"_qs, u"text"_qs, u"varchar(255)"_qs}));
         // ...and the typed text does not become an entry of the list.
-        QCOMPARE(open.typeBox()->count(), 26);
+        QCOMPARE(open.typeBox()->count(), 27);
         QCOMPARE(loaded.types(), kThreeTypes);
 
         open.click(u"ButtonOK"_qs);
@@ -224,7 +225,7 @@ private slots:
         QVERIFY(open.window->isVisible());
         QVERIFY(dialogs.fileDialogs.empty());
         QCOMPARE(open.typeCells().at(0), u"numeric(10,2)"_qs);
-        QCOMPARE(open.typeBox()->count(), 26);
+        QCOMPARE(open.typeBox()->count(), 27);
         QCOMPARE(loaded.types().at(0), u"text"_qs);
     }
 
