@@ -45,6 +45,22 @@ struct LineBatch {
 
 struct Cancelled {};
 
+std::string toUtf8(std::u16string_view text)
+{
+    std::string bytes(text.size() * 3, '\0');
+    std::uint64_t replaced = 0;
+    char* end = utf8::encode(text.data(), text.size(), bytes.data(), replaced);
+    bytes.resize(static_cast<std::size_t>(end - bytes.data()));
+    return bytes;
+}
+
+std::string limitText(Dialect dialect)
+{
+    const NameLimit limit = columnNameLimit(dialect);
+    const std::string unit = limit.unit == NameUnit::Utf8Bytes ? " bytes" : " characters";
+    return std::to_string(limit.max) + unit;
+}
+
 class BatchingSink final : public LineSink {
 public:
     // With UTF-8 output, UTF-8 input is formatted from its own bytes.
@@ -325,6 +341,8 @@ public:
 
     bool started() const noexcept { return m_formatter.has_value(); }
 
+    const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
+
     // Writes what is still being formatted and ends the script; returns the
     // number of substituted characters.
     std::uint64_t finish()
@@ -481,6 +499,17 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             file->commit();
         else
             stream->flush();
+        if (const auto& renamed = assembler.renamedColumns(); !renamed.empty()) {
+            err << "quarrow-cli: warning: " << renamed.size()
+                << (renamed.size() == 1 ? " column name was" : " column names were");
+            if (columnNameLimit(options.script.dialect).unit == NameUnit::None)
+                err << " changed to keep them apart:\n";
+            else
+                err << " shortened to the " << limitText(options.script.dialect) << " that "
+                    << dialectInfo(options.script.dialect).identifier << " takes:\n";
+            for (const auto& r : renamed)
+                err << "  \"" << toUtf8(r.from) << "\" -> \"" << toUtf8(r.to) << "\"\n";
+        }
         if (substituted > 0) {
             err << "quarrow-cli: warning: " << substituted
                 << (substituted == 1 ? " character" : " characters")

@@ -78,6 +78,31 @@ QString substitutionParagraph(std::uint64_t substituted)
            + u" characters could not be written in ANSI and were replaced.";
 }
 
+// The names written otherwise than loaded, to keep within the database's
+// length limit: the first few, then how many more.
+QString renamedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
+{
+    constexpr std::size_t kShown = 5;
+    const NameLimit limit = columnNameLimit(dialect);
+    const QString unit = limit.unit == NameUnit::Utf8Bytes ? QStringLiteral("bytes") : QStringLiteral("characters");
+    QString text = renamed.size() == 1
+                       ? QStringLiteral("1 column name was")
+                       : QLocale().toString(static_cast<qulonglong>(renamed.size())) + u" column names were";
+    if (limit.unit == NameUnit::None)
+        text += u" changed to keep them apart:";
+    else
+        text += u" shortened to the " + QString::number(limit.max) + u' ' + unit + u" that "
+                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes:";
+    for (std::size_t i = 0; i < renamed.size() && i < kShown; ++i)
+        text +=
+            u"\n" + QString::fromStdU16String(renamed[i].from) + u" \u2192 " + QString::fromStdU16String(renamed[i].to);
+    if (renamed.size() > kShown)
+        text +=
+            u"\n"
+            + QStringLiteral("and %1 more.").arg(QLocale().toString(static_cast<qulonglong>(renamed.size() - kShown)));
+    return text;
+}
+
 } // namespace
 
 TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStringList& arguments, QWidget* parent)
@@ -457,6 +482,8 @@ void TAppForm::ButtonExportClick()
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
     if (result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(result.substituted);
+    if (!result.renamed.empty())
+        text += u"\n\n" + renamedParagraph(result.renamed, reading.dialect);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
 }
 

@@ -35,7 +35,7 @@ ExportResult ScriptWriter::finish()
     m_formatter.appendEnd(m_buffer, m_rows);
     m_sink.write(m_buffer.data(), m_buffer.size());
     m_buffer.clear();
-    return {m_rows, m_formatter.substituted()};
+    return {m_rows, m_formatter.substituted(), m_formatter.renamedColumns()};
 }
 
 ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink)

@@ -13,6 +13,7 @@ class Workspace;
 struct ExportResult {
     std::uint64_t rowsExported = 0;
     std::uint64_t substituted = 0; // characters the output encoding could not hold
+    std::vector<RenamedColumn> renamed; // names cut to the database's length limit
 };
 
 // Streams a script through a formatter into a sink in pieces of about

@@ -2,6 +2,7 @@
 
 #include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
+#include "sql/NameLimits.h"
 #include "text/Cp1252.h"
 #include "text/FitToEncoding.h"
 #include "text/Scan.h"
@@ -410,11 +411,20 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
     m_tableName = fitToEncoding(options.tableName, encoding, tableSubstituted);
     std::uint64_t namesSubstituted = 0;
     std::uint64_t typesSubstituted = 0;
+    std::vector<std::u16string> fitted;
+    fitted.reserve(names.size());
+    for (const auto& name : names)
+        fitted.push_back(fitToEncoding(name, encoding, namesSubstituted));
+    // Then cut to the database's length limit, and unique again.
+    WrittenNames written = limitColumnNames(options.dialect, fitted);
+    for (auto& renamed : written.renamed)
+        renamed.from = names[renamed.column];
+    m_renamed = std::move(written.renamed);
     m_createLines.reserve(names.size());
     std::u16string header(u"INSERT INTO ");
     header.append(m_tableName).append(u" (");
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::u16string name = fitToEncoding(names[i], encoding, namesSubstituted);
+        const std::u16string& name = written.names[i];
         std::u16string line = quoteColumnName(options.dialect, NamePlace::CreateTable, name);
         line += u' ';
         if (i < types.size())

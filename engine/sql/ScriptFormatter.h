@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sql/NameLimits.h"
 #include "sql/OutBuffer.h"
 #include "text/TextEncoding.h"
 #include "workspace/Dialect.h"
@@ -57,6 +58,9 @@ public:
 
     // Characters the output encoding could not hold and that were replaced.
     std::uint64_t substituted() const noexcept { return m_substituted; }
+    // Column names written otherwise than given, to keep within the
+    // database's length limit.
+    const std::vector<RenamedColumn>& renamedColumns() const noexcept { return m_renamed; }
 
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
@@ -68,6 +72,7 @@ private:
     std::u16string m_tableName;                // in what the output encoding holds
     std::vector<std::u16string> m_createLines; // column lines, as text the output encoding holds
     std::uint64_t m_headSubstituted = 0;
+    std::vector<RenamedColumn> m_renamed;
     std::string m_insertHeader; // encoded, CR LF included
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;

@@ -278,6 +278,38 @@ TEST(ConverterWarnings, SubstitutedCharactersAreCounted)
     EXPECT_NE(run.err.find("2 characters could not be written in ANSI"), std::string::npos) << run.err;
 }
 
+TEST(ConverterWarnings, ShortenedColumnNamesAreListed)
+{
+    TempDir dir;
+    const std::string n(70, 'n');
+    const auto csv = dir.write("a.csv", n + "," + n + "x,id\r\n1,2,3\r\n");
+    struct Case {
+        const char* database;
+        std::string warning;
+    };
+    const Case cases[] = {
+        {"mysql", "quarrow-cli: warning: 2 column names were shortened to the 64 characters that mysql takes:\n"
+                  "  \""
+                      + n + "\" -> \"" + std::string(64, 'n')
+                      + "\"\n"
+                        "  \""
+                      + n + "x\" -> \"" + std::string(62, 'n') + "_2\"\n"},
+        {"postgresql", "quarrow-cli: warning: 2 column names were shortened to the 63 bytes that postgresql takes:\n"
+                       "  \""
+                           + n + "\" -> \"" + std::string(63, 'n')
+                           + "\"\n"
+                             "  \""
+                           + n + "x\" -> \"" + std::string(61, 'n') + "_2\"\n"},
+        {"sqlite", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.database);
+        const auto run = runCli({"-H", "-d", c.database, csv.string()});
+        EXPECT_EQ(run.status, kExitOk);
+        EXPECT_EQ(run.err, c.warning);
+    }
+}
+
 // The binary itself: exit statuses and a full disk on standard output.
 int shell(const std::string& command)
 {

@@ -34,6 +34,8 @@ struct Fixture {
     std::vector<std::string> mysqlTypes;
     // SQL that MariaDB runs before the script.
     std::string mariadbSetup;
+    // The converter warns about the file on stderr (else it must say nothing).
+    bool converterWarns = false;
 };
 
 // A field as written in a CSV file and the value it must give.

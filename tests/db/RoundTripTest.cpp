@@ -178,7 +178,11 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
     }
     convert.args.push_back(input.string());
     const Outcome converted = run(convert, work.path());
-    ASSERT_TRUE(converted.succeeded() && converted.err.empty()) << describe(convert, converted);
+    ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+    if (fixture.converterWarns)
+        ASSERT_TRUE(converted.err.starts_with("quarrow-cli: warning: ")) << describe(convert, converted);
+    else
+        ASSERT_TRUE(converted.err.empty()) << describe(convert, converted);
     // The multi-row case must load the whole table through one statement.
     const std::string scriptText = test::readFile(script);
     std::size_t inserts = 0;
@@ -247,6 +251,55 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
     }
 }
 
+// A survey's questions as its header: each database gets names within its
+// own limit, those the cut made alike told apart by a suffix. The names
+// each must hold are written out here by hand.
+Fixture surveyFixture(Engine engine)
+{
+    const std::string week = "How satisfied are you with the onboarding process of our company during your first "
+                             "week at work";
+    const std::string month = "How satisfied are you with the onboarding process of our company during your first "
+                              "month at work";
+    const std::string german = "Wie zufrieden sind Sie mit der Einarbeitung in unserem Hause w\xC3\xA4hrend der ersten "
+                               "Woche";
+    const std::string shouted = "HOW SATISFIED ARE YOU WITH THE ONBOARDING PROCESS OF OUR COMPANY overall";
+    std::vector<std::string> names;
+    switch (engine) {
+    case Engine::Sqlite: // no limit
+        names = {"id", week, month, german, shouted};
+        break;
+    case Engine::PostgreSql: // 63 bytes; the German name's a-umlaut would take bytes 63 and 64
+        names = {"id", "How satisfied are you with the onboarding process of our compan",
+                 "How satisfied are you with the onboarding process of our comp_2",
+                 "Wie zufrieden sind Sie mit der Einarbeitung in unserem Hause w",
+                 "HOW SATISFIED ARE YOU WITH THE ONBOARDING PROCESS OF OUR COMP_3"};
+        break;
+    case Engine::MariaDb: // 64 characters
+        names = {"id", "How satisfied are you with the onboarding process of our company",
+                 "How satisfied are you with the onboarding process of our compa_2",
+                 "Wie zufrieden sind Sie mit der Einarbeitung in unserem Hause w\xC3\xA4h",
+                 "HOW SATISFIED ARE YOU WITH THE ONBOARDING PROCESS OF OUR COMPA_3"};
+        break;
+    }
+    Fixture fixture;
+    fixture.title = "survey";
+    fixture.converterWarns = engine != Engine::Sqlite;
+    fixture.csv = "id,\"" + week + "\",\"" + month + "\",\"" + german + "\",\"" + shouted + "\"\r\n";
+    for (const auto& name : names)
+        fixture.columns.push_back({name, name, name});
+    for (int r = 1; r <= 3; ++r) {
+        FixtureRow row{static_cast<std::size_t>(r + 1), {std::to_string(r)}};
+        for (int c = 1; c <= 4; ++c)
+            row.values.push_back(r == 2 && c == 3 ? "" : "answer " + std::to_string(r) + "." + std::to_string(c));
+        std::string line;
+        for (const auto& value : row.values)
+            line += (line.empty() ? "" : ",") + value;
+        fixture.csv += line + "\r\n";
+        fixture.rows.push_back(std::move(row));
+    }
+    return fixture;
+}
+
 using Param = std::tuple<Engine, Combination>;
 
 class RoundTrip : public ::testing::TestWithParam<Param> {
@@ -257,6 +310,10 @@ protected:
 TEST_P(RoundTrip, NastyValuesAndNames) { check(nastyFixture()); }
 TEST_P(RoundTrip, FiveHundredColumns) { check(wideFixture()); }
 TEST_P(RoundTrip, OneMebibyteValues) { check(longValueFixture()); }
+TEST_P(RoundTrip, SurveyQuestionsAsNames)
+{
+    check(surveyFixture(std::get<0>(GetParam())));
+}
 
 const auto kCombinations = ::testing::Values(Combination{false, false}, Combination{true, false},
                                              Combination{false, true}, Combination{true, true});

@@ -424,6 +424,32 @@ private slots:
                  qPrintable(m_dialogs->messages[0].text));
     }
 
+    void exportNamesTheColumnsItShortened()
+    {
+        // Seven survey questions, each past PostgreSQL's 63 bytes and alike
+        // in their first 63.
+        const QString question = u"How satisfied are you with the onboarding process of our company"_qs;
+        QByteArray header;
+        for (int i = 1; i <= 7; ++i)
+            header += (question + u" (" + QString::number(i) + u')').toUtf8() + (i < 7 ? "," : "\n");
+        writeFile(path("survey.csv"), header + "1,2,3,4,5,6,7\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("survey.csv"));
+        control<QComboBox>("DB")->setCurrentIndex(4);
+        m_dialogs->saveFileAnswers.push_back(path("survey.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        const QString cut = question.left(63);
+        QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes:"_qs;
+        expected += u"\n"_qs + question + u" (1) \u2192 "_qs + cut;
+        for (int i = 2; i <= 5; ++i)
+            expected += u"\n"_qs + question + u" ("_qs + QString::number(i) + u") \u2192 "_qs + question.left(61)
+                        + u"_"_qs + QString::number(i);
+        expected += u"\nand 2 more."_qs;
+        QVERIFY2(m_dialogs->messages[0].text.endsWith(expected), qPrintable(m_dialogs->messages[0].text));
+        QVERIFY(readText(path("survey.sql")).contains(u'"' + question.left(61) + u"_7\" text"_qs));
+    }
+
     void exportCancelledOrWithoutRows()
     {
         m_form->Ekle(path("empty.csv"));
