@@ -130,7 +130,10 @@ public:
 
     std::string create() override { return m_work.newFile("db", ".sqlite").string(); }
 
-    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before) override
+    // The shell passes the script's bytes through: an ANSI script's text is
+    // stored in Windows-1252, to be read back as bytes.
+    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before,
+                 TextEncoding) override
     {
         Command c = shell(database);
         if (!before.empty())
@@ -241,13 +244,16 @@ public:
         return name;
     }
 
-    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before) override
+    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before,
+                 TextEncoding encoding) override
     {
         std::vector<std::string> args;
         if (!before.empty())
             args = {"-c", before};
         args.insert(args.end(), {"-f", script.string()});
-        const Command c = psql(database, args);
+        Command c = psql(database, args);
+        if (encoding == TextEncoding::Ansi)
+            c.env = {"PGCLIENTENCODING=WIN1252"};
         return run(c, m_work.scratch());
     }
 
@@ -348,9 +354,11 @@ public:
     }
 
     // --show-warnings makes a silently adjusted value visible on the output.
-    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before) override
+    // MariaDB's latin1 is Windows-1252.
+    Outcome load(const std::string& database, const std::filesystem::path& script, const std::string& before,
+                 TextEncoding encoding) override
     {
-        Command c = client(database);
+        Command c = client(database, encoding == TextEncoding::Ansi ? "latin1" : "utf8mb4");
         c.args.insert(c.args.begin() + 1, "--show-warnings");
         if (!before.empty())
             c.args.insert(c.args.begin() + 1, "--init-command=" + before);
@@ -382,11 +390,11 @@ protected:
 
 private:
     // --no-defaults keeps every option file out (the first option, as the client requires).
-    Command client(const std::string& database) const
+    Command client(const std::string& database, const std::string& characterSet = "utf8mb4") const
     {
         Command c;
         c.program = m_client;
-        c.args = {"--no-defaults", "--socket=" + m_socket, "--user=root", "--default-character-set=utf8mb4",
+        c.args = {"--no-defaults", "--socket=" + m_socket, "--user=root", "--default-character-set=" + characterSet,
                   "--batch"};
         if (!database.empty())
             c.args.push_back(database);

@@ -2,6 +2,8 @@
 
 #include "Process.h"
 
+#include "text/TextEncoding.h"
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -24,9 +26,12 @@ public:
     virtual std::string dialect() const = 0;
     // A new, empty database; returns what names it for the calls below.
     virtual std::string create() = 0;
-    // Feeds the script to the client; `before` is SQL run first on the same connection.
+    // Feeds the script to the client; `before` is SQL run first on the same
+    // connection. The client reads the script in `encoding`: ANSI is
+    // Windows-1252 (PostgreSQL's WIN1252, MariaDB's latin1; the SQLite shell
+    // stores the bytes as they are).
     virtual Outcome load(const std::string& database, const std::filesystem::path& script,
-                         const std::string& before = {}) = 0;
+                         const std::string& before = {}, TextEncoding encoding = TextEncoding::Utf8) = 0;
 
     // The column names of `table`, in column order. Throws when the client fails.
     std::vector<std::string> columnNames(const std::string& database, const std::string& table);

@@ -67,6 +67,43 @@ constexpr auto kLiterals = std::to_array<LiteralCell>({
     {"1e3", "1e3"},
 });
 
+// For ANSI scripts: characters that Windows-1252 lacks, above all those
+// that look like a character that ends a literal or a quoted name, beside
+// ones it holds (its 0x80-0x9F block included) and hostile ASCII.
+constexpr auto kAnsiLiterals = std::to_array<LiteralCell>({
+    {"x\uFF07);DROP TABLE roundtrip;--", "x\uFF07);DROP TABLE roundtrip;--"}, // fullwidth apostrophe
+    {"y\uFF3C", "y\uFF3C"},                                                   // ends in a fullwidth backslash
+    {"\uFF3C", "\uFF3C"},
+    {"\\\uFF07", "\\\uFF07"},
+    {"\uFF07\uFF07 '\uFF07' \uFF3C'", "\uFF07\uFF07 '\uFF07' \uFF3C'"},
+    {"c\uFF40d \uFF40`\uFF40", "c\uFF40d \uFF40`\uFF40"}, // fullwidth grave accent
+    {"[e\uFF3D]f\uFF3D\uFF3D", "[e\uFF3D]f\uFF3D\uFF3D"}, // fullwidth closing bracket
+    {"a\uFF09\uFF1Bb", "a\uFF09\uFF1Bb"},                 // fullwidth ) and ;
+    // Fullwidth ( ) ; [ ] " $ # % _
+    {"\uFF08\uFF09\uFF1B\uFF3B\uFF3D\uFF02\uFF04\uFF03\uFF05\uFF3F",
+     "\uFF08\uFF09\uFF1B\uFF3B\uFF3D\uFF02\uFF04\uFF03\uFF05\uFF3F"},
+    {"\"say \"\"\uFF02hi\uFF02\"\"\"", "say \uFF02hi\uFF02"},
+    {"\u02BC\u2032\u2033\u201B\u201A\u2019", "\u02BC\u2032\u2033\u201B\u201A\u2019"}, // apostrophe look-alikes
+    // Look-alikes of \ ; ( ) and -: set minus, small forms, minus sign, hyphen
+    {"\u2216\uFE68\uFE54\uFE59\uFE5A\u2212\u2010", "\u2216\uFE68\uFE54\uFE59\uFE5A\u2212\u2010"},
+    // Fullwidth letters and digits, then Polish: Latin letters Windows-1252 lacks
+    {"\uFF53\uFF45\uFF4C\uFF45\uFF43\uFF54 \uFF11\uFF12", "\uFF53\uFF45\uFF4C\uFF45\uFF43\uFF54 \uFF11\uFF12"},
+    {"\"\u0141\u00F3d\u017A, za\u017C\u00F3\u0142\u0107 g\u0119\u015Bl\u0105 ja\u017A\u0144\"",
+     "\u0141\u00F3d\u017A, za\u017C\u00F3\u0142\u0107 g\u0119\u015Bl\u0105 ja\u017A\u0144"},
+    // CJK and emoji (a skin tone is a second character), a combining accent,
+    // an ideographic space, a zero-width space and a byte-order mark inside
+    {"\"\u4E2D\u6587, \U0001F600\U0001F44D\U0001F3FD\"", "\u4E2D\u6587, \U0001F600\U0001F44D\U0001F3FD"},
+    {"e\u0301\u3000\u200B\uFEFF", "e\u0301\u3000\u200B\uFEFF"},
+    // Only characters Windows-1252 holds: each must come back as it is.
+    {"\u00E9 \u20AC \u201Cquoted\u201D \u2018single\u2019 \u201Elow\u201C \u2026 \u2013 \u2014 \u2122",
+     "\u00E9 \u20AC \u201Cquoted\u201D \u2018single\u2019 \u201Elow\u201C \u2026 \u2013 \u2014 \u2122"},
+    {"\u0152\u0153\u0160\u0161\u017D\u017E\u0178\u0192\u2020\u2021\u02C6\u2030\u2039\u203A\u2022\u02DC",
+     "\u0152\u0153\u0160\u0161\u017D\u017E\u0178\u0192\u2020\u2021\u02C6\u2030\u2039\u203A\u2022\u02DC"},
+    {"\u00A0\u00FF\u00D7\u00DF\u00F1\u00A4\u00AB\u00BB\u00A0",
+     "\u00A0\u00FF\u00D7\u00DF\u00F1\u00A4\u00AB\u00BB\u00A0"},
+    {"\u20AC", "\u20AC"},
+});
+
 using Rng = std::mt19937_64;
 
 std::size_t pick(Rng& rng, std::size_t n) { return static_cast<std::size_t>(rng() % n); }
@@ -169,6 +206,27 @@ std::string randomValue(Rng& rng)
         const std::string unit = value + "~";
         while (value.size() < target)
             value += unit;
+    }
+    return trimBlanks(value);
+}
+
+// A random value for an ANSI script: pieces of kPieces mixed with single
+// characters of the ANSI literals.
+std::string randomAnsiValue(Rng& rng)
+{
+    if (pick(rng, 10) == 0)
+        return "";
+    std::string value;
+    const std::size_t pieces = 1 + pick(rng, 6);
+    for (std::size_t i = 0; i < pieces; ++i) {
+        if (pick(rng, 2) == 0) {
+            value += kPieces[pick(rng, kPieces.size())];
+            continue;
+        }
+        const std::string_view literal = kAnsiLiterals[pick(rng, kAnsiLiterals.size())].value;
+        const auto at = boundaries(std::string(literal));
+        const std::size_t k = pick(rng, at.size() - 1);
+        value += literal.substr(at[k], at[k + 1] - at[k]);
     }
     return trimBlanks(value);
 }
@@ -391,6 +449,71 @@ Fixture buildLong()
     return std::move(b.fixture());
 }
 
+Fixture buildAnsi()
+{
+    FixtureBuilder b("ANSI");
+    b.fixture().encoding = TextEncoding::Ansi;
+    // The last argument is the name as PostgreSQL holds it: as Windows-1252
+    // holds it (a Latin letter becomes its base letter, a fullwidth letter
+    // or digit its ASCII form, any other character it lacks '?'), folded to
+    // lower case where that leaves a plain name that is not reserved.
+    b.column("row id", "row id", "row id");
+    b.column("c\uFF40d", "c\uFF40d", "c?d");
+    b.column("e\uFF3Df", "e\uFF3Df", "e?f");
+    b.column("a\uFF09\uFF1Bb", "a\uFF09\uFF1Bb", "a??b");
+    b.column("x\uFF07y", "x\uFF07y", "x?y");
+    b.column(" y\uFF3C ", "y\uFF3C", "y?");
+    b.column("\"\u0141\u00F3d\u017A\"", "\u0141\u00F3d\u017A", "l\u00F3dz");
+    b.column("\u540D\u524D \u5217", "\u540D\u524D \u5217", "?? ?");
+    b.column("\U0001F600\U0001F44D\U0001F3FD emoji", "\U0001F600\U0001F44D\U0001F3FD emoji", "??? emoji");
+    b.column("\uFF53\uFF45\uFF4C\uFF45\uFF43\uFF54", "\uFF53\uFF45\uFF4C\uFF45\uFF43\uFF54", "select");
+    b.column("\uFF2E\uFF41\uFF4D\uFF45", "\uFF2E\uFF41\uFF4D\uFF45", "name");
+    b.column("\uFF34\uFF41\uFF42\uFF4C\uFF45\uFF11", "\uFF34\uFF41\uFF42\uFF4C\uFF45\uFF11", "table1");
+    b.column("\u201Ccurly\u201D \u2018names\u2019", "\u201Ccurly\u201D \u2018names\u2019",
+             "\u201Ccurly\u201D \u2018names\u2019");
+    b.column("Preis\u20AC", "Preis\u20AC", "preis\u20AC");
+    b.column("Stra\u00DFe", "Stra\u00DFe", "stra\u00DFe");
+    b.column("\"it's \"\"a\"\" \\ name\"", "it's a \\ name", "it's a \\ name");
+    b.column("\u02BC\uFF02quoted\uFF02\u02BC", "\u02BC\uFF02quoted\uFF02\u02BC", "??quoted??");
+    b.column("\uFE59semi\uFE54colon\uFE5A", "\uFE59semi\uFE54colon\uFE5A", "?semi?colon?");
+    b.column("back\u2216slash", "back\u2216slash", "back?slash");
+    b.column("na\u00EFve \u0142", "na\u00EFve \u0142", "na\u00EFve l");
+    b.startFile("\xEF\xBB\xBF");
+
+    std::vector<LiteralCell> cells(kAnsiLiterals.begin(), kAnsiLiterals.end());
+    cells.insert(cells.end(), kLiterals.begin(), kLiterals.end());
+    const std::size_t columns = b.columnCount();
+
+    // Every cell in every column, as by hand or in a generated spelling.
+    Rng fixed(1252);
+    for (std::size_t r = 0; r < 2 * cells.size(); ++r) {
+        const std::string k = key(b.nextKey());
+        std::vector<std::string> fields{encodeField(k, fixed)};
+        std::vector<std::string> values{k};
+        for (std::size_t c = 1; c < columns; ++c) {
+            const LiteralCell& cell = cells[(r * 7 + c * 3) % cells.size()];
+            const std::string value(cell.value);
+            fields.push_back((r + c) % 3 == 0 ? encodeField(value, fixed) : std::string(cell.csv));
+            values.push_back(value);
+        }
+        b.row(fields, values, kEndings[r % kEndings.size()]);
+    }
+
+    // Random rows: the seed is printed with any failure.
+    Rng random(fixtureSeed() ^ 1252);
+    for (int r = 0; r < 200; ++r) {
+        const std::string k = key(b.nextKey());
+        std::vector<std::string> fields{encodeField(k, random)};
+        std::vector<std::string> values{k};
+        for (std::size_t c = 1; c < columns; ++c) {
+            values.push_back(randomAnsiValue(random));
+            fields.push_back(encodeField(values.back(), random));
+        }
+        b.row(fields, values, kEndings[pick(random, kEndings.size())]);
+    }
+    return std::move(b.fixture());
+}
+
 } // namespace
 
 std::span<const LiteralCell> literalCells() { return kLiterals; }
@@ -421,6 +544,12 @@ const Fixture& wideFixture()
 const Fixture& longValueFixture()
 {
     static const Fixture fixture = buildLong();
+    return fixture;
+}
+
+const Fixture& ansiFixture()
+{
+    static const Fixture fixture = buildAnsi();
     return fixture;
 }
 

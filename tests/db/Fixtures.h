@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/TextEncoding.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,7 +19,9 @@ namespace quarrow::dbtest {
 struct FixtureColumn {
     std::string csv;          // the header field as the file holds it
     std::string name;         // the column name after clean-up
-    std::string postgresName; // PostgreSQL folds a bare name to lower case
+    // The name PostgreSQL holds: a bare name is folded to lower case, and in
+    // an ANSI script it is the name as Windows-1252 holds it.
+    std::string postgresName;
 };
 
 struct FixtureRow {
@@ -30,6 +34,9 @@ struct Fixture {
     std::vector<FixtureColumn> columns;
     std::vector<FixtureRow> rows; // in file order, which is also the order of the first column
     std::string csv;              // the file's bytes
+    // The converter's -e: how the file is read (a byte-order mark means
+    // UTF-8 either way) and in what the script is written.
+    TextEncoding encoding = TextEncoding::Utf8;
     // For the mysql dialect: a type-list file's lines (empty: the default types).
     std::vector<std::string> mysqlTypes;
     // SQL that MariaDB runs before the script.
@@ -58,5 +65,11 @@ const Fixture& nastyFixture();
 const Fixture& wideFixture();
 // Values of 1 MiB, ASCII and multi-byte, after a UTF-8 byte-order mark.
 const Fixture& longValueFixture();
+// A UTF-8 file with a byte-order mark for an ANSI script: names and values
+// full of characters that Windows-1252 lacks (look-alikes of apostrophes,
+// backslashes, grave accents, brackets, parentheses and semicolons among
+// them) next to ones it holds and hostile ASCII. The values are the file's;
+// a database holds them with every character Windows-1252 lacks replaced.
+const Fixture& ansiFixture();
 
 } // namespace quarrow::dbtest

@@ -1,13 +1,16 @@
 // Round trips through real databases: a CSV file made to hurt is turned into
 // a script by quarrow-cli, the script is loaded by the database's own
 // command-line client into a fresh database, and every column name and cell
-// read back must be what the CSV holds after field clean-up.
+// read back must be what the CSV holds after field clean-up (in an ANSI
+// script, as Windows-1252 holds it).
 
 #include "Databases.h"
 #include "Fixtures.h"
 #include "TempDir.h"
 
 #include "csv/FieldSplitter.h"
+#include "text/Cp1252.h"
+#include "text/FitToEncoding.h"
 #include "text/Utf8.h"
 #include "workspace/Workspace.h"
 
@@ -16,6 +19,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <tuple>
 
@@ -97,6 +101,34 @@ std::string toUtf8(std::u16string_view text)
     return out;
 }
 
+std::u16string fromUtf8(const std::string& text)
+{
+    std::u16string out(text.size(), u'\0');
+    const auto decoded =
+        utf8::decode(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out.data(), true);
+    if (!decoded.valid || decoded.consumed != text.size())
+        throw std::logic_error("not UTF-8: " + text);
+    out.resize(decoded.written);
+    return out;
+}
+
+// The text as a script in `encoding` holds it: in ANSI every character that
+// Windows-1252 lacks is replaced by its substitute.
+std::string asWritten(const std::string& text, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8)
+        return text;
+    std::uint64_t substituted = 0;
+    return toUtf8(fitToEncoding(fromUtf8(text), TextEncoding::Ansi, substituted));
+}
+
+std::string fromWindows1252(const std::string& bytes)
+{
+    std::u16string text;
+    cp1252::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text);
+    return toUtf8(text);
+}
+
 // A value for a message: NULL, or the text in quotes with unprintable bytes
 // as \xNN; long values are cut around `focus`.
 std::string show(const Cell& cell, std::size_t focus = 0)
@@ -166,6 +198,9 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
     Command convert;
     convert.program = QUARROW_CLI_BINARY;
     convert.args = {"-q", "-H", "-d", database.dialect(), "-t", table, "-o", script.string()};
+    const bool ansi = fixture.encoding == TextEncoding::Ansi;
+    if (ansi)
+        convert.args.insert(convert.args.end(), {"-e", "ansi"});
     if (combination.nullEmpty)
         convert.args.push_back("-n");
     if (combination.multiRow)
@@ -178,9 +213,14 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
     }
     convert.args.push_back(input.string());
     const Outcome converted = run(convert, work.path());
+    // Characters an ANSI script cannot hold are replaced, and said so.
+    static const std::regex substitutedWarning(
+        "quarrow-cli: warning: [1-9][0-9]* characters? could not be written in ANSI and (was|were) replaced\n");
     ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
     if (fixture.converterWarns)
         ASSERT_TRUE(converted.err.starts_with("quarrow-cli: warning: ")) << describe(convert, converted);
+    else if (ansi)
+        ASSERT_TRUE(std::regex_match(converted.err, substitutedWarning)) << describe(convert, converted);
     else
         ASSERT_TRUE(converted.err.empty()) << describe(convert, converted);
     // The multi-row case must load the whole table through one statement.
@@ -193,18 +233,34 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
 
     // Any error, warning or notice while loading fails the test.
     const std::string name = database.create();
-    const Outcome loaded = database.load(name, script, engine == Engine::MariaDb ? fixture.mariadbSetup : "");
+    const Outcome loaded =
+        database.load(name, script, engine == Engine::MariaDb ? fixture.mariadbSetup : "", fixture.encoding);
     ASSERT_TRUE(loaded.succeeded() && loaded.out.empty() && loaded.err.empty())
         << "loading the script into " << engineName(engine) << " failed\n"
         << describe(Command{}, loaded);
 
+    // PostgreSQL and MariaDB give text back in UTF-8 whatever the client
+    // read; SQLite gives the script's bytes.
+    const bool windows1252Back = ansi && engine == Engine::Sqlite;
     std::vector<std::string> expectedNames;
     for (const auto& column : fixture.columns)
-        expectedNames.push_back(engine == Engine::PostgreSql ? column.postgresName : column.name);
-    const auto names = database.columnNames(name, table);
+        expectedNames.push_back(engine == Engine::PostgreSql ? column.postgresName
+                                                             : asWritten(column.name, fixture.encoding));
+    const auto storedNames = database.columnNames(name, table);
+    std::vector<std::string> names = storedNames;
+    if (windows1252Back)
+        std::transform(names.begin(), names.end(), names.begin(), fromWindows1252);
     ASSERT_EQ(names, expectedNames) << "column names";
 
-    const auto rows = database.rows(name, table, names);
+    auto rows = database.rows(name, table, storedNames);
+    if (windows1252Back) {
+        for (auto& row : rows) {
+            for (auto& cell : row) {
+                if (cell)
+                    cell = fromWindows1252(*cell);
+            }
+        }
+    }
     std::map<std::string, const CellRow*> byKey;
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), names.size());
@@ -228,7 +284,7 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         const CellRow& actual = *found->second;
         byKey.erase(found);
         for (std::size_t c = 0; c < names.size(); ++c) {
-            const std::string& value = expectedRow.values[c];
+            const std::string value = asWritten(expectedRow.values[c], fixture.encoding);
             const Cell expected = value.empty() && combination.nullEmpty ? Cell() : Cell(value);
             if (actual[c] != expected)
                 fault("row " + key + " (CSV line " + std::to_string(expectedRow.line) + "), column " +
@@ -310,9 +366,10 @@ protected:
 TEST_P(RoundTrip, NastyValuesAndNames) { check(nastyFixture()); }
 TEST_P(RoundTrip, FiveHundredColumns) { check(wideFixture()); }
 TEST_P(RoundTrip, OneMebibyteValues) { check(longValueFixture()); }
-TEST_P(RoundTrip, SurveyQuestionsAsNames)
+TEST_P(RoundTrip, SurveyQuestionsAsNames) { check(surveyFixture(std::get<0>(GetParam()))); }
+TEST_P(RoundTrip, AnsiScriptFromUtf8)
 {
-    check(surveyFixture(std::get<0>(GetParam())));
+    check(ansiFixture());
 }
 
 const auto kCombinations = ::testing::Values(Combination{false, false}, Combination{true, false},
@@ -360,11 +417,11 @@ TEST(Fixtures, EngineReadsTheIntendedValues)
 {
     SCOPED_TRACE("random rows from seed " + std::to_string(fixtureSeed()) + " (QUARROW_TEST_SEED replays it)");
     TempDir dir;
-    for (const Fixture* fixture : {&nastyFixture(), &wideFixture(), &longValueFixture()}) {
+    for (const Fixture* fixture : {&nastyFixture(), &wideFixture(), &longValueFixture(), &ansiFixture()}) {
         SCOPED_TRACE(fixture->title);
         Workspace workspace;
         const auto report = workspace.load(dir.write("f.csv", fixture->csv),
-                                           LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+                                           LoadOptions{fixture->encoding, true, u',', Dialect::MySql});
         ASSERT_FALSE(report.readFailed) << report.failure;
         ASSERT_EQ(workspace.rowCount(), fixture->rows.size() + 1);
         std::vector<std::string> names;
@@ -384,6 +441,58 @@ TEST(Fixtures, EngineReadsTheIntendedValues)
                 ASSERT_EQ(actual, expected[c]) << "CSV line " << fixture->rows[r].line << ", column " << c + 1;
             }
         }
+    }
+}
+
+// The code points of Windows-1252, from the code page's chart: ASCII, the
+// Latin-1 range from U+00A0, and the 27 characters of 0x80-0x9F.
+bool windows1252Holds(char32_t c)
+{
+    static constexpr std::u16string_view kHighBlock =
+        u"\u20AC\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039\u0152\u017D\u2018"
+        u"\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161\u203A\u0153\u017E\u0178";
+    return c < 0x80 || (c >= 0xA0 && c <= 0xFF)
+           || (c <= 0xFFFF && kHighBlock.find(static_cast<char16_t>(c)) != kHighBlock.npos);
+}
+
+// The ANSI round trips compare with the text as the engine writes it. That
+// text must be the file's own at every character Windows-1252 holds, and
+// one substitute for each character it lacks; PostgreSQL's names are the
+// same, folded to lower case or not.
+TEST(Fixtures, AnsiExpectationsKeepWhatWindows1252Holds)
+{
+    const Fixture& fixture = ansiFixture();
+    auto check = [&](const std::string& text, const std::string& where) {
+        const std::u16string original = fromUtf8(text);
+        std::uint64_t substituted = 0;
+        const std::u16string written = fitToEncoding(original, TextEncoding::Ansi, substituted);
+        std::size_t at = 0;
+        std::size_t lackedHere = 0;
+        for (std::size_t i = 0; i < original.size(); ++i, ++at) {
+            char32_t c = original[i];
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < original.size())
+                c = 0x10000 + ((c - 0xD800) << 10) + (original[++i] - 0xDC00);
+            ASSERT_LT(at, written.size()) << where << ": " << text << " is cut short";
+            if (windows1252Holds(c))
+                ASSERT_EQ(static_cast<char32_t>(written[at]), c) << where << ": " << text << ", character " << at + 1;
+            else
+                ++lackedHere;
+        }
+        ASSERT_EQ(at, written.size()) << where << ": " << text;
+        ASSERT_EQ(substituted, lackedHere) << where << ": " << text;
+    };
+    for (const auto& column : fixture.columns) {
+        check(column.name, "name");
+        const std::string written = asWritten(column.name, TextEncoding::Ansi);
+        std::string folded = written;
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        EXPECT_TRUE(column.postgresName == written || column.postgresName == folded)
+            << column.postgresName << " for " << written;
+    }
+    for (const auto& row : fixture.rows) {
+        for (const auto& value : row.values)
+            check(value, "CSV line " + std::to_string(row.line));
     }
 }
 
