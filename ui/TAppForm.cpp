@@ -1,5 +1,6 @@
 #include "TAppForm.h"
 
+#include "BackgroundWork.h"
 #include "Dialogs.h"
 #include "EngineText.h"
 #include "ErrorReport.h"
@@ -41,6 +42,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <atomic>
+
 namespace quarrow {
 
 namespace {
@@ -61,6 +64,18 @@ public:
     ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Marks the window busy with one piece of background work for a scope.
+class CurrentWork final {
+public:
+    CurrentWork(BackgroundWork*& slot, BackgroundWork& work) : m_slot(slot) { m_slot = &work; }
+    ~CurrentWork() { m_slot = nullptr; }
+    CurrentWork(const CurrentWork&) = delete;
+    CurrentWork& operator=(const CurrentWork&) = delete;
+
+private:
+    BackgroundWork*& m_slot;
 };
 
 QFont pixelFont(const QFont& base, int pixels)
@@ -339,6 +354,10 @@ void TAppForm::FormShow()
 
 void TAppForm::closeEvent(QCloseEvent* event)
 {
+    // A load or export still running stops at its next block or rows; the
+    // program ends once it has.
+    if (m_work != nullptr)
+        m_work->cancel();
     event->accept();
     QCoreApplication::quit();
 }
@@ -356,9 +375,31 @@ LoadOptions TAppForm::readingOptions() const
 
 void TAppForm::Ekle(const QString& path)
 {
+    if (m_work != nullptr)
+        return; // the workspace is busy with a load or an export
     const LoadOptions options = readingOptions();
-    BusyCursor busy;
-    const LoadReport report = m_workspace.load(localPath(path), options);
+    const QFileInfo file(path);
+    const qint64 size = file.isFile() ? file.size() : 0;
+    std::atomic<std::uint64_t> bytesRead{0};
+    BackgroundWork work(this, QStringLiteral("Loading"));
+    work.setProgress([&] {
+        const auto done = static_cast<qint64>(bytesRead.load(std::memory_order_relaxed));
+        QString text = u"Loading " + file.fileName() + u"\n" + QLocale().formattedDataSize(done);
+        if (size > 0)
+            text += u" of " + QLocale().formattedDataSize(size);
+        return BackgroundWork::Progress{text, done, size};
+    });
+    LoadReport report;
+    {
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        work.run([&] {
+            report = m_workspace.load(localPath(path), options, LoadControl{&bytesRead, &work.cancelFlag()});
+        });
+    }
+    // A cancelled load kept nothing of the file: everything stays as it was.
+    if (report.cancelled)
+        return;
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
@@ -405,6 +446,10 @@ void TAppForm::dragMoveEvent(QDragMoveEvent* event)
 
 void TAppForm::dropEvent(QDropEvent* event)
 {
+    if (m_work != nullptr) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
     dropFiles(droppedPaths(*event->mimeData()));
 }
@@ -426,6 +471,8 @@ void TAppForm::setLoadedLook(bool loaded)
 
 void TAppForm::BitBtn1Click()
 {
+    if (m_work != nullptr)
+        return;
     const QStringList paths = m_dialogs.openFiles(
         this, {QStringLiteral("CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"), QStringLiteral("csv")});
     for (const QString& path : paths)
@@ -434,6 +481,8 @@ void TAppForm::BitBtn1Click()
 
 void TAppForm::Clear1Click()
 {
+    if (m_work != nullptr)
+        return;
     m_workspace.clear();
     BitBtn1->setText(kLoadCaption);
     setLoadedLook(false);
@@ -449,6 +498,8 @@ void TAppForm::Button1Click()
 
 void TAppForm::ButtonColumnClick()
 {
+    if (m_work != nullptr)
+        return;
     auto* dialog = new TFormColumnTypes(m_workspace, m_dialogs, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
@@ -456,6 +507,8 @@ void TAppForm::ButtonColumnClick()
 
 void TAppForm::ButtonExportClick()
 {
+    if (m_work != nullptr)
+        return;
     const LoadOptions reading = readingOptions();
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
@@ -468,7 +521,6 @@ void TAppForm::ButtonExportClick()
 
     ExportResult result;
     {
-        BusyCursor busy;
         ScriptOptions options;
         options.dialect = reading.dialect;
         options.separator = reading.separator;
@@ -477,7 +529,27 @@ void TAppForm::ButtonExportClick()
         options.tableName = Edit2->text().toStdU16String();
         options.nullEmpty = CheckBox2->isChecked();
         options.multiRow = CheckBox3->isChecked();
-        result = Donustur(m_workspace, options, localPath(path));
+        const QString fileName = QFileInfo(path).fileName();
+        const qint64 total =
+            static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
+        std::atomic<std::uint64_t> rowsWritten{0};
+        BackgroundWork work(this, QStringLiteral("Exporting"));
+        work.setProgress([&] {
+            const auto done = static_cast<qint64>(rowsWritten.load(std::memory_order_relaxed));
+            return BackgroundWork::Progress{u"Exporting to " + fileName + u"\n" + QLocale().toString(done) + u" of "
+                                                + QLocale().toString(total) + u" rows",
+                                            done, total};
+        });
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        try {
+            work.run([&] {
+                result =
+                    Donustur(m_workspace, options, localPath(path), ExportControl{&rowsWritten, &work.cancelFlag()});
+            });
+        } catch (const ExportCancelled&) {
+            return; // the partly written file is gone; nothing to report
+        }
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
     if (result.substituted > 0)

@@ -22,6 +22,7 @@ class QTimer;
 
 namespace quarrow {
 
+class BackgroundWork;
 class Dialogs;
 class QtNoticeBox;
 class TNewVer;
@@ -101,6 +102,8 @@ private:
 
     Dialogs& m_dialogs;
     Workspace m_workspace;
+    // The load or export running on a worker thread, while one does.
+    BackgroundWork* m_work = nullptr;
     QStringList m_arguments;
     bool m_shown = false;
 

@@ -38,22 +38,49 @@ ExportResult ScriptWriter::finish()
     return {m_rows, m_formatter.substituted(), m_formatter.renamedColumns()};
 }
 
-ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink)
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink,
+                      const ExportControl& control)
 {
     ScriptWriter writer(options, workspace.columnNames(), workspace.columnTypes(), sink);
     writer.writeHead();
     const std::size_t first = options.headerLine ? 1 : 0;
-    for (std::size_t r = first; r < workspace.rowCount(); ++r)
+    // The waiting thread looks at the count a few times a second; every
+    // few thousand rows is often enough and costs nothing per row.
+    constexpr std::size_t kReportEvery = 4096;
+    for (std::size_t r = first; r < workspace.rowCount(); ++r) {
+        if ((r - first) % kReportEvery == 0 && r > first) {
+            if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
+                throw ExportCancelled();
+            if (control.rowsWritten != nullptr)
+                control.rowsWritten->store(r - first, std::memory_order_relaxed);
+        }
         writer.writeRow(workspace.row(r));
-    return writer.finish();
+    }
+    if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
+        throw ExportCancelled();
+    ExportResult result = writer.finish();
+    if (control.rowsWritten != nullptr)
+        control.rowsWritten->store(result.rowsExported, std::memory_order_relaxed);
+    return result;
 }
 
-ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, const std::filesystem::path& path)
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, const std::filesystem::path& path,
+                      const ExportControl& control)
 {
     FileSink file(path);
-    const ExportResult result = Donustur(workspace, options, static_cast<ByteSink&>(file));
-    file.close();
-    return result;
+    try {
+        const ExportResult result = Donustur(workspace, options, static_cast<ByteSink&>(file), control);
+        file.close();
+        return result;
+    } catch (const ExportCancelled&) {
+        try {
+            file.close();
+        } catch (const OutputError&) {
+        }
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        throw;
+    }
 }
 
 } // namespace quarrow

@@ -17,13 +17,21 @@ std::u16string generatedName(std::int64_t number)
     return name;
 }
 
+struct LoadCancelled {};
+
 class RowAppender final : public LineSink {
 public:
-    explicit RowAppender(RowStore& rows) : m_rows(rows) {}
-    void line(std::u16string_view text) override { m_rows.append(text); }
+    RowAppender(RowStore& rows, const std::atomic<bool>* cancel) : m_rows(rows), m_cancel(cancel) {}
+    void line(std::u16string_view text) override
+    {
+        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed))
+            throw LoadCancelled{};
+        m_rows.append(text);
+    }
 
 private:
     RowStore& m_rows;
+    const std::atomic<bool>* m_cancel;
 };
 
 } // namespace
@@ -49,7 +57,7 @@ ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& optio
     return setup;
 }
 
-LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions& options)
+LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions& options, const LoadControl& control)
 {
     LoadReport report;
     std::error_code ec;
@@ -62,9 +70,18 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
             if (!ec)
                 m_rows.reserve(bytes);
         }
-        RowAppender appender(m_rows);
+        const std::size_t rowsBefore = m_rows.size();
+        RowAppender appender(m_rows, control.cancel);
         try {
-            readLines(path, options.encoding, appender);
+            readLines(path, options.encoding, appender, control.bytesRead);
+            if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
+                throw LoadCancelled{};
+        } catch (const LoadCancelled&) {
+            m_rows.truncate(rowsBefore);
+            report.cancelled = true;
+            report.rowCount = static_cast<std::int64_t>(m_rows.size());
+            report.filesLoaded = m_filesLoaded;
+            return report;
         } catch (const ReadError& e) {
             report.readFailed = true;
             report.failure = e.what();

@@ -4,6 +4,7 @@
 #include "workspace/Dialect.h"
 #include "workspace/RowStore.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,8 +20,15 @@ struct LoadOptions {
     Dialect dialect = Dialect::MySql; // gives the default types at the first load
 };
 
+// What a load on another thread shares with the thread that waits for it.
+struct LoadControl {
+    std::atomic<std::uint64_t>* bytesRead = nullptr; // advanced as the file is read
+    const std::atomic<bool>* cancel = nullptr;       // set to stop the load
+};
+
 struct LoadReport {
     bool fileExisted = false;
+    bool cancelled = false; // stopped through LoadControl::cancel: nothing of the file was kept
     bool readFailed = false;
     std::string failure;          // the reader's description when readFailed
     std::uint64_t failureLine = 0; // line being read when it failed (1-based, of this file)
@@ -52,7 +60,8 @@ public:
     // Appends the file's lines. A missing path (or a directory) changes
     // nothing. A read failure keeps the lines read before it; the counting
     // and the first-load setup run whenever the file exists.
-    LoadReport load(const std::filesystem::path& path, const LoadOptions& options);
+    // A cancelled load leaves the workspace as it was before it.
+    LoadReport load(const std::filesystem::path& path, const LoadOptions& options, const LoadControl& control = {});
 
     void clear();
 
