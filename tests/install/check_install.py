@@ -3,10 +3,11 @@ see it.
 
   check_install.py prefix --build DIR --source DIR --prefix DIR --version X.Y
       `cmake --install` into a scratch prefix; the files and their modes, the
-      desktop entry (desktop-file-validate), the AppStream data (appstreamcli),
-      both man pages rendered by man against each program's --help and the
-      environment variables the sources read, --version and --help without a
-      display, and a conversion by the installed converter loaded into SQLite.
+      desktop entry (desktop-file-validate), the AppStream data with the entry
+      it launches (appstreamcli validate-tree), both man pages rendered by man
+      against each program's --help and the environment variables the sources
+      read, --version and --help without a display, and a conversion by the
+      installed converter loaded into SQLite.
 
   check_install.py package --build DIR --out DIR --version X.Y --package-version V
       The Debian package made by cpack from the same build: its name, fields
@@ -133,9 +134,10 @@ def check_metainfo(prefix, desktop_id):
     if len(files) != 1:
         problem(f"expected one AppStream file, found {files}")
         return
-    code, out, err = run(["appstreamcli", "validate", "--no-net", files[0]])
+    # The whole tree: the file itself and the desktop entry it launches.
+    code, out, err = run(["appstreamcli", "validate-tree", "--no-net", prefix])
     if code != 0:
-        problem(f"appstreamcli validate: {out}{err}")
+        problem(f"appstreamcli validate-tree: {out}{err}")
     root = ET.parse(files[0]).getroot()
     component = root.findtext("id")
     if os.path.basename(files[0]) != f"{component}.metainfo.xml":
