@@ -13,7 +13,7 @@ namespace quarrow::cli {
 
 namespace {
 
-constexpr const char* kVersion = "2.1";
+constexpr const char* kVersion = QUARROW_VERSION_TEXT;
 
 // Command-line arguments are UTF-8; the engine's texts are UTF-16.
 std::u16string fromUtf8(const std::string& text, const std::string& option)
@@ -60,7 +60,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
-    app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion, "the version (" + std::string(kVersion) + ")");
+    app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion,
+                         "the version (" + std::string(kVersion) + ")");
 
     try {
         app.parse(argc, argv);

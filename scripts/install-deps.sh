@@ -31,6 +31,11 @@ packages=(
   zlib1g-dev
   openssl
   libpcre2-dev
+  desktop-file-utils
+  appstream
+  man-db
+  dpkg-dev
+  file
 )
 
 missing=()
