@@ -31,6 +31,8 @@ packages=(
   zlib1g-dev
   openssl
   libpcre2-dev
+  libsystemd-dev
+  libssl-dev
 )
 
 missing=()
