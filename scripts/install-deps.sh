@@ -23,6 +23,7 @@ packages=(
   fonts-dejavu-core
   xvfb
   xauth
+  x11-utils
   dbus
   at-spi2-core
   python3-pyatspi
