@@ -271,8 +271,11 @@ void TAppForm::buildMenu()
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     QAction* Help2 = addItem(Help1, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
+    // F1 belongs to this window: in the separator or column types dialog it
+    // is theirs to use.
     Help2->setShortcut(QKeySequence(Qt::Key_F1));
-    Help2->setShortcutContext(Qt::ApplicationShortcut);
+    Help2->setShortcutContext(Qt::WindowShortcut);
+    addAction(Help2);
     connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
     addBar(Help1, "N3");
     UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
@@ -381,7 +384,10 @@ void TAppForm::dragMoveEvent(QDragMoveEvent* event)
 void TAppForm::dropEvent(QDropEvent* event)
 {
     event->acceptProposedAction();
-    dropFiles(droppedPaths(*event->mimeData()));
+    // Loaded once the drop has returned: the file manager that dropped them
+    // is not held by a long load or an error box.
+    QMetaObject::invokeMethod(
+        this, [this, paths = droppedPaths(*event->mimeData())] { dropFiles(paths); }, Qt::QueuedConnection);
 }
 
 void TAppForm::setLoadedLook(bool loaded)
@@ -401,8 +407,9 @@ void TAppForm::setLoadedLook(bool loaded)
 
 void TAppForm::BitBtn1Click()
 {
-    const QStringList paths = m_dialogs.openFiles(
-        this, {QStringLiteral("CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"), QStringLiteral("csv")});
+    // "*" and not "*.*": on Linux a CSV file need not have an extension.
+    const QStringList paths =
+        m_dialogs.openFiles(this, {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()});
     for (const QString& path : paths)
         Ekle(path);
 }
