@@ -23,6 +23,7 @@ packages=(
   fonts-dejavu-core
   xvfb
   xauth
+  x11-utils
   dbus
   at-spi2-core
   python3-pyatspi
@@ -36,6 +37,8 @@ packages=(
   man-db
   dpkg-dev
   file
+  libsystemd-dev
+  libssl-dev
 )
 
 missing=()

@@ -311,8 +311,11 @@ void TAppForm::buildMenu()
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     QAction* Help2 = addItem(Help1, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
+    // F1 belongs to this window: in the separator or column types dialog it
+    // is theirs to use.
     Help2->setShortcut(QKeySequence(Qt::Key_F1));
-    Help2->setShortcutContext(Qt::ApplicationShortcut);
+    Help2->setShortcutContext(Qt::WindowShortcut);
+    addAction(Help2);
     connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
     addBar(Help1, "N3");
     UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
@@ -451,7 +454,10 @@ void TAppForm::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    dropFiles(droppedPaths(*event->mimeData()));
+    // Loaded once the drop has returned: the file manager that dropped them
+    // is not held by a long load or an error box.
+    QMetaObject::invokeMethod(
+        this, [this, paths = droppedPaths(*event->mimeData())] { dropFiles(paths); }, Qt::QueuedConnection);
 }
 
 void TAppForm::setLoadedLook(bool loaded)
@@ -473,8 +479,9 @@ void TAppForm::BitBtn1Click()
 {
     if (m_work != nullptr)
         return;
-    const QStringList paths = m_dialogs.openFiles(
-        this, {QStringLiteral("CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"), QStringLiteral("csv")});
+    // "*" and not "*.*": on Linux a CSV file need not have an extension.
+    const QStringList paths =
+        m_dialogs.openFiles(this, {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()});
     for (const QString& path : paths)
         Ekle(path);
 }
@@ -593,22 +600,20 @@ void TAppForm::TimerCheckerTimer()
         m_notice = std::make_shared<QtNoticeBox>(this, [this](const QString& caption, const QString& text) {
             m_dialogs.message(this, MessageIcon::Warning, caption, text);
         });
-        auto job = m_updateSetup->job(m_windowTitleText, m_fileVersionText, m_notice);
-        m_checkState = job->state;
-        TChecker::start(std::move(job));
+        m_checker = std::make_unique<TChecker>(m_updateSetup->job(m_windowTitleText, m_fileVersionText, m_notice));
         return;
     }
-    if (!m_checkState || !m_checkState->isFinished())
+    if (!m_checker || !m_checker->state()->isFinished())
         return;
 
     TimerChecker->stop();
+    const CheckState& state = *m_checker->state();
     UpdateNotifications1->setEnabled(true);
-    if (m_checkState->showUpdate == 0)
+    if (state.showUpdate == 0)
         UpdateNotifications1->setChecked(false);
-    if (m_checkState->updateAvailable && NewVer == nullptr) {
+    if (state.updateAvailable && NewVer == nullptr) {
         NewVer = new TNewVer(
-            m_productName, qtView(m_checkState->serverVersion).toString(),
-            qtView(m_checkState->downloadAddress).toString(),
+            m_productName, qtView(state.serverVersion).toString(), qtView(state.downloadAddress).toString(),
             [this](const QString& address) { m_dialogs.openUrl(address); }, this);
     }
 }
@@ -630,16 +635,14 @@ void TAppForm::UpdateNotifications1Click()
 
 void TAppForm::endUpdateCheck() noexcept
 {
-    if (!m_checkState)
-        return;
-    // A notice box waiting for the GUI thread is released, a running
-    // exchange is woken and fails at once; the thread then only finishes
-    // its bookkeeping, so the wait is short. It is bounded all the same:
-    // leaving the program must not hang on the network.
+    // A notice box waiting for the GUI thread is released first, or the
+    // join below would wait for a box that can no longer be shown. The
+    // thread's exchange is then woken and fails at once, and the thread
+    // frees its settings and everything else of Qt it used before the join
+    // returns: nothing of the check runs on while Qt is taken down.
     if (m_notice)
         m_notice->detach();
-    m_checkState->cancel->cancel();
-    m_checkState->waitUntilEnded(std::chrono::seconds(5));
+    m_checker.reset();
 }
 
 } // namespace quarrow

@@ -25,8 +25,8 @@ namespace quarrow {
 class BackgroundWork;
 class Dialogs;
 class QtNoticeBox;
+class TChecker;
 class TNewVer;
-struct CheckState;
 struct UpdateCheckSetup;
 
 // The main window: gathers the reading options, loads CSV files (open
@@ -97,7 +97,7 @@ private:
     void Help1Click();
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
-    // Ends a check that is still running when the window goes.
+    // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
     Dialogs& m_dialogs;
@@ -134,7 +134,7 @@ private:
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
     bool m_checkerStarted = false;
-    std::shared_ptr<CheckState> m_checkState;
+    std::unique_ptr<TChecker> m_checker;
     std::shared_ptr<QtNoticeBox> m_notice;
 };
 

@@ -27,6 +27,13 @@ FileDialogSpec typeListFileTypes()
     return {QStringLiteral("Text File (*.txt)|*.txt|Any File (*.*)|*.*"), QStringLiteral("txt")};
 }
 
+// "*" and not "*.*": on Linux a name need not have an extension, and "*.*"
+// hides every file without one.
+FileDialogSpec typeListOpenTypes()
+{
+    return {QStringLiteral("Text File (*.txt)|*.txt|All files (*)|*"), QString()};
+}
+
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, int width)
 {
     auto* button = new QPushButton(text, parent);
@@ -188,7 +195,7 @@ void TFormColumnTypes::typeTextChanged(const QString& text)
 
 void TFormColumnTypes::ButtonOpenClick()
 {
-    const QString fileName = m_dialogs.openFile(this, typeListFileTypes());
+    const QString fileName = m_dialogs.openFile(this, typeListOpenTypes());
     if (!fileName.isEmpty()) {
         runGuarded(m_dialogs, this, [&] {
             TypeList types = cellTypes();

@@ -391,7 +391,9 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == BitBtn1 || watched == BitBtn2)
         return isButtonPress(event) && mouse->button() != Qt::LeftButton;
-    if (watched == PanelEgg)
+    // The icon's frame is not one of the parts that drag the window: a press
+    // on its border is used up here instead of reaching the card.
+    if (watched == PanelEgg || watched == Bevel1)
         return isButtonPress(event);
     if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
         if (watched == Image1)

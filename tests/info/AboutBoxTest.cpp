@@ -408,6 +408,8 @@ private slots:
         QTest::newRow("middle on Info") << u"BitBtn2"_qs << Qt::MiddleButton << false;
         QTest::newRow("left on the link") << u"Label5"_qs << Qt::LeftButton << false;
         QTest::newRow("middle on the link") << u"Label5"_qs << Qt::MiddleButton << false;
+        QTest::newRow("left on the icon's frame") << u"Bevel1"_qs << Qt::LeftButton << false;
+        QTest::newRow("middle on the icon's frame") << u"Bevel1"_qs << Qt::MiddleButton << false;
     }
 
     // Two moves: each shifts the window by the pointer's step since the one

@@ -296,6 +296,25 @@ private slots:
         QCOMPARE(m_form->workspace().row(2), u"first");
     }
 
+    // A real drop: the files load once the drop event has returned to the
+    // file manager, not inside it.
+    void dropLoadsAfterTheDropEventReturns()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        writeFile(path("dropped.csv"), "a\nb\n");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path("dropped.csv"))});
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        // Straight to the window's handler: the application lets a drop
+        // through only while a drag of its own is under way.
+        static_cast<QObject*>(m_form)->event(&event);
+        QVERIFY(event.isAccepted());
+        QCOMPARE(m_form->workspace().rowCount(), size_t{0});
+        QTRY_COMPARE(m_form->workspace().rowCount(), size_t{2});
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+    }
+
     void dropTakesLongPathsWhole()
     {
         // Deeper than the 255 characters a fixed buffer would hold.
@@ -372,8 +391,10 @@ private slots:
     {
         m_dialogs->openFilesAnswers.push_back({path("b.csv"), path("a.csv")});
         control<QPushButton>("BitBtn1")->click();
-        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs);
-        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, u"csv"_qs);
+        // Files without an extension are shown too, and a typed name is
+        // opened as typed.
+        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|All files (*)|*"_qs);
+        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, QString());
         QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
         QCOMPARE(m_form->workspace().row(0), u"x;y;z");
         m_dialogs->openFilesAnswers.push_back({});
@@ -557,6 +578,16 @@ private slots:
         QTest::keyClick(control<QLineEdit>("Edit2"), Qt::Key_F1);
         QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs,
                                                      u"http://www.tarnix.example/help/quarrow/"_qs}));
+
+        // In another of the program's windows F1 is that window's own.
+        control<QPushButton>("Button1")->click();
+        auto* dialog = m_form->findChild<QDialog*>(u"FormSeparator"_qs);
+        QVERIFY(dialog != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), dialog);
+        QTest::keyClick(dialog, Qt::Key_F1);
+        QCOMPARE(m_dialogs->openedUrls.size(), 2);
     }
 
     void fixedSizeWindow()

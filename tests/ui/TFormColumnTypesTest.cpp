@@ -311,8 +311,8 @@ private slots:
         open.click(u"ButtonOpen"_qs);
 
         QCOMPARE(dialogs.fileDialogs.size(), size_t{1});
-        QCOMPARE(dialogs.fileDialogs[0].filter, u"Text File (*.txt)|*.txt|Any File (*.*)|*.*"_qs);
-        QCOMPARE(dialogs.fileDialogs[0].defaultSuffix, u"txt"_qs);
+        QCOMPARE(dialogs.fileDialogs[0].filter, u"Text File (*.txt)|*.txt|All files (*)|*"_qs);
+        QCOMPARE(dialogs.fileDialogs[0].defaultSuffix, QString());
         QVERIFY(dialogs.messages.empty());
         QCOMPARE(open.typeCells(), cells);
         QCOMPARE(open.typeBox()->currentText(), cells.at(1));
