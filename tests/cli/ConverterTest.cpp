@@ -113,6 +113,17 @@ std::string sizedCsv()
     return csv;
 }
 
+// Lines of 32,768 characters, 16 to a reading batch of 2^19, whose value
+// lines (the 8 trailing blanks trimmed) are 32,767 bytes: 32 rows fill a
+// statement, so the cut falls on the first row of a batch.
+std::string batchAlignedCsv()
+{
+    std::string csv = "c\r\n";
+    for (int i = 0; i < 100; ++i)
+        csv += std::string(32'760, static_cast<char>('a' + i % 26)) + std::string(8, ' ') + "\r\n";
+    return csv;
+}
+
 // A line longer than a whole batch, and a CR LF cut by the 4096-byte
 // reading block, a non-ASCII character cut by it too.
 std::string longLineCsv()
@@ -136,6 +147,7 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
     const auto longLine = dir.write("long.csv", longLineCsv());
     const auto ansi = dir.write("ansi.csv", "a,b\r\n\x80\xE9,\xFF'\\\r\n");
     const auto sized = dir.write("sized.csv", sizedCsv());
+    const auto aligned = dir.write("aligned.csv", batchAlignedCsv());
     struct Row {
         const char* name;
         std::vector<std::filesystem::path> files;
@@ -167,6 +179,7 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
          false,
          true,
          TextEncoding::Utf8},
+        {"db2 cut at a batch's first row", {aligned}, Dialect::IbmDb2, true, false, true, TextEncoding::Utf8},
         {"access multi-row", {big, small}, Dialect::Access, true, false, true, TextEncoding::Utf8},
     };
     for (const auto& row : rows) {
