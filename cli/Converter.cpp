@@ -261,7 +261,7 @@ struct FormattedBatch {
 // does for a workspace holding the same lines. Batches are formatted on
 // worker threads, each with its own copy of the formatter, and written in
 // order: a row's bytes depend only on the row and its position. Statements
-// cut by size are cut while writing, by the writer's own cutter.
+// cut by size are cut here, in order, by the window writer's StatementCutter.
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
