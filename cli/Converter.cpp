@@ -6,6 +6,7 @@
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/StatementCutter.h"
 #include "text/Utf8.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
@@ -268,14 +269,15 @@ private:
 };
 
 struct FormattedBatch {
-    OutBuffer bytes;
+    FormattedRows rows;
     std::uint64_t substituted = 0;
 };
 
 // Turns the stream of line batches into script bytes, exactly as the writer
 // does for a workspace holding the same lines. Batches are formatted on
 // worker threads, each with its own copy of the formatter, and written in
-// order: a row's bytes depend only on the row and its position.
+// order: a row's bytes depend only on the row and its position. Statements
+// cut by size are cut here, in order, by the window writer's StatementCutter.
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
@@ -316,21 +318,22 @@ public:
         m_rows += batch.ends.size() - skip;
         if (m_inFlight.size() >= kMaxInFlight)
             writeOldest();
-        OutBuffer bytes = m_buffers.take();
-        bytes.clear();
+        FormattedRows rows = m_buffers.take();
+        rows.clear();
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
-                                                             bytes = std::move(bytes), skip, first]() mutable {
-            FormattedBatch out{std::move(bytes), 0};
+                                                             rows = std::move(rows), skip, first]() mutable {
+            FormattedBatch out{std::move(rows), 0};
             std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
             std::uint64_t index = first;
             const std::u16string_view text(batch.text);
             const std::string_view utf8Text(batch.bytes);
             for (std::size_t i = skip; i < batch.ends.size(); ++i) {
                 const std::size_t end = batch.ends[i];
+                out.rows.starts.push_back(out.rows.bytes.size());
                 if (batch.utf8)
-                    formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
+                    formatter.appendUtf8Row(out.rows.bytes, utf8Text.substr(begin, end - begin), index++);
                 else
-                    formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+                    formatter.appendRow(out.rows.bytes, text.substr(begin, end - begin), index++);
                 begin = end;
             }
             out.substituted = formatter.substituted();
@@ -352,7 +355,7 @@ public:
         OutBuffer end;
         m_formatter->appendEnd(end, m_rows);
         m_sink.write(end.data(), end.size());
-        return m_substituted;
+        return m_substituted + m_cutter->substituted();
     }
 
 private:
@@ -365,6 +368,7 @@ private:
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
+        m_cutter.emplace(*m_formatter);
         OutBuffer head;
         m_formatter->appendHead(head);
         m_substituted += m_formatter->substituted();
@@ -378,16 +382,17 @@ private:
         FormattedBatch done = m_inFlight.front().get();
         m_inFlight.pop_front();
         m_substituted += done.substituted;
-        m_sink.write(done.bytes.data(), done.bytes.size());
-        m_buffers.give(std::move(done.bytes));
+        m_cutter->write(m_sink, done.rows);
+        m_buffers.give(std::move(done.rows));
     }
 
     const ConverterOptions& m_options;
     const std::optional<TypeList>& m_types;
     ByteSink& m_sink;
     Recycler<LineBatch>& m_batches;
-    Recycler<OutBuffer> m_buffers;
+    Recycler<FormattedRows> m_buffers;
     std::optional<ScriptFormatter> m_formatter;
+    std::optional<StatementCutter> m_cutter;
     std::deque<std::future<FormattedBatch>> m_inFlight;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;

@@ -6,36 +6,39 @@ namespace quarrow {
 
 ScriptWriter::ScriptWriter(const ScriptOptions& options, const std::vector<std::u16string>& names,
                            const std::vector<std::u16string>& types, ByteSink& sink)
-    : m_formatter(options, names, types), m_sink(sink)
+    : m_formatter(options, names, types), m_cutter(m_formatter), m_sink(sink)
 {
 }
 
 void ScriptWriter::flushIfFull()
 {
-    if (m_buffer.size() >= kFlushBytes) {
-        m_sink.write(m_buffer.data(), m_buffer.size());
+    if (m_buffer.bytes.size() >= kFlushBytes) {
+        m_cutter.write(m_sink, m_buffer);
         m_buffer.clear();
     }
 }
 
 void ScriptWriter::writeHead()
 {
-    m_formatter.appendHead(m_buffer);
+    m_formatter.appendHead(m_buffer.bytes);
     flushIfFull();
 }
 
 void ScriptWriter::writeRow(std::u16string_view row)
 {
-    m_formatter.appendRow(m_buffer, row, m_rows++);
+    m_buffer.starts.push_back(m_buffer.bytes.size());
+    m_formatter.appendRow(m_buffer.bytes, row, m_rows++);
     flushIfFull();
 }
 
 ExportResult ScriptWriter::finish()
 {
-    m_formatter.appendEnd(m_buffer, m_rows);
-    m_sink.write(m_buffer.data(), m_buffer.size());
+    m_cutter.write(m_sink, m_buffer);
     m_buffer.clear();
-    return {m_rows, m_formatter.substituted(), m_formatter.renamedColumns()};
+    m_formatter.appendEnd(m_buffer.bytes, m_rows);
+    m_sink.write(m_buffer.bytes.data(), m_buffer.bytes.size());
+    m_buffer.clear();
+    return {m_rows, m_formatter.substituted() + m_cutter.substituted(), m_formatter.renamedColumns()};
 }
 
 ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink,

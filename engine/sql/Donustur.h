@@ -2,6 +2,7 @@
 
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/StatementCutter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -36,8 +37,9 @@ private:
     void flushIfFull();
 
     ScriptFormatter m_formatter;
+    StatementCutter m_cutter;
     ByteSink& m_sink;
-    OutBuffer m_buffer;
+    FormattedRows m_buffer;
     std::uint64_t m_rows = 0;
 };
 

@@ -468,9 +468,16 @@ void ScriptFormatter::appendHead(OutBuffer& out)
 
 bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 {
-    if (!m_options.multiRow || index == 0)
+    // Access SQL has no multi-row VALUES: an INSERT per row whatever the option.
+    if (!m_options.multiRow || index == 0 || m_options.dialect == Dialect::Access)
         return true;
     return m_options.dialect == Dialect::MsSql && index % kMsSqlRowsPerInsert == 0;
+}
+
+std::size_t ScriptFormatter::statementBytesLimit() const noexcept
+{
+    const bool cut = m_options.dialect == Dialect::MySql || m_options.dialect == Dialect::IbmDb2;
+    return m_options.multiRow && cut ? kStatementBytes : 0;
 }
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)

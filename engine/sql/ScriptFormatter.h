@@ -33,13 +33,21 @@ constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 // SQL Server refuses more rows in one VALUES list.
 inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
 
+// The most bytes of a multi-row INSERT statement for MySQL and Db2 before the
+// next row starts a new statement. MariaDB refuses a statement longer than
+// max_allowed_packet, 16 MiB by default; Db2 one longer than 2,097,152 bytes
+// (IBM, "SQL and XML limits"). 1 MiB stays well inside both.
+inline constexpr std::size_t kStatementBytes = std::size_t{1} << 20;
+
 // Builds the bytes of a script, piece by piece, in the output encoding.
 // A row's bytes depend only on the row and its position among the exported
 // rows, so batches of rows can be formatted independently (each formatter
 // has its own scratch space) and concatenated in order:
 //   head, row 0, row 1, ..., end
 // Each row begins with the terminator of the row before it, since a value
-// line ends in "," or ";" depending on what follows.
+// line ends in "," or ";" depending on what follows. Where statements are
+// cut by size (statementBytesLimit()), the rows are formatted as one
+// statement and a StatementCutter, which sees them in order, cuts it.
 class ScriptFormatter {
 public:
     ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
@@ -61,6 +69,14 @@ public:
     // Column names written otherwise than given, to keep within the
     // database's length limit.
     const std::vector<RenamedColumn>& renamedColumns() const noexcept { return m_renamed; }
+
+    // The most bytes a multi-row statement may take before the next row
+    // starts another; 0 when statements are not cut by their size.
+    std::size_t statementBytesLimit() const noexcept;
+    // The INSERT header line, CR LF included, and the characters the output
+    // encoding could not hold in it.
+    std::string_view insertHeader() const noexcept { return m_insertHeader; }
+    std::uint64_t insertHeaderSubstituted() const noexcept { return m_insertHeaderSubstituted; }
 
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
