@@ -41,6 +41,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <vector>
+
 namespace quarrow {
 
 namespace {
@@ -76,6 +79,37 @@ QString substitutionParagraph(std::uint64_t substituted)
         return QStringLiteral("1 character could not be written in ANSI and was replaced.");
     return QLocale().toString(static_cast<qulonglong>(substituted))
            + u" characters could not be written in ANSI and were replaced.";
+}
+
+// A name as the message box quotes it: a whole data line loaded as the
+// header can give names too long to read in a box.
+QString shownName(const std::u16string& name)
+{
+    constexpr qsizetype kLongest = 40;
+    const QString text = QString::fromStdU16String(name);
+    if (text.size() <= kLongest)
+        return u'"' + text + u'"';
+    const qsizetype cut = text.at(kLongest - 1).isHighSurrogate() ? kLongest - 1 : kLongest;
+    return u'"' + text.left(cut) + u"\u2026\"";
+}
+
+// Names the first few renamed columns; a header of many equal fields would
+// otherwise fill the screen.
+QString renamesParagraph(const std::vector<ColumnRename>& renames)
+{
+    constexpr std::size_t kNamed = 5;
+    const std::size_t count = renames.size();
+    QString text = count == 1 ? QStringLiteral("1 column name repeated an earlier name and was changed: ")
+                              : QLocale().toString(static_cast<qulonglong>(count))
+                                    + u" column names repeated an earlier name and were changed: ";
+    for (std::size_t i = 0; i < std::min(count, kNamed); ++i) {
+        if (i > 0)
+            text += u", ";
+        text += shownName(renames[i].from) + u" is now " + shownName(renames[i].to);
+    }
+    if (count > kNamed)
+        text += u" and " + QLocale().toString(static_cast<qulonglong>(count - kNamed)) + u" more";
+    return text + u'.';
 }
 
 } // namespace
@@ -455,6 +489,8 @@ void TAppForm::ButtonExportClick()
         result = Donustur(m_workspace, options, localPath(path));
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
+    if (!m_workspace.columnRenames().empty())
+        text += u"\n\n" + renamesParagraph(m_workspace.columnRenames());
     if (result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(result.substituted);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
