@@ -13,12 +13,9 @@ struct ColumnRename {
     std::size_t column = 0; // 0-based position
     std::u16string from;    // the name the first line gave
     std::u16string to;      // the name the script uses
-};
 
-inline bool operator==(const ColumnRename& a, const ColumnRename& b)
-{
-    return a.column == b.column && a.from == b.from && a.to == b.to;
-}
+    friend bool operator==(const ColumnRename&, const ColumnRename&) = default;
+};
 
 // Makes the names distinct as the databases compare them, so that CREATE
 // TABLE cannot fail on a repeated column. Two names are the same when the
