@@ -343,6 +343,7 @@ public:
     }
 
     bool started() const noexcept { return m_formatter.has_value(); }
+    const std::vector<ColumnRename>& renames() const noexcept { return m_renames; }
 
     const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
 
@@ -365,6 +366,7 @@ private:
     {
         const ScriptOptions& script = m_options.script;
         ColumnSetup setup = setUpColumns(firstLine, loadOptionsFor(script));
+        m_renames = setup.renames;
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
@@ -394,6 +396,7 @@ private:
     std::optional<ScriptFormatter> m_formatter;
     std::optional<StatementCutter> m_cutter;
     std::deque<std::future<FormattedBatch>> m_inFlight;
+    std::vector<ColumnRename> m_renames;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
 };
@@ -420,6 +423,36 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
         }
     }
     queue.close();
+}
+
+// A name in a message to a terminal: UTF-8, with control characters
+// written as escapes so that a name cannot move the cursor or recolour.
+std::string printableName(std::u16string_view name)
+{
+    std::string text;
+    char escape[8];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+            text += escape;
+            continue;
+        }
+        const std::size_t units = (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size()) ? 2 : 1;
+        char bytes[6];
+        std::uint64_t replaced = 0;
+        text.append(bytes, utf8::encode(&name[i], units, bytes, replaced));
+        i += units - 1;
+    }
+    return text;
+}
+
+void reportRenames(std::ostream& err, const std::vector<ColumnRename>& renames)
+{
+    for (const auto& rename : renames) {
+        err << "quarrow-cli: warning: column " << rename.column + 1 << " \"" << printableName(rename.from)
+            << "\" renamed to \"" << printableName(rename.to) << "\": it repeats an earlier column's name\n";
+    }
 }
 
 } // namespace
@@ -520,6 +553,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << (substituted == 1 ? " character" : " characters")
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
+        reportRenames(err, assembler.renames());
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();

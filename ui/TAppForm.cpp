@@ -42,7 +42,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 namespace quarrow {
 
@@ -95,7 +97,7 @@ QString substitutionParagraph(std::uint64_t substituted)
 
 // The names written otherwise than loaded, to keep within the database's
 // length limit: the first few, then how many more.
-QString renamedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
+QString shortenedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
 {
     constexpr std::size_t kShown = 5;
     const NameLimit limit = columnNameLimit(dialect);
@@ -116,6 +118,37 @@ QString renamedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dial
             u"\n"
             + QStringLiteral("and %1 more.").arg(QLocale().toString(static_cast<qulonglong>(renamed.size() - kShown)));
     return text;
+}
+
+// A name as the message box quotes it: a whole data line loaded as the
+// header can give names too long to read in a box.
+QString shownName(const std::u16string& name)
+{
+    constexpr qsizetype kLongest = 40;
+    const QString text = QString::fromStdU16String(name);
+    if (text.size() <= kLongest)
+        return u'"' + text + u'"';
+    const qsizetype cut = text.at(kLongest - 1).isHighSurrogate() ? kLongest - 1 : kLongest;
+    return u'"' + text.left(cut) + u"\u2026\"";
+}
+
+// Names the first few renamed columns; a header of many equal fields would
+// otherwise fill the screen.
+QString renamesParagraph(const std::vector<ColumnRename>& renames)
+{
+    constexpr std::size_t kNamed = 5;
+    const std::size_t count = renames.size();
+    QString text = count == 1 ? QStringLiteral("1 column name repeated an earlier name and was changed: ")
+                              : QLocale().toString(static_cast<qulonglong>(count))
+                                    + u" column names repeated an earlier name and were changed: ";
+    for (std::size_t i = 0; i < std::min(count, kNamed); ++i) {
+        if (i > 0)
+            text += u", ";
+        text += shownName(renames[i].from) + u" is now " + shownName(renames[i].to);
+    }
+    if (count > kNamed)
+        text += u" and " + QLocale().toString(static_cast<qulonglong>(count - kNamed)) + u" more";
+    return text + u'.';
 }
 
 } // namespace
@@ -559,10 +592,12 @@ void TAppForm::ButtonExportClick()
         }
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
+    if (!m_workspace.columnRenames().empty())
+        text += u"\n\n" + renamesParagraph(m_workspace.columnRenames());
     if (result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(result.substituted);
     if (!result.renamed.empty())
-        text += u"\n\n" + renamedParagraph(result.renamed, reading.dialect);
+        text += u"\n\n" + shortenedParagraph(result.renamed, reading.dialect);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
 }
 

@@ -48,6 +48,9 @@ ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& optio
             std::u16string name = cleanField(splitter[j]);
             setup.names.push_back(name.empty() ? generatedName(static_cast<std::int64_t>(j) + 1) : std::move(name));
         }
+        // Generated names take part too: an empty field's COLUMN3 meets a
+        // header's own COLUMN3.
+        setup.renames = makeNamesDistinct(setup.names, options.encoding);
     } else {
         setup.names.reserve(static_cast<std::size_t>(setup.columnCount));
         for (std::int64_t k = 1; k <= setup.columnCount; ++k)
@@ -94,6 +97,7 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
             m_columnCount = setup.columnCount;
             m_names = std::move(setup.names);
             m_types = std::move(setup.types);
+            m_renames = std::move(setup.renames);
         }
     }
     report.rowCount = static_cast<std::int64_t>(m_rows.size());
@@ -106,6 +110,7 @@ void Workspace::clear()
     m_rows.clear();
     m_names.clear();
     m_types.clear();
+    m_renames.clear();
     m_filesLoaded = 0;
 }
 

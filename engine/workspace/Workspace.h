@@ -2,6 +2,7 @@
 
 #include "text/TextEncoding.h"
 #include "workspace/Dialect.h"
+#include "workspace/DistinctNames.h"
 #include "workspace/RowStore.h"
 
 #include <atomic>
@@ -41,12 +42,13 @@ struct ColumnSetup {
     std::int64_t columnCount = 0;
     std::vector<std::u16string> names;
     std::vector<std::u16string> types;
+    std::vector<ColumnRename> renames; // repeated names of the line, made distinct
 };
 
 // Column count from every separator of the line (quoted ones too); names
 // from the cleaned fields when the line holds names (an empty one becomes
-// COLUMN<position>), else COLUMN1..COLUMN<count>; the dialect's default type
-// for each name.
+// COLUMN<position>, and a repeated one gets a suffix, see makeNamesDistinct),
+// else COLUMN1..COLUMN<count>; the dialect's default type for each name.
 ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options);
 
 // The lines of every loaded CSV file plus the column names and types that
@@ -69,6 +71,8 @@ public:
     std::u16string_view row(std::size_t i) const noexcept { return m_rows[i]; }
     const std::vector<std::u16string>& columnNames() const noexcept { return m_names; }
     const std::vector<std::u16string>& columnTypes() const noexcept { return m_types; }
+    // Names the first-load setup changed, so that the window can say so.
+    const std::vector<ColumnRename>& columnRenames() const noexcept { return m_renames; }
     void replaceType(std::size_t i, std::u16string type) { m_types.at(i) = std::move(type); }
 
     std::int64_t columnCount() const noexcept { return m_columnCount; }
@@ -81,6 +85,7 @@ private:
     RowStore m_rows;
     std::vector<std::u16string> m_names;
     std::vector<std::u16string> m_types;
+    std::vector<ColumnRename> m_renames;
     std::int64_t m_columnCount = 0;
     std::int64_t m_filesLoaded = 0;
 };

@@ -148,6 +148,11 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
     const auto ansi = dir.write("ansi.csv", "a,b\r\n\x80\xE9,\xFF'\\\r\n");
     const auto sized = dir.write("sized.csv", sizedCsv());
     const auto aligned = dir.write("aligned.csv", batchAlignedCsv());
+    // Names repeated outright, in other letter case, against an empty
+    // field's generated name, and (in ANSI) written alike.
+    const auto repeated = dir.write("repeated.csv", "id,ID,a,a,a_2,,COLUMN6,city\r\n" + largeCsv());
+    const auto alikeInAnsi =
+        dir.write("alike.csv", "\xEF\xBB\xBF\xE4\xB8\xAD,\xE6\x96\x87,\xC5\x82,L\r\n" + largeCsv());
     struct Row {
         const char* name;
         std::vector<std::filesystem::path> files;
@@ -181,6 +186,9 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
          TextEncoding::Utf8},
         {"db2 cut at a batch's first row", {aligned}, Dialect::IbmDb2, true, false, true, TextEncoding::Utf8},
         {"access multi-row", {big, small}, Dialect::Access, true, false, true, TextEncoding::Utf8},
+        {"repeated names", {repeated, small}, Dialect::Sqlite, true, false, true, TextEncoding::Utf8},
+        {"after an empty file", {empty, repeated}, Dialect::MySql, true, true, false, TextEncoding::Utf8},
+        {"names alike in ansi", {alikeInAnsi}, Dialect::MsSql, true, false, false, TextEncoding::Ansi},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -359,6 +367,34 @@ TEST(ConverterWarnings, ShortenedColumnNamesAreListed)
         EXPECT_EQ(run.status, kExitOk);
         EXPECT_EQ(run.err, c.warning);
     }
+}
+
+TEST(ConverterWarnings, RepeatedNamesAreRenamedAndSaid)
+{
+    TempDir dir;
+    // The control character must not reach a terminal as it is.
+    const auto csv = dir.write("a.csv", "id,ID,Id,\"x\x1B[2J\",x\x1B[2J,a_2,a,a\r\n1,2,3,4,5,6,7,8\r\n");
+    const auto run = runCli({"-H", "-q", csv.string()});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_NE(
+        run.out.find("CREATE TABLE NEW_TABLE (\r\n`id` text,\r\n`ID_2` text,\r\n`Id_3` text,\r\n`x\x1B[2J` text,\r\n"
+                     "`x\x1B[2J_2` text,\r\n`a_2` text,\r\n`a` text,\r\n`a_3` text\r\n);"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("INSERT INTO NEW_TABLE (`id`,`ID_2`,`Id_3`,`x\x1B[2J`,`x\x1B[2J_2`,`a_2`,`a`,`a_3`) VALUES"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err,
+              "quarrow-cli: warning: column 2 \"ID\" renamed to \"ID_2\": it repeats an earlier column's name\n"
+              "quarrow-cli: warning: column 3 \"Id\" renamed to \"Id_3\": it repeats an earlier column's name\n"
+              "quarrow-cli: warning: column 5 \"x\\x1B[2J\" renamed to \"x\\x1B[2J_2\": it repeats an earlier "
+              "column's name\n"
+              "quarrow-cli: warning: column 8 \"a\" renamed to \"a_3\": it repeats an earlier column's name\n");
+
+    // Without a header line the generated names never repeat.
+    const auto plain = runCli({"-q", csv.string()});
+    EXPECT_EQ(plain.status, kExitOk);
+    EXPECT_EQ(plain.err, "");
 }
 
 // The binary itself: exit statuses and a full disk on standard output.

@@ -532,6 +532,45 @@ TEST(PostgreSqlKeywords, EveryKeywordWorksAsAColumnName)
     roundTrip(Engine::PostgreSql, Combination{false, false}, fixture);
 }
 
+// A header that repeats names, outright and in other letter case: every
+// database takes the table under the renamed columns (PostgreSQL folding the
+// bare ones to lower case), and every value lands in its own column.
+class RepeatedNames : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(RepeatedNames, TableLoadsUnderTheNewNames)
+{
+    const Engine engine = GetParam();
+    Database& database = DatabaseEnvironment::get(engine);
+    TempDir work;
+    const auto input = work.write("input.csv", "id,ID,Id,City,city,a,a,a_2,,COLUMN9\r\n1,2,3,4,5,6,7,8,9,10\r\n");
+    const auto script = work.path() / "script.sql";
+    Command convert;
+    convert.program = QUARROW_CLI_BINARY;
+    convert.args = {"-q", "-H", "-d", database.dialect(), "-t", "repeated", "-o", script.string(), input.string()};
+    const Outcome converted = run(convert, work.path());
+    ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+
+    const std::string name = database.create();
+    const Outcome loaded = database.load(name, script);
+    ASSERT_TRUE(loaded.succeeded() && loaded.out.empty() && loaded.err.empty())
+        << "loading the script into " << engineName(engine) << " failed\n"
+        << describe(Command{}, loaded);
+    const std::vector<std::string> expected =
+        engine == Engine::PostgreSql ? std::vector<std::string>{"id", "id_2", "id_3", "city",    "city_2",
+                                                                "a",  "a_3",  "a_2",  "column9", "column9_2"}
+                                     : std::vector<std::string>{"id", "ID_2", "Id_3", "City",    "city_2",
+                                                                "a",  "a_3",  "a_2",  "COLUMN9", "COLUMN9_2"};
+    const auto names = database.columnNames(name, "repeated");
+    ASSERT_EQ(names, expected);
+    const auto rows = database.rows(name, "repeated", names);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], (CellRow{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, RepeatedNames, ::testing::Values(Engine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(PostgreSql, RepeatedNames, ::testing::Values(Engine::PostgreSql));
+INSTANTIATE_TEST_SUITE_P(MariaDb, RepeatedNames, ::testing::Values(Engine::MariaDb));
+
 // The fixtures' expected values are worked out without the engine; reading
 // the same files with the engine's own splitter and clean-up must agree, so
 // that a difference in a database points at the script, not at the fixture.

@@ -30,12 +30,17 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QString readText(const QString& path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readAll());
+    return file.readAll();
+}
+
+QString readText(const QString& path)
+{
+    return QString::fromUtf8(readFile(path));
 }
 
 } // namespace
@@ -469,6 +474,54 @@ private slots:
         expected += u"\nand 2 more."_qs;
         QVERIFY2(m_dialogs->messages[0].text.endsWith(expected), qPrintable(m_dialogs->messages[0].text));
         QVERIFY(readText(path("survey.sql")).contains(u'"' + question.left(61) + u"_7\" text"_qs));
+    }
+
+    void exportNamesTheRenamedColumns_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<bool>("ansi");
+        QTest::addColumn<QString>("createLines");
+        QTest::addColumn<QString>("paragraphs");
+        QTest::newRow("one") << QByteArray("id,name,ID") << false << u"`id` text,\r\n`name` text,\r\n`ID_2` text"_qs
+                             << u"1 column name repeated an earlier name and was changed: \"ID\" is now \"ID_2\"."_qs;
+        QTest::newRow("first five and a count")
+            << QByteArray("v,v,v,v,v,v,V,v") << false
+            << u"`v` text,\r\n`v_2` text,\r\n`v_3` text,\r\n`v_4` text,\r\n`v_5` text,\r\n`v_6` text,\r\n"
+               u"`V_7` text,\r\n`v_8` text"_qs
+            << u"7 column names repeated an earlier name and were changed: \"v\" is now \"v_2\", \"v\" is now "
+               u"\"v_3\", \"v\" is now \"v_4\", \"v\" is now \"v_5\", \"v\" is now \"v_6\" and 2 more."_qs;
+        const QString fortyTwo(42, u'n');
+        QTest::newRow("long names cut") << fortyTwo.toUtf8() + "," + fortyTwo.toUtf8() << false
+                                        << u"`"_qs + fortyTwo + u"` text,\r\n`"_qs + fortyTwo + u"_2` text"_qs
+                                        << u"1 column name repeated an earlier name and was changed: \""_qs
+                                               + QString(40, u'n') + u"\u2026\" is now \""_qs + QString(40, u'n')
+                                               + u"\u2026\"."_qs;
+        // Two names that ANSI writes as '?', before the count of replaced characters.
+        QTest::newRow("alike in ansi")
+            << QByteArray("\xE4\xB8\xAD,\xE6\x96\x87") << true << u"`?` text,\r\n`?_2` text"_qs
+            << u"1 column name repeated an earlier name and was changed: \"\u6587\" is now "
+               u"\"\u6587_2\".\n\n2 characters could not be written in ANSI and were replaced."_qs;
+    }
+
+    void exportNamesTheRenamedColumns()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(bool, ansi);
+        QFETCH(QString, createLines);
+        QFETCH(QString, paragraphs);
+        writeFile(path("repeated.csv"), (ansi ? "\xEF\xBB\xBF" : "") + header + "\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        control<QRadioButton>(ansi ? "RadioButton1" : "RadioButton2")->setChecked(true);
+        m_form->Ekle(path("repeated.csv"));
+        const QString out = path("repeated.sql");
+        m_dialogs->saveFileAnswers.push_back(out);
+        control<QPushButton>("ButtonExport")->click();
+        const QString script = ansi ? QString::fromLatin1(readFile(out)) : readText(out);
+        QCOMPARE(script, u"\r\nCREATE TABLE NEW_TABLE (\r\n"_qs + createLines + u"\r\n);\r\n\r\n"_qs);
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].caption, u"Success"_qs);
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + out + u"\n\n"_qs + paragraphs);
     }
 
     void exportCancelledOrWithoutRows()

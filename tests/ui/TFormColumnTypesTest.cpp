@@ -159,6 +159,14 @@ private slots:
         QCOMPARE(loaded.types(), kThreeTypes);
     }
 
+    void showsTheNamesTheScriptUses()
+    {
+        LoadedWorkspace loaded("id,ID,a,a_2,A\n");
+        test::FakeDialogs dialogs;
+        OpenWindow open(loaded, dialogs);
+        QCOMPARE(open.cells(0), (QStringList{u"id"_qs, u"ID_2"_qs, u"a"_qs, u"a_2"_qs, u"A_3"_qs}));
+    }
+
     void editsReachWorkspaceOnlyOnOk()
     {
         LoadedWorkspace loaded(kThreeColumns);
