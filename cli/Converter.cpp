@@ -1,7 +1,7 @@
 #include "Converter.h"
 
 #include "BoundedQueue.h"
-#include "InterruptCleanup.h"
+#include "OutputFile.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <iomanip>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <thread>
 
@@ -127,67 +126,6 @@ public:
 
 private:
     std::ostream& m_out;
-};
-
-// The script is written to a new file beside the target and renamed over it
-// only when complete, so a failed run leaves any existing file as it was.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(const std::filesystem::path& target) : m_target(target)
-    {
-        std::filesystem::path folder = target.parent_path();
-        if (folder.empty())
-            folder = ".";
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0;; ++attempt) {
-            std::ostringstream name;
-            name << '.' << target.filename().string() << '.' << std::hex << random() << ".tmp";
-            m_temporary = folder / name.str();
-            try {
-                m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
-                m_temporaryText = m_temporary.string();
-                armInterruptCleanup(m_temporaryText.c_str());
-                return;
-            } catch (const OutputError& e) {
-                if (e.error() != EEXIST || attempt > 100)
-                    throw OutputError(target, "Cannot create", e.error());
-            }
-        }
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    ~ReplacingFile()
-    {
-        disarmInterruptCleanup();
-        if (!m_committed) {
-            m_file.reset();
-            std::error_code ignored;
-            std::filesystem::remove(m_temporary, ignored);
-        }
-    }
-
-    ByteSink& sink() { return *m_file; }
-
-    void commit()
-    {
-        m_file->close();
-        std::error_code ec;
-        std::filesystem::rename(m_temporary, m_target, ec);
-        if (!ec)
-            disarmInterruptCleanup();
-        if (ec)
-            throw OutputError(m_target, "Cannot replace", ec.value());
-        m_committed = true;
-    }
-
-private:
-    std::filesystem::path m_target;
-    std::filesystem::path m_temporary;
-    std::string m_temporaryText; // what the signal handler removes
-    std::optional<FileSink> m_file;
-    bool m_committed = false;
 };
 
 std::string formatBytes(double bytes)
@@ -433,7 +371,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
     }
 
-    std::optional<ReplacingFile> file;
+    std::optional<OutputFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
     Recycler<LineBatch> batches;
