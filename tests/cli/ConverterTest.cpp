@@ -159,6 +159,28 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
     }
 }
 
+// Lines far longer than a batch, several in a row and more than the reading
+// may hold at once (as UTF-16 text above all): each is formatted on its own
+// while the reading waits, and the script is the workspace writer's.
+TEST(ConverterEquivalence, SeveralVeryLongLinesInARow)
+{
+    TempDir dir;
+    std::string csv = "id,text\r\n1,short\r\n";
+    for (int i = 0; i < 4; ++i)
+        csv += std::to_string(10 + i) + ",'" + std::string(5'000'000, static_cast<char>('a' + i)) + "\xC3\xA9\r\n";
+    csv += "2,short\r\n";
+    const auto path = dir.write("long.csv", csv);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+        SCOPED_TRACE(encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI");
+        ConverterOptions o;
+        o.script.encoding = encoding;
+        o.script.headerLine = true;
+        const std::string script = viaConverter({path}, o);
+        EXPECT_GT(script.size(), 20'000'000u);
+        EXPECT_TRUE(script == viaWorkspace({path}, o)) << "the scripts differ";
+    }
+}
+
 TEST(ConverterEquivalence, TypeListIsAppliedAfterLoading)
 {
     TempDir dir;
