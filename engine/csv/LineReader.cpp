@@ -30,11 +30,6 @@ std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber
     return path.string() + ": line " + std::to_string(lineNumber) + ": " + reason;
 }
 
-// A line collected here longer than this gives its memory back once
-// delivered, so that one long line does not stay resident for the rest of
-// the file.
-constexpr std::size_t kKeptPendingUnits = std::size_t{1} << 16;
-
 // Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
 // break is the same single unit in both). A line wholly inside one block is
 // handed on as a view; one that runs across blocks goes to the sink in
@@ -92,10 +87,9 @@ private:
         if (m_hasPending && !m_parts) {
             m_pending.append(text, size);
             deliver(m_pending);
-            if (m_pending.capacity() > kKeptPendingUnits)
-                std::basic_string<Unit>().swap(m_pending);
-            else
-                m_pending.clear();
+            // The room stays for the next long line: growing it again would
+            // cost more than keeping it.
+            m_pending.clear();
             m_hasPending = false;
         } else {
             m_hasPending = false;
