@@ -1,7 +1,8 @@
 #include "Converter.h"
 
 #include "BoundedQueue.h"
-#include "InterruptCleanup.h"
+#include "ByteBudget.h"
+#include "OutputFile.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -11,6 +12,7 @@
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,7 +22,6 @@
 #include <cstdio>
 #include <iomanip>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <thread>
 
@@ -32,6 +33,15 @@ namespace {
 constexpr std::size_t kBatchUnits = std::size_t{1} << 19;
 constexpr std::size_t kBatchLines = 1 << 14;
 constexpr std::size_t kQueueDepth = 4;
+// A batch this large (a very long line) is formatted and written on its
+// own, with nothing else in flight, and its buffers are not kept for reuse.
+constexpr std::size_t kLargeBatchBytes = std::size_t{4} << 20;
+// Bytes of lines read but not yet formatted: far above what the queue holds
+// in ordinary batches, so it only holds back the reading of a long line
+// while another is in the pipeline.
+constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
+// The reading thread takes from the budget in steps, not per line.
+constexpr std::size_t kChargeStep = std::size_t{1} << 18;
 
 // Lines on their way from the reading thread to the writing one; or, when
 // `error` is set, the reason reading stopped. The lines are UTF-16 text, or
@@ -41,7 +51,10 @@ struct LineBatch {
     std::string bytes;
     bool utf8 = false;
     std::vector<std::size_t> ends;
+    std::size_t charged = 0; // taken from the ByteBudget, given back once formatted
     std::optional<std::string> error;
+
+    std::size_t heldBytes() const noexcept { return utf8 ? bytes.size() : text.size() * sizeof(char16_t); }
 };
 
 struct Cancelled {};
@@ -65,8 +78,8 @@ std::string limitText(Dialect dialect)
 class BatchingSink final : public LineSink {
 public:
     // With UTF-8 output, UTF-8 input is formatted from its own bytes.
-    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, bool takeUtf8)
-        : m_queue(queue), m_recycler(recycler), m_takeUtf8(takeUtf8)
+    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, ByteBudget& budget, bool takeUtf8)
+        : m_queue(queue), m_recycler(recycler), m_budget(budget), m_takeUtf8(takeUtf8)
     {
         startBatch();
     }
@@ -74,11 +87,17 @@ public:
     void line(std::u16string_view text) override { add(m_batch.text, text, false); }
     bool takesUtf8() const override { return m_takeUtf8; }
     void utf8Line(std::string_view bytes) override { add(m_batch.bytes, bytes, true); }
+    // A long line is collected straight into the batch: no copy of it is
+    // made on the way.
+    bool takesParts() const override { return true; }
+    void linePart(std::u16string_view piece) override { addPart(m_batch.text, piece, false); }
+    void utf8LinePart(std::string_view piece) override { addPart(m_batch.bytes, piece, true); }
 
     void flush()
     {
         if (m_batch.ends.empty() && !m_batch.error)
             return;
+        charge();
         if (!m_queue.push(std::move(m_batch)))
             throw Cancelled{};
         startBatch();
@@ -86,6 +105,12 @@ public:
 
     void fail(std::string message)
     {
+        // The pieces of the line that was being read when reading failed.
+        const std::size_t end = m_batch.ends.empty() ? 0 : m_batch.ends.back();
+        if (m_batch.utf8)
+            m_batch.bytes.resize(std::min(end, m_batch.bytes.size()));
+        else
+            m_batch.text.resize(std::min(end, m_batch.text.size()));
         m_batch.error = std::move(message);
         flush();
     }
@@ -93,7 +118,7 @@ public:
 private:
     // A batch holds lines of one kind: a file of the other kind starts a new one.
     template <typename Text, typename View>
-    void add(Text& store, View line, bool utf8)
+    void addPart(Text& store, View piece, bool utf8)
     {
         if (m_batch.utf8 != utf8) {
             flush();
@@ -101,10 +126,31 @@ private:
         }
         if (store.capacity() < kBatchUnits)
             store.reserve(kBatchUnits + 1024);
-        store.append(line);
+        store.append(piece);
+        m_uncharged += piece.size() * sizeof(typename View::value_type);
+        if (m_uncharged >= kChargeStep)
+            charge();
+    }
+
+    template <typename Text, typename View>
+    void add(Text& store, View line, bool utf8)
+    {
+        addPart(store, line, utf8);
         m_batch.ends.push_back(store.size());
         if (store.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
             flush();
+    }
+
+    // Waits while the bytes already in the pipeline and this batch's would
+    // pass the budget.
+    void charge()
+    {
+        if (m_uncharged == 0)
+            return;
+        if (!m_budget.take(m_uncharged, m_batch.charged))
+            throw Cancelled{};
+        m_batch.charged += m_uncharged;
+        m_uncharged = 0;
     }
 
     void startBatch()
@@ -115,14 +161,18 @@ private:
         m_batch.bytes.clear();
         m_batch.utf8 = utf8;
         m_batch.ends.clear();
+        m_batch.charged = 0;
         m_batch.error.reset();
         m_batch.ends.reserve(kBatchLines);
+        m_uncharged = 0;
     }
 
     BoundedQueue<LineBatch>& m_queue;
     Recycler<LineBatch>& m_recycler;
+    ByteBudget& m_budget;
     bool m_takeUtf8;
     LineBatch m_batch;
+    std::size_t m_uncharged = 0;
 };
 
 class OstreamSink final : public ByteSink {
@@ -144,67 +194,6 @@ public:
 
 private:
     std::ostream& m_out;
-};
-
-// The script is written to a new file beside the target and renamed over it
-// only when complete, so a failed run leaves any existing file as it was.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(const std::filesystem::path& target) : m_target(target)
-    {
-        std::filesystem::path folder = target.parent_path();
-        if (folder.empty())
-            folder = ".";
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0;; ++attempt) {
-            std::ostringstream name;
-            name << '.' << target.filename().string() << '.' << std::hex << random() << ".tmp";
-            m_temporary = folder / name.str();
-            try {
-                m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
-                m_temporaryText = m_temporary.string();
-                armInterruptCleanup(m_temporaryText.c_str());
-                return;
-            } catch (const OutputError& e) {
-                if (e.error() != EEXIST || attempt > 100)
-                    throw OutputError(target, "Cannot create", e.error());
-            }
-        }
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    ~ReplacingFile()
-    {
-        disarmInterruptCleanup();
-        if (!m_committed) {
-            m_file.reset();
-            std::error_code ignored;
-            std::filesystem::remove(m_temporary, ignored);
-        }
-    }
-
-    ByteSink& sink() { return *m_file; }
-
-    void commit()
-    {
-        m_file->close();
-        std::error_code ec;
-        std::filesystem::rename(m_temporary, m_target, ec);
-        if (!ec)
-            disarmInterruptCleanup();
-        if (ec)
-            throw OutputError(m_target, "Cannot replace", ec.value());
-        m_committed = true;
-    }
-
-private:
-    std::filesystem::path m_target;
-    std::filesystem::path m_temporary;
-    std::string m_temporaryText; // what the signal handler removes
-    std::optional<FileSink> m_file;
-    bool m_committed = false;
 };
 
 std::string formatBytes(double bytes)
@@ -281,8 +270,8 @@ struct FormattedBatch {
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
-                    Recycler<LineBatch>& batches)
-        : m_options(options), m_types(types), m_sink(sink), m_batches(batches)
+                    Recycler<LineBatch>& batches, ByteBudget& budget)
+        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget)
     {
     }
 
@@ -296,10 +285,13 @@ public:
 
     void add(LineBatch batch)
     {
+        const std::size_t charged = batch.charged;
         std::size_t skip = 0;
         if (!m_formatter) {
-            if (batch.ends.empty())
+            if (batch.ends.empty()) {
+                m_budget.give(charged);
                 return;
+            }
             if (batch.utf8) {
                 std::u16string firstLine(batch.ends.front(), u'\0');
                 const auto decoded = utf8::decode(reinterpret_cast<const unsigned char*>(batch.bytes.data()),
@@ -312,31 +304,38 @@ public:
             if (m_options.script.headerLine)
                 skip = 1;
         }
-        if (batch.ends.size() <= skip)
+        if (batch.ends.size() <= skip) {
+            m_budget.give(charged);
             return;
+        }
         const std::uint64_t first = m_rows;
         m_rows += batch.ends.size() - skip;
+
+        if (batch.heldBytes() > kLargeBatchBytes) {
+            // A long line: its text and its statement are the only large
+            // things held, and neither is kept afterwards.
+            while (!m_inFlight.empty())
+                writeOldest();
+            ScriptFormatter formatter = *m_formatter;
+            FormattedRows rows;
+            formatRows(formatter, batch, skip, first, rows);
+            m_substituted += formatter.substituted();
+            batch = LineBatch{};
+            m_cutter->write(m_sink, rows);
+            m_budget.give(charged);
+            return;
+        }
+
         if (m_inFlight.size() >= kMaxInFlight)
             writeOldest();
         FormattedRows rows = m_buffers.take();
         rows.clear();
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
-                                                             rows = std::move(rows), skip, first]() mutable {
+                                                             rows = std::move(rows), skip, first, charged]() mutable {
             FormattedBatch out{std::move(rows), 0};
-            std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
-            std::uint64_t index = first;
-            const std::u16string_view text(batch.text);
-            const std::string_view utf8Text(batch.bytes);
-            for (std::size_t i = skip; i < batch.ends.size(); ++i) {
-                const std::size_t end = batch.ends[i];
-                out.rows.starts.push_back(out.rows.bytes.size());
-                if (batch.utf8)
-                    formatter.appendUtf8Row(out.rows.bytes, utf8Text.substr(begin, end - begin), index++);
-                else
-                    formatter.appendRow(out.rows.bytes, text.substr(begin, end - begin), index++);
-                begin = end;
-            }
+            formatRows(formatter, batch, skip, first, out.rows);
             out.substituted = formatter.substituted();
+            m_budget.give(charged);
             m_batches.give(std::move(batch));
             return out;
         }));
@@ -379,6 +378,25 @@ private:
         m_sink.write(head.data(), head.size());
     }
 
+    // Formats the batch's rows back to back, noting where each begins for
+    // the statement cutter.
+    static void formatRows(ScriptFormatter& formatter, const LineBatch& batch, std::size_t skip, std::uint64_t index,
+                           FormattedRows& out)
+    {
+        std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
+        const std::u16string_view text(batch.text);
+        const std::string_view utf8Text(batch.bytes);
+        for (std::size_t i = skip; i < batch.ends.size(); ++i) {
+            const std::size_t end = batch.ends[i];
+            out.starts.push_back(out.bytes.size());
+            if (batch.utf8)
+                formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
+            else
+                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+            begin = end;
+        }
+    }
+
     void writeOldest()
     {
         FormattedBatch done = m_inFlight.front().get();
@@ -392,6 +410,7 @@ private:
     const std::optional<TypeList>& m_types;
     ByteSink& m_sink;
     Recycler<LineBatch>& m_batches;
+    ByteBudget& m_budget;
     Recycler<FormattedRows> m_buffers;
     std::optional<ScriptFormatter> m_formatter;
     std::optional<StatementCutter> m_cutter;
@@ -402,9 +421,11 @@ private:
 };
 
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             std::atomic<std::uint64_t>& bytesRead)
+             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead)
 {
-    BatchingSink sink(queue, recycler, options.script.encoding == TextEncoding::Utf8);
+    // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
+    // else each row would be held both as bytes and decoded.
+    BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
     try {
         for (const auto& path : options.inputs) {
             try {
@@ -489,13 +510,15 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
     }
 
-    std::optional<ReplacingFile> file;
+    std::optional<OutputFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
+    ByteBudget budget(kHeldBytes);
     Recycler<LineBatch> batches;
     std::atomic<std::uint64_t> bytesRead{0};
     std::thread reader;
     auto stopReader = [&] {
+        budget.close();
         queue.close();
         if (reader.joinable())
             reader.join();
@@ -511,9 +534,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             sink = &*stream;
         }
 
-        ScriptAssembler assembler(options, types, *sink, batches);
+        ScriptAssembler assembler(options, types, *sink, batches, budget);
         ProgressDisplay display(err, progress, totalBytes, bytesRead);
-        reader = std::thread([&] { readAll(options, queue, batches, bytesRead); });
+        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <csignal>
+
 namespace quarrow::cli {
 
 // A run stopped by Ctrl-C or a termination signal must not leave its
@@ -8,5 +10,22 @@ namespace quarrow::cli {
 void installInterruptCleanup();
 void armInterruptCleanup(const char* temporaryPath);
 void disarmInterruptCleanup();
+
+// Holds back the signals that the clean-up handles, on the calling thread,
+// for the life of the object: creating the temporary file and naming it to
+// the handler (or renaming or removing it and taking the name back) then
+// happen as one step, so no signal finds the file made but not yet named.
+// The converter does this before it starts its other threads, so a signal
+// sent to the process waits for this thread.
+class InterruptsHeld {
+public:
+    InterruptsHeld() noexcept;
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 } // namespace quarrow::cli

@@ -43,8 +43,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string typesFile;
 
     app.add_option("FILE", inputs, "CSV files, loaded in order as one table")->required();
-    app.add_option("-o,--output", output, "write the script to PATH (default: standard output)")
-        ->option_text("PATH");
+    app.add_option("-o,--output", output, "write the script to PATH; - or none: standard output")->option_text("PATH");
     app.add_option("-d,--database", database, "mysql|mssql|access|oracle|postgresql|ibmdb2|sqlite (default mysql)")
         ->option_text("ID")
         ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
@@ -84,7 +83,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
 
     for (const auto& input : inputs)
         options.inputs.emplace_back(input);
-    if (!output.empty())
+    if (!output.empty() && output != "-")
         options.output = output;
     if (!typesFile.empty())
         options.typesFile = typesFile;

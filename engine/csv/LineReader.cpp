@@ -31,13 +31,13 @@ std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber
 }
 
 // Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
-// break is the same single unit in both). A line that runs across blocks is
-// collected in `m_pending`; a line wholly inside one block is handed on as a
-// view.
+// break is the same single unit in both). A line wholly inside one block is
+// handed on as a view; one that runs across blocks goes to the sink in
+// pieces when it takes them, else it is collected in `m_pending`.
 template <typename Unit>
 class LineCutter {
 public:
-    explicit LineCutter(LineSink& sink) : m_sink(sink) {}
+    explicit LineCutter(LineSink& sink) : m_sink(sink), m_parts(sink.takesParts()) {}
 
     void feed(const Unit* text, std::size_t size)
     {
@@ -65,7 +65,10 @@ public:
             start = i + 1;
         }
         if (start < size) {
-            m_pending.append(text + start, size - start);
+            if (m_parts)
+                deliverPart(std::basic_string_view<Unit>(text + start, size - start));
+            else
+                m_pending.append(text + start, size - start);
             m_hasPending = true;
         }
     }
@@ -81,12 +84,15 @@ public:
 private:
     void emit(const Unit* text, std::size_t size)
     {
-        if (m_hasPending) {
+        if (m_hasPending && !m_parts) {
             m_pending.append(text, size);
             deliver(m_pending);
+            // The room stays for the next long line: growing it again would
+            // cost more than keeping it.
             m_pending.clear();
             m_hasPending = false;
         } else {
+            m_hasPending = false;
             deliver(std::basic_string_view<Unit>(text, size));
         }
         ++m_lines;
@@ -100,7 +106,16 @@ private:
             m_sink.utf8Line(line);
     }
 
+    void deliverPart(std::basic_string_view<Unit> piece)
+    {
+        if constexpr (std::is_same_v<Unit, char16_t>)
+            m_sink.linePart(piece);
+        else
+            m_sink.utf8LinePart(piece);
+    }
+
     LineSink& m_sink;
+    const bool m_parts;
     std::basic_string<Unit> m_pending;
     bool m_hasPending = false;
     bool m_skipLineFeed = false;
@@ -116,6 +131,17 @@ void LineSink::utf8Line(std::string_view bytes)
         utf8::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text.data(), true);
     text.resize(decoded.written);
     line(text);
+}
+
+void LineSink::linePart(std::u16string_view) {}
+
+void LineSink::utf8LinePart(std::string_view bytes)
+{
+    std::u16string text(bytes.size(), u'\0');
+    const auto decoded =
+        utf8::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text.data(), true);
+    text.resize(decoded.written);
+    linePart(text);
 }
 
 ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason)

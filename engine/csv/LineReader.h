@@ -22,6 +22,20 @@ public:
     // they are in the file, so the reader does not decode them.
     virtual bool takesUtf8() const { return false; }
     virtual void utf8Line(std::string_view bytes);
+
+    // A line is held whole, and a long one costs its length again for each
+    // copy. A sink that collects lines in storage of its own says so here;
+    // a line that runs across reading blocks then reaches it in pieces, so
+    // the reader keeps no copy of its own: linePart() (utf8LinePart() for
+    // undecoded UTF-8, whole characters only) for every piece but the last,
+    // then line() (utf8Line()) with the last piece, which may be empty. The
+    // line is the pieces joined. When reading fails, no last piece comes:
+    // the sink drops the pieces of the unfinished line, as the reader drops
+    // the text after the last line it delivered. Other sinks get every line
+    // whole.
+    virtual bool takesParts() const { return false; }
+    virtual void linePart(std::u16string_view piece);
+    virtual void utf8LinePart(std::string_view piece);
 };
 
 // Why reading stopped: the file could not be opened or read, or its text

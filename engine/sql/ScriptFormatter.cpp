@@ -532,10 +532,15 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
     endRow(out, o, column);
 }
 
+bool ScriptFormatter::formatsUtf8Directly(const ScriptOptions& options) noexcept
+{
+    return options.encoding == TextEncoding::Utf8 && onePassSeparator(options.separator);
+}
+
 void ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(row.data());
-    if (m_options.encoding != TextEncoding::Utf8 || !onePassSeparator(m_options.separator)) {
+    if (!formatsUtf8Directly(m_options)) {
         m_scratch.resize(row.size());
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
         appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);

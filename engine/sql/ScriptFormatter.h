@@ -61,6 +61,10 @@ public:
     // bytes as appendRow() on its UTF-16 text. With UTF-8 output the bytes
     // are worked on as they are, without decoding.
     void appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index);
+    // Whether appendUtf8Row() works on the bytes as they are; otherwise it
+    // decodes each row first, and a caller holding UTF-16 text anyway saves
+    // a copy of the row by calling appendRow().
+    static bool formatsUtf8Directly(const ScriptOptions& options) noexcept;
     // Ends the last value line; nothing when no row was exported.
     void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
 

@@ -8,10 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "InterruptCleanup.h"
+
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace quarrow::cli {
 namespace {
@@ -65,8 +73,10 @@ Script viaConverter(const std::vector<std::filesystem::path>& files, ConverterOp
     // "quarrow-cli: warning: N characters could not be written in ANSI ..."
     std::uint64_t substituted = 0;
     const std::string warning = err.str();
-    if (const auto at = warning.find("warning: "); at != std::string::npos)
+    if (const auto line = warning.find(" could not be written in ANSI"); line != std::string::npos) {
+        const auto at = warning.rfind("warning: ", line);
         substituted = std::stoull(warning.substr(at + 9));
+    }
     return {out.str(), substituted};
 }
 
@@ -207,6 +217,30 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
             << "converter output differs from the writer's (" << actual.bytes.size() << " vs " << expected.bytes.size()
             << " bytes)";
         EXPECT_EQ(actual.substituted, expected.substituted);
+    }
+}
+
+// Lines far longer than a batch, several in a row and more than the reading
+// may hold at once (as UTF-16 text above all): each is formatted on its own
+// while the reading waits, and the script is the workspace writer's.
+TEST(ConverterEquivalence, SeveralVeryLongLinesInARow)
+{
+    TempDir dir;
+    std::string csv = "id,text\r\n1,short\r\n";
+    for (int i = 0; i < 4; ++i)
+        csv += std::to_string(10 + i) + ",'" + std::string(5'000'000, static_cast<char>('a' + i)) + "\xC3\xA9\r\n";
+    csv += "2,short\r\n";
+    const auto path = dir.write("long.csv", csv);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+        SCOPED_TRACE(encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI");
+        ConverterOptions o;
+        o.script.encoding = encoding;
+        o.script.headerLine = true;
+        const Script script = viaConverter({path}, o);
+        EXPECT_GT(script.bytes.size(), 20'000'000u);
+        const Script expected = viaWorkspace({path}, o);
+        EXPECT_TRUE(script.bytes == expected.bytes) << "the scripts differ";
+        EXPECT_EQ(script.substituted, expected.substituted);
     }
 }
 
@@ -397,6 +431,207 @@ TEST(ConverterWarnings, RepeatedNamesAreRenamedAndSaid)
     EXPECT_EQ(plain.err, "");
 }
 
+// -o: where the script goes. The reference is the script on standard output.
+class ConverterTargets : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_csv = m_dir.write("a.csv", "x,y\r\n1,'q'\r\n");
+        const auto run = runCli({"-H", m_csv.string()});
+        ASSERT_EQ(run.status, kExitOk) << run.err;
+        m_script = run.out;
+        ASSERT_FALSE(m_script.empty());
+    }
+
+    quarrow::cli::Run convertTo(const std::filesystem::path& target)
+    {
+        return runCli({"-H", "-o", target.string(), m_csv.string()});
+    }
+
+    // Nothing but the named entries in the folder: no temporary file left.
+    void expectOnly(const std::filesystem::path& folder, std::set<std::string> names)
+    {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            found.insert(entry.path().filename().string());
+        EXPECT_EQ(found, names);
+    }
+
+    TempDir m_dir;
+    std::filesystem::path m_csv;
+    std::string m_script;
+};
+
+TEST_F(ConverterTargets, DashMeansStandardOutput)
+{
+    const auto run = runCli({"-H", "-o", "-", m_csv.string()});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.out, m_script);
+    expectOnly(m_dir.path(), {"a.csv"});
+}
+
+TEST_F(ConverterTargets, SymbolicLinksAreFollowedToTheFileTheyName)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = m_dir.path();
+    fs::create_directories(folder / "sub");
+    m_dir.write("final.sql", "previous script");
+    // One link, a chain of relative links across folders, and a link to a
+    // name not yet taken.
+    fs::create_symlink("final.sql", folder / "one.sql");
+    fs::create_symlink("../one.sql", folder / "sub" / "two.sql");
+    fs::create_symlink("sub/two.sql", folder / "three.sql");
+    fs::create_symlink("new.sql", folder / "sub" / "dangling.sql");
+    struct Case {
+        fs::path link;
+        fs::path target;
+    };
+    for (const Case& c :
+         {Case{folder / "one.sql", folder / "final.sql"}, Case{folder / "three.sql", folder / "final.sql"},
+          Case{folder / "sub" / "dangling.sql", folder / "sub" / "new.sql"}}) {
+        SCOPED_TRACE(c.link.string());
+        fs::remove(c.target);
+        m_dir.write(c.target.lexically_relative(folder).string(), "previous script");
+        if (c.link.filename() == "dangling.sql")
+            fs::remove(c.target);
+        const auto run = convertTo(c.link);
+        EXPECT_EQ(run.status, kExitOk) << run.err;
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(c.link)));
+        EXPECT_EQ(readFile(c.target), m_script);
+    }
+    EXPECT_EQ(fs::read_symlink(folder / "one.sql"), "final.sql");
+    expectOnly(folder, {"a.csv", "final.sql", "one.sql", "sub", "three.sql"});
+    expectOnly(folder / "sub", {"dangling.sql", "new.sql", "two.sql"});
+}
+
+TEST_F(ConverterTargets, LinkLoopFailsWithTheSystemsReason)
+{
+    namespace fs = std::filesystem;
+    fs::create_symlink("b.sql", m_dir.path() / "a.sql");
+    fs::create_symlink("a.sql", m_dir.path() / "b.sql");
+    const auto run = convertTo(m_dir.path() / "a.sql");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Too many levels of symbolic links"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_dir.path() / "a.sql")));
+    expectOnly(m_dir.path(), {"a.csv", "a.sql", "b.sql"});
+}
+
+TEST_F(ConverterTargets, FifoIsWrittenDirectly)
+{
+    const auto fifo = m_dir.path() / "pipe.sql";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(fifo); });
+    const auto run = convertTo(fifo);
+    reader.join();
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(received, m_script);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    expectOnly(m_dir.path(), {"a.csv", "pipe.sql"});
+}
+
+TEST_F(ConverterTargets, FifoBehindALinkIsWrittenDirectly)
+{
+    const auto fifo = m_dir.path() / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe", m_dir.path() / "link.sql");
+    std::string received;
+    std::thread reader([&] { received = readFile(fifo); });
+    const auto run = convertTo(m_dir.path() / "link.sql");
+    reader.join();
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(received, m_script);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(m_dir.path() / "link.sql")));
+    expectOnly(m_dir.path(), {"a.csv", "link.sql", "pipe"});
+}
+
+TEST_F(ConverterTargets, CharacterDevicesStayDevices)
+{
+    const auto run = convertTo("/dev/null");
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    for (const auto& entry : std::filesystem::directory_iterator("/dev"))
+        EXPECT_NE(entry.path().filename().string().rfind(".null.", 0), 0u) << "left behind: " << entry.path();
+}
+
+TEST_F(ConverterTargets, ReplacedFileKeepsItsModeAndOwner)
+{
+    const auto target = m_dir.write("out.sql", "previous script");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    // Only a privileged run can give a file away; elsewhere the owner is ours anyway.
+    const bool privileged = ::geteuid() == 0;
+    if (privileged) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    const auto run = convertTo(target);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(readFile(target), m_script);
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (privileged) {
+        EXPECT_EQ(after.st_uid, 65534u);
+        EXPECT_EQ(after.st_gid, 65534u);
+    }
+    expectOnly(m_dir.path(), {"a.csv", "out.sql"});
+}
+
+TEST_F(ConverterTargets, NewFileGetsTheUsualMode)
+{
+    const auto target = m_dir.path() / "out.sql";
+    const mode_t mask = ::umask(022);
+    const auto run = convertTo(target);
+    ::umask(mask);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0644u);
+}
+
+TEST_F(ConverterTargets, FolderIsRefused)
+{
+    std::filesystem::create_directory(m_dir.path() / "out.sql");
+    const auto run = convertTo(m_dir.path() / "out.sql");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Is a directory"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir.path() / "out.sql"));
+    expectOnly(m_dir.path(), {"a.csv", "out.sql"});
+}
+
+TEST_F(ConverterTargets, FullDiskFailsAndTheDeviceStays)
+{
+    const auto run = convertTo("/dev/full");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Cannot write /dev/full: No space left on device"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+// A signal that comes while the temporary file is being created and named
+// to the clean-up waits until both are done.
+int g_hangups = 0;
+extern "C" void countHangup(int)
+{
+    ++g_hangups;
+}
+
+TEST(ConverterInterrupts, SignalsWaitWhileHeld)
+{
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = countHangup;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGHUP, &action, &previous), 0);
+    g_hangups = 0;
+    {
+        const InterruptsHeld held;
+        std::raise(SIGHUP);
+        EXPECT_EQ(g_hangups, 0);
+    }
+    EXPECT_EQ(g_hangups, 1);
+    sigaction(SIGHUP, &previous, nullptr);
+}
+
 // The binary itself: exit statuses and a full disk on standard output.
 int shell(const std::string& command)
 {
@@ -417,6 +652,30 @@ TEST(ConverterBinary, ExitStatusesAndFullDisk)
     // No progress display when stderr is not a terminal.
     EXPECT_EQ(shell(cli + " '" + csv.string() + "' >/dev/null 2>'" + err.string() + "'"), 0);
     EXPECT_EQ(readFile(err), "");
+}
+
+TEST(ConverterBinary, StandardOutputByNameIsWrittenNotReplaced)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n1\r\n");
+    const std::string cli = QUARROW_CLI_BINARY;
+    const auto expected = dir.path() / "expected.sql";
+    ASSERT_EQ(shell(cli + " -q '" + csv.string() + "' >'" + expected.string() + "'"), 0);
+    // Standard output a file, a pipe; /dev/stdout, /dev/fd/1 and "-".
+    for (const std::string name : {"/dev/stdout", "/dev/fd/1", "-"}) {
+        SCOPED_TRACE(name);
+        const auto file = dir.path() / "file.sql";
+        EXPECT_EQ(shell(cli + " -q -o " + name + " '" + csv.string() + "' >'" + file.string() + "'"), 0);
+        EXPECT_EQ(readFile(file), readFile(expected));
+        const auto piped = dir.path() / "piped.sql";
+        EXPECT_EQ(shell(cli + " -q -o " + name + " '" + csv.string() + "' | cat >'" + piped.string() + "'"), 0);
+        EXPECT_EQ(readFile(piped), readFile(expected));
+        EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status("/dev/stdout")));
+    }
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"a.csv", "expected.sql", "file.sql", "piped.sql"}));
 }
 
 TEST(ConverterBinary, InterruptedRunLeavesNoTemporaryFile)
