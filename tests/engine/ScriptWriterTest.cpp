@@ -509,8 +509,26 @@ std::string statementSizes(std::string_view inserts, std::string_view header)
     return sizes;
 }
 
-// Each value line adds its value and "('", "')" and its terminator with CR LF.
-constexpr std::size_t kValueLineBytes = 7;
+// A value item as the dialect writes it, for ASCII values without
+// apostrophes: one literal, or past Oracle's 4,000 or Db2's 32,672 bytes a
+// concatenation of pieces within that limit.
+std::string literalItem(Dialect dialect, const std::string& value)
+{
+    const std::size_t limit = dialect == Dialect::Oracle ? 4000 : dialect == Dialect::IbmDb2 ? 32672 : 0;
+    if (limit == 0 || value.size() <= limit)
+        return "'" + value + "'";
+    const std::string open = dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
+    std::string item;
+    for (std::size_t at = 0; at < value.size(); at += limit)
+        item += (at > 0 ? "||" : "") + open + value.substr(at, limit) + "')";
+    return item;
+}
+
+// A value line's bytes: "(", the item, ")" and its terminator with CR LF.
+std::size_t valueLineBytes(Dialect dialect, const std::string& value)
+{
+    return literalItem(dialect, value).size() + 5;
+}
 
 TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1MiB)
 {
@@ -525,13 +543,16 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
     for (const Dialect dialect : {Dialect::MySql, Dialect::IbmDb2}) {
         const std::string header =
             dialect == Dialect::MySql ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
-        const std::size_t fill = kStatementBytes - header.size() - 2 * kValueLineBytes - 10;
+        // Db2 writes so long a value in pieces, which take a few hundred
+        // bytes more.
+        const std::size_t fill = kStatementBytes - header.size() - 2 * 7 - 10 - (dialect == Dialect::IbmDb2 ? 400 : 0);
         const std::string atLimit(fill, 'a');
+        const std::size_t rest = kStatementBytes - header.size() - valueLineBytes(dialect, atLimit) - 7;
         const std::string oversized(kStatementBytes, 'z');
         const std::vector<Case> cases = {
-            {"exactly at the limit, then one byte past it", {atLimit, std::string(10, 'b'), "c"}, {{0, 1}, {2}}},
+            {"exactly at the limit, then one byte past it", {atLimit, std::string(rest, 'b'), "c"}, {{0, 1}, {2}}},
             {"a row that would pass the limit starts the next statement",
-             {atLimit, std::string(11, 'b'), "c"},
+             {atLimit, std::string(rest + 1, 'b'), "c"},
              {{0}, {1, 2}}},
             {"an oversized row stands alone between two statements", {"a", oversized, "b", "c"}, {{0}, {1}, {2, 3}}},
             {"an oversized first row stands alone", {oversized, "b"}, {{0}, {1}}},
@@ -546,7 +567,8 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
             for (const auto& statement : c.statements) {
                 expected += header;
                 for (std::size_t i = 0; i < statement.size(); ++i)
-                    expected += "('" + c.values[statement[i]] + "')" + (i + 1 < statement.size() ? ",\r\n" : ";\r\n");
+                    expected += "(" + literalItem(dialect, c.values[statement[i]]) + ")"
+                                + (i + 1 < statement.size() ? ",\r\n" : ";\r\n");
             }
             ExportSetup s;
             s.dialect = dialect;
@@ -557,7 +579,8 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
                                             << statementSizes(expected, header);
         }
         // The first case's first statement is exactly the limit long.
-        ASSERT_EQ(header.size() + fill + kValueLineBytes + 10 + kValueLineBytes, kStatementBytes);
+        ASSERT_EQ(header.size() + valueLineBytes(dialect, atLimit) + valueLineBytes(dialect, std::string(rest, 'b')),
+                  kStatementBytes);
     }
 }
 
@@ -613,8 +636,9 @@ TEST(ScriptWriterStatements, OtherDialectsKeepOneStatementPastTheSize)
         s.dialect = c.dialect;
         s.multiRow = true;
         s.table = u"t";
+        const std::string item = literalItem(c.dialect, oversized);
         EXPECT_TRUE(insertPart(exportCsv(csv, s))
-                    == c.header + "('a'),\r\n('" + oversized + "'),\r\n('b'),\r\n('" + oversized + "');\r\n");
+                    == c.header + "('a'),\r\n(" + item + "),\r\n('b'),\r\n(" + item + ");\r\n");
     }
 }
 
