@@ -8,6 +8,7 @@
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
 #include "sql/StatementCutter.h"
+#include "text/UnicodeText.h"
 #include "text/Utf8.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
@@ -58,15 +59,6 @@ struct LineBatch {
 };
 
 struct Cancelled {};
-
-std::string toUtf8(std::u16string_view text)
-{
-    std::string bytes(text.size() * 3, '\0');
-    std::uint64_t replaced = 0;
-    char* end = utf8::encode(text.data(), text.size(), bytes.data(), replaced);
-    bytes.resize(static_cast<std::size_t>(end - bytes.data()));
-    return bytes;
-}
 
 std::string limitText(Dialect dialect)
 {

@@ -95,6 +95,22 @@ QString substitutionParagraph(std::uint64_t substituted)
            + u" characters could not be written in ANSI and were replaced.";
 }
 
+// A shortened name as the message box quotes it: its start and its end,
+// where a cut name and its suffix differ from the name as loaded.
+QString elidedName(const std::u16string& name)
+{
+    constexpr qsizetype kHead = 24;
+    constexpr qsizetype kTail = 20;
+    const QString text = QString::fromStdU16String(name);
+    if (text.size() <= kHead + kTail + 1)
+        return u'"' + text + u'"';
+    const qsizetype head = text.at(kHead - 1).isHighSurrogate() ? kHead - 1 : kHead;
+    qsizetype tail = text.size() - kTail;
+    if (text.at(tail).isLowSurrogate())
+        ++tail;
+    return u'"' + text.left(head) + u'\u2026' + text.mid(tail) + u'"';
+}
+
 // The names written otherwise than loaded, to keep within the database's
 // length limit: the first few, then how many more.
 QString shortenedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
@@ -102,22 +118,22 @@ QString shortenedParagraph(const std::vector<RenamedColumn>& renamed, Dialect di
     constexpr std::size_t kShown = 5;
     const NameLimit limit = columnNameLimit(dialect);
     const QString unit = limit.unit == NameUnit::Utf8Bytes ? QStringLiteral("bytes") : QStringLiteral("characters");
-    QString text = renamed.size() == 1
-                       ? QStringLiteral("1 column name was")
-                       : QLocale().toString(static_cast<qulonglong>(renamed.size())) + u" column names were";
+    const std::size_t count = renamed.size();
+    QString text = count == 1 ? QStringLiteral("1 column name was")
+                              : QLocale().toString(static_cast<qulonglong>(count)) + u" column names were";
     if (limit.unit == NameUnit::None)
-        text += u" changed to keep them apart:";
+        text += u" changed to keep them apart: ";
     else
         text += u" shortened to the " + QString::number(limit.max) + u' ' + unit + u" that "
-                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes:";
-    for (std::size_t i = 0; i < renamed.size() && i < kShown; ++i)
-        text +=
-            u"\n" + QString::fromStdU16String(renamed[i].from) + u" \u2192 " + QString::fromStdU16String(renamed[i].to);
-    if (renamed.size() > kShown)
-        text +=
-            u"\n"
-            + QStringLiteral("and %1 more.").arg(QLocale().toString(static_cast<qulonglong>(renamed.size() - kShown)));
-    return text;
+                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes: ";
+    for (std::size_t i = 0; i < std::min(count, kShown); ++i) {
+        if (i > 0)
+            text += u", ";
+        text += elidedName(renamed[i].from) + u" is now " + elidedName(renamed[i].to);
+    }
+    if (count > kShown)
+        text += u" and " + QLocale().toString(static_cast<qulonglong>(count - kShown)) + u" more";
+    return text + u'.';
 }
 
 // A name as the message box quotes it: a whole data line loaded as the

@@ -5,7 +5,7 @@
 #include "EmailCheck.h"
 #include "MessageLookup.h"
 #include "TAppForm.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "VectorPicture.h"
 
 #include <QApplication>

@@ -12,6 +12,7 @@
 #include "sql/ScriptFormatter.h"
 #include "text/Cp1252.h"
 #include "text/FitToEncoding.h"
+#include "text/UnicodeText.h"
 #include "text/Utf8.h"
 #include "workspace/Workspace.h"
 
@@ -94,15 +95,6 @@ private:
         return s;
     }
 };
-
-std::string toUtf8(std::u16string_view text)
-{
-    std::string out(text.size() * 3, '\0');
-    std::uint64_t replaced = 0;
-    char* end = utf8::encode(text.data(), text.size(), out.data(), replaced);
-    out.resize(static_cast<std::size_t>(end - out.data()));
-    return out;
-}
 
 std::u16string fromUtf8(const std::string& text)
 {

@@ -465,13 +465,15 @@ private slots:
         m_dialogs->saveFileAnswers.push_back(path("survey.sql"));
         control<QPushButton>("ButtonExport")->click();
         QCOMPARE(m_dialogs->messages.size(), size_t{1});
-        const QString cut = question.left(63);
-        QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes:"_qs;
-        expected += u"\n"_qs + question + u" (1) \u2192 "_qs + cut;
-        for (int i = 2; i <= 5; ++i)
-            expected += u"\n"_qs + question + u" ("_qs + QString::number(i) + u") \u2192 "_qs + question.left(61)
-                        + u"_"_qs + QString::number(i);
-        expected += u"\nand 2 more."_qs;
+        // Each name shows its first 24 and last 20 characters.
+        auto elided = [](const QString& name) { return u'"' + name.left(24) + u'\u2026' + name.right(20) + u'"'; };
+        QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes: "_qs;
+        for (int i = 1; i <= 5; ++i) {
+            const QString loaded = question + u" ("_qs + QString::number(i) + u')';
+            const QString written = i == 1 ? question.left(63) : question.left(61) + u'_' + QString::number(i);
+            expected += (i > 1 ? u", "_qs : QString()) + elided(loaded) + u" is now "_qs + elided(written);
+        }
+        expected += u" and 2 more."_qs;
         QVERIFY2(m_dialogs->messages[0].text.endsWith(expected), qPrintable(m_dialogs->messages[0].text));
         QVERIFY(readText(path("survey.sql")).contains(u'"' + question.left(61) + u"_7\" text"_qs));
     }

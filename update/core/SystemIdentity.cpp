@@ -1,6 +1,6 @@
 #include "SystemIdentity.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <sys/utsname.h>
 #include <systemd/sd-id128.h>

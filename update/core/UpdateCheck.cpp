@@ -3,7 +3,7 @@
 #include "MessageLookup.h"
 #include "Scramble.h"
 #include "ServerReply.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <cxxabi.h>
 

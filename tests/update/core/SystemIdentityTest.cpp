@@ -1,7 +1,7 @@
 // How an update request names the system, the user's locale and the machine.
 #include "SystemIdentity.h"
 #include "TempDir.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

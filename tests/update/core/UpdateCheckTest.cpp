@@ -2,7 +2,7 @@
 // server, the date and the machine replaced by fakes. The thread tests also
 // run under ThreadSanitizer.
 #include "Scramble.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "UpdateCheck.h"
 #include "WaitForCancel.h"
 

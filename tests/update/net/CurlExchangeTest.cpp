@@ -1,7 +1,7 @@
 #include "CancelSignal.h"
 #include "CurlExchange.h"
 #include "LocalServer.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

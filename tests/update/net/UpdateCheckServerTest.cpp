@@ -3,7 +3,7 @@
 // that never answers only delays the check by its time-outs.
 #include "CurlExchange.h"
 #include "LocalServer.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "UpdateCheck.h"
 
 #include <gtest/gtest.h>
