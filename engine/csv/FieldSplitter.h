@@ -21,32 +21,39 @@ inline constexpr char16_t kQuote = u'"';
 // - Text right after a closing quote starts a new field; a separator that
 //   ends the line leaves one more, empty field; an empty line has no field.
 // - A NUL ends the line.
-template <typename OnField>
-inline void forEachRawField(std::u16string_view line, char16_t separator, OnField&& onField)
+// Works on any text whose separator and quote are single units: UTF-16, or
+// UTF-8 with an ASCII separator.
+template <typename Unit, typename OnField>
+inline void forEachRawFieldIn(const Unit* p, const Unit* const end, const Unit separator, OnField&& onField)
 {
-    const char16_t* const end = line.data() + line.size();
-    const char16_t* p = line.data();
-    while (p < end && *p != u'\0') {
-        if (*p == kQuote) {
-            const char16_t* const start = ++p;
-            const char16_t* q = scan::findEither(p, end, kQuote, u'\0');
-            while (q + 1 < end && *q == kQuote && q[1] == kQuote)
-                q = scan::findEither(q + 2, end, kQuote, u'\0');
+    const auto quote = static_cast<Unit>(kQuote);
+    while (p < end && *p != Unit{0}) {
+        if (*p == quote) {
+            const Unit* const start = ++p;
+            const Unit* q = scan::findEither(p, end, quote, Unit{0});
+            while (q + 1 < end && *q == quote && q[1] == quote)
+                q = scan::findEither(q + 2, end, quote, Unit{0});
             onField(start, q, true);
-            p = (q < end && *q == kQuote) ? q + 1 : q;
+            p = (q < end && *q == quote) ? q + 1 : q;
         } else {
-            const char16_t* s = scan::findEither(p, end, separator, u'\0');
+            const Unit* s = scan::findEither(p, end, separator, Unit{0});
             onField(p, s, false);
             p = s;
         }
-        if (p < end && *p == separator && separator != u'\0') {
+        if (p < end && *p == separator && separator != Unit{0}) {
             ++p;
-            if (p == end || *p == u'\0') {
+            if (p == end || *p == Unit{0}) {
                 onField(p, p, false);
                 break;
             }
         }
     }
+}
+
+template <typename OnField>
+inline void forEachRawField(std::u16string_view line, char16_t separator, OnField&& onField)
+{
+    forEachRawFieldIn(line.data(), line.data() + line.size(), separator, onField);
 }
 
 // Splits one line into fields, honouring double-quoted fields. The fields
