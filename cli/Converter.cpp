@@ -2,6 +2,7 @@
 
 #include "BoundedQueue.h"
 #include "InterruptCleanup.h"
+#include "ProfilePass.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -375,14 +376,20 @@ private:
     std::uint64_t m_substituted = 0;
 };
 
+// `shapes`, when given, sees every line on its way to the batches.
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             std::atomic<std::uint64_t>& bytesRead)
+             std::atomic<std::uint64_t>& bytesRead, ProfilingSink* shapes)
 {
     BatchingSink sink(queue, recycler, options.script.encoding == TextEncoding::Utf8);
+    if (shapes)
+        shapes->passTo(&sink);
+    LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
         for (const auto& path : options.inputs) {
+            if (shapes)
+                shapes->startFile(path.string());
             try {
-                readLines(path, options.script.encoding, sink, &bytesRead);
+                readLines(path, options.script.encoding, first, &bytesRead);
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;
@@ -433,6 +440,15 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
     }
 
+    // Without a reading before the writing one, that one counts the rows' fields.
+    std::optional<ProfilingSink> shapes;
+    if (options.suggestTypes || options.explain || options.strict) {
+        if (const auto stop = profileBeforeWriting(options, types, err))
+            return *stop;
+    } else {
+        shapes.emplace(options.script, true);
+    }
+
     std::optional<ReplacingFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
@@ -457,7 +473,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
 
         ScriptAssembler assembler(options, types, *sink, batches);
         ProgressDisplay display(err, progress, totalBytes, bytesRead);
-        reader = std::thread([&] { readAll(options, queue, batches, bytesRead); });
+        reader = std::thread([&] { readAll(options, queue, batches, bytesRead, shapes ? &*shapes : nullptr); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
@@ -486,6 +502,8 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << (substituted == 1 ? " character" : " characters")
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
+        if (shapes)
+            warnAboutStructure(shapes->profile(), shapes->columns().names.size(), err);
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();

@@ -318,11 +318,18 @@ std::string TableProfile::where(const ValueSite& site) const
 
 TableProfiler::TableProfiler(std::size_t columns, char16_t separator) : m_separator(separator)
 {
-    m_profile.columns.resize(columns);
+    setColumns(columns);
+}
+
+void TableProfiler::setColumns(std::size_t columns, bool shapesOnly)
+{
+    m_shapesOnly = shapesOnly;
+    m_profile.columns.assign(shapesOnly ? 0 : columns, ColumnProfile{});
     for (auto& column : m_profile.columns) {
         column.minInteger = std::numeric_limits<std::int64_t>::max();
         column.maxInteger = std::numeric_limits<std::int64_t>::min();
     }
+    m_columns = columns;
 }
 
 bool TableProfiler::takesUtf8(char16_t separator) noexcept
@@ -358,17 +365,22 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     ++file.rows;
     auto& columns = m_profile.columns;
     std::size_t fields = 0;
-    forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator), [&](const Unit* b, const Unit* e, bool) {
-        if (fields < columns.size())
-            addValue(columns[fields], b, e);
-        ++fields;
-    });
-    for (std::size_t c = fields; c < columns.size(); ++c)
-        addEmpty(columns[c]);
-    if (fields > columns.size()) {
+    if (m_shapesOnly) {
+        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator),
+                          [&](const Unit*, const Unit*, bool) { ++fields; });
+    } else {
+        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator), [&](const Unit* b, const Unit* e, bool) {
+            if (fields < columns.size())
+                addValue(columns[fields], b, e);
+            ++fields;
+        });
+        for (std::size_t c = fields; c < columns.size(); ++c)
+            addEmpty(columns[c]);
+    }
+    if (fields > m_columns) {
         if (file.longRows++ < kShapeLinesKept)
             file.firstLongLines.push_back(m_line);
-    } else if (fields < columns.size()) {
+    } else if (fields < m_columns) {
         if (file.shortRows++ < kShapeLinesKept)
             file.firstShortLines.push_back(m_line);
     }

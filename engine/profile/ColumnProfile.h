@@ -98,6 +98,12 @@ class TableProfiler {
 public:
     TableProfiler(std::size_t columns, char16_t separator);
 
+    // For a reader that learns the columns from the first line: sets them
+    // before the first row. With `shapesOnly` only the field counts of the
+    // rows are kept (TableProfile::files), for a reader that must not slow
+    // down for values it does not type.
+    void setColumns(std::size_t columns, bool shapesOnly = false);
+
     void startFile(std::string name);
     void skipLine() noexcept { ++m_line; }
     void addRow(std::u16string_view line);
@@ -119,6 +125,8 @@ private:
 
     TableProfile m_profile;
     char16_t m_separator;
+    std::size_t m_columns = 0;
+    bool m_shapesOnly = false;
     std::uint64_t m_line = 0;
 };
 
