@@ -14,10 +14,22 @@ namespace quarrow::dbtest {
 // values are chosen first and the CSV text is written to give them, so the
 // expectations do not come from the code under test.
 
+// What --suggest-types must make of a column, where the database has such a type.
+enum class Typed {
+    Text,        // a trap keeps it text
+    Integer,     // within 64 bits
+    WideInteger, // past 64 bits: an exact decimal where the database has one
+    Decimal,
+    Date,
+    DateTime,
+    Sparse, // integers and empty cells: typed only when they are written as NULL
+};
+
 struct FixtureColumn {
     std::string csv;          // the header field as the file holds it
     std::string name;         // the column name after clean-up
     std::string postgresName; // PostgreSQL folds a bare name to lower case
+    Typed typed = Typed::Text;
 };
 
 struct FixtureRow {
@@ -34,6 +46,8 @@ struct Fixture {
     std::vector<std::string> mysqlTypes;
     // SQL that MariaDB runs before the script.
     std::string mariadbSetup;
+    // Converted with --suggest-types; the columns say what each must become.
+    bool suggestTypes = false;
 };
 
 // A field as written in a CSV file and the value it must give.
@@ -56,5 +70,9 @@ const Fixture& nastyFixture();
 const Fixture& wideFixture();
 // Values of 1 MiB, ASCII and multi-byte, after a UTF-8 byte-order mark.
 const Fixture& longValueFixture();
+// A column per trap of typing from the values (leading zeros, a plus sign,
+// a decimal comma, an exponent, group separators, a late 12a, empty cells,
+// integers past 64 bits, an invalid date) beside columns that type cleanly.
+const Fixture& typedFixture();
 
 } // namespace quarrow::dbtest
