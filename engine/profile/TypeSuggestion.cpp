@@ -417,6 +417,19 @@ std::string explainProfile(const TableProfile& profile, const std::vector<std::u
     return out;
 }
 
+std::string explainColumn(const ColumnProfile& column, const TypeSuggestion& suggestion)
+{
+    auto count = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = count(column.nonEmpty, "value", "values") + ", " + std::to_string(column.empty)
+                       + " empty, at most " + count(column.maxChars, "character", "characters") + " ("
+                       + count(column.maxBytes, "byte", "bytes") + " in UTF-8).";
+    if (!suggestion.reason.empty())
+        text += " Not narrower: " + suggestion.reason;
+    return text;
+}
+
 std::string describeStructure(const TableProfile& profile, std::size_t columns)
 {
     std::string out;

@@ -2,9 +2,10 @@
 
 namespace quarrow {
 
-TableProfile profileWorkspace(const Workspace& workspace, char16_t separator, bool headerLine)
+TableProfile profileWorkspace(const Workspace& workspace, char16_t separator, bool headerLine, bool shapesOnly)
 {
-    TableProfiler profiler(workspace.columnNames().size(), separator);
+    TableProfiler profiler(0, separator);
+    profiler.setColumns(workspace.columnNames().size(), shapesOnly);
     const auto& files = workspace.files();
     for (std::size_t f = 0; f < files.size(); ++f) {
         profiler.startFile(files[f].path.filename().string());

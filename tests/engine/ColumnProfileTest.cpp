@@ -1,3 +1,4 @@
+#include "csv/FieldSplitter.h"
 #include "profile/ColumnProfile.h"
 #include "profile/TypeSuggestion.h"
 #include "profile/WorkspaceProfile.h"
@@ -304,11 +305,51 @@ TEST(TypeSuggestion, ExplainsAndWarnsInPlainLines)
               "column  type      non-empty  empty  max chars  max bytes  why not narrower\n"
               "id      smallint          9      0          1          1\n"
               "name    text              2      7          1          1  line 1 of a.csv: 'a'\n");
+    EXPECT_EQ(explainColumn(profile.columns[1], types[1]),
+              "2 values, 7 empty, at most 1 character (1 byte in UTF-8). Not narrower: line 1 of a.csv: 'a'");
     EXPECT_EQ(describeStructure(profile, 2),
               "1 row has more fields than the 2 columns (the extra fields are not written): a.csv line 2\n"
               "7 rows have fewer fields than the 2 columns (the missing ones are written empty): a.csv lines 3, 4, 5, "
               "6, 7 and 2 more\n");
     EXPECT_EQ(describeStructure(profileLines({"1,2"}, 2), 2), "");
+}
+
+// The structure warnings count fields a word at a time; any line, in either
+// unit, must give what the splitting walk gives.
+TEST(StructureCounts, FastFieldCountAgreesWithTheSplitter)
+{
+    std::vector<std::string> lines = {"",
+                                      "a",
+                                      "a,b",
+                                      "a,b,",
+                                      ",",
+                                      ",,,,,,,,,",
+                                      "\"a,b\",c",
+                                      "a\"b,c",
+                                      std::string("x\0y,z", 5),
+                                      "\"\"",
+                                      "abcdefgh,ijklmnop,\"q,r\"",
+                                      "\"unclosed,x"};
+    std::uint64_t state = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        std::string line;
+        const std::size_t length = (state >> 33) % 40;
+        for (std::size_t k = 0; k < length; ++k) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            const char alphabet[] = {'a', 'b', ',', ',', '"', ';', '\0', 'z', 'x', ' '};
+            line += alphabet[(state >> 40) % (i % 3 == 0 ? 10 : 4)];
+        }
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        lines.push_back(line);
+    }
+    for (const auto& line : lines) {
+        std::size_t expected = 0;
+        forEachRawField(utf16(line), u',', [&](const char16_t*, const char16_t*, bool) { ++expected; });
+        const std::u16string wide = utf16(line);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+        EXPECT_EQ(countRawFields(wide.data(), wide.data() + wide.size(), u','), expected) << line;
+        EXPECT_EQ(countRawFields(bytes, bytes + line.size(), static_cast<unsigned char>(',')), expected) << line;
+    }
 }
 
 // The window's workspace and the converter's reader feed one profiler:
