@@ -13,6 +13,7 @@
 #include "QtNoticeBox.h"
 #include "UpdateCheckSetup.h"
 #include "WebAddress.h"
+#include "profile/TypeSuggestion.h"
 #include "sql/Donustur.h"
 #include "workspace/SeparatorText.h"
 
@@ -334,6 +335,7 @@ void TAppForm::Ekle(const QString& path)
     const LoadOptions options = readingOptions();
     BusyCursor busy;
     const LoadReport report = m_workspace.load(localPath(path), options);
+    m_dataProfile.forget();
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
@@ -410,6 +412,7 @@ void TAppForm::BitBtn1Click()
 void TAppForm::Clear1Click()
 {
     m_workspace.clear();
+    m_dataProfile.forget();
     BitBtn1->setText(kLoadCaption);
     setLoadedLook(false);
     StatusText->clear();
@@ -426,7 +429,22 @@ void TAppForm::ButtonColumnClick()
 {
     auto* dialog = new TFormColumnTypes(m_workspace, m_dialogs, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setSuggester([this] { return columnSuggestions(); });
     dialog->show();
+}
+
+std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
+{
+    const LoadOptions reading = readingOptions();
+    BusyCursor busy;
+    const TableProfile& profile = m_dataProfile.profile(reading.separator, reading.headerLine);
+    const auto suggestions = suggestTypes(profile, reading.dialect, CheckBox2->isChecked());
+    std::vector<TFormColumnTypes::Suggestion> out;
+    out.reserve(suggestions.size());
+    for (std::size_t i = 0; i < suggestions.size(); ++i)
+        out.push_back({QString::fromStdU16String(suggestions[i].type),
+                       QString::fromStdString(explainColumn(profile.columns[i], suggestions[i]))});
+    return out;
 }
 
 void TAppForm::ButtonExportClick()
@@ -442,6 +460,7 @@ void TAppForm::ButtonExportClick()
     }
 
     ExportResult result;
+    QString structure;
     {
         BusyCursor busy;
         ScriptOptions options;
@@ -453,10 +472,13 @@ void TAppForm::ButtonExportClick()
         options.nullEmpty = CheckBox2->isChecked();
         options.multiRow = CheckBox3->isChecked();
         result = Donustur(m_workspace, options, localPath(path));
+        structure = QString::fromStdString(m_dataProfile.structureWarnings(reading.separator, reading.headerLine));
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
     if (result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(result.substituted);
+    if (!structure.isEmpty())
+        text += u"\n\n" + structure.trimmed();
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoadedDataProfile.h"
+#include "TFormColumnTypes.h"
 #include "VersionInfo.h"
 #include "workspace/Workspace.h"
 
@@ -90,6 +92,9 @@ private:
     void Clear1Click();
     void Button1Click();
     void ButtonColumnClick();
+    // The types the column types dialog suggests: the loaded rows as the
+    // controls say to split them, for the selected database.
+    std::vector<TFormColumnTypes::Suggestion> columnSuggestions();
     void ButtonExportClick();
     void ExporttoSQL1Click();
     void Exit1Click();
@@ -101,6 +106,7 @@ private:
 
     Dialogs& m_dialogs;
     Workspace m_workspace;
+    LoadedDataProfile m_dataProfile{m_workspace};
     QStringList m_arguments;
     bool m_shown = false;
 

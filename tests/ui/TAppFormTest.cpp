@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace quarrow;
@@ -36,6 +37,14 @@ QString readText(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
+}
+
+QStringList toStrings(const std::vector<std::u16string>& texts)
+{
+    QStringList list;
+    for (const auto& text : texts)
+        list << QString::fromStdU16String(text);
+    return list;
 }
 
 } // namespace
@@ -521,6 +530,53 @@ private slots:
         windows[0]->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
         QCOMPARE(m_form->workspace().columnTypes().front(), u"integer");
         QCOMPARE(m_form->workspace().columnTypes().back(), u"text");
+    }
+
+    // The suggestions come from the loaded rows, split as the controls say,
+    // for the database selected when Suggest is pressed.
+    void suggestTypesForTheSelectedDatabase()
+    {
+        writeFile(path("typed.csv"), "id,amount,day,code\n1,1.5,2023-01-02,0805\n2,-2.25,2023-01-03,12\n3,,,7\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("typed.csv"));
+        const struct {
+            int database;
+            bool nullEmpty;
+            QStringList types;
+        } cases[] = {
+            {4, true, {u"smallint"_qs, u"numeric(3,2)"_qs, u"date"_qs, u"text"_qs}},
+            {4, false, {u"smallint"_qs, u"text"_qs, u"text"_qs, u"text"_qs}},
+            {0, true, {u"tinyint"_qs, u"decimal(3,2)"_qs, u"date"_qs, u"varchar(4)"_qs}},
+        };
+        for (const auto& c : cases) {
+            control<QComboBox>("DB")->setCurrentIndex(c.database);
+            control<QCheckBox>("CheckBox2")->setChecked(c.nullEmpty);
+            control<QPushButton>("ButtonColumn")->click();
+            auto* window = m_form->findChild<TFormColumnTypes*>(u"FormColumnTypes"_qs);
+            QVERIFY(window != nullptr);
+            window->findChild<QPushButton*>(u"ButtonSuggest"_qs)->click();
+            QCOMPARE(toStrings(window->cellTypes()), c.types);
+            const QString why = window->findChild<QTreeWidget*>(u"ListView1"_qs)->topLevelItem(3)->toolTip(1);
+            QVERIFY2(why.endsWith(u"Not narrower: line 2 of typed.csv: '0805'"_qs), qPrintable(why));
+            window->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+            QCOMPARE(toStrings(m_form->workspace().columnTypes()), c.types);
+            delete window;
+        }
+    }
+
+    void exportTellsAboutRowsThatDoNotFit()
+    {
+        writeFile(path("ragged.csv"), "id,name\n1,Ann,extra\n2\n3,Cy\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("ragged.csv"));
+        m_dialogs->saveFileAnswers.push_back(path("ragged.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + path("ragged.sql")
+                     + u"\n\n1 row has more fields than the 2 columns (the extra fields are not written): ragged.csv "
+                       u"line 2\n1 row has fewer fields than the 2 columns (the missing ones are written empty): "
+                       u"ragged.csv line 3"_qs);
     }
 
     void f1OpensTheHelpPage()
