@@ -20,6 +20,11 @@ public:
     void forget() noexcept { m_profile.reset(); }
 
     const TableProfile& profile(char16_t separator, bool headerLine);
+    // The profile when one is at hand for these options, else nullptr.
+    const TableProfile* cached(char16_t separator, bool headerLine) const noexcept
+    {
+        return current(separator, headerLine) ? &*m_profile : nullptr;
+    }
     // The rows whose field count differs from the columns, in sentences;
     // empty when every row fits. Counts only fields unless a full profile
     // is at hand.

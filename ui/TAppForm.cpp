@@ -8,6 +8,7 @@
 #include "MakerServer.h"
 #include "Pictures.h"
 #include "TFormColumnTypes.h"
+#include "TFormPreview.h"
 #include "TFormSeparator.h"
 #include "TNewVer.h"
 #include "QtNoticeBox.h"
@@ -182,6 +183,7 @@ void TAppForm::buildControls()
     middle->setContentsMargins(8, 6, 8, 6);
     CheckBox2 = new QCheckBox(QStringLiteral("Null empty cells"), Panel1);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    connect(CheckBox2, &QCheckBox::toggled, this, &TAppForm::refreshPreview);
     CheckBox3 = new QCheckBox(QStringLiteral("Multiple rows statement"), Panel1);
     CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
     Label2 = new QLabel(QStringLiteral("Table Name:"), Panel1);
@@ -265,6 +267,9 @@ void TAppForm::buildMenu()
                    &QAction::triggered, &TAppForm::BitBtn1Click);
     connectHandler(addItem(File1, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
                    &QAction::triggered, &TAppForm::ExporttoSQL1Click);
+    QAction* Preview1 = addItem(File1, "Preview1", QStringLiteral("Preview..."), {});
+    Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connectHandler(Preview1, &QAction::triggered, &TAppForm::Preview1Click);
     addBar(File1, "N1");
     connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
@@ -336,6 +341,7 @@ void TAppForm::Ekle(const QString& path)
     BusyCursor busy;
     const LoadReport report = m_workspace.load(localPath(path), options);
     m_dataProfile.forget();
+    refreshPreview();
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
@@ -413,6 +419,7 @@ void TAppForm::Clear1Click()
 {
     m_workspace.clear();
     m_dataProfile.forget();
+    refreshPreview();
     BitBtn1->setText(kLoadCaption);
     setLoadedLook(false);
     StatusText->clear();
@@ -480,6 +487,34 @@ void TAppForm::ButtonExportClick()
     if (!structure.isEmpty())
         text += u"\n\n" + structure.trimmed();
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
+}
+
+void TAppForm::Preview1Click()
+{
+    if (!m_preview) {
+        m_preview = new TFormPreview(
+            m_workspace,
+            [this] {
+                const LoadOptions reading = readingOptions();
+                PreviewModel::Settings settings{reading.separator, reading.headerLine, CheckBox2->isChecked(), {}};
+                if (const TableProfile* profile = m_dataProfile.cached(reading.separator, reading.headerLine)) {
+                    for (const auto& s : suggestTypes(*profile, reading.dialect, settings.nullEmpty))
+                        settings.suggestions.push_back(QString::fromStdU16String(s.type));
+                }
+                return settings;
+            },
+            this);
+        m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+void TAppForm::refreshPreview()
+{
+    if (m_preview)
+        m_preview->refresh();
 }
 
 void TAppForm::ExporttoSQL1Click()

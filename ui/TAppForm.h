@@ -6,6 +6,7 @@
 #include "workspace/Workspace.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,7 @@ namespace quarrow {
 
 class Dialogs;
 class QtNoticeBox;
+class TFormPreview;
 class TNewVer;
 struct CheckState;
 struct UpdateCheckSetup;
@@ -96,6 +98,10 @@ private:
     // controls say to split them, for the selected database.
     std::vector<TFormColumnTypes::Suggestion> columnSuggestions();
     void ButtonExportClick();
+    void Preview1Click();
+    // The preview's options as the controls hold them, with the suggestions
+    // when the loaded rows have been profiled for the current options.
+    void refreshPreview();
     void ExporttoSQL1Click();
     void Exit1Click();
     void Help1Click();
@@ -134,6 +140,7 @@ private:
     QTimer* TimerChecker = nullptr;
     QAction* UpdateNotifications1 = nullptr;
     TNewVer* NewVer = nullptr;
+    QPointer<TFormPreview> m_preview;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
     bool m_checkerStarted = false;

@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "FakeDialogs.h"
 #include "TAppForm.h"
+#include "TFormPreview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -577,6 +578,48 @@ private slots:
                      + u"\n\n1 row has more fields than the 2 columns (the extra fields are not written): ragged.csv "
                        u"line 2\n1 row has fewer fields than the 2 columns (the missing ones are written empty): "
                        u"ragged.csv line 3"_qs);
+    }
+
+    // The preview shows the rows as they will be written, marks the rows
+    // that do not fit, tells NULL from empty text, and follows loads and Clear.
+    void previewShowsTheRowsAsWritten()
+    {
+        QByteArray csv = "id,name\n1,\" Ann \",extra\n2\n3,\n";
+        for (int i = 4; i < 1500; ++i)
+            csv += QByteArray::number(i) + ",x\n";
+        writeFile(path("preview.csv"), csv);
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("preview.csv"));
+        auto* action = control<QAction>("Preview1");
+        QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+P"_qs));
+        action->trigger();
+        auto* preview = m_form->findChild<TFormPreview*>(u"FormPreview"_qs);
+        QVERIFY(preview != nullptr);
+        QVERIFY(!preview->isModal());
+        const QAbstractItemModel& model = preview->model();
+        QCOMPARE(model.rowCount(), 1000);
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"name\ntext"_qs);
+        QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), u"2"_qs);
+        QCOMPARE(model.data(model.index(0, 1), Qt::DisplayRole).toString(), u"Ann"_qs);
+        QVERIFY(model.data(model.index(0, 0), Qt::BackgroundRole).isValid()); // three fields
+        QVERIFY(model.data(model.index(1, 0), Qt::BackgroundRole).isValid()); // one field
+        QVERIFY(!model.data(model.index(2, 0), Qt::BackgroundRole).isValid());
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), QString());
+        QCOMPARE(model.data(model.index(2, 1), Qt::ToolTipRole).toString(), u"Empty: written as ''"_qs);
+        QVERIFY(preview->findChild<QLabel*>(u"PreviewNote"_qs)->text().startsWith(u"First 1,000 of 1,499 rows"_qs));
+
+        control<QCheckBox>("CheckBox2")->setChecked(true);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+        QCOMPARE(model.data(model.index(2, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+
+        trigger("Clear2");
+        QCOMPARE(model.rowCount(), 0);
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"Bob"_qs);
+        action->trigger();
+        QCOMPARE(m_form->findChildren<TFormPreview*>().size(), qsizetype{1});
     }
 
     void f1OpensTheHelpPage()
