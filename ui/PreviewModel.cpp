@@ -138,7 +138,8 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     QString text = QString::fromStdU16String(names[column]) + u'\n'
                    + (column < types.size() ? QString::fromStdU16String(types[column]) : QString());
-    if (column < m_settings.suggestions.size())
+    if (column < m_settings.suggestions.size() && column < types.size()
+        && m_settings.suggestions[column] != QString::fromStdU16String(types[column]))
         text += QStringLiteral("\nsuggested: ") + m_settings.suggestions[column];
     return text;
 }

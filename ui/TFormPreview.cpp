@@ -9,6 +9,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quarrow {
 
 TFormPreview::TFormPreview(const Workspace& workspace, SettingsSource settings, QWidget* parent)
@@ -24,6 +26,8 @@ TFormPreview::TFormPreview(const Workspace& workspace, SettingsSource settings, 
     m_table->setWordWrap(false);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setDefaultSectionSize(120);
+    // Sizing the columns looks at this many rows, not at all of them.
+    m_table->horizontalHeader()->setResizeContentsPrecision(100);
 
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("PreviewNote"));
@@ -42,6 +46,9 @@ TFormPreview::TFormPreview(const Workspace& workspace, SettingsSource settings, 
 void TFormPreview::refresh()
 {
     m_model.reset(m_settings());
+    m_table->resizeColumnsToContents();
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        m_table->setColumnWidth(c, std::min(m_table->columnWidth(c), 320));
     showCount();
 }
 
