@@ -3,6 +3,7 @@
 #include "BoundedQueue.h"
 #include "ByteBudget.h"
 #include "OutputFile.h"
+#include "ProfilePass.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -412,16 +413,22 @@ private:
     std::uint64_t m_substituted = 0;
 };
 
+// `shapes`, when given, sees every line on its way to the batches.
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead)
+             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead, ProfilingSink* shapes)
 {
     // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
+    if (shapes)
+        shapes->passTo(&sink);
+    LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
         for (const auto& path : options.inputs) {
+            if (shapes)
+                shapes->startFile(path.string());
             try {
-                readLines(path, options.script.encoding, sink, &bytesRead);
+                readLines(path, options.script.encoding, first, &bytesRead);
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;
@@ -502,6 +509,15 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
     }
 
+    // Without a reading before the writing one, that one counts the rows' fields.
+    std::optional<ProfilingSink> shapes;
+    if (options.suggestTypes || options.explain || options.strict) {
+        if (const auto stop = profileBeforeWriting(options, types, err))
+            return *stop;
+    } else {
+        shapes.emplace(options.script, true);
+    }
+
     std::optional<OutputFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
@@ -528,7 +544,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
 
         ScriptAssembler assembler(options, types, *sink, batches, budget);
         ProgressDisplay display(err, progress, totalBytes, bytesRead);
-        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead); });
+        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead, shapes ? &*shapes : nullptr); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
@@ -569,6 +585,8 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
         reportRenames(err, assembler.renames());
+        if (shapes)
+            warnAboutStructure(shapes->profile(), shapes->columns().names.size(), err);
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();

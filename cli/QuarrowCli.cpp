@@ -58,6 +58,11 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_flag("-m,--multi-row", options.script.multiRow, "one multi-row INSERT statement");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
+    app.add_flag("--suggest-types", options.suggestTypes,
+                 "type each column from its values (reads the inputs twice); --types still overrides");
+    app.add_flag("--explain", options.explain, "print each column's profile and suggested type on stderr");
+    app.add_flag("--strict", options.strict,
+                 "rows with more or fewer fields than columns are an error: nothing is written");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
     app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion,
                          "the version (" + std::string(kVersion) + ")");

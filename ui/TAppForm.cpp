@@ -9,11 +9,13 @@
 #include "MakerServer.h"
 #include "Pictures.h"
 #include "TFormColumnTypes.h"
+#include "TFormPreview.h"
 #include "TFormSeparator.h"
 #include "TNewVer.h"
 #include "QtNoticeBox.h"
 #include "UpdateCheckSetup.h"
 #include "WebAddress.h"
+#include "profile/TypeSuggestion.h"
 #include "sql/Donustur.h"
 #include "workspace/SeparatorText.h"
 
@@ -270,6 +272,7 @@ void TAppForm::buildControls()
     middle->setContentsMargins(8, 6, 8, 6);
     CheckBox2 = new QCheckBox(QStringLiteral("Null empty cells"), Panel1);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    connect(CheckBox2, &QCheckBox::toggled, this, &TAppForm::refreshPreview);
     CheckBox3 = new QCheckBox(QStringLiteral("Multiple rows statement"), Panel1);
     CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
     Label2 = new QLabel(QStringLiteral("Table Name:"), Panel1);
@@ -353,6 +356,9 @@ void TAppForm::buildMenu()
                    &QAction::triggered, &TAppForm::BitBtn1Click);
     connectHandler(addItem(File1, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
                    &QAction::triggered, &TAppForm::ExporttoSQL1Click);
+    QAction* Preview1 = addItem(File1, "Preview1", QStringLiteral("Preview..."), {});
+    Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connectHandler(Preview1, &QAction::triggered, &TAppForm::Preview1Click);
     addBar(File1, "N1");
     connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
@@ -452,6 +458,8 @@ void TAppForm::Ekle(const QString& path)
     // A cancelled load kept nothing of the file: everything stays as it was.
     if (report.cancelled)
         return;
+    m_dataProfile.forget();
+    refreshPreview();
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
@@ -540,6 +548,8 @@ void TAppForm::Clear1Click()
     if (m_work != nullptr)
         return;
     m_workspace.clear();
+    m_dataProfile.forget();
+    refreshPreview();
     BitBtn1->setText(kLoadCaption);
     setLoadedLook(false);
     StatusText->clear();
@@ -558,7 +568,22 @@ void TAppForm::ButtonColumnClick()
         return;
     auto* dialog = new TFormColumnTypes(m_workspace, m_dialogs, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setSuggester([this] { return columnSuggestions(); });
     dialog->show();
+}
+
+std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
+{
+    const LoadOptions reading = readingOptions();
+    BusyCursor busy;
+    const TableProfile& profile = m_dataProfile.profile(reading.separator, reading.headerLine);
+    const auto suggestions = suggestTypes(profile, reading.dialect, CheckBox2->isChecked());
+    std::vector<TFormColumnTypes::Suggestion> out;
+    out.reserve(suggestions.size());
+    for (std::size_t i = 0; i < suggestions.size(); ++i)
+        out.push_back({QString::fromStdU16String(suggestions[i].type),
+                       QString::fromStdString(explainColumn(profile.columns[i], suggestions[i]))});
+    return out;
 }
 
 void TAppForm::ButtonExportClick()
@@ -576,6 +601,7 @@ void TAppForm::ButtonExportClick()
     }
 
     ExportResult result;
+    QString structure;
     {
         ScriptOptions options;
         options.dialect = reading.dialect;
@@ -602,6 +628,8 @@ void TAppForm::ButtonExportClick()
             work.run([&] {
                 result =
                     Donustur(m_workspace, options, localPath(path), ExportControl{&rowsWritten, &work.cancelFlag()});
+                structure =
+                    QString::fromStdString(m_dataProfile.structureWarnings(reading.separator, reading.headerLine));
             });
         } catch (const ExportCancelled&) {
             return; // the partly written file is gone; nothing to report
@@ -614,7 +642,37 @@ void TAppForm::ButtonExportClick()
         text += u"\n\n" + substitutionParagraph(result.substituted);
     if (!result.renamed.empty())
         text += u"\n\n" + shortenedParagraph(result.renamed, reading.dialect);
+    if (!structure.isEmpty())
+        text += u"\n\n" + structure.trimmed();
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
+}
+
+void TAppForm::Preview1Click()
+{
+    if (!m_preview) {
+        m_preview = new TFormPreview(
+            m_workspace,
+            [this] {
+                const LoadOptions reading = readingOptions();
+                PreviewModel::Settings settings{reading.separator, reading.headerLine, CheckBox2->isChecked(), {}};
+                if (const TableProfile* profile = m_dataProfile.cached(reading.separator, reading.headerLine)) {
+                    for (const auto& s : suggestTypes(*profile, reading.dialect, settings.nullEmpty))
+                        settings.suggestions.push_back(QString::fromStdU16String(s.type));
+                }
+                return settings;
+            },
+            this);
+        m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+void TAppForm::refreshPreview()
+{
+    if (m_preview)
+        m_preview->refresh();
 }
 
 void TAppForm::ExporttoSQL1Click()

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "LoadedDataProfile.h"
+#include "TFormColumnTypes.h"
 #include "VersionInfo.h"
 #include "workspace/Workspace.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +29,7 @@ class BackgroundWork;
 class Dialogs;
 class QtNoticeBox;
 class TChecker;
+class TFormPreview;
 class TNewVer;
 struct UpdateCheckSetup;
 
@@ -91,7 +95,14 @@ private:
     void Clear1Click();
     void Button1Click();
     void ButtonColumnClick();
+    // The types the column types dialog suggests: the loaded rows as the
+    // controls say to split them, for the selected database.
+    std::vector<TFormColumnTypes::Suggestion> columnSuggestions();
     void ButtonExportClick();
+    void Preview1Click();
+    // The preview's options as the controls hold them, with the suggestions
+    // when the loaded rows have been profiled for the current options.
+    void refreshPreview();
     void ExporttoSQL1Click();
     void Exit1Click();
     void Help1Click();
@@ -104,6 +115,7 @@ private:
     Workspace m_workspace;
     // The load or export running on a worker thread, while one does.
     BackgroundWork* m_work = nullptr;
+    LoadedDataProfile m_dataProfile{m_workspace};
     QStringList m_arguments;
     bool m_shown = false;
 
@@ -131,6 +143,7 @@ private:
     QTimer* TimerChecker = nullptr;
     QAction* UpdateNotifications1 = nullptr;
     TNewVer* NewVer = nullptr;
+    QPointer<TFormPreview> m_preview;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
     bool m_checkerStarted = false;

@@ -67,6 +67,7 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
     const auto status = std::filesystem::status(path, ec);
     report.fileExisted = !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
     if (report.fileExisted) {
+        m_files.push_back({path, m_rows.size()});
         if (std::filesystem::is_regular_file(status)) {
             // Decoded text never has more code units than the file has bytes.
             const auto bytes = std::filesystem::file_size(path, ec);
@@ -111,6 +112,7 @@ void Workspace::clear()
     m_names.clear();
     m_types.clear();
     m_renames.clear();
+    m_files.clear();
     m_filesLoaded = 0;
 }
 

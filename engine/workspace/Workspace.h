@@ -75,6 +75,13 @@ public:
     const std::vector<ColumnRename>& columnRenames() const noexcept { return m_renames; }
     void replaceType(std::size_t i, std::u16string type) { m_types.at(i) = std::move(type); }
 
+    // Each loaded file and the row its lines start at, in load order.
+    struct LoadedFile {
+        std::filesystem::path path;
+        std::size_t firstRow;
+    };
+    const std::vector<LoadedFile>& files() const noexcept { return m_files; }
+
     std::int64_t columnCount() const noexcept { return m_columnCount; }
     std::int64_t filesLoaded() const noexcept { return m_filesLoaded; }
 
@@ -86,6 +93,7 @@ private:
     std::vector<std::u16string> m_names;
     std::vector<std::u16string> m_types;
     std::vector<ColumnRename> m_renames;
+    std::vector<LoadedFile> m_files;
     std::int64_t m_columnCount = 0;
     std::int64_t m_filesLoaded = 0;
 };

@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "FakeDialogs.h"
 #include "TAppForm.h"
+#include "TFormPreview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace quarrow;
@@ -41,6 +43,14 @@ QByteArray readFile(const QString& path)
 QString readText(const QString& path)
 {
     return QString::fromUtf8(readFile(path));
+}
+
+QStringList toStrings(const std::vector<std::u16string>& texts)
+{
+    QStringList list;
+    for (const auto& text : texts)
+        list << QString::fromStdU16String(text);
+    return list;
 }
 
 } // namespace
@@ -466,7 +476,9 @@ private slots:
         control<QPushButton>("ButtonExport")->click();
         QCOMPARE(m_dialogs->messages.size(), size_t{1});
         // Each name shows its first 24 and last 20 characters.
-        auto elided = [](const QString& name) { return u'"' + name.left(24) + u'\u2026' + name.right(20) + u'"'; };
+        auto elided = [](const QString& name) -> QString {
+            return u'"' + name.left(24) + u'\u2026' + name.right(20) + u'"';
+        };
         QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes: "_qs;
         for (int i = 1; i <= 5; ++i) {
             const QString loaded = question + u" ("_qs + QString::number(i) + u')';
@@ -623,6 +635,95 @@ private slots:
         windows[0]->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
         QCOMPARE(m_form->workspace().columnTypes().front(), u"integer");
         QCOMPARE(m_form->workspace().columnTypes().back(), u"text");
+    }
+
+    // The suggestions come from the loaded rows, split as the controls say,
+    // for the database selected when Suggest is pressed.
+    void suggestTypesForTheSelectedDatabase()
+    {
+        writeFile(path("typed.csv"), "id,amount,day,code\n1,1.5,2023-01-02,0805\n2,-2.25,2023-01-03,12\n3,,,7\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("typed.csv"));
+        const struct {
+            int database;
+            bool nullEmpty;
+            QStringList types;
+        } cases[] = {
+            {4, true, {u"smallint"_qs, u"numeric(3,2)"_qs, u"date"_qs, u"text"_qs}},
+            {4, false, {u"smallint"_qs, u"text"_qs, u"text"_qs, u"text"_qs}},
+            {0, true, {u"tinyint"_qs, u"decimal(3,2)"_qs, u"date"_qs, u"varchar(4)"_qs}},
+        };
+        for (const auto& c : cases) {
+            control<QComboBox>("DB")->setCurrentIndex(c.database);
+            control<QCheckBox>("CheckBox2")->setChecked(c.nullEmpty);
+            control<QPushButton>("ButtonColumn")->click();
+            auto* window = m_form->findChild<TFormColumnTypes*>(u"FormColumnTypes"_qs);
+            QVERIFY(window != nullptr);
+            window->findChild<QPushButton*>(u"ButtonSuggest"_qs)->click();
+            QCOMPARE(toStrings(window->cellTypes()), c.types);
+            const QString why = window->findChild<QTreeWidget*>(u"ListView1"_qs)->topLevelItem(3)->toolTip(1);
+            QVERIFY2(why.endsWith(u"Not narrower: line 2 of typed.csv: '0805'"_qs), qPrintable(why));
+            window->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+            QCOMPARE(toStrings(m_form->workspace().columnTypes()), c.types);
+            delete window;
+        }
+    }
+
+    void exportTellsAboutRowsThatDoNotFit()
+    {
+        writeFile(path("ragged.csv"), "id,name\n1,Ann,extra\n2\n3,Cy\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("ragged.csv"));
+        m_dialogs->saveFileAnswers.push_back(path("ragged.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + path("ragged.sql")
+                     + u"\n\n1 row has more fields than the 2 columns (the extra fields are not written): ragged.csv "
+                       u"line 2\n1 row has fewer fields than the 2 columns (the missing ones are written empty): "
+                       u"ragged.csv line 3"_qs);
+    }
+
+    // The preview shows the rows as they will be written, marks the rows
+    // that do not fit, tells NULL from empty text, and follows loads and Clear.
+    void previewShowsTheRowsAsWritten()
+    {
+        QByteArray csv = "id,name\n1,\" Ann \",extra\n2\n3,\n";
+        for (int i = 4; i < 1500; ++i)
+            csv += QByteArray::number(i) + ",x\n";
+        writeFile(path("preview.csv"), csv);
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("preview.csv"));
+        auto* action = control<QAction>("Preview1");
+        QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+P"_qs));
+        action->trigger();
+        auto* preview = m_form->findChild<TFormPreview*>(u"FormPreview"_qs);
+        QVERIFY(preview != nullptr);
+        QVERIFY(!preview->isModal());
+        const QAbstractItemModel& model = preview->model();
+        QCOMPARE(model.rowCount(), 1000);
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"name\ntext"_qs);
+        QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), u"2"_qs);
+        QCOMPARE(model.data(model.index(0, 1), Qt::DisplayRole).toString(), u"Ann"_qs);
+        QVERIFY(model.data(model.index(0, 0), Qt::BackgroundRole).isValid()); // three fields
+        QVERIFY(model.data(model.index(1, 0), Qt::BackgroundRole).isValid()); // one field
+        QVERIFY(!model.data(model.index(2, 0), Qt::BackgroundRole).isValid());
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), QString());
+        QCOMPARE(model.data(model.index(2, 1), Qt::ToolTipRole).toString(), u"Empty: written as ''"_qs);
+        QVERIFY(preview->findChild<QLabel*>(u"PreviewNote"_qs)->text().startsWith(u"First 1,000 of 1,499 rows"_qs));
+
+        control<QCheckBox>("CheckBox2")->setChecked(true);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+        QCOMPARE(model.data(model.index(2, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+
+        trigger("Clear2");
+        QCOMPARE(model.rowCount(), 0);
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"Bob"_qs);
+        action->trigger();
+        QCOMPARE(m_form->findChildren<TFormPreview*>().size(), qsizetype{1});
     }
 
     void f1OpensTheHelpPage()

@@ -493,6 +493,39 @@ private slots:
         QTRY_VERIFY(open.window.isNull());
         QVERIFY(loaded.workspace.columnTypes().empty());
     }
+
+    // Suggest fills every cell and tells why in tooltips; nothing reaches
+    // the workspace before OK, and Cancel drops the suggestions.
+    void suggestFillsEveryCellUntilOkOrCancel()
+    {
+        LoadedWorkspace loaded(kThreeColumns);
+        test::FakeDialogs dialogs;
+        {
+            OpenWindow open(loaded, dialogs);
+            QVERIFY(open.control<QPushButton>(u"ButtonSuggest"_qs)->isHidden());
+        }
+        for (const bool ok : {false, true}) {
+            OpenWindow open(loaded, dialogs);
+            int calls = 0;
+            open.window->setSuggester([&] {
+                ++calls;
+                return std::vector<TFormColumnTypes::Suggestion>{
+                    {u"smallint"_qs, u"1 value"_qs}, {u"varchar(3)"_qs, u"why name"_qs}, {u"date"_qs, QString()}};
+            });
+            QVERIFY(open.control<QPushButton>(u"ButtonSuggest"_qs)->isVisible());
+            open.selectRow(1);
+            open.click(u"ButtonSuggest"_qs);
+            QCOMPARE(calls, 1);
+            QCOMPARE(open.typeCells(), (QStringList{u"smallint"_qs, u"varchar(3)"_qs, u"date"_qs}));
+            QCOMPARE(open.typeBox()->currentText(), u"varchar(3)"_qs);
+            QCOMPARE(open.typeBox()->toolTip(), u"why name"_qs);
+            QCOMPARE(open.list()->topLevelItem(0)->toolTip(0), u"1 value"_qs);
+            QCOMPARE(loaded.types(), (QStringList{u"text"_qs, u"text"_qs, u"text"_qs}));
+            open.click(ok ? u"ButtonOK"_qs : u"ButtonCancel"_qs);
+            QTRY_VERIFY(open.window.isNull());
+        }
+        QCOMPARE(loaded.types(), (QStringList{u"smallint"_qs, u"varchar(3)"_qs, u"date"_qs}));
+    }
 };
 
 QTEST_MAIN(TFormColumnTypesTest)
