@@ -31,7 +31,7 @@ import time
 
 import pyatspi
 
-from smoke import closed_port, exit_through_menu, extents, has, program_environment, program_nodes, wait_for
+from smoke import closed_port, exit_through_menu, extents, program_environment, program_nodes, wait_for
 
 TITLE = "TARNIX - Quarrow"
 TIMEOUT = 60.0
