@@ -14,6 +14,8 @@
 #                interleaved A B C A B C so drift affects every tool alike
 #   ASCII_MB INTL_MB WIDE_MB   input sizes (default 100, 100, 50)
 #   QUARROW_CLI GEN_CSV FLOOR SQLITE3   override the programs used
+#   WORKSPACE_MEMORY CONTROL_OVERHEAD   the same for the window's load and
+#                export figures (skipped when not built)
 #   KEEP_OUTPUT=1  keep the last output of every tool (deleted by default)
 #
 # Every run goes through /usr/bin/time -f '%e %M': wall seconds and peak
@@ -217,5 +219,18 @@ if [[ -x $memory_bin ]]; then
         profile=${entry%%:*}
         mb=${entry#*:}
         "$memory_bin" "$work_dir/$profile-${mb}mb.csv"
+    done
+fi
+
+# --- the window's load and export with progress and Cancel -------------------
+
+overhead_bin=${CONTROL_OVERHEAD:-$build_dir/bench/control_overhead}
+if [[ -x $overhead_bin ]]; then
+    echo
+    echo "the window's load and export with progress and Cancel against the plain calls, target control/plain <= 1.10:"
+    for entry in "${files[@]}"; do
+        profile=${entry%%:*}
+        mb=${entry#*:}
+        "$overhead_bin" "$work_dir/$profile-${mb}mb.csv" "$rounds"
     done
 fi

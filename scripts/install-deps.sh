@@ -27,6 +27,7 @@ packages=(
   dbus
   at-spi2-core
   python3-pyatspi
+  imagemagick
   libcurl4-openssl-dev
   libcpp-httplib-dev
   zlib1g-dev
