@@ -400,7 +400,8 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
     try {
         for (const auto& path : options.inputs) {
             try {
-                readLines(path, options.script.encoding, sink, &bytesRead);
+                readLines(path, options.script.encoding, sink, &bytesRead,
+                          {options.script.exactQuoting, options.script.separator});
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;

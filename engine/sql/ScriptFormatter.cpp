@@ -1,5 +1,6 @@
 #include "sql/ScriptFormatter.h"
 
+#include "csv/ExactQuoting.h"
 #include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
 #include "sql/NameLimits.h"
@@ -396,6 +397,218 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
     return column;
 }
 
+// Exact values. A string literal may hold a line break in every dialect, but
+// the command-line clients do not all load one unchanged (the sqlite3 shell
+// and the mariadb client drop the CR of a CR LF inside a literal; SQL*Plus
+// ends a statement at an empty line), so outside PostgreSQL a CR or LF is
+// written as a call of the dialect's character function, joined to the
+// literal pieces around it by the dialect's concatenation:
+// - SQLite: char(X) "returns a string composed of characters having the
+//   unicode code point values" given; || concatenates (sqlite.org, Built-In
+//   Scalar SQL Functions, and SQL Language Expressions, Operators).
+// - MySQL and MariaDB: CONCAT(str1,str2,...); CHAR(N USING charset_name)
+//   gives the character of code N in that character set (MySQL Reference
+//   Manual, String Functions and Operators; MariaDB Knowledge Base, CHAR
+//   Function). || is a logical OR there unless PIPES_AS_CONCAT is set.
+// - SQL Server: NCHAR(integer_expression) returns the Unicode character of
+//   that code, + is string concatenation (Transact-SQL reference, NCHAR and
+//   "+ (String Concatenation)").
+// - Oracle: CHR(n) returns the character of binary value n in the database
+//   character set, || concatenates (SQL Language Reference, CHR and
+//   Concatenation Operator); SQL*Plus's SQLBLANKLINES is OFF by default, so
+//   an empty line inside a literal would end the statement: LF is written
+//   the same way. Past the 4000-byte literal limit the concatenation must be
+//   a CLOB, hence TO_CLOB(CHR(n)).
+// - Db2: CHR(n) returns the character of ASCII code n, || is CONCAT (SQL
+//   Reference, CHR scalar function and Expressions); CLOB(CHR(n)) past the
+//   32,672-byte limit of a VARCHAR result.
+// - Access: Chr(charcode) returns the character of that code, & joins
+//   strings (Office support, Chr Function and & Operator).
+// - PostgreSQL: a string constant holds any character but NUL, line breaks
+//   included, and psql sends it unchanged (Lexical Structure, String
+//   Constants): breaks stay in the literal.
+
+std::string_view breakJoiner(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::MySql: return ",";
+    case Dialect::MsSql: return "+";
+    case Dialect::Access: return "&";
+    default: return "||";
+    }
+}
+
+std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObject) noexcept
+{
+    switch (dialect) {
+    case Dialect::Sqlite: return carriageReturn ? "char(13)" : "char(10)";
+    case Dialect::MySql: return carriageReturn ? "CHAR(13 USING utf8mb4)" : "CHAR(10 USING utf8mb4)";
+    case Dialect::MsSql: return carriageReturn ? "NCHAR(13)" : "NCHAR(10)";
+    case Dialect::Access: return carriageReturn ? "Chr(13)" : "Chr(10)";
+    case Dialect::Oracle:
+        if (asLargeObject)
+            return carriageReturn ? "TO_CLOB(CHR(13))" : "TO_CLOB(CHR(10))";
+        return carriageReturn ? "CHR(13)" : "CHR(10)";
+    case Dialect::IbmDb2:
+        if (asLargeObject)
+            return carriageReturn ? "CLOB(CHR(13))" : "CLOB(CHR(10))";
+        return carriageReturn ? "CHR(13)" : "CHR(10)";
+    case Dialect::PostgreSql: break;
+    }
+    return {};
+}
+
+// Units of room a line break may take beyond the three bytes of its own
+// unit: two joiners, the longest call, the quotes and N of the next literal
+// piece, and MySQL's CONCAT( ).
+constexpr std::size_t kBreakRoomUnits = 14;
+
+template <typename Unit>
+std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
+{
+    std::size_t breaks = 0;
+    for (;; ++p, ++breaks) {
+        p = scan::findEither(p, end, static_cast<Unit>('\r'), static_cast<Unit>('\n'));
+        if (p == end)
+            return breaks;
+    }
+}
+
+template <typename Unit>
+bool holdsNonAscii(const Unit* p, const Unit* const end) noexcept
+{
+    for (; p < end; ++p) {
+        if (*p >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+// The value item of a field read exactly, [begin, end) its raw text:
+// nothing dropped or trimmed; apostrophes doubled, and for MySQL
+// backslashes too; line breaks as above. A value without a line break is one
+// literal, as writeFieldItem() writes it.
+template <typename Unit>
+char* writeExactItem(const Unit* const begin, const Unit* const end, char* o, const ScriptOptions& options,
+                     std::uint64_t& substituted)
+{
+    const Dialect dialect = options.dialect;
+    const bool national = dialect == Dialect::MsSql && holdsNonAscii(begin, end);
+    const bool doubleBackslash = dialect == Dialect::MySql;
+    const bool callBreaks = dialect != Dialect::PostgreSql;
+    const std::size_t limit = literalLimit(dialect);
+    const bool asLargeObject = limit != 0 && static_cast<std::size_t>(end - begin) * (4 - sizeof(Unit)) > limit;
+    const std::string_view join = breakJoiner(dialect);
+
+    char* const item = o;
+    std::size_t parts = 0;
+    bool concat = false;
+    char* literal = o; // where the open literal piece begins, its joiner included
+    char* quote = o;   // its opening quote (or N)
+    auto openLiteral = [&] {
+        literal = o;
+        if (parts > 0)
+            o = put(o, join);
+        quote = o;
+        if (national)
+            *o++ = 'N';
+        *o++ = '\'';
+    };
+    auto closeLiteral = [&] {
+        if (o == quote + (national ? 2 : 1)) {
+            o = literal; // nothing in it
+            return;
+        }
+        *o++ = '\'';
+        o = writeLiteralInPieces(quote, o, options);
+        ++parts;
+    };
+
+    openLiteral();
+    forEachValueRun(begin, end, [&](const Unit* p, const Unit* const runEnd) {
+        while (p < runEnd) {
+            if constexpr (scan::kWordScan) {
+                using Lanes = scan::Lanes<Unit>;
+                while (static_cast<std::size_t>(runEnd - p) >= Lanes::kPerWord) {
+                    const std::uint64_t v = scan::loadWord(p);
+                    std::uint64_t stop =
+                        scan::lanesEqual(v, static_cast<Unit>('\'')) | scan::lanesEqual(v, static_cast<Unit>('\\'))
+                        | scan::lanesEqual(v, static_cast<Unit>('\r')) | scan::lanesEqual(v, static_cast<Unit>('\n'));
+                    if constexpr (sizeof(Unit) == 1) {
+                        std::memcpy(o, &v, sizeof v); // UTF-8 bytes go out as they are
+                    } else {
+                        stop |= scan::nonAsciiLanes<Unit>(v);
+                        scan::narrow4(v, o);
+                    }
+                    if (stop == 0) {
+                        o += Lanes::kPerWord;
+                        p += Lanes::kPerWord;
+                        continue;
+                    }
+                    const std::size_t plain = scan::firstLane<Unit>(stop);
+                    o += plain;
+                    p += plain;
+                    break;
+                }
+                if (p == runEnd)
+                    break;
+            }
+            const Unit c = *p;
+            if (c >= 0x80) {
+                if constexpr (sizeof(Unit) == 1) {
+                    *o++ = static_cast<char>(c);
+                    ++p;
+                } else {
+                    std::size_t k = 0;
+                    o = encodeNonAscii(p, static_cast<std::size_t>(runEnd - p), k, o, options.encoding, substituted);
+                    p += k;
+                }
+                continue;
+            }
+            ++p;
+            if ((c == '\r' || c == '\n') && callBreaks) {
+                closeLiteral();
+                if (dialect == Dialect::MySql && !concat) {
+                    std::memmove(item + 7, item, static_cast<std::size_t>(o - item));
+                    std::memcpy(item, "CONCAT(", 7);
+                    o += 7;
+                    concat = true;
+                }
+                if (parts > 0)
+                    o = put(o, join);
+                o = put(o, breakCall(dialect, c == '\r', asLargeObject));
+                ++parts;
+                openLiteral();
+                continue;
+            }
+            *o++ = static_cast<char>(c);
+            if (c == '\'' || (c == '\\' && doubleBackslash))
+                *o++ = static_cast<char>(c);
+        }
+    });
+    closeLiteral();
+    if (parts == 0)
+        return writeEmptyValue(item, options);
+    if (concat)
+        *o++ = ')';
+    return o;
+}
+
+template <typename Unit>
+std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
+                            const ScriptOptions& options, std::uint64_t& substituted)
+{
+    std::size_t column = 0;
+    forEachExactField(p, end, static_cast<Unit>(options.separator), [&](const Unit* begin, const Unit* fieldEnd) {
+        if (column == columns)
+            return; // fields beyond the column names are dropped
+        if (column++ > 0)
+            *o++ = ',';
+        o = writeExactItem(begin, fieldEnd, o, options, substituted);
+    });
+    return column;
+}
+
 } // namespace
 
 ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
@@ -502,8 +715,21 @@ void ScriptFormatter::endRow(OutBuffer& out, char* o, std::size_t column)
     out.setEnd(o);
 }
 
+template <typename Unit>
+void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index)
+{
+    const std::size_t breaks = m_options.dialect == Dialect::PostgreSql ? 0 : countBreaks(row, row + units);
+    char* o = beginRow(out, units + breaks * kBreakRoomUnits, index);
+    const std::size_t column = writeExactItems(row, row + units, m_columns, o, m_options, m_substituted);
+    endRow(out, o, column);
+}
+
 void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
+    if (m_options.exactQuoting) {
+        appendExactRow(out, row.data(), row.size(), index);
+        return;
+    }
     char* o = beginRow(out, row.size(), index);
     std::size_t column = 0;
     if (onePassSeparator(m_options.separator)) {
@@ -532,6 +758,10 @@ void ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::u
         m_scratch.resize(row.size());
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
         appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
+        return;
+    }
+    if (m_options.exactQuoting) {
+        appendExactRow(out, bytes, row.size(), index);
         return;
     }
     char* o = beginRow(out, row.size(), index);

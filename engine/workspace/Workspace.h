@@ -17,6 +17,7 @@ struct LoadOptions {
     bool headerLine = false; // the first line holds column names
     char16_t separator = u',';
     Dialect dialect = Dialect::MySql; // gives the default types at the first load
+    bool exactQuoting = false;        // records read exactly (csv/ExactQuoting.h): one row per record
 };
 
 struct LoadReport {
@@ -38,7 +39,8 @@ struct ColumnSetup {
 // Column count from every separator of the line (quoted ones too); names
 // from the cleaned fields when the line holds names (an empty one becomes
 // COLUMN<position>), else COLUMN1..COLUMN<count>; the dialect's default type
-// for each name.
+// for each name. Read exactly, the count is that of the record's fields and
+// a name is the field's value trimmed (see exactColumnName()).
 ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options);
 
 // The lines of every loaded CSV file plus the column names and types that
