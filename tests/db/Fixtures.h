@@ -43,6 +43,8 @@ struct Fixture {
     std::string mariadbSetup;
     // The converter warns about the file on stderr (else it must say nothing).
     bool converterWarns = false;
+    // Read with --rfc4180: the values are as the file holds them, untrimmed.
+    bool exactQuoting = false;
 };
 
 // A field as written in a CSV file and the value it must give.
@@ -71,5 +73,8 @@ const Fixture& longValueFixture();
 // them) next to ones it holds and hostile ASCII. The values are the file's;
 // a database holds them with every character Windows-1252 lacks replaced.
 const Fixture& ansiFixture();
+// Read exactly: values with CR LF, LF and CR inside, doubled and stray quotes,
+// blanks at both ends; header names with blanks around them.
+const Fixture& exactQuotingFixture();
 
 } // namespace quarrow::dbtest
