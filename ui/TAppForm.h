@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -23,7 +24,9 @@ class QTimer;
 namespace quarrow {
 
 class Dialogs;
+class ExactQuotingOption;
 class QtNoticeBox;
+class SettingsStore;
 class TNewVer;
 struct CheckState;
 struct UpdateCheckSetup;
@@ -53,6 +56,9 @@ public:
     // takes its parts from. Without one, the window makes no check and
     // leaves "Update Notifications" disabled.
     void setUpdateCheck(const UpdateCheckSetup& setup);
+    // Where the window remembers its reading choices between runs (the
+    // exact CSV quoting); it takes the remembered ones now.
+    void setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore);
     // The update popup, once the check has asked for it.
     TNewVer* newVer() const noexcept { return NewVer; }
 
@@ -96,6 +102,7 @@ private:
     void Help1Click();
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
+    void ExactCsvQuoting1Click();
     // Ends a check that is still running when the window goes.
     void endUpdateCheck() noexcept;
 
@@ -127,6 +134,7 @@ private:
     QLabel* StatusText = nullptr;
     QTimer* TimerChecker = nullptr;
     QAction* UpdateNotifications1 = nullptr;
+    ExactQuotingOption* m_exactQuoting = nullptr;
     TNewVer* NewVer = nullptr;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
