@@ -69,7 +69,7 @@ inline void forEachExactField(const Unit* p, const Unit* const end, const Unit s
         if (p < end && *p != 0 && *p != separator)
             p = scan::findEither(p, end, separator, Unit{0});
         onField(begin, p);
-        if (p < end && *p == separator) {
+        if (p < end && *p == separator && separator != 0) {
             ++p;
             if (p == end || *p == 0) {
                 onField(p, p);

@@ -474,97 +474,110 @@ std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
     }
 }
 
+// The value item of the field that starts at `p`, written straight from
+// the record in one pass, as writeFieldItem() does for the default reading;
+// returns where the field ends (the separator, a NUL or `end`). The value is
+// the field's text as forEachExactField() and forEachValueRun() take it,
+// nothing dropped or trimmed; apostrophes are doubled, and for MySQL
+// backslashes too; line breaks are written as above. A value without a line
+// break is one literal, N'' in SQL Server when it holds a non-ASCII
+// character; with breaks, each literal piece gets its own N as needed (an
+// ASCII piece loses nothing as varchar). Whether a break is a large object
+// is decided from the rest of the record, as the field's end is not known
+// yet.
 template <typename Unit>
-bool holdsNonAscii(const Unit* p, const Unit* const end) noexcept
+const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, const ScriptOptions& options,
+                           std::uint64_t& substituted)
 {
-    for (; p < end; ++p) {
-        if (*p >= 0x80)
-            return true;
-    }
-    return false;
-}
-
-// The value item of a field read exactly, [begin, end) its raw text:
-// nothing dropped or trimmed; apostrophes doubled, and for MySQL
-// backslashes too; line breaks as above. A value without a line break is one
-// literal, as writeFieldItem() writes it.
-template <typename Unit>
-char* writeExactItem(const Unit* const begin, const Unit* const end, char* o, const ScriptOptions& options,
-                     std::uint64_t& substituted)
-{
+    using Lanes = scan::Lanes<Unit>;
+    constexpr auto quote = static_cast<Unit>(kQuote);
+    const auto separator = static_cast<Unit>(options.separator);
     const Dialect dialect = options.dialect;
-    const bool national = dialect == Dialect::MsSql && holdsNonAscii(begin, end);
+    const bool national = dialect == Dialect::MsSql;
     const bool doubleBackslash = dialect == Dialect::MySql;
     const bool callBreaks = dialect != Dialect::PostgreSql;
     const std::size_t limit = literalLimit(dialect);
-    const bool asLargeObject = limit != 0 && static_cast<std::size_t>(end - begin) * (4 - sizeof(Unit)) > limit;
+    const bool asLargeObject = limit != 0 && static_cast<std::size_t>(end - p) * (4 - sizeof(Unit)) > limit;
     const std::string_view join = breakJoiner(dialect);
+    // UTF-8 bytes of non-ASCII characters are written as they are, so they
+    // need a look only while an N may still be due.
+    const std::uint64_t nonAsciiLooks = sizeof(Unit) == 1 && !national ? 0 : ~std::uint64_t{0};
 
+    char* o = out;
     char* const item = o;
     std::size_t parts = 0;
     bool concat = false;
     char* literal = o; // where the open literal piece begins, its joiner included
-    char* quote = o;   // its opening quote (or N)
+    char* open = o;    // its opening quote, or its N
+    bool pieceNational = false;
+    std::uint64_t nonAsciiStops = nonAsciiLooks;
     auto openLiteral = [&] {
         literal = o;
         if (parts > 0)
             o = put(o, join);
-        quote = o;
-        if (national)
-            *o++ = 'N';
+        open = o;
         *o++ = '\'';
+        pieceNational = false;
+        nonAsciiStops = nonAsciiLooks;
     };
     auto closeLiteral = [&] {
-        if (o == quote + (national ? 2 : 1)) {
+        if (o == open + (pieceNational ? 2 : 1)) {
             o = literal; // nothing in it
             return;
         }
         *o++ = '\'';
-        o = writeLiteralInPieces(quote, o, options);
+        o = writeLiteralInPieces(open, o, options);
         ++parts;
     };
 
+    bool quoted = p < end && *p == quote;
+    if (quoted)
+        ++p;
     openLiteral();
-    forEachValueRun(begin, end, [&](const Unit* p, const Unit* const runEnd) {
-        while (p < runEnd) {
-            if constexpr (scan::kWordScan) {
-                using Lanes = scan::Lanes<Unit>;
-                while (static_cast<std::size_t>(runEnd - p) >= Lanes::kPerWord) {
-                    const std::uint64_t v = scan::loadWord(p);
-                    std::uint64_t stop =
-                        scan::lanesEqual(v, static_cast<Unit>('\'')) | scan::lanesEqual(v, static_cast<Unit>('\\'))
-                        | scan::lanesEqual(v, static_cast<Unit>('\r')) | scan::lanesEqual(v, static_cast<Unit>('\n'));
-                    if constexpr (sizeof(Unit) == 1) {
-                        std::memcpy(o, &v, sizeof v); // UTF-8 bytes go out as they are
-                    } else {
-                        stop |= scan::nonAsciiLanes<Unit>(v);
-                        scan::narrow4(v, o);
-                    }
-                    if (stop == 0) {
-                        o += Lanes::kPerWord;
-                        p += Lanes::kPerWord;
-                        continue;
-                    }
-                    const std::size_t plain = scan::firstLane<Unit>(stop);
-                    o += plain;
-                    p += plain;
-                    break;
+    for (;;) {
+        if constexpr (scan::kWordScan) {
+            // Units that are written as they are go a word at a time; the
+            // bytes written past the first unit that is not are rewritten.
+            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+                const std::uint64_t v = scan::loadWord(p);
+                const std::uint64_t stop =
+                    (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                    | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
+                    | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, static_cast<Unit>('\r'))
+                    | scan::lanesEqual(v, static_cast<Unit>('\n')) | scan::lanesEqual(v, separator);
+                if constexpr (sizeof(Unit) == 1)
+                    std::memcpy(o, &v, sizeof v);
+                else
+                    scan::narrow4(v, o);
+                if (stop == 0) {
+                    o += Lanes::kPerWord;
+                    p += Lanes::kPerWord;
+                    continue;
                 }
-                if (p == runEnd)
-                    break;
+                const std::size_t plain = scan::firstLane<Unit>(stop);
+                o += plain;
+                p += plain;
+                break;
             }
-            const Unit c = *p;
-            if (c >= 0x80) {
-                if constexpr (sizeof(Unit) == 1) {
-                    *o++ = static_cast<char>(c);
-                    ++p;
-                } else {
-                    std::size_t k = 0;
-                    o = encodeNonAscii(p, static_cast<std::size_t>(runEnd - p), k, o, options.encoding, substituted);
-                    p += k;
-                }
+        }
+        if (p == end)
+            break;
+        const Unit c = *p;
+        if (c == 0)
+            break;
+        if (c == quote && quoted) {
+            if (end - p >= 2 && p[1] == quote) {
+                *o++ = '"';
+                p += 2;
                 continue;
             }
+            ++p; // the closing quote: what follows is appended as it stands
+            quoted = false;
+            continue;
+        }
+        if (c == separator && !quoted)
+            break;
+        if (c < 0x80) {
             ++p;
             if ((c == '\r' || c == '\n') && callBreaks) {
                 closeLiteral();
@@ -584,31 +597,55 @@ char* writeExactItem(const Unit* const begin, const Unit* const end, char* o, co
             *o++ = static_cast<char>(c);
             if (c == '\'' || (c == '\\' && doubleBackslash))
                 *o++ = static_cast<char>(c);
+            continue;
         }
-    });
+        if (national && !pieceNational) {
+            // A plain literal goes through the server's code page; N'' keeps every character.
+            std::memmove(open + 1, open, static_cast<std::size_t>(o - open));
+            *open = 'N';
+            ++o;
+            pieceNational = true;
+            if constexpr (sizeof(Unit) == 1)
+                nonAsciiStops = 0;
+        }
+        if constexpr (sizeof(Unit) == 1) {
+            *o++ = static_cast<char>(c);
+            ++p;
+        } else {
+            std::size_t k = 0;
+            o = encodeNonAscii(p, static_cast<std::size_t>(end - p), k, o, options.encoding, substituted);
+            p += k;
+        }
+    }
     closeLiteral();
     if (parts == 0)
-        return writeEmptyValue(item, options);
-    if (concat)
+        o = writeEmptyValue(item, options);
+    else if (concat)
         *o++ = ')';
-    return o;
+    out = o;
+    return p;
 }
 
+// The value items of a record, by the field rules of forEachExactField();
+// fields beyond `columns` are dropped. Returns how many items were written.
 template <typename Unit>
 std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
                             const ScriptOptions& options, std::uint64_t& substituted)
 {
+    const auto separator = static_cast<Unit>(options.separator);
     std::size_t column = 0;
-    forEachExactField(p, end, static_cast<Unit>(options.separator), [&](const Unit* begin, const Unit* fieldEnd) {
-        if (column == columns)
-            return; // fields beyond the column names are dropped
+    while (column < columns && p < end && *p != 0) {
         if (column++ > 0)
             *o++ = ',';
-        o = writeExactItem(begin, fieldEnd, o, options, substituted);
-    });
+        p = writeExactItem(p, end, o, options, substituted);
+        if (p < end && *p == separator && separator != 0) {
+            ++p;
+            if (p == end || *p == 0)
+                break; // the empty field after it is written with the missing ones
+        }
+    }
     return column;
 }
-
 } // namespace
 
 ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,

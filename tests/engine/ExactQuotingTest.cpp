@@ -389,6 +389,53 @@ TEST(ExactScript, PlainValuesAsInTheDefaultReading)
     }
 }
 
+// The formatter writes a record in one pass; its items must be the values
+// that the field walk gives, for any record.
+TEST(ExactScript, ItemsAreTheValuesOfTheFieldWalk)
+{
+    const std::u16string alphabet = u"ab ,;\"\"'\\\r\n\t\u00e9\u4e2d";
+    std::mt19937 random(4180);
+    for (const char16_t separator : {u',', u';', u'\t', u'\u00e9'}) {
+        ScriptOptions options;
+        options.dialect = Dialect::PostgreSql;
+        options.separator = separator;
+        options.exactQuoting = true;
+        const std::vector<std::u16string> names = {u"a", u"b", u"c"};
+        ScriptFormatter formatter(options, names, std::vector<std::u16string>(3, u"text"));
+        for (int i = 0; i < 3000; ++i) {
+            std::u16string record;
+            const int length = static_cast<int>(random() % 20);
+            for (int k = 0; k < length; ++k)
+                record += alphabet[random() % alphabet.size()];
+            if (random() % 50 == 0)
+                record.insert(random() % (record.size() + 1), 1, u'\0');
+            std::string expected = "(";
+            std::size_t column = 0;
+            forEachExactField(record.data(), record.data() + record.size(), separator,
+                              [&](const char16_t* b, const char16_t* e) {
+                                  if (column == names.size())
+                                      return;
+                                  if (column++ > 0)
+                                      expected += ',';
+                                  expected += '\'';
+                                  for (const char c : toUtf8(exactValue({b, static_cast<std::size_t>(e - b)}))) {
+                                      expected += c;
+                                      if (c == '\'')
+                                          expected += c;
+                                  }
+                                  expected += '\'';
+                              });
+            for (; column < names.size(); ++column)
+                expected += column > 0 ? ",''" : "''";
+            expected += ')';
+            OutBuffer out;
+            formatter.appendRow(out, record, 0);
+            const std::string actual(out.data(), out.size());
+            ASSERT_TRUE(actual.ends_with(expected)) << toUtf8(record) << "\n" << actual << "\n" << expected;
+        }
+    }
+}
+
 // The formatter works on UTF-8 records as they are and on UTF-16 ones; both
 // must give the same bytes for any record.
 TEST(ExactScript, Utf8AndUtf16RecordsGiveTheSameBytes)
