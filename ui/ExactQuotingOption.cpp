@@ -22,8 +22,7 @@ ExactQuotingOption::ExactQuotingOption(QMenu* menu, QStatusBar* statusBar, const
 {
     m_action->setObjectName(QStringLiteral("ExactCsvQuoting1"));
     m_action->setCheckable(true);
-    m_action->setToolTip(QStringLiteral("Values keep their line breaks, quotes and blanks; load files again to "
-                                        "change it"));
+    m_action->setToolTip(QStringLiteral("Values keep their line breaks, quotes and blanks"));
     m_status->setObjectName(QStringLiteral("ExactQuotingStatus"));
     m_status->setFont(statusFont);
     m_status->setToolTip(QStringLiteral("Line breaks inside quotes belong to the value; nothing is trimmed or "
