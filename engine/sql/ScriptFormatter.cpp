@@ -412,7 +412,8 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
 //   Function). || is a logical OR there unless PIPES_AS_CONCAT is set.
 // - SQL Server: NCHAR(integer_expression) returns the Unicode character of
 //   that code, + is string concatenation (Transact-SQL reference, NCHAR and
-//   "+ (String Concatenation)").
+//   "+ (String Concatenation)"); CAST(NCHAR(n) AS nvarchar(max)) past the
+//   4,000 characters where a concatenation would be cut (kMsSqlConcatUnits).
 // - Oracle: CHR(n) returns the character of binary value n in the database
 //   character set, || concatenates (SQL Language Reference, CHR and
 //   Concatenation Operator); SQL*Plus's SQLBLANKLINES is OFF by default, so
@@ -443,7 +444,10 @@ std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObj
     switch (dialect) {
     case Dialect::Sqlite: return carriageReturn ? "char(13)" : "char(10)";
     case Dialect::MySql: return carriageReturn ? "CHAR(13 USING utf8mb4)" : "CHAR(10 USING utf8mb4)";
-    case Dialect::MsSql: return carriageReturn ? "NCHAR(13)" : "NCHAR(10)";
+    case Dialect::MsSql:
+        if (asLargeObject)
+            return carriageReturn ? "CAST(NCHAR(13) AS nvarchar(max))" : "CAST(NCHAR(10) AS nvarchar(max))";
+        return carriageReturn ? "NCHAR(13)" : "NCHAR(10)";
     case Dialect::Access: return carriageReturn ? "Chr(13)" : "Chr(10)";
     case Dialect::Oracle:
         if (asLargeObject)
@@ -457,6 +461,11 @@ std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObj
     }
     return {};
 }
+
+// SQL Server truncates a concatenation of strings that are not of a max type
+// at 8,000 bytes, 4,000 characters of nvarchar ("+ (String Concatenation)":
+// no truncation when one of the strings is a large value type).
+constexpr std::size_t kMsSqlConcatUnits = 4000;
 
 // Units of room a line break may take beyond the three bytes of its own
 // unit: two joiners, the longest call, the quotes and N of the next literal
@@ -497,7 +506,9 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     const bool doubleBackslash = dialect == Dialect::MySql;
     const bool callBreaks = dialect != Dialect::PostgreSql;
     const std::size_t limit = literalLimit(dialect);
-    const bool asLargeObject = limit != 0 && static_cast<std::size_t>(end - p) * (4 - sizeof(Unit)) > limit;
+    const auto restUnits = static_cast<std::size_t>(end - p);
+    const bool asLargeObject = dialect == Dialect::MsSql ? restUnits > kMsSqlConcatUnits
+                                                         : limit != 0 && restUnits * (4 - sizeof(Unit)) > limit;
     const std::string_view join = breakJoiner(dialect);
     // UTF-8 bytes of non-ASCII characters are written as they are, so they
     // need a look only while an N may still be due.

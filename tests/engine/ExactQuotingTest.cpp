@@ -359,6 +359,8 @@ TEST(ExactScript, LongValuesWithBreaksBecomeLargeObjects)
     const std::string db2 = exactInsert("\"" + std::string(40000, 'b') + "\n\"\r\n", Dialect::IbmDb2);
     EXPECT_NE(db2.find("')||CLOB(CHR(10)));"), std::string::npos) << db2.substr(db2.size() - 40);
     EXPECT_NE(db2.find("CLOB('"), std::string::npos);
+    const std::string mssql = exactInsert("\"" + half + "\n" + half + "\"\r\n", Dialect::MsSql);
+    EXPECT_EQ(mssql, "('" + half + "'+CAST(NCHAR(10) AS nvarchar(max))+'" + half + "');\r\n");
 }
 
 // Values read exactly but without line breaks, quotes or blanks at their
