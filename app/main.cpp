@@ -24,7 +24,9 @@ int main(int argc, char* argv[])
     app.setDialogs(&dialogs);
 
     quarrow::TAppForm form(dialogs, QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
-    form.setUpdateCheck(quarrow::UpdateCheckSetup::forThisMachine());
+    const auto updateCheck = quarrow::UpdateCheckSetup::forThisMachine();
+    form.setUpdateCheck(updateCheck);
+    form.setSettingsStore(updateCheck.openStore);
     QObject::connect(&form, &quarrow::TAppForm::feedbackRequested, &form,
                      [&] { quarrow::openFeedbackWindow(form, dialogs); });
     QObject::connect(&form, &quarrow::TAppForm::aboutRequested, &form, [&] { quarrow::openAboutBox(form, dialogs); });

@@ -16,6 +16,8 @@
 #   QUARROW_CLI GEN_CSV FLOOR SQLITE3   override the programs used
 #   WORKSPACE_MEMORY CONTROL_OVERHEAD   the same for the window's load and
 #                export figures (skipped when not built)
+#   QUARROW_ARGS  more arguments for quarrow-cli, e.g. --rfc4180 for the exact
+#                 CSV reading (the sqlite3 shell's import reads exactly too)
 #   KEEP_OUTPUT=1  keep the last output of every tool (deleted by default)
 #
 # Every run goes through /usr/bin/time -f '%e %M': wall seconds and peak
@@ -38,6 +40,7 @@ quarrow=${QUARROW_CLI:-$build_dir/cli/quarrow-cli}
 gen_csv=${GEN_CSV:-$build_dir/bench/gen_csv}
 floor_bin=${FLOOR:-$build_dir/bench/floor}
 sqlite=${SQLITE3:-sqlite3}
+read -r -a quarrow_args <<<"${QUARROW_ARGS:-}"
 time_bin=/usr/bin/time
 
 die() { echo "compare.sh: $*" >&2; exit 1; }
@@ -156,7 +159,7 @@ for entry in "${files[@]}"; do
         # Every tool starts without an old output to delete.
         rm -f "$out_q" "$out_s" "$out_f"
         if ((have_quarrow)); then
-            time_run /dev/null "$quarrow" -H -q -o "$out_q" "$input"
+            time_run /dev/null "$quarrow" -H -q ${quarrow_args[@]+"${quarrow_args[@]}"} -o "$out_q" "$input"
             q_sec+=("$run_sec") q_kb+=("$run_kb")
         fi
         if ((have_sqlite)); then
@@ -206,6 +209,7 @@ done
 
 echo
 echo "rounds: $rounds (median wall time, max peak RSS; MB = 10^6 bytes)"
+if [[ -n ${QUARROW_ARGS:-} ]]; then echo "quarrow-cli given also: $QUARROW_ARGS"; fi
 printf '%s\n' "${report[@]}"
 echo "targets: sqlite3/quarrow >= 10 (ascii), >= 5 (intl); quarrow/floor <= 2; quarrow RSS < 64 MB"
 

@@ -428,7 +428,8 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
             if (shapes)
                 shapes->startFile(path.string());
             try {
-                readLines(path, options.script.encoding, first, &bytesRead);
+                readLines(path, options.script.encoding, first, &bytesRead,
+                          {options.script.exactQuoting, options.script.separator});
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;

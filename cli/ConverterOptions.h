@@ -12,7 +12,7 @@ namespace quarrow::cli {
 struct ConverterOptions {
     std::vector<std::filesystem::path> inputs;
     std::optional<std::filesystem::path> output; // standard output when empty
-    ScriptOptions script; // also the reading options: encoding, header line, separator
+    ScriptOptions script; // also the reading options: encoding, header line, separator, exact quoting
     std::optional<std::filesystem::path> typesFile;
     bool quiet = false;
     // Read the inputs once more before writing: to type the columns from

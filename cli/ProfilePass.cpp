@@ -150,7 +150,8 @@ std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::op
     for (const auto& path : options.inputs) {
         sink.startFile(path.string());
         try {
-            readLines(path, options.script.encoding, sink);
+            readLines(path, options.script.encoding, sink, nullptr,
+                      {options.script.exactQuoting, options.script.separator});
         } catch (const ReadError& e) {
             err << "quarrow-cli: File load error! " << e.what() << "\n";
             return kExitFailure;

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "EngineText.h"
 #include "ErrorReport.h"
+#include "ExactQuotingOption.h"
 #include "InputFiles.h"
 #include "LocaleTexts.h"
 #include "MakerServer.h"
@@ -360,6 +361,9 @@ void TAppForm::buildMenu()
     Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connectHandler(Preview1, &QAction::triggered, &TAppForm::Preview1Click);
     addBar(File1, "N1");
+    m_exactQuoting = new ExactQuotingOption(File1, statusBar(), pixelFont(font(), kStatusPixels), this);
+    connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
+    addBar(File1, "ExactCsvQuotingBar");
     connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
 
@@ -428,6 +432,7 @@ LoadOptions TAppForm::readingOptions() const
     options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
     options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = CheckBox1->isChecked();
+    options.exactQuoting = m_exactQuoting->isOn();
     return options;
 }
 
@@ -528,6 +533,8 @@ void TAppForm::setLoadedLook(bool loaded)
           static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
           static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
         control->setEnabled(loaded);
+    if (m_exactQuoting)
+        m_exactQuoting->setLocked(loaded);
     ButtonColumn->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
     ButtonExport->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
 }
@@ -611,6 +618,7 @@ void TAppForm::ButtonExportClick()
         options.tableName = Edit2->text().toStdU16String();
         options.nullEmpty = CheckBox2->isChecked();
         options.multiRow = CheckBox3->isChecked();
+        options.exactQuoting = reading.exactQuoting;
         const QString fileName = QFileInfo(path).fileName();
         const qint64 total =
             static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
@@ -740,6 +748,16 @@ void TAppForm::UpdateNotifications1Click()
         UpdateNotifications1->setChecked(!on);
         throw;
     }
+}
+
+void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
+{
+    m_exactQuoting->setStore(std::move(openStore));
+}
+
+void TAppForm::ExactCsvQuoting1Click()
+{
+    m_exactQuoting->remember();
 }
 
 void TAppForm::endUpdateCheck() noexcept

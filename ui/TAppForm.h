@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -27,9 +28,11 @@ namespace quarrow {
 
 class BackgroundWork;
 class Dialogs;
+class ExactQuotingOption;
 class QtNoticeBox;
 class TChecker;
 class TFormPreview;
+class SettingsStore;
 class TNewVer;
 struct UpdateCheckSetup;
 
@@ -58,6 +61,9 @@ public:
     // takes its parts from. Without one, the window makes no check and
     // leaves "Update Notifications" disabled.
     void setUpdateCheck(const UpdateCheckSetup& setup);
+    // Where the window remembers its reading choices between runs (the
+    // exact CSV quoting); it takes the remembered ones now.
+    void setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore);
     // The update popup, once the check has asked for it.
     TNewVer* newVer() const noexcept { return NewVer; }
 
@@ -108,6 +114,7 @@ private:
     void Help1Click();
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
+    void ExactCsvQuoting1Click();
     // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
@@ -142,6 +149,7 @@ private:
     QLabel* StatusText = nullptr;
     QTimer* TimerChecker = nullptr;
     QAction* UpdateNotifications1 = nullptr;
+    ExactQuotingOption* m_exactQuoting = nullptr;
     TNewVer* NewVer = nullptr;
     QPointer<TFormPreview> m_preview;
 

@@ -21,13 +21,17 @@ struct ScriptOptions {
     bool nullEmpty = false;  // NULL for an empty value
     bool multiRow = false;   // one INSERT statement for all rows
     TextEncoding encoding = TextEncoding::Utf8;
+    // Rows are records read exactly (csv/ExactQuoting.h): values are kept
+    // whole, and a line break in one is written as the dialect's character
+    // function (see writeExactItem).
+    bool exactQuoting = false;
 };
 
 // The reading options that go with a script's: the same encoding, header
 // option, separator, and the dialect whose default types the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect};
+    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect, options.exactQuoting};
 }
 
 // SQL Server refuses more rows in one VALUES list.
@@ -87,6 +91,8 @@ private:
     bool headerDue(std::uint64_t index) const noexcept;
     char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
     void endRow(OutBuffer& out, char* o, std::size_t column);
+    template <typename Unit>
+    void appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index);
 
     ScriptOptions m_options;
     std::u16string m_tableName;                // in what the output encoding holds

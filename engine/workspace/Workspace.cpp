@@ -1,5 +1,6 @@
 #include "workspace/Workspace.h"
 
+#include "csv/ExactQuoting.h"
 #include "csv/FieldSplitter.h"
 #include "csv/LineReader.h"
 
@@ -36,8 +37,37 @@ private:
 
 } // namespace
 
+namespace {
+
+ColumnSetup setUpExactColumns(std::u16string_view firstRecord, const LoadOptions& options)
+{
+    ColumnSetup setup;
+    std::size_t fields = 0;
+    forEachExactField(
+        firstRecord.data(), firstRecord.data() + firstRecord.size(), options.separator,
+        [&](const char16_t* begin, const char16_t* end) {
+            ++fields;
+            if (!options.headerLine)
+                return;
+            std::u16string name = exactColumnName(std::u16string_view(begin, static_cast<std::size_t>(end - begin)));
+            setup.names.push_back(name.empty() ? generatedName(static_cast<std::int64_t>(fields)) : std::move(name));
+        });
+    // An empty record is one empty field, as an empty line is one column.
+    setup.columnCount = static_cast<std::int64_t>(fields == 0 ? 1 : fields);
+    if (!options.headerLine) {
+        for (std::int64_t k = 1; k <= setup.columnCount; ++k)
+            setup.names.push_back(generatedName(k));
+    }
+    setup.types.assign(setup.names.size(), std::u16string(dialectInfo(options.dialect).defaultType));
+    return setup;
+}
+
+} // namespace
+
 ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options)
 {
+    if (options.exactQuoting)
+        return setUpExactColumns(firstLine, options);
     ColumnSetup setup;
     setup.columnCount = countChar(firstLine, options.separator) + 1;
     if (options.headerLine) {
@@ -77,7 +107,7 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
         const std::size_t rowsBefore = m_rows.size();
         RowAppender appender(m_rows, control.cancel);
         try {
-            readLines(path, options.encoding, appender, control.bytesRead);
+            readLines(path, options.encoding, appender, control.bytesRead, {options.exactQuoting, options.separator});
             if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
                 throw LoadCancelled{};
         } catch (const LoadCancelled&) {

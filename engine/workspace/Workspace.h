@@ -19,6 +19,7 @@ struct LoadOptions {
     bool headerLine = false; // the first line holds column names
     char16_t separator = u',';
     Dialect dialect = Dialect::MySql; // gives the default types at the first load
+    bool exactQuoting = false;        // records read exactly (csv/ExactQuoting.h): one row per record
 };
 
 // What a load on another thread shares with the thread that waits for it.
@@ -49,6 +50,8 @@ struct ColumnSetup {
 // from the cleaned fields when the line holds names (an empty one becomes
 // COLUMN<position>, and a repeated one gets a suffix, see makeNamesDistinct),
 // else COLUMN1..COLUMN<count>; the dialect's default type for each name.
+// Read exactly, the count is that of the record's fields and a name is the
+// field's value trimmed (see exactColumnName()).
 ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options);
 
 // The lines of every loaded CSV file plus the column names and types that

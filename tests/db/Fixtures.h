@@ -57,6 +57,8 @@ struct Fixture {
     bool converterWarns = false;
     // Converted with --suggest-types; the columns say what each must become.
     bool suggestTypes = false;
+    // Read with --rfc4180: the values are as the file holds them, untrimmed.
+    bool exactQuoting = false;
 };
 
 // A field as written in a CSV file and the value it must give.
@@ -89,5 +91,8 @@ const Fixture& ansiFixture();
 // a decimal comma, an exponent, group separators, a late 12a, empty cells,
 // integers past 64 bits, an invalid date) beside columns that type cleanly.
 const Fixture& typedFixture();
+// Read exactly: values with CR LF, LF and CR inside, doubled and stray quotes,
+// blanks at both ends; header names with blanks around them.
+const Fixture& exactQuotingFixture();
 
 } // namespace quarrow::dbtest

@@ -8,6 +8,7 @@
 #include "Fixtures.h"
 #include "TempDir.h"
 
+#include "csv/ExactQuoting.h"
 #include "csv/FieldSplitter.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Cp1252.h"
@@ -324,6 +325,8 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         convert.args.push_back("-n");
     if (combination.multiRow)
         convert.args.push_back("-m");
+    if (fixture.exactQuoting)
+        convert.args.push_back("--rfc4180");
     if (database.dialect() == "mysql" && !fixture.mysqlTypes.empty()) {
         std::string types;
         for (const auto& type : fixture.mysqlTypes)
@@ -515,6 +518,10 @@ TEST_P(RoundTrip, NastyValuesAndNames) { check(nastyFixture()); }
 TEST_P(RoundTrip, FiveHundredColumns) { check(wideFixture()); }
 TEST_P(RoundTrip, OneMebibyteValues) { check(longValueFixture()); }
 TEST_P(RoundTrip, SurveyQuestionsAsNames) { check(surveyFixture(std::get<0>(GetParam()))); }
+TEST_P(RoundTrip, ExactQuotingKeepsLineBreaksQuotesAndBlanks)
+{
+    check(exactQuotingFixture());
+}
 TEST_P(RoundTrip, AnsiScriptFromUtf8)
 {
     check(ansiFixture());
@@ -721,6 +728,33 @@ TEST(Fixtures, EngineReadsTheIntendedValues)
                 ASSERT_EQ(actual, expected[c]) << "CSV line " << fixture->rows[r].line << ", column " << c + 1;
             }
         }
+    }
+}
+
+TEST(Fixtures, ExactReadingGivesTheIntendedValues)
+{
+    TempDir dir;
+    const Fixture& fixture = exactQuotingFixture();
+    Workspace workspace;
+    const auto report = workspace.load(dir.write("f.csv", fixture.csv),
+                                       LoadOptions{fixture.encoding, true, u',', Dialect::MySql, true});
+    ASSERT_FALSE(report.readFailed) << report.failure;
+    ASSERT_EQ(workspace.rowCount(), fixture.rows.size() + 1);
+    std::vector<std::string> names;
+    for (const auto& n : workspace.columnNames())
+        names.push_back(toUtf8(n));
+    std::vector<std::string> expectedNames;
+    for (const auto& column : fixture.columns)
+        expectedNames.push_back(column.name);
+    ASSERT_EQ(names, expectedNames);
+    for (std::size_t r = 0; r < fixture.rows.size(); ++r) {
+        const std::u16string_view record = workspace.row(r + 1);
+        std::vector<std::string> values;
+        forEachExactField(record.data(), record.data() + record.size(), u',',
+                          [&](const char16_t* b, const char16_t* e) {
+                              values.push_back(toUtf8(exactValue({b, static_cast<std::size_t>(e - b)})));
+                          });
+        ASSERT_EQ(values, fixture.rows[r].values) << "CSV line " << fixture.rows[r].line;
     }
 }
 
