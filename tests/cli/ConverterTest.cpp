@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "RunCli.h"
 
 #include "Converter.h"
 #include "QuarrowCli.h"
@@ -27,26 +28,8 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-struct Run {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Run runCli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "quarrow-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    Run run;
-    run.status = runQuarrowCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::Run;
+using test::runCli;
 
 struct Script {
     std::string bytes;

@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "RunCli.h"
 
 #include "Converter.h"
 #include "QuarrowCli.h"
@@ -15,26 +16,8 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-struct Run {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Run runCli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "quarrow-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    Run run;
-    run.status = runQuarrowCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::Run;
+using test::runCli;
 
 // Records that span lines in every form, doubled and stray quotes, blanks,
 // empty quoted values; enough of them for several converter batches, and
