@@ -110,6 +110,8 @@ void BackgroundWork::run(const std::function<void()>& work)
             dialog->setAutoClose(false);
             dialog->setMinimumDuration(0);
             dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+            if (!m_cancellable)
+                dialog->setCancelButton(nullptr);
             QObject::connect(dialog, &QProgressDialog::canceled, [this, dialog] {
                 cancel();
                 dialog->setLabelText(QStringLiteral("Cancelling..."));

@@ -31,6 +31,8 @@ public:
 
     // How long the work may take before the progress window shows.
     void setDelay(std::chrono::milliseconds delay) { m_delay = delay; }
+    // Work that cannot stop half way shows no Cancel button.
+    void setCancellable(bool cancellable) { m_cancellable = cancellable; }
     // Called on the GUI thread a few times a second while the work runs.
     void setProgress(std::function<Progress()> progress) { m_progress = std::move(progress); }
 
@@ -51,6 +53,7 @@ private:
     QString m_title;
     std::chrono::milliseconds m_delay;
     std::function<Progress()> m_progress;
+    bool m_cancellable = true;
     std::atomic<bool> m_cancel{false};
 };
 

@@ -582,8 +582,18 @@ void TAppForm::ButtonColumnClick()
 std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
 {
     const LoadOptions reading = readingOptions();
-    BusyCursor busy;
-    const TableProfile& profile = m_dataProfile.profile(reading.separator, reading.headerLine);
+    // Profiling reads every loaded row once (then the profile is kept until
+    // the next load or Clear): beside the window, as a load is.
+    const TableProfile* read = nullptr;
+    {
+        BackgroundWork work(this, QStringLiteral("Suggesting types"));
+        work.setCancellable(false);
+        work.setProgress([] { return BackgroundWork::Progress{QStringLiteral("Reading the loaded rows..."), 0, 0}; });
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        work.run([&] { read = &m_dataProfile.profile(reading.separator, reading.headerLine); });
+    }
+    const TableProfile& profile = *read;
     const auto suggestions = suggestTypes(profile, reading.dialect, CheckBox2->isChecked());
     std::vector<TFormColumnTypes::Suggestion> out;
     out.reserve(suggestions.size());
