@@ -226,6 +226,32 @@ char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
     return o;
 }
 
+// Writes the units that go out as they are a word at a time, up to the
+// first unit that `stops` marks in its word (or the last whole word): the
+// bytes written past that unit are rewritten by the caller.
+template <typename Unit, typename Stops>
+inline void copyPlainWords(const Unit*& p, const Unit* const end, char*& o, Stops&& stops)
+{
+    using Lanes = scan::Lanes<Unit>;
+    while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+        const std::uint64_t v = scan::loadWord(p);
+        const std::uint64_t stop = stops(v);
+        if constexpr (sizeof(Unit) == 1)
+            std::memcpy(o, &v, sizeof v);
+        else
+            scan::narrow4(v, o);
+        if (stop == 0) {
+            o += Lanes::kPerWord;
+            p += Lanes::kPerWord;
+            continue;
+        }
+        const std::size_t plain = scan::firstLane<Unit>(stop);
+        o += plain;
+        p += plain;
+        return;
+    }
+}
+
 // The one-pass row loop below relies on the separator being an ASCII unit
 // that no other rule gives a meaning: a double quote or NUL as separator
 // changes how fields end, so such lines go field by field instead.
@@ -245,7 +271,6 @@ template <typename Unit>
 const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quoted, char*& out,
                            const ScriptOptions& options, std::uint64_t& substituted)
 {
-    using Lanes = scan::Lanes<Unit>;
     const auto separator = static_cast<Unit>(options.separator);
     const bool doubleBackslash = options.dialect == Dialect::MySql;
     const bool national = options.dialect == Dialect::MsSql;
@@ -279,25 +304,11 @@ const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quot
         if constexpr (scan::kWordScan) {
             // Units that are written as they are go a word at a time; the
             // bytes written past the first unit that is not are rewritten.
-            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
-                const std::uint64_t v = scan::loadWord(p);
-                const std::uint64_t stop = (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
-                                           | scan::lanesEqual<Unit>(v, kQuote) | scan::lanesEqual<Unit>(v, '\'')
-                                           | scan::lanesEqual<Unit>(v, '\\') | scan::lanesEqual(v, separator);
-                if constexpr (sizeof(Unit) == 1)
-                    std::memcpy(o, &v, sizeof v);
-                else
-                    scan::narrow4(v, o);
-                if (stop == 0) {
-                    o += Lanes::kPerWord;
-                    p += Lanes::kPerWord;
-                    continue;
-                }
-                const std::size_t plain = scan::firstLane<Unit>(stop);
-                o += plain;
-                p += plain;
-                break;
-            }
+            copyPlainWords(p, end, o, [&](std::uint64_t v) {
+                return (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                       | scan::lanesEqual<Unit>(v, kQuote) | scan::lanesEqual<Unit>(v, '\'')
+                       | scan::lanesEqual<Unit>(v, '\\') | scan::lanesEqual(v, separator);
+            });
         }
         if (p == end)
             break;
@@ -498,7 +509,6 @@ template <typename Unit>
 const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, const ScriptOptions& options,
                            std::uint64_t& substituted)
 {
-    using Lanes = scan::Lanes<Unit>;
     constexpr auto quote = static_cast<Unit>(kQuote);
     const auto separator = static_cast<Unit>(options.separator);
     const Dialect dialect = options.dialect;
@@ -549,27 +559,12 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
         if constexpr (scan::kWordScan) {
             // Units that are written as they are go a word at a time; the
             // bytes written past the first unit that is not are rewritten.
-            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
-                const std::uint64_t v = scan::loadWord(p);
-                const std::uint64_t stop =
-                    (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
-                    | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
-                    | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, static_cast<Unit>('\r'))
-                    | scan::lanesEqual(v, static_cast<Unit>('\n')) | scan::lanesEqual(v, separator);
-                if constexpr (sizeof(Unit) == 1)
-                    std::memcpy(o, &v, sizeof v);
-                else
-                    scan::narrow4(v, o);
-                if (stop == 0) {
-                    o += Lanes::kPerWord;
-                    p += Lanes::kPerWord;
-                    continue;
-                }
-                const std::size_t plain = scan::firstLane<Unit>(stop);
-                o += plain;
-                p += plain;
-                break;
-            }
+            copyPlainWords(p, end, o, [&](std::uint64_t v) {
+                return (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                       | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
+                       | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, static_cast<Unit>('\r'))
+                       | scan::lanesEqual(v, static_cast<Unit>('\n')) | scan::lanesEqual(v, separator);
+            });
         }
         if (p == end)
             break;

@@ -23,8 +23,8 @@ private slots:
         QCOMPARE(qtFilter(u"Text File (*.txt)|*.txt"_qs), u"Text File (*.txt)"_qs);
     }
 
-    // An open dialog adds no extension to a typed name, even when the spec
-    // names one.
+    // An open dialog adds no extension to a typed name, even when the
+    // dialog's FileDialogSpec names one.
     void onlySaveDialogsAddTheExtension()
     {
         QTemporaryDir folder;
