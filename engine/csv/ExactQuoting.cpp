@@ -13,7 +13,20 @@ std::u16string exactValue(std::u16string_view rawField)
 
 std::u16string exactColumnName(std::u16string_view rawField)
 {
-    std::u16string name = exactValue(rawField);
+    std::u16string name;
+    name.reserve(rawField.size());
+    bool inBreak = false;
+    forEachValueRun(rawField.data(), rawField.data() + rawField.size(),
+                    [&](const char16_t* begin, const char16_t* end) {
+                        for (const char16_t* p = begin; p < end; ++p) {
+                            const bool lineBreak = *p == u'\r' || *p == u'\n';
+                            if (!lineBreak)
+                                name += *p;
+                            else if (!inBreak)
+                                name += u' ';
+                            inBreak = lineBreak;
+                        }
+                    });
     std::size_t b = 0;
     std::size_t e = name.size();
     while (b < e && name[b] <= u' ')

@@ -20,28 +20,6 @@
 // included; the functions here take a record apart.
 namespace quarrow {
 
-namespace scan {
-
-// The first position in [p, end) holding `a`, `b` or `c`, or end.
-template <typename Unit>
-inline const Unit* findAny(const Unit* p, const Unit* end, Unit a, Unit b, Unit c) noexcept
-{
-    if constexpr (kWordScan) {
-        while (static_cast<std::size_t>(end - p) >= Lanes<Unit>::kPerWord) {
-            const std::uint64_t v = loadWord(p);
-            const std::uint64_t hit = lanesEqual(v, a) | lanesEqual(v, b) | lanesEqual(v, c);
-            if (hit != 0)
-                return p + firstLane<Unit>(hit);
-            p += Lanes<Unit>::kPerWord;
-        }
-    }
-    while (p < end && *p != a && *p != b && *p != c)
-        ++p;
-    return p;
-}
-
-} // namespace scan
-
 // Calls onField(begin, end) with the raw text of every field of one record,
 // its quotes still in it. A separator that ends the record leaves one more,
 // empty field; an empty record has no field. A NUL ends the record, as in
@@ -118,9 +96,11 @@ inline void forEachValueRun(const Unit* p, const Unit* const end, OnRun&& onRun)
 // The value of a raw field, as forEachValueRun() gives it.
 std::u16string exactValue(std::u16string_view rawField);
 
-// A column name from a header field read exactly: its value with blanks and
+// A column name from a header field read exactly: its value with every run
+// of line breaks (CR, LF, in any mix) made one blank, then blanks and
 // control characters (code 32 or less) trimmed from both ends, since names
-// are identifiers and some databases refuse one that ends in a space.
+// are identifiers written on one line, and some databases refuse one that
+// ends in a space.
 std::u16string exactColumnName(std::u16string_view rawField);
 
 // How many fields a record holds, read exactly.

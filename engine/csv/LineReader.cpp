@@ -38,10 +38,10 @@ std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber
 template <typename Unit>
 class LineCutter {
 public:
-    // Exact records are collected whole: whether a quote opens a field
-    // depends on the unit before it, which the pending text keeps.
+    // An exact record goes in pieces too: whether a quote at a block's
+    // start opens a field is told by the unit before it, kept on its own.
     LineCutter(LineSink& sink, RecordCutting cutting)
-        : m_sink(sink), m_parts(sink.takesParts() && !cutting.exactQuoting), m_exact(cutting.exactQuoting),
+        : m_sink(sink), m_parts(sink.takesParts()), m_exact(cutting.exactQuoting),
           m_separator(static_cast<Unit>(cutting.separator))
     {
     }
@@ -103,80 +103,95 @@ private:
     // The exact cutting: a line break ends a record only outside quotes.
     // The quote state carries over from block to block, and so does the
     // unit before a block's first one, which tells whether a quote there
-    // begins a field.
-    void feedRecords(const Unit* text, std::size_t size)
+    // begins a field. The state lives in locals while a block is cut: the
+    // sink's calls would otherwise make the compiler reload it at every stop.
+    void feedRecords(const Unit* const text, const std::size_t size)
     {
         constexpr auto quote = static_cast<Unit>(kQuote);
         constexpr auto cr = static_cast<Unit>('\r');
         constexpr auto lf = static_cast<Unit>('\n');
-        std::size_t start = 0;
-        std::size_t i = 0;
+        const Unit* const end = text + size;
+        const Unit separator = m_separator;
+        State state = m_state;
+        const Unit* start = text;
+        const Unit* p = text;
         if (m_skipLineFeed && size > 0) {
             m_skipLineFeed = false;
-            if (text[0] == lf) {
-                if (m_state == State::Outside)
-                    start = 1; // the LF of a CR LF that ended a record
-                i = 1;
+            if (*p == lf) {
+                if (state == State::Outside)
+                    start = p + 1; // the LF of a CR LF that ended a record
+                ++p;
             }
         }
-        while (i < size) {
-            if (m_state == State::QuoteInQuotes) {
-                if (text[i] == quote) {
-                    m_state = State::Quoted; // a doubled quote
-                    ++i;
-                    continue;
-                }
-                m_state = State::Outside; // the quote before closed the field
+        if (state == State::QuoteInQuotes && p < end) {
+            if (*p == quote) {
+                state = State::Quoted; // a doubled quote split by the block
+                ++p;
+            } else {
+                state = State::Outside; // the quote before closed the field
             }
-            if (m_state == State::Quoted) {
-                i = static_cast<std::size_t>(scan::findAny(text + i, text + size, quote, cr, lf) - text);
-                if (i == size)
-                    break;
-                if (text[i] == quote) {
-                    m_state = State::QuoteInQuotes;
-                    ++i;
-                    continue;
-                }
-                // A line break inside the value: kept, and counted as a line.
-                ++m_lines;
-                if (text[i] == cr) {
-                    if (i + 1 < size) {
-                        if (text[i + 1] == lf)
-                            ++i;
-                    } else {
-                        m_skipLineFeed = true;
-                    }
-                }
-                ++i;
-                continue;
-            }
-            i = static_cast<std::size_t>(scan::findAny(text + i, text + size, quote, cr, lf) - text);
-            if (i == size)
-                break;
-            const Unit c = text[i];
-            if (c == quote) {
-                const bool fieldStart =
-                    i > start ? text[i - 1] == m_separator : !m_hasPending || m_lastUnit == m_separator;
-                if (fieldStart)
-                    m_state = State::Quoted;
-                ++i;
-                continue;
-            }
-            emit(text + start, i - start);
-            if (c == cr) {
-                if (i + 1 < size) {
-                    if (text[i + 1] == lf)
-                        ++i;
+        }
+        // Where a line break in quotes ends: a CR at the block's end may
+        // have its LF in the next block.
+        auto skipBreak = [&](const Unit* at) {
+            if (*at == cr) {
+                if (at + 1 < end) {
+                    if (at[1] == lf)
+                        ++at;
                 } else {
                     m_skipLineFeed = true;
                 }
             }
-            start = ++i;
+            return at + 1;
+        };
+        while (p < end) {
+            if (state == State::Quoted) {
+                // Quote-free stretches go sixteen bytes at a time; a line
+                // break inside the value is kept, and counted as a line.
+                p = scan::findAny(p, end, quote, cr, lf);
+                if (p == end)
+                    break;
+                if (*p != quote) {
+                    ++m_lines;
+                    p = skipBreak(p);
+                    continue;
+                }
+                if (p + 1 == end) {
+                    state = State::QuoteInQuotes; // the next block tells
+                    p = end;
+                    break;
+                }
+                if (p[1] == quote) {
+                    p += 2;
+                    continue;
+                }
+                state = State::Outside;
+                ++p;
+                continue;
+            }
+            p = scan::findAny(p, end, quote, cr, lf);
+            if (p == end)
+                break;
+            if (*p == quote) {
+                const bool fieldStart = p > start ? p[-1] == separator : !m_hasPending || m_lastUnit == separator;
+                if (fieldStart)
+                    state = State::Quoted;
+                ++p;
+                continue;
+            }
+            const Unit* const breakAt = p;
+            p = skipBreak(p);
+            emit(start, static_cast<std::size_t>(breakAt - start));
+            start = p;
         }
-        if (start < size) {
-            m_pending.append(text + start, size - start);
+        m_state = state;
+        if (start < end) {
+            if (m_parts)
+                deliverPart(std::basic_string_view<Unit>(start, static_cast<std::size_t>(end - start)));
+            else
+                m_pending.append(start, end);
             m_hasPending = true;
-            m_lastUnit = text[size - 1];
+            m_lastUnit = end[-1];
         }
     }
 
@@ -223,7 +238,7 @@ private:
     bool m_exact = false;
     Unit m_separator;
     State m_state = State::Outside;
-    Unit m_lastUnit{}; // the last unit of the pending text
+    Unit m_lastUnit{}; // the last unit of the text not yet delivered whole
 };
 
 } // namespace

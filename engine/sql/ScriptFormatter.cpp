@@ -488,7 +488,7 @@ std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
 {
     std::size_t breaks = 0;
     for (;; ++p, ++breaks) {
-        p = scan::findEither(p, end, static_cast<Unit>('\r'), static_cast<Unit>('\n'));
+        p = scan::findAny(p, end, static_cast<Unit>('\r'), static_cast<Unit>('\n'), static_cast<Unit>('\n'));
         if (p == end)
             return breaks;
     }
@@ -504,8 +504,10 @@ std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
 // character; with breaks, each literal piece gets its own N as needed (an
 // ASCII piece loses nothing as varchar). Whether a break is a large object
 // is decided from the rest of the record, as the field's end is not known
-// yet.
-template <typename Unit>
+// yet. `Breaks` says whether the record may hold a line break that is
+// written as a call: a record without one (most of them) skips looking for
+// breaks as it copies.
+template <bool Breaks, typename Unit>
 const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, const ScriptOptions& options,
                            std::uint64_t& substituted)
 {
@@ -560,10 +562,13 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
             // Units that are written as they are go a word at a time; the
             // bytes written past the first unit that is not are rewritten.
             copyPlainWords(p, end, o, [&](std::uint64_t v) {
-                return (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
-                       | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
-                       | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, static_cast<Unit>('\r'))
-                       | scan::lanesEqual(v, static_cast<Unit>('\n')) | scan::lanesEqual(v, separator);
+                std::uint64_t stops = (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                                      | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
+                                      | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, separator);
+                if constexpr (Breaks)
+                    stops |=
+                        scan::lanesEqual(v, static_cast<Unit>('\r')) | scan::lanesEqual(v, static_cast<Unit>('\n'));
+                return stops;
             });
         }
         if (p == end)
@@ -585,7 +590,7 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
             break;
         if (c < 0x80) {
             ++p;
-            if ((c == '\r' || c == '\n') && callBreaks) {
+            if (Breaks && (c == '\r' || c == '\n') && callBreaks) {
                 closeLiteral();
                 if (dialect == Dialect::MySql && !concat) {
                     std::memmove(item + 7, item, static_cast<std::size_t>(o - item));
@@ -634,7 +639,7 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
 
 // The value items of a record, by the field rules of forEachExactField();
 // fields beyond `columns` are dropped. Returns how many items were written.
-template <typename Unit>
+template <bool Breaks, typename Unit>
 std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
                             const ScriptOptions& options, std::uint64_t& substituted)
 {
@@ -643,7 +648,7 @@ std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t co
     while (column < columns && p < end && *p != 0) {
         if (column++ > 0)
             *o++ = ',';
-        p = writeExactItem(p, end, o, options, substituted);
+        p = writeExactItem<Breaks>(p, end, o, options, substituted);
         if (p < end && *p == separator && separator != 0) {
             ++p;
             if (p == end || *p == 0)
@@ -770,7 +775,9 @@ void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_
 {
     const std::size_t breaks = m_options.dialect == Dialect::PostgreSql ? 0 : countBreaks(row, row + units);
     char* o = beginRow(out, units + breaks * kBreakRoomUnits, index);
-    const std::size_t column = writeExactItems(row, row + units, m_columns, o, m_options, m_substituted);
+    const std::size_t column = breaks > 0
+                                   ? writeExactItems<true>(row, row + units, m_columns, o, m_options, m_substituted)
+                                   : writeExactItems<false>(row, row + units, m_columns, o, m_options, m_substituted);
     endRow(out, o, column);
 }
 

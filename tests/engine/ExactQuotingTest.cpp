@@ -37,16 +37,26 @@ std::string toUtf8(std::u16string_view text)
     return bytes;
 }
 
+// One that takes parts joins the pieces of a record that runs across blocks.
 struct RecordCollector : LineSink {
-    explicit RecordCollector(bool utf8) : takeUtf8(utf8) {}
+    explicit RecordCollector(bool utf8, bool parts = false) : takeUtf8(utf8), takeParts(parts) {}
     std::vector<std::u16string> records;
     bool takeUtf8;
-    void line(std::u16string_view text) override { records.emplace_back(text); }
+    bool takeParts;
+    std::u16string unfinished;
+    void line(std::u16string_view text) override
+    {
+        unfinished += text;
+        records.push_back(std::move(unfinished));
+        unfinished.clear();
+    }
     bool takesUtf8() const override { return takeUtf8; }
+    bool takesParts() const override { return takeParts; }
+    void linePart(std::u16string_view piece) override { unfinished += piece; }
 };
 
-// Reads exactly, both ways the reader can hand records on (decoded, and as
-// the file's own UTF-8), which must agree.
+// Reads exactly, every way the reader can hand records on (decoded, and as
+// the file's own UTF-8; whole, and in parts), which must agree.
 std::vector<std::u16string> readRecords(const std::filesystem::path& path, char16_t separator = u',',
                                         TextEncoding encoding = TextEncoding::Utf8)
 {
@@ -55,6 +65,11 @@ std::vector<std::u16string> readRecords(const std::filesystem::path& path, char1
     RecordCollector undecoded(true);
     readLines(path, encoding, undecoded, nullptr, {true, separator});
     EXPECT_EQ(undecoded.records, decoded.records) << "records handed on as UTF-8 differ from the decoded ones";
+    for (const bool utf8 : {false, true}) {
+        RecordCollector inParts(utf8, true);
+        readLines(path, encoding, inParts, nullptr, {true, separator});
+        EXPECT_EQ(inParts.records, decoded.records) << "records handed on in parts differ, UTF-8: " << utf8;
+    }
     return decoded.records;
 }
 
@@ -192,6 +207,112 @@ TEST(ExactReading, RecordsAcrossTheBlockBoundary)
     }
 }
 
+// The exact cutting unit by unit, as plainly as it can be put: the records,
+// or the line where the record with a quote left open began.
+struct UnitCut {
+    std::vector<std::u16string> records;
+    std::uint64_t openAt = 0; // 0: every quote closed
+};
+
+UnitCut cutUnitByUnit(std::u16string_view text, char16_t separator)
+{
+    UnitCut cut;
+    std::u16string record;
+    bool quoted = false;
+    bool fieldStart = true;
+    std::uint64_t line = 1;
+    std::uint64_t recordLine = 1;
+    auto crLf = [&](std::size_t i) { return text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n'; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const bool lineBreak = c == u'\r' || c == u'\n';
+        if (quoted) {
+            record += c;
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                record += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else if (lineBreak) {
+                if (crLf(i))
+                    record += text[++i];
+                ++line;
+            }
+            continue;
+        }
+        if (lineBreak) {
+            cut.records.push_back(std::move(record));
+            record.clear();
+            if (crLf(i))
+                ++i;
+            recordLine = ++line;
+            fieldStart = true;
+            continue;
+        }
+        quoted = c == u'"' && fieldStart;
+        fieldStart = c == separator;
+        record += c;
+    }
+    if (quoted)
+        cut.openAt = recordLine;
+    else if (!record.empty())
+        cut.records.push_back(std::move(record));
+    return cut;
+}
+
+// Empty when equal, else where the records first differ (the files are too
+// long to print whole).
+std::string firstDifference(const std::vector<std::u16string>& got, const std::vector<std::u16string>& expected)
+{
+    for (std::size_t i = 0; i < std::min(got.size(), expected.size()); ++i) {
+        if (got[i] != expected[i])
+            return "record " + std::to_string(i) + ": got " + show({{got[i]}}) + "expected " + show({{expected[i]}});
+    }
+    if (got.size() != expected.size())
+        return std::to_string(got.size()) + " records, expected " + std::to_string(expected.size());
+    return {};
+}
+
+// Random files of quotes, separators, line breaks of every kind, blanks and
+// a two-byte character, in runs short and long, over several blocks: every
+// unit lands on every position of a block and of the reader's scans. Read
+// in UTF-8 and UTF-16, whole and in parts, they give the records the plain
+// unit-by-unit cutting gives, and the same line for a quote left open.
+TEST(ExactReading, RandomFilesCutAsUnitByUnit)
+{
+    std::mt19937 random(20261210);
+    const std::u16string specials = u"\"\",,\r\n \u00E9;";
+    TempDir dir;
+    for (int round = 0; round < 400; ++round) {
+        std::u16string text;
+        const std::size_t size = 2000 + random() % 9000;
+        const unsigned maxRun = round % 4 == 0 ? 60 : 2;
+        while (text.size() < size) {
+            text.append(random() % (maxRun + 1), u'a');
+            text += specials[random() % specials.size()];
+        }
+        const char16_t separator = round % 4 == 3 ? u';' : u',';
+        const UnitCut expected = cutUnitByUnit(text, separator);
+        for (const bool utf16 : {false, true}) {
+            SCOPED_TRACE("round " + std::to_string(round) + (utf16 ? ", UTF-16" : ", UTF-8"));
+            const auto path = dir.write("r.csv", encodeAs(toUtf8(text), utf16));
+            if (expected.openAt == 0) {
+                EXPECT_EQ(firstDifference(readRecords(path, separator), expected.records), "");
+                continue;
+            }
+            for (const bool parts : {false, true}) {
+                RecordCollector sink(!utf16, parts);
+                try {
+                    readLines(path, TextEncoding::Utf8, sink, nullptr, {true, separator});
+                    ADD_FAILURE() << "no error";
+                } catch (const ReadError& e) {
+                    EXPECT_EQ(e.lineNumber(), expected.openAt);
+                }
+                EXPECT_EQ(firstDifference(sink.records, expected.records), "");
+            }
+        }
+    }
+}
+
 TEST(ExactReading, UnclosedQuoteNamesTheFileAndTheLineWhereTheRecordBegan)
 {
     TempDir dir;
@@ -256,8 +377,66 @@ TEST(ExactWorkspace, HeaderNamesAreTrimmedValuesAreNot)
     EXPECT_FALSE(report.readFailed);
     EXPECT_EQ(report.rowCount, 2);
     EXPECT_EQ(workspace.columnCount(), 5);
-    EXPECT_EQ(workspace.columnNames(), (Values{u"id", u"full\r\nname", u"a,b", u"\"q\"", u"COLUMN5"}));
+    EXPECT_EQ(workspace.columnNames(), (Values{u"id", u"full name", u"a,b", u"\"q\"", u"COLUMN5"}));
     EXPECT_EQ(workspace.row(1), u"1,\"x\r\ny\",,,");
+}
+
+// Column names are identifiers on one line: in every dialect the head
+// holds no line break but the script's own line ends.
+TEST(ExactScript, LineBreaksInHeaderNamesBecomeOneBlank)
+{
+    struct Case {
+        const char* field; // as in the file
+        const char* name;
+    };
+    const std::vector<Case> cases = {
+        {"\"first\r\nname\"", "first name"},
+        {"\"a\nb\"", "a b"},
+        {"\"a\rb\"", "a b"},
+        {"\"a\r\n\r\nb\"", "a b"},  // a run of breaks is one blank
+        {"\"a\n\r\rb\"", "a b"},    // in any mix
+        {"\"a \r\n b\"", "a   b"},  // blanks beside it are kept
+        {"\"\r\nc d\r\n\"", "c d"}, // at the ends it is trimmed with them
+        {"\"g\r\n\"h", "g h"},      // text after the closing quote follows
+    };
+    struct Quoting {
+        Dialect dialect;
+        const char* create; // a name with a blank in CREATE TABLE
+        const char* insert; // and in the INSERT's column list
+    };
+    const std::vector<Quoting> dialects = {
+        {Dialect::MySql, "`%`", "`%`"},          {Dialect::MsSql, "[%]", "[%]"},
+        {Dialect::Access, "[%]", "[%]"},         {Dialect::Oracle, "\"%\"", "\"%\""},
+        {Dialect::PostgreSql, "\"%\"", "\"%\""}, {Dialect::IbmDb2, "\"%\"", "\"%\""},
+        {Dialect::Sqlite, "\"%\"", "`%`"},
+    };
+    auto quoted = [](std::string pattern, const std::string& name) {
+        return pattern.replace(pattern.find('%'), 1, name);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        TempDir dir;
+        Workspace workspace;
+        workspace.load(dir.write("a.csv", std::string("x y,") + c.field + "\r\n1,2\r\n"),
+                       LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql, true});
+        ASSERT_EQ(workspace.columnNames(), (Values{u"x y", fromUtf8(c.name)}));
+        for (const auto& d : dialects) {
+            SCOPED_TRACE(std::string(dialectInfo(d.dialect).identifier));
+            ScriptOptions options;
+            options.dialect = d.dialect;
+            options.exactQuoting = true;
+            options.headerLine = true;
+            StringSink sink;
+            Donustur(workspace, options, sink);
+            const std::string head = sink.bytes.substr(0, sink.bytes.find("VALUES\r\n"));
+            std::string oneLine = head;
+            for (auto at = oneLine.find("\r\n"); at != std::string::npos; at = oneLine.find("\r\n", at))
+                oneLine.erase(at, 2);
+            EXPECT_EQ(oneLine.find_first_of("\r\n"), std::string::npos) << head;
+            EXPECT_NE(head.find("\r\n" + quoted(d.create, c.name) + " "), std::string::npos) << head;
+            EXPECT_NE(head.find("," + quoted(d.insert, c.name) + ") "), std::string::npos) << head;
+        }
+    }
 }
 
 TEST(ExactWorkspace, ColumnCountIsTheFieldCountWithoutHeader)
