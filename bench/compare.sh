@@ -13,6 +13,8 @@
 #   ROUNDS       timed rounds per tool and file (default 3); the rounds are
 #                interleaved A B C A B C so drift affects every tool alike
 #   ASCII_MB INTL_MB WIDE_MB   input sizes (default 100, 100, 50)
+#   FILES        which of the files to time, e.g. FILES=ascii (default: all
+#                three, "ascii intl wide")
 #   QUARROW_CLI GEN_CSV FLOOR SQLITE3   override the programs used
 #   WORKSPACE_MEMORY CONTROL_OVERHEAD   the same for the window's load and
 #                export figures (skipped when not built)
@@ -67,7 +69,16 @@ time_file=$work_dir/.time.$$
 err_file=$work_dir/.stderr.$$
 trap 'rm -f "$time_file" "$err_file"' EXIT
 
-files=("ascii:${ASCII_MB:-100}" "intl:${INTL_MB:-100}" "wide:${WIDE_MB:-50}")
+files=()
+for profile in ${FILES:-ascii intl wide}; do
+    case $profile in
+        ascii) files+=("ascii:${ASCII_MB:-100}") ;;
+        intl) files+=("intl:${INTL_MB:-100}") ;;
+        wide) files+=("wide:${WIDE_MB:-50}") ;;
+        *) die "FILES holds '$profile'; the files are ascii, intl and wide" ;;
+    esac
+done
+((${#files[@]} > 0)) || die "FILES names no file"
 
 # --- inputs -------------------------------------------------------------------
 

@@ -60,7 +60,8 @@ private:
 // How the text is cut. By default every physical line is one line, and the
 // quotes are the field splitter's business. With `exactQuoting` a line break
 // inside a quoted field belongs to the record, exactly as in the file, and
-// the sink gets whole records (see csv/ExactQuoting.h); a quote opens a
+// the sink gets records where it would get lines (see csv/ExactQuoting.h):
+// whole, or in pieces as above when it takes them; a quote opens a
 // quoted field only as a field's first character, hence the separator.
 // Line numbers are then those of the physical line where a record begins,
 // and a quote still open at the end of the file is a ReadError.
