@@ -1,7 +1,8 @@
 // Fuzz target: the line reader on any bytes, as UTF-8 and as ANSI. It must
 // either deliver lines or fail with ReadError; no line holds a line break,
 // and ANSI text never fails. Read exactly, the records that the reader
-// hands on as UTF-8 are those it decodes, and reading fails the same way.
+// hands on as UTF-8 or in parts are those it decodes whole, and reading
+// fails the same way.
 
 #include "csv/LineReader.h"
 
@@ -27,15 +28,25 @@ public:
     std::size_t lines = 0;
 };
 
+// One that takes parts joins the pieces of a record that runs across blocks.
 class RecordSink final : public quarrow::LineSink {
 public:
-    explicit RecordSink(bool utf8) : m_utf8(utf8) {}
-    void line(std::u16string_view text) override { records.emplace_back(text); }
+    explicit RecordSink(bool utf8, bool parts = false) : m_utf8(utf8), m_parts(parts) {}
+    void line(std::u16string_view text) override
+    {
+        m_unfinished += text;
+        records.push_back(std::move(m_unfinished));
+        m_unfinished.clear();
+    }
     bool takesUtf8() const override { return m_utf8; }
+    bool takesParts() const override { return m_parts; }
+    void linePart(std::u16string_view piece) override { m_unfinished += piece; }
     std::vector<std::u16string> records;
 
 private:
     bool m_utf8;
+    bool m_parts;
+    std::u16string m_unfinished;
 };
 
 // Reads exactly; returns the line of the failure, or 0.
@@ -73,9 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
     RecordSink decoded(false);
-    RecordSink undecoded(true);
-    if (readExactly(path, decoded) != readExactly(path, undecoded) || decoded.records != undecoded.records)
-        std::abort();
+    const std::uint64_t failedAt = readExactly(path, decoded);
+    for (const bool utf8 : {false, true}) {
+        for (const bool parts : {false, true}) {
+            RecordSink other(utf8, parts);
+            if (readExactly(path, other) != failedAt || other.records != decoded.records)
+                std::abort();
+        }
+    }
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     return 0;
