@@ -17,7 +17,7 @@
 #include "UpdateCheckSetup.h"
 #include "WebAddress.h"
 #include "profile/TypeSuggestion.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/SeparatorText.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "csv/ExactQuoting.h"
 #include "csv/LineReader.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Utf8.h"
 #include "workspace/Workspace.h"

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 
 #include "csv/FieldSplitter.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "sql/Identifiers.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Cp1252.h"
