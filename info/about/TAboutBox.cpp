@@ -3,9 +3,9 @@
 #include "Dialogs.h"
 #include "LicenceFile.h"
 #include "MakerServer.h"
-#include "MessageLookup.h"
 #include "MouseGestures.h"
 #include "TAppForm.h"
+#include "text/MessageLookup.h"
 #include "VectorPicture.h"
 
 #include <QAction>

@@ -3,8 +3,8 @@
 #include "ChoicePanel.h"
 #include "Dialogs.h"
 #include "EmailCheck.h"
-#include "MessageLookup.h"
 #include "TAppForm.h"
+#include "text/MessageLookup.h"
 #include "text/UnicodeText.h"
 #include "VectorPicture.h"
 

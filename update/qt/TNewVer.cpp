@@ -1,8 +1,8 @@
 #include "TNewVer.h"
 
 #include "MakerServer.h"
-#include "MessageLookup.h"
 #include "MouseGestures.h"
+#include "text/MessageLookup.h"
 #include "VectorPicture.h"
 
 #include <QApplication>
