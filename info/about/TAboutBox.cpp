@@ -4,7 +4,6 @@
 #include "LicenceFile.h"
 #include "MakerServer.h"
 #include "MouseGestures.h"
-#include "TAppForm.h"
 #include "text/MessageLookup.h"
 #include "VectorPicture.h"
 
@@ -485,11 +484,9 @@ void TAboutBox::ImageEggDblClick()
     Panel1->move((width() - Panel1->width()) / 2, Panel1->y());
 }
 
-void openAboutBox(TAppForm& owner, Dialogs& dialogs)
+void openAboutBox(QWidget* owner, const AboutFacts& facts, Dialogs& dialogs)
 {
-    const AboutFacts facts{owner.productName(), owner.fileVersionText(), QApplication::windowIcon(),
-                           QCoreApplication::applicationDirPath()};
-    const QPointer<TAboutBox> box = new TAboutBox(facts, dialogs, &owner);
+    const QPointer<TAboutBox> box = new TAboutBox(facts, dialogs, owner);
     box->exec();
     delete box;
 }

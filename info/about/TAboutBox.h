@@ -24,7 +24,6 @@ class QTimer;
 namespace quarrow {
 
 class Dialogs;
-class TAppForm;
 
 // What the About window shows about the running program.
 struct AboutFacts {
@@ -136,8 +135,8 @@ private:
     ClickTracker m_linkClick;
 };
 
-// Opens the About window modally over the main window; returns when it has
-// closed.
-void openAboutBox(TAppForm& owner, Dialogs& dialogs);
+// Opens the About window modally over `owner` (the main window); returns when
+// it has closed.
+void openAboutBox(QWidget* owner, const AboutFacts& facts, Dialogs& dialogs);
 
 } // namespace quarrow

@@ -3,7 +3,6 @@
 #include "ChoicePanel.h"
 #include "Dialogs.h"
 #include "EmailCheck.h"
-#include "TAppForm.h"
 #include "text/MessageLookup.h"
 #include "text/UnicodeText.h"
 #include "VectorPicture.h"
@@ -102,19 +101,18 @@ QWidget* strip(QWidget* parent, int height)
 
 } // namespace
 
-TFeedbackForm::TFeedbackForm(const QString& productName, const QString& windowTitleText, const QString& fileVersionText,
-                             Dialogs& dialogs, FeedbackTarget target, QWidget* owner)
+TFeedbackForm::TFeedbackForm(const FeedbackFacts& facts, Dialogs& dialogs, FeedbackTarget target, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
-      m_windowTitleText(windowTitleText.toStdU16String()), m_fileVersionText(fileVersionText.toStdU16String()),
-      m_dialogs(dialogs), m_target(std::move(target))
+      m_windowTitleText(facts.windowTitleText.toStdU16String()),
+      m_fileVersionText(facts.fileVersionText.toStdU16String()), m_dialogs(dialogs), m_target(std::move(target))
 {
     setObjectName(QStringLiteral("FeedbackForm"));
     QFont windowFont(QStringLiteral("Tahoma"));
     windowFont.setPixelSize(kWindowFontPixels);
     setFont(windowFont);
     setFixedSize(kClientSize);
-    buildControls(productName);
+    buildControls(facts.productName);
     placeOnScreen(owner);
     Memo1->setFocus();
 }
@@ -357,10 +355,9 @@ void TFeedbackForm::done(int result)
     QDialog::done(result);
 }
 
-void openFeedbackWindow(TAppForm& owner, Dialogs& dialogs)
+void openFeedbackWindow(QWidget* owner, const FeedbackFacts& facts, Dialogs& dialogs)
 {
-    TFeedbackForm form(owner.productName(), owner.windowTitleText(), owner.fileVersionText(), dialogs,
-                       FeedbackTarget::forThisMachine(), &owner);
+    TFeedbackForm form(facts, dialogs, FeedbackTarget::forThisMachine(), owner);
     form.exec();
 }
 
