@@ -79,14 +79,14 @@ private:
     unsigned m_sendingRound = 0;
     bool m_showsSending = false;
 
-    ChoicePanel* Panel4 = nullptr;
-    ChoicePanel* Panel5 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
+    ChoicePanel* m_likePanel = nullptr;
+    ChoicePanel* m_dislikePanel = nullptr;
+    QLabel* m_greetingLabel = nullptr;
+    QLabel* m_questionLabel = nullptr;
+    QPlainTextEdit* m_messageEdit = nullptr;
+    QLabel* m_addressLabel = nullptr;
+    QLineEdit* m_addressEdit = nullptr;
+    QPushButton* m_sendButton = nullptr;
 };
 
 // Opens a new feedback window modally over `owner` (the main window); returns
