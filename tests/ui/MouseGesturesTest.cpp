@@ -36,7 +36,7 @@ private:
     WindowDrag m_drag;
 };
 
-class WindowDragTest : public QObject {
+class MouseGesturesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -75,5 +75,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowDragTest)
-#include "WindowDragTest.moc"
+QTEST_MAIN(MouseGesturesTest)
+#include "MouseGesturesTest.moc"
