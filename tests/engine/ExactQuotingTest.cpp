@@ -2,8 +2,8 @@
 
 #include "csv/ExactQuoting.h"
 #include "csv/LineReader.h"
-#include "sql/ScriptWriter.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/ScriptWriter.h"
 #include "text/Utf8.h"
 #include "workspace/Workspace.h"
 
