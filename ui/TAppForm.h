@@ -74,6 +74,8 @@ public:
     const QString& windowTitleText() const noexcept { return m_windowTitleText; }
 
 signals:
+    // The Help menu's feedback and About items. The program's entry opens
+    // those windows with the names and version above.
     void feedbackRequested();
     void aboutRequested();
 
