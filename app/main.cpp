@@ -27,9 +27,18 @@ int main(int argc, char* argv[])
     const auto updateCheck = quarrow::UpdateCheckSetup::forThisMachine();
     form.setUpdateCheck(updateCheck);
     form.setSettingsStore(updateCheck.openStore);
-    QObject::connect(&form, &quarrow::TAppForm::feedbackRequested, &form,
-                     [&] { quarrow::openFeedbackWindow(form, dialogs); });
-    QObject::connect(&form, &quarrow::TAppForm::aboutRequested, &form, [&] { quarrow::openAboutBox(form, dialogs); });
+    // The feedback and About windows learn about the program from the main
+    // window, which read its version block, when they open.
+    QObject::connect(&form, &quarrow::TAppForm::feedbackRequested, &form, [&] {
+        quarrow::openFeedbackWindow(&form, {form.productName(), form.windowTitleText(), form.fileVersionText()},
+                                    dialogs);
+    });
+    QObject::connect(&form, &quarrow::TAppForm::aboutRequested, &form, [&] {
+        quarrow::openAboutBox(&form,
+                              {form.productName(), form.fileVersionText(), QApplication::windowIcon(),
+                               QCoreApplication::applicationDirPath()},
+                              dialogs);
+    });
     form.show();
     return QApplication::exec();
 }

@@ -17,7 +17,7 @@
 // for a processor. The script goes to /dev/null through the same file
 // writer the window uses, so that the disk does not decide the figures.
 
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/Workspace.h"
 
 #include <algorithm>

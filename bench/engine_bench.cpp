@@ -2,7 +2,7 @@
 // writing a loaded workspace as a script, and splitting lines.
 
 #include "csv/FieldSplitter.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/Workspace.h"
 
 #include <benchmark/benchmark.h>

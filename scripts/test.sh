@@ -16,6 +16,6 @@ cmake --build "$build" -j "$(nproc)"
 # tests run once more under ThreadSanitizer.
 tsan="$root/build/debug-tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
-cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli update_tests update_net_tests engine_tests
-(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|update')
+cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli net_tests net_exchange_tests update_tests update_net_tests engine_tests
+(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|net|update')
 (cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -R '^(WorkspaceCancel|ExportCancel)\.')

@@ -17,7 +17,7 @@
 #include "UpdateCheckSetup.h"
 #include "WebAddress.h"
 #include "profile/TypeSuggestion.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/SeparatorText.h"
 
 #include <QAction>
@@ -186,7 +186,7 @@ TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStrin
 TAppForm::~TAppForm()
 {
     endUpdateCheck();
-    delete NewVer;
+    delete m_updatePopup;
 }
 
 template <typename Sender, typename Signal, typename Handler>
@@ -212,7 +212,7 @@ void TAppForm::FormCreate(const QString& executablePath)
     setWindowTitle(m_windowTitleText);
 
     m_workspace.clear();
-    Button1->setText(listSeparatorText());
+    m_separatorButton->setText(listSeparatorText());
 }
 
 void TAppForm::buildControls()
@@ -224,112 +224,112 @@ void TAppForm::buildControls()
     layout->setContentsMargins(8, 6, 8, 4);
     layout->setSpacing(6);
 
-    auto* Panel2 = new QGroupBox(client);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    auto* top = new QGridLayout(Panel2);
+    auto* readingPanel = new QGroupBox(client);
+    readingPanel->setObjectName(QStringLiteral("Panel2"));
+    auto* top = new QGridLayout(readingPanel);
     top->setContentsMargins(8, 6, 8, 6);
-    CheckBox1 = new QCheckBox(QStringLiteral("First line includes column names"), Panel2);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    RadioButton2 = new QRadioButton(QStringLiteral("UTF-8"), Panel2);
-    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-    RadioButton2->setChecked(true);
-    RadioButton1 = new QRadioButton(QStringLiteral("ANSI"), Panel2);
-    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-    auto* encodings = new QButtonGroup(Panel2);
-    encodings->addButton(RadioButton2);
-    encodings->addButton(RadioButton1);
-    Label1 = new QLabel(QStringLiteral("CSV Separator:"), Panel2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Button1 = new QPushButton(Panel2);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setFixedSize(28, 28);
-    Button1->setFont(pixelFont(font(), kSeparatorButtonPixels));
-    top->addWidget(CheckBox1, 0, 0, 1, 4);
-    top->addWidget(RadioButton2, 1, 0);
-    top->addWidget(RadioButton1, 1, 1);
+    m_headerLineBox = new QCheckBox(QStringLiteral("First line includes column names"), readingPanel);
+    m_headerLineBox->setObjectName(QStringLiteral("CheckBox1"));
+    m_utf8Button = new QRadioButton(QStringLiteral("UTF-8"), readingPanel);
+    m_utf8Button->setObjectName(QStringLiteral("RadioButton2"));
+    m_utf8Button->setChecked(true);
+    m_ansiButton = new QRadioButton(QStringLiteral("ANSI"), readingPanel);
+    m_ansiButton->setObjectName(QStringLiteral("RadioButton1"));
+    auto* encodings = new QButtonGroup(readingPanel);
+    encodings->addButton(m_utf8Button);
+    encodings->addButton(m_ansiButton);
+    m_separatorLabel = new QLabel(QStringLiteral("CSV Separator:"), readingPanel);
+    m_separatorLabel->setObjectName(QStringLiteral("Label1"));
+    m_separatorButton = new QPushButton(readingPanel);
+    m_separatorButton->setObjectName(QStringLiteral("Button1"));
+    m_separatorButton->setFixedSize(28, 28);
+    m_separatorButton->setFont(pixelFont(font(), kSeparatorButtonPixels));
+    top->addWidget(m_headerLineBox, 0, 0, 1, 4);
+    top->addWidget(m_utf8Button, 1, 0);
+    top->addWidget(m_ansiButton, 1, 1);
     auto* separatorRow = new QHBoxLayout;
     separatorRow->addStretch();
-    separatorRow->addWidget(Label1);
-    separatorRow->addWidget(Button1);
+    separatorRow->addWidget(m_separatorLabel);
+    separatorRow->addWidget(m_separatorButton);
     top->addLayout(separatorRow, 1, 2, 1, 2);
-    layout->addWidget(Panel2);
+    layout->addWidget(readingPanel);
 
-    BitBtn1 = new QPushButton(pictureIcon(QStringLiteral("folder48")), kLoadCaption, client);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setIconSize(QSize(40, 40));
-    BitBtn1->setFixedHeight(kBigButtonHeight);
-    BitBtn1->setContextMenuPolicy(Qt::CustomContextMenu);
-    PopupMenu3 = new QMenu(BitBtn1);
-    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    QAction* Clear1 = PopupMenu3->addAction(QStringLiteral("Clear"));
-    Clear1->setObjectName(QStringLiteral("Clear1"));
-    connect(BitBtn1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu3->popup(BitBtn1->mapToGlobal(at)); });
-    layout->addWidget(BitBtn1);
+    m_loadButton = new QPushButton(pictureIcon(QStringLiteral("folder48")), kLoadCaption, client);
+    m_loadButton->setObjectName(QStringLiteral("BitBtn1"));
+    m_loadButton->setIconSize(QSize(40, 40));
+    m_loadButton->setFixedHeight(kBigButtonHeight);
+    m_loadButton->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_loadMenu = new QMenu(m_loadButton);
+    m_loadMenu->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction* clearAction = m_loadMenu->addAction(QStringLiteral("Clear"));
+    clearAction->setObjectName(QStringLiteral("Clear1"));
+    connect(m_loadButton, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_loadMenu->popup(m_loadButton->mapToGlobal(at)); });
+    layout->addWidget(m_loadButton);
 
-    auto* Panel1 = new QGroupBox(client);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    auto* middle = new QGridLayout(Panel1);
+    auto* scriptPanel = new QGroupBox(client);
+    scriptPanel->setObjectName(QStringLiteral("Panel1"));
+    auto* middle = new QGridLayout(scriptPanel);
     middle->setContentsMargins(8, 6, 8, 6);
-    CheckBox2 = new QCheckBox(QStringLiteral("Null empty cells"), Panel1);
-    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-    connect(CheckBox2, &QCheckBox::toggled, this, &TAppForm::refreshPreview);
-    CheckBox3 = new QCheckBox(QStringLiteral("Multiple rows statement"), Panel1);
-    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
-    Label2 = new QLabel(QStringLiteral("Table Name:"), Panel1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Edit2 = new QLineEdit(QStringLiteral("NEW_TABLE"), Panel1);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
+    m_nullEmptyBox = new QCheckBox(QStringLiteral("Null empty cells"), scriptPanel);
+    m_nullEmptyBox->setObjectName(QStringLiteral("CheckBox2"));
+    connect(m_nullEmptyBox, &QCheckBox::toggled, this, &TAppForm::refreshPreview);
+    m_multiRowBox = new QCheckBox(QStringLiteral("Multiple rows statement"), scriptPanel);
+    m_multiRowBox->setObjectName(QStringLiteral("CheckBox3"));
+    m_tableNameLabel = new QLabel(QStringLiteral("Table Name:"), scriptPanel);
+    m_tableNameLabel->setObjectName(QStringLiteral("Label2"));
+    m_tableNameEdit = new QLineEdit(QStringLiteral("NEW_TABLE"), scriptPanel);
+    m_tableNameEdit->setObjectName(QStringLiteral("Edit2"));
     // A file dropped on the box loads it like a drop anywhere else.
-    Edit2->setAcceptDrops(false);
-    Label3 = new QLabel(QStringLiteral("Database:"), Panel1);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    DB = new QComboBox(Panel1);
-    DB->setObjectName(QStringLiteral("DB"));
+    m_tableNameEdit->setAcceptDrops(false);
+    m_databaseLabel = new QLabel(QStringLiteral("Database:"), scriptPanel);
+    m_databaseLabel->setObjectName(QStringLiteral("Label3"));
+    m_databaseBox = new QComboBox(scriptPanel);
+    m_databaseBox->setObjectName(QStringLiteral("DB"));
     for (const DialectInfo& info : kDialects)
-        DB->addItem(qtView(info.itemText).toString());
-    DB->setCurrentIndex(0);
-    middle->addWidget(CheckBox2, 0, 0, 1, 2);
-    middle->addWidget(CheckBox3, 1, 0, 1, 2);
-    middle->addWidget(Label2, 2, 0);
-    middle->addWidget(Edit2, 2, 1);
-    middle->addWidget(Label3, 3, 0);
-    middle->addWidget(DB, 3, 1);
+        m_databaseBox->addItem(qtView(info.itemText).toString());
+    m_databaseBox->setCurrentIndex(0);
+    middle->addWidget(m_nullEmptyBox, 0, 0, 1, 2);
+    middle->addWidget(m_multiRowBox, 1, 0, 1, 2);
+    middle->addWidget(m_tableNameLabel, 2, 0);
+    middle->addWidget(m_tableNameEdit, 2, 1);
+    middle->addWidget(m_databaseLabel, 3, 0);
+    middle->addWidget(m_databaseBox, 3, 1);
     middle->setColumnStretch(1, 1);
-    layout->addWidget(Panel1);
+    layout->addWidget(scriptPanel);
 
-    ButtonColumn = new QPushButton(QStringLiteral("Edit Column Types..."), client);
-    ButtonColumn->setObjectName(QStringLiteral("ButtonColumn"));
-    ButtonColumn->setIconSize(QSize(32, 32));
-    ButtonColumn->setFixedHeight(kBigButtonHeight);
-    ButtonExport = new QPushButton(QStringLiteral("Export to SQL..."), client);
-    ButtonExport->setObjectName(QStringLiteral("ButtonExport"));
-    ButtonExport->setIconSize(QSize(40, 40));
-    ButtonExport->setFixedHeight(kBigButtonHeight);
+    m_columnTypesButton = new QPushButton(QStringLiteral("Edit Column Types..."), client);
+    m_columnTypesButton->setObjectName(QStringLiteral("ButtonColumn"));
+    m_columnTypesButton->setIconSize(QSize(32, 32));
+    m_columnTypesButton->setFixedHeight(kBigButtonHeight);
+    m_exportButton = new QPushButton(QStringLiteral("Export to SQL..."), client);
+    m_exportButton->setObjectName(QStringLiteral("ButtonExport"));
+    m_exportButton->setIconSize(QSize(40, 40));
+    m_exportButton->setFixedHeight(kBigButtonHeight);
     layout->addStretch();
-    layout->addWidget(ButtonColumn);
-    layout->addWidget(ButtonExport);
+    layout->addWidget(m_columnTypesButton);
+    layout->addWidget(m_exportButton);
     setCentralWidget(client);
 
-    QStatusBar* StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    StatusText = new QLabel(StatusBar1);
-    StatusText->setObjectName(QStringLiteral("StatusText"));
-    StatusText->setFont(pixelFont(font(), kStatusPixels));
-    StatusBar1->addWidget(StatusText, 1);
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    m_statusText = new QLabel(bar);
+    m_statusText->setObjectName(QStringLiteral("StatusText"));
+    m_statusText->setFont(pixelFont(font(), kStatusPixels));
+    bar->addWidget(m_statusText, 1);
 
-    TimerChecker = new QTimer(this);
-    TimerChecker->setObjectName(QStringLiteral("TimerChecker"));
-    TimerChecker->setInterval(1000);
-    connectHandler(TimerChecker, &QTimer::timeout, &TAppForm::TimerCheckerTimer);
-    TimerChecker->start();
+    m_updateCheckTimer = new QTimer(this);
+    m_updateCheckTimer->setObjectName(QStringLiteral("TimerChecker"));
+    m_updateCheckTimer->setInterval(1000);
+    connectHandler(m_updateCheckTimer, &QTimer::timeout, &TAppForm::TimerCheckerTimer);
+    m_updateCheckTimer->start();
 
-    connectHandler(BitBtn1, &QPushButton::clicked, &TAppForm::BitBtn1Click);
-    connectHandler(Clear1, &QAction::triggered, &TAppForm::Clear1Click);
-    connectHandler(Button1, &QPushButton::clicked, &TAppForm::Button1Click);
-    connectHandler(ButtonColumn, &QPushButton::clicked, &TAppForm::ButtonColumnClick);
-    connectHandler(ButtonExport, &QPushButton::clicked, &TAppForm::ButtonExportClick);
+    connectHandler(m_loadButton, &QPushButton::clicked, &TAppForm::BitBtn1Click);
+    connectHandler(clearAction, &QAction::triggered, &TAppForm::Clear1Click);
+    connectHandler(m_separatorButton, &QPushButton::clicked, &TAppForm::Button1Click);
+    connectHandler(m_columnTypesButton, &QPushButton::clicked, &TAppForm::ButtonColumnClick);
+    connectHandler(m_exportButton, &QPushButton::clicked, &TAppForm::ButtonExportClick);
 
     setAcceptDrops(true);
     setLoadedLook(false);
@@ -337,8 +337,8 @@ void TAppForm::buildControls()
 
 void TAppForm::buildMenu()
 {
-    QMenuBar* MainMenu1 = menuBar();
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    QMenuBar* menus = menuBar();
+    menus->setObjectName(QStringLiteral("MainMenu1"));
     const auto addItem = [this](QMenu* menu, const char* name, const QString& text, const QString& pictureName) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
@@ -350,43 +350,44 @@ void TAppForm::buildMenu()
         menu->addSeparator()->setObjectName(QString::fromLatin1(name));
     };
 
-    QMenu* File1 = MainMenu1->addMenu(QStringLiteral("&File"));
-    File1->setObjectName(QStringLiteral("File1"));
-    connectHandler(addItem(File1, "Clear2", QStringLiteral("Clear"), {}), &QAction::triggered, &TAppForm::Clear1Click);
-    connectHandler(addItem(File1, "LoadCSVfile1", QStringLiteral("Load CSV file..."), QStringLiteral("folder48")),
+    QMenu* fileMenu = menus->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("File1"));
+    connectHandler(addItem(fileMenu, "Clear2", QStringLiteral("Clear"), {}), &QAction::triggered,
+                   &TAppForm::Clear1Click);
+    connectHandler(addItem(fileMenu, "LoadCSVfile1", QStringLiteral("Load CSV file..."), QStringLiteral("folder48")),
                    &QAction::triggered, &TAppForm::BitBtn1Click);
-    connectHandler(addItem(File1, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
+    connectHandler(addItem(fileMenu, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
                    &QAction::triggered, &TAppForm::ExporttoSQL1Click);
-    QAction* Preview1 = addItem(File1, "Preview1", QStringLiteral("Preview..."), {});
-    Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    connectHandler(Preview1, &QAction::triggered, &TAppForm::Preview1Click);
-    addBar(File1, "N1");
-    m_exactQuoting = new ExactQuotingOption(File1, statusBar(), pixelFont(font(), kStatusPixels), this);
+    QAction* previewAction = addItem(fileMenu, "Preview1", QStringLiteral("Preview..."), {});
+    previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connectHandler(previewAction, &QAction::triggered, &TAppForm::Preview1Click);
+    addBar(fileMenu, "N1");
+    m_exactQuoting = new ExactQuotingOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels), this);
     connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
-    addBar(File1, "ExactCsvQuotingBar");
-    connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
+    addBar(fileMenu, "ExactCsvQuotingBar");
+    connectHandler(addItem(fileMenu, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
 
-    QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
-    Help1->setObjectName(QStringLiteral("Help1"));
-    QAction* Help2 = addItem(Help1, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
+    QMenu* helpMenu = menus->addMenu(QStringLiteral("&Help"));
+    helpMenu->setObjectName(QStringLiteral("Help1"));
+    QAction* helpAction = addItem(helpMenu, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
     // F1 belongs to this window: in the separator or column types dialog it
     // is theirs to use.
-    Help2->setShortcut(QKeySequence(Qt::Key_F1));
-    Help2->setShortcutContext(Qt::WindowShortcut);
-    addAction(Help2);
-    connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
-    addBar(Help1, "N3");
-    UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
-    UpdateNotifications1->setCheckable(true);
-    UpdateNotifications1->setChecked(true);
-    UpdateNotifications1->setEnabled(false);
-    connectHandler(UpdateNotifications1, &QAction::triggered, &TAppForm::UpdateNotifications1Click);
-    addBar(Help1, "UpdateNotificationsBar");
-    connect(addItem(Help1, "SendFeedback1", QStringLiteral("Send &Feedback..."), QStringLiteral("feedback")),
+    helpAction->setShortcut(QKeySequence(Qt::Key_F1));
+    helpAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(helpAction);
+    connectHandler(helpAction, &QAction::triggered, &TAppForm::Help1Click);
+    addBar(helpMenu, "N3");
+    m_updateNotificationsAction = addItem(helpMenu, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
+    m_updateNotificationsAction->setCheckable(true);
+    m_updateNotificationsAction->setChecked(true);
+    m_updateNotificationsAction->setEnabled(false);
+    connectHandler(m_updateNotificationsAction, &QAction::triggered, &TAppForm::UpdateNotifications1Click);
+    addBar(helpMenu, "UpdateNotificationsBar");
+    connect(addItem(helpMenu, "SendFeedback1", QStringLiteral("Send &Feedback..."), QStringLiteral("feedback")),
             &QAction::triggered, this, &TAppForm::feedbackRequested);
-    connect(addItem(Help1, "About1", QStringLiteral("&About..."), QStringLiteral("about")), &QAction::triggered, this,
-            &TAppForm::aboutRequested);
+    connect(addItem(helpMenu, "About1", QStringLiteral("&About..."), QStringLiteral("about")), &QAction::triggered,
+            this, &TAppForm::aboutRequested);
 }
 
 void TAppForm::showEvent(QShowEvent* event)
@@ -427,11 +428,11 @@ void TAppForm::closeEvent(QCloseEvent* event)
 LoadOptions TAppForm::readingOptions() const
 {
     LoadOptions options;
-    options.dialect = dialectFromPosition(DB->currentIndex()).value_or(Dialect::MySql);
+    options.dialect = dialectFromPosition(m_databaseBox->currentIndex()).value_or(Dialect::MySql);
     // The separator dialog never leaves the caption empty.
-    options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
-    options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
-    options.headerLine = CheckBox1->isChecked();
+    options.separator = decodeSeparatorText(m_separatorButton->text().toStdU16String()).value_or(u',');
+    options.encoding = m_utf8Button->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
+    options.headerLine = m_headerLineBox->isChecked();
     options.exactQuoting = m_exactQuoting->isOn();
     return options;
 }
@@ -468,10 +469,10 @@ void TAppForm::Ekle(const QString& path)
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
-        BitBtn1->setText(u"Load CSV files... [" + QString::number(m_workspace.filesLoaded()) + u']');
+        m_loadButton->setText(u"Load CSV files... [" + QString::number(m_workspace.filesLoaded()) + u']');
         setLoadedLook(true);
     }
-    StatusText->setText(rowsLoadedText(static_cast<qint64>(m_workspace.rowCount())));
+    m_statusText->setText(rowsLoadedText(static_cast<qint64>(m_workspace.rowCount())));
 }
 
 void TAppForm::dropFiles(const QStringList& paths)
@@ -524,19 +525,19 @@ void TAppForm::dropEvent(QDropEvent* event)
 
 void TAppForm::setLoadedLook(bool loaded)
 {
-    for (QWidget* control :
-         {static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(RadioButton2), static_cast<QWidget*>(RadioButton1),
-          static_cast<QWidget*>(Label1), static_cast<QWidget*>(Button1)})
+    for (QWidget* control : {static_cast<QWidget*>(m_headerLineBox), static_cast<QWidget*>(m_utf8Button),
+                             static_cast<QWidget*>(m_ansiButton), static_cast<QWidget*>(m_separatorLabel),
+                             static_cast<QWidget*>(m_separatorButton)})
         control->setEnabled(!loaded);
-    for (QWidget* control :
-         {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3), static_cast<QWidget*>(Label2),
-          static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
-          static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
+    for (QWidget* control : {static_cast<QWidget*>(m_nullEmptyBox), static_cast<QWidget*>(m_multiRowBox),
+                             static_cast<QWidget*>(m_tableNameLabel), static_cast<QWidget*>(m_tableNameEdit),
+                             static_cast<QWidget*>(m_databaseLabel), static_cast<QWidget*>(m_databaseBox),
+                             static_cast<QWidget*>(m_columnTypesButton), static_cast<QWidget*>(m_exportButton)})
         control->setEnabled(loaded);
     if (m_exactQuoting)
         m_exactQuoting->setLocked(loaded);
-    ButtonColumn->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
-    ButtonExport->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
+    m_columnTypesButton->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
+    m_exportButton->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
 }
 
 void TAppForm::BitBtn1Click()
@@ -557,14 +558,14 @@ void TAppForm::Clear1Click()
     m_workspace.clear();
     m_dataProfile.forget();
     refreshPreview();
-    BitBtn1->setText(kLoadCaption);
+    m_loadButton->setText(kLoadCaption);
     setLoadedLook(false);
-    StatusText->clear();
+    m_statusText->clear();
 }
 
 void TAppForm::Button1Click()
 {
-    auto* dialog = new TFormSeparator(Button1, this);
+    auto* dialog = new TFormSeparator(m_separatorButton, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }
@@ -594,7 +595,7 @@ std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
         work.run([&] { read = &m_dataProfile.profile(reading.separator, reading.headerLine); });
     }
     const TableProfile& profile = *read;
-    const auto suggestions = suggestTypes(profile, reading.dialect, CheckBox2->isChecked());
+    const auto suggestions = suggestTypes(profile, reading.dialect, m_nullEmptyBox->isChecked());
     std::vector<TFormColumnTypes::Suggestion> out;
     out.reserve(suggestions.size());
     for (std::size_t i = 0; i < suggestions.size(); ++i)
@@ -625,9 +626,9 @@ void TAppForm::ButtonExportClick()
         options.separator = reading.separator;
         options.headerLine = reading.headerLine;
         options.encoding = reading.encoding;
-        options.tableName = Edit2->text().toStdU16String();
-        options.nullEmpty = CheckBox2->isChecked();
-        options.multiRow = CheckBox3->isChecked();
+        options.tableName = m_tableNameEdit->text().toStdU16String();
+        options.nullEmpty = m_nullEmptyBox->isChecked();
+        options.multiRow = m_multiRowBox->isChecked();
         options.exactQuoting = reading.exactQuoting;
         const QString fileName = QFileInfo(path).fileName();
         const qint64 total =
@@ -672,7 +673,7 @@ void TAppForm::Preview1Click()
             m_workspace,
             [this] {
                 const LoadOptions reading = readingOptions();
-                PreviewModel::Settings settings{reading.separator, reading.headerLine, CheckBox2->isChecked(), {}};
+                PreviewModel::Settings settings{reading.separator, reading.headerLine, m_nullEmptyBox->isChecked(), {}};
                 if (const TableProfile* profile = m_dataProfile.cached(reading.separator, reading.headerLine)) {
                     for (const auto& s : suggestTypes(*profile, reading.dialect, settings.nullEmpty))
                         settings.suggestions.push_back(QString::fromStdU16String(s.type));
@@ -695,7 +696,7 @@ void TAppForm::refreshPreview()
 
 void TAppForm::ExporttoSQL1Click()
 {
-    if (ButtonExport->isEnabled())
+    if (m_exportButton->isEnabled())
         ButtonExportClick();
     else
         m_dialogs.beep();
@@ -721,7 +722,7 @@ void TAppForm::TimerCheckerTimer()
     if (!m_checkerStarted) {
         m_checkerStarted = true;
         if (!m_updateSetup) {
-            TimerChecker->stop();
+            m_updateCheckTimer->stop();
             return;
         }
         m_notice = std::make_shared<QtNoticeBox>(this, [this](const QString& caption, const QString& text) {
@@ -733,13 +734,13 @@ void TAppForm::TimerCheckerTimer()
     if (!m_checker || !m_checker->state()->isFinished())
         return;
 
-    TimerChecker->stop();
+    m_updateCheckTimer->stop();
     const CheckState& state = *m_checker->state();
-    UpdateNotifications1->setEnabled(true);
+    m_updateNotificationsAction->setEnabled(true);
     if (state.showUpdate == 0)
-        UpdateNotifications1->setChecked(false);
-    if (state.updateAvailable && NewVer == nullptr) {
-        NewVer = new TNewVer(
+        m_updateNotificationsAction->setChecked(false);
+    if (state.updateAvailable && m_updatePopup == nullptr) {
+        m_updatePopup = new TNewVer(
             m_productName, qtView(state.serverVersion).toString(), qtView(state.downloadAddress).toString(),
             [this](const QString& address) { m_dialogs.openUrl(address); }, this);
     }
@@ -749,13 +750,13 @@ void TAppForm::UpdateNotifications1Click()
 {
     // The action has already flipped its mark; the setting follows it. The
     // change counts from the next start.
-    const bool on = UpdateNotifications1->isChecked();
+    const bool on = m_updateNotificationsAction->isChecked();
     if (!m_updateSetup)
         return;
     try {
         m_updateSetup->openStore()->writeInteger(kSettingsSection, u"ShowUpdate", on ? 1 : 0);
     } catch (...) {
-        UpdateNotifications1->setChecked(!on);
+        m_updateNotificationsAction->setChecked(!on);
         throw;
     }
 }

@@ -57,7 +57,7 @@ public:
     // The local files a drop carries (text/uri-list), whole, in order.
     static QStringList droppedPaths(const QMimeData& mime);
 
-    // Where the update check started by the first tick of TimerChecker
+    // Where the update check started by the first tick of the check timer
     // takes its parts from. Without one, the window makes no check and
     // leaves "Update Notifications" disabled.
     void setUpdateCheck(const UpdateCheckSetup& setup);
@@ -65,7 +65,7 @@ public:
     // exact CSV quoting); it takes the remembered ones now.
     void setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore);
     // The update popup, once the check has asked for it.
-    TNewVer* newVer() const noexcept { return NewVer; }
+    TNewVer* newVer() const noexcept { return m_updatePopup; }
 
     Workspace& workspace() noexcept { return m_workspace; }
     const QString& companyName() const noexcept { return m_companyName; }
@@ -74,6 +74,8 @@ public:
     const QString& windowTitleText() const noexcept { return m_windowTitleText; }
 
 signals:
+    // The Help menu's feedback and About items. The program's entry opens
+    // those windows with the names and version above.
     void feedbackRequested();
     void aboutRequested();
 
@@ -131,26 +133,29 @@ private:
     QString m_fileVersionText;
     QString m_windowTitleText;
 
-    QCheckBox* CheckBox1 = nullptr;
-    QRadioButton* RadioButton2 = nullptr;
-    QRadioButton* RadioButton1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QMenu* PopupMenu3 = nullptr;
-    QCheckBox* CheckBox2 = nullptr;
-    QCheckBox* CheckBox3 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QComboBox* DB = nullptr;
-    QPushButton* ButtonColumn = nullptr;
-    QPushButton* ButtonExport = nullptr;
-    QLabel* StatusText = nullptr;
-    QTimer* TimerChecker = nullptr;
-    QAction* UpdateNotifications1 = nullptr;
+    // Controls are named by role here; each keeps its own object name
+    // ("BitBtn1" for the load button), which tests find it by and its
+    // handler is named after (the README maps one to the other).
+    QCheckBox* m_headerLineBox = nullptr;
+    QRadioButton* m_utf8Button = nullptr;
+    QRadioButton* m_ansiButton = nullptr;
+    QLabel* m_separatorLabel = nullptr;
+    QPushButton* m_separatorButton = nullptr;
+    QPushButton* m_loadButton = nullptr;
+    QMenu* m_loadMenu = nullptr;
+    QCheckBox* m_nullEmptyBox = nullptr;
+    QCheckBox* m_multiRowBox = nullptr;
+    QLabel* m_tableNameLabel = nullptr;
+    QLineEdit* m_tableNameEdit = nullptr;
+    QLabel* m_databaseLabel = nullptr;
+    QComboBox* m_databaseBox = nullptr;
+    QPushButton* m_columnTypesButton = nullptr;
+    QPushButton* m_exportButton = nullptr;
+    QLabel* m_statusText = nullptr;
+    QTimer* m_updateCheckTimer = nullptr;
+    QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
-    TNewVer* NewVer = nullptr;
+    TNewVer* m_updatePopup = nullptr;
     QPointer<TFormPreview> m_preview;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;

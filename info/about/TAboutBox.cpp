@@ -3,9 +3,8 @@
 #include "Dialogs.h"
 #include "LicenceFile.h"
 #include "MakerServer.h"
-#include "MessageLookup.h"
 #include "MouseGestures.h"
-#include "TAppForm.h"
+#include "text/MessageLookup.h"
 #include "VectorPicture.h"
 
 #include <QAction>
@@ -138,19 +137,19 @@ TAboutBox::TAboutBox(const AboutFacts& facts, Dialogs& dialogs, QWidget* parent,
     m_rainFont = rainFont();
     m_rainAscent = QFontMetrics(m_rainFont).ascent();
 
-    tmTimer = named(new QTimer(this), "tmTimer");
-    tmTimer->setInterval(kRainMilliseconds);
-    connect(tmTimer, &QTimer::timeout, this, &TAboutBox::tmTimerTimer);
-    TimerEgg = named(new QTimer(this), "TimerEgg");
-    TimerEgg->setInterval(kSlideMilliseconds);
-    connect(TimerEgg, &QTimer::timeout, this, &TAboutBox::TimerEggTimer);
+    m_rainTimer = named(new QTimer(this), "tmTimer");
+    m_rainTimer->setInterval(kRainMilliseconds);
+    connect(m_rainTimer, &QTimer::timeout, this, &TAboutBox::tmTimerTimer);
+    m_slideTimer = named(new QTimer(this), "TimerEgg");
+    m_slideTimer->setInterval(kSlideMilliseconds);
+    connect(m_slideTimer, &QTimer::timeout, this, &TAboutBox::TimerEggTimer);
 
     setWindowTitle(message(u"About %s").replace(u"%s"_qs, facts.productName));
     buildControls(facts);
     buildMenu();
     HighDPIImageYukle();
-    PanelEgg->move((width() - PanelEgg->width()) / 2, (height() - PanelEgg->height()) / 2);
-    BitBtn1->setFocus();
+    m_hiddenPanel->move((width() - m_hiddenPanel->width()) / 2, (height() - m_hiddenPanel->height()) / 2);
+    m_okButton->setFocus();
 }
 
 TAboutBox::~TAboutBox() = default;
@@ -158,92 +157,93 @@ TAboutBox::~TAboutBox() = default;
 void TAboutBox::buildControls(const AboutFacts& facts)
 {
     // Made first, so that it lies beneath the card.
-    PanelEgg = named(new QFrame(this), "PanelEgg");
-    PanelEgg->setFrameStyle(QFrame::NoFrame);
-    PanelEgg->resize(kHiddenPanel);
-    paintBlack(PanelEgg);
-    PanelEgg->hide();
-    ImageEgg = picture(PanelEgg, "ImageEgg", kHiddenPicture);
+    m_hiddenPanel = named(new QFrame(this), "PanelEgg");
+    m_hiddenPanel->setFrameStyle(QFrame::NoFrame);
+    m_hiddenPanel->resize(kHiddenPanel);
+    paintBlack(m_hiddenPanel);
+    m_hiddenPanel->hide();
+    m_hiddenPicture = picture(m_hiddenPanel, "ImageEgg", kHiddenPicture);
 
-    Panel1 = named(new QFrame(this), "Panel1");
-    Panel1->setGeometry(kCard);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(1);
-    paintBlack(Panel1);
-    QPalette bevel = Panel1->palette();
+    m_card = named(new QFrame(this), "Panel1");
+    m_card->setGeometry(kCard);
+    m_card->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_card->setLineWidth(1);
+    paintBlack(m_card);
+    QPalette bevel = m_card->palette();
     bevel.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
     bevel.setColor(QPalette::Dark, QColor(0x28, 0x28, 0x28));
     bevel.setColor(QPalette::Mid, QColor(0x3c, 0x3c, 0x3c));
-    Panel1->setPalette(bevel);
+    m_card->setPalette(bevel);
 
-    Image2 = picture(Panel1, "Image2", kLogo);
+    m_logo = picture(m_card, "Image2", kLogo);
 
-    Bevel1 = named(new QFrame(Panel1), "Bevel1");
-    Bevel1->setGeometry(kBevel);
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setLineWidth(1);
-    Image1 = named(new QLabel(Panel1), "Image1");
-    Image1->setGeometry(kIcon);
-    Image1->setAlignment(Qt::AlignCenter);
+    m_iconBevel = named(new QFrame(m_card), "Bevel1");
+    m_iconBevel->setGeometry(kBevel);
+    m_iconBevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    m_iconBevel->setLineWidth(1);
+    m_iconLabel = named(new QLabel(m_card), "Image1");
+    m_iconLabel->setGeometry(kIcon);
+    m_iconLabel->setAlignment(Qt::AlignCenter);
 
-    Label2 = named(new QLabel(facts.productName + u' ' + facts.versionText, Panel1), "Label2");
-    Label2->setGeometry(kNameAndVersion);
-    Label2->setTextFormat(Qt::PlainText);
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setFont(pixelFont(font(), kTextPixels));
+    m_nameAndVersion = named(new QLabel(facts.productName + u' ' + facts.versionText, m_card), "Label2");
+    m_nameAndVersion->setGeometry(kNameAndVersion);
+    m_nameAndVersion->setTextFormat(Qt::PlainText);
+    m_nameAndVersion->setWordWrap(true);
+    m_nameAndVersion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_nameAndVersion->setFont(pixelFont(font(), kTextPixels));
 
-    QPalette buttonColours = Panel1->palette();
+    QPalette buttonColours = m_card->palette();
     buttonColours.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
     buttonColours.setColor(QPalette::ButtonText, Qt::white);
-    BitBtn1 = named(new QPushButton(message(u"OK"), Panel1), "BitBtn1");
-    BitBtn2 = named(new QPushButton(message(u"Info"), Panel1), "BitBtn2");
-    for (QPushButton* button : {BitBtn1, BitBtn2}) {
+    m_okButton = named(new QPushButton(message(u"OK"), m_card), "BitBtn1");
+    m_infoButton = named(new QPushButton(message(u"Info"), m_card), "BitBtn2");
+    for (QPushButton* button : {m_okButton, m_infoButton}) {
         button->setFont(pixelFont(font(), kTextPixels));
         button->setPalette(buttonColours);
         button->setAutoDefault(false);
     }
-    BitBtn1->setGeometry(kOkButton);
-    BitBtn1->setDefault(true);
-    BitBtn2->setGeometry(kInfoButton);
+    m_okButton->setGeometry(kOkButton);
+    m_okButton->setDefault(true);
+    m_infoButton->setGeometry(kInfoButton);
     // A button lays its picture out before the caption; mirrored, the
     // triangle comes after it.
-    BitBtn2->setLayoutDirection(Qt::RightToLeft);
-    BitBtn2->setIconSize(kTriangle);
-    connect(BitBtn1, &QPushButton::clicked, this, &TAboutBox::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TAboutBox::BitBtn2Click);
+    m_infoButton->setLayoutDirection(Qt::RightToLeft);
+    m_infoButton->setIconSize(kTriangle);
+    connect(m_okButton, &QPushButton::clicked, this, &TAboutBox::BitBtn1Click);
+    connect(m_infoButton, &QPushButton::clicked, this, &TAboutBox::BitBtn2Click);
 
     const QString home = makerHttpBase() + u'/';
-    Label5 = named(new QLabel(QUrl(home).host(), Panel1), "Label5");
-    Label5->setGeometry(1, kCard.height() - 1 - kLinkHeight, kCard.width() - 2, kLinkHeight);
-    Label5->setTextFormat(Qt::PlainText);
-    Label5->setAlignment(Qt::AlignCenter);
+    m_homeLink = named(new QLabel(QUrl(home).host(), m_card), "Label5");
+    m_homeLink->setGeometry(1, kCard.height() - 1 - kLinkHeight, kCard.width() - 2, kLinkHeight);
+    m_homeLink->setTextFormat(Qt::PlainText);
+    m_homeLink->setAlignment(Qt::AlignCenter);
     QFont linkFont(QStringLiteral("MS Sans Serif"));
     linkFont.setPointSize(8);
     linkFont.setUnderline(true);
-    Label5->setFont(linkFont);
-    QPalette linkColours = Label5->palette();
+    m_homeLink->setFont(linkFont);
+    QPalette linkColours = m_homeLink->palette();
     linkColours.setColor(QPalette::WindowText, kLinkColour);
-    Label5->setPalette(linkColours);
-    Label5->setCursor(Qt::PointingHandCursor);
-    Label5->setToolTip(home);
+    m_homeLink->setPalette(linkColours);
+    m_homeLink->setCursor(Qt::PointingHandCursor);
+    m_homeLink->setToolTip(home);
 
     // Qt hands a press that a control ignores on to its parent, which would
     // start a drag from the buttons, the link or the hidden picture's edge.
-    for (QWidget* watched : std::initializer_list<QWidget*>{Panel1, Image1, Image2, Label2, ImageEgg, BitBtn1, BitBtn2,
-                                                            Label5, PanelEgg, Bevel1})
+    for (QWidget* watched :
+         std::initializer_list<QWidget*>{m_card, m_iconLabel, m_logo, m_nameAndVersion, m_hiddenPicture, m_okButton,
+                                         m_infoButton, m_homeLink, m_hiddenPanel, m_iconBevel})
         watched->installEventFilter(this);
 }
 
 void TAboutBox::buildMenu()
 {
-    PopupMenu1 = named(new QMenu(this), "PopupMenu1");
-    Credits1 = named(PopupMenu1->addAction(message(u"Acknowledgements...")), "Credits1");
-    Howtouninstall1 = named(PopupMenu1->addAction(message(u"How to uninstall...")), "Howtouninstall1");
-    LicensePrivacyPolicy1 = named(PopupMenu1->addAction(message(u"License...")), "LicensePrivacyPolicy1");
-    connect(Credits1, &QAction::triggered, this, &TAboutBox::Credits1Click);
-    connect(Howtouninstall1, &QAction::triggered, this, &TAboutBox::Howtouninstall1Click);
-    connect(LicensePrivacyPolicy1, &QAction::triggered, this, &TAboutBox::LicensePrivacyPolicy1Click);
+    m_infoMenu = named(new QMenu(this), "PopupMenu1");
+    m_creditsAction = named(m_infoMenu->addAction(message(u"Acknowledgements...")), "Credits1");
+    m_uninstallAction = named(m_infoMenu->addAction(message(u"How to uninstall...")), "Howtouninstall1");
+    m_licenceAction = named(m_infoMenu->addAction(message(u"License...")), "LicensePrivacyPolicy1");
+    connect(m_creditsAction, &QAction::triggered, this, &TAboutBox::Credits1Click);
+    connect(m_uninstallAction, &QAction::triggered, this, &TAboutBox::Howtouninstall1Click);
+    connect(m_licenceAction, &QAction::triggered, this, &TAboutBox::LicensePrivacyPolicy1Click);
 }
 
 void TAboutBox::placeOnScreen()
@@ -265,12 +265,12 @@ void TAboutBox::setDropDown(Clock clock, MenuShower showMenu)
 void TAboutBox::HighDPIImageYukle()
 {
     const qreal ratio = devicePixelRatioF();
-    Image2->clear();
-    Image2->setPixmap(drawPicture(QStringLiteral(":/about/logo.svg"), kLogo.size(), ratio));
-    ImageEgg->clear();
-    ImageEgg->setPixmap(drawPicture(QStringLiteral(":/about/cat.svg"), kHiddenPicture.size(), ratio));
-    BitBtn2->setIcon(QIcon(drawPicture(QStringLiteral(":/about/dropdown.svg"), kTriangle, ratio)));
-    Image1->setPixmap(m_icon.pixmap(kIcon.size(), ratio));
+    m_logo->clear();
+    m_logo->setPixmap(drawPicture(QStringLiteral(":/about/logo.svg"), kLogo.size(), ratio));
+    m_hiddenPicture->clear();
+    m_hiddenPicture->setPixmap(drawPicture(QStringLiteral(":/about/cat.svg"), kHiddenPicture.size(), ratio));
+    m_infoButton->setIcon(QIcon(drawPicture(QStringLiteral(":/about/dropdown.svg"), kTriangle, ratio)));
+    m_iconLabel->setPixmap(m_icon.pixmap(kIcon.size(), ratio));
     m_artworkRatio = ratio;
     ++m_artworkLoads;
 }
@@ -320,7 +320,7 @@ void TAboutBox::startRain()
     m_rainStarted = true;
     m_rain.start(outer.width(), outer.height());
     setUpRain();
-    tmTimer->start();
+    m_rainTimer->start();
 }
 
 void TAboutBox::resizeEvent(QResizeEvent* event)
@@ -384,21 +384,21 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event)
     if (!isPointerEvent(event))
         return QDialog::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
-    if (watched == Label5) {
-        if (m_linkClick.isClick(*Label5, mouse))
+    if (watched == m_homeLink) {
+        if (m_linkClick.isClick(*m_homeLink, mouse))
             Label5Click();
         return true;
     }
-    if (watched == BitBtn1 || watched == BitBtn2)
+    if (watched == m_okButton || watched == m_infoButton)
         return isButtonPress(event) && mouse->button() != Qt::LeftButton;
     // The icon's frame is not one of the parts that drag the window: a press
     // on its border is used up here instead of reaching the card.
-    if (watched == PanelEgg || watched == Bevel1)
+    if (watched == m_hiddenPanel || watched == m_iconBevel)
         return isButtonPress(event);
     if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
-        if (watched == Image1)
+        if (watched == m_iconLabel)
             Image1DblClick();
-        else if (watched == ImageEgg)
+        else if (watched == m_hiddenPicture)
             ImageEggDblClick();
     }
     return m_drag.handle(mouse);
@@ -427,15 +427,15 @@ void TAboutBox::BitBtn1Click()
 void TAboutBox::BitBtn2Click()
 {
     DropDownMemory& memory = DropDownMemory::processWide();
-    if (!memory.shouldShow(BitBtn2, PopupMenu1, m_clock()))
+    if (!memory.shouldShow(m_infoButton, m_infoMenu, m_clock()))
         return;
-    const QPoint topLeft = BitBtn2->mapToGlobal(QPoint(0, BitBtn2->height()));
+    const QPoint topLeft = m_infoButton->mapToGlobal(QPoint(0, m_infoButton->height()));
     // The menu runs its own event loop, in which the window may be closed
     // and freed by its owner.
     const QPointer<TAboutBox> alive(this);
-    const void* button = BitBtn2;
-    const void* menu = PopupMenu1;
-    m_showMenu(*PopupMenu1, topLeft);
+    const void* button = m_infoButton;
+    const void* menu = m_infoMenu;
+    m_showMenu(*m_infoMenu, topLeft);
     memory.menuClosed(button, menu, alive ? m_clock() : systemTick());
 }
 
@@ -464,32 +464,30 @@ void TAboutBox::LicensePrivacyPolicy1Click()
 
 void TAboutBox::Image1DblClick()
 {
-    if (TimerEgg->isActive())
+    if (m_slideTimer->isActive())
         return;
-    PanelEgg->show();
-    TimerEgg->start();
+    m_hiddenPanel->show();
+    m_slideTimer->start();
 }
 
 void TAboutBox::TimerEggTimer()
 {
-    Panel1->move(Panel1->x() + kSlideStep, Panel1->y());
-    if (Panel1->x() > width())
-        TimerEgg->stop();
+    m_card->move(m_card->x() + kSlideStep, m_card->y());
+    if (m_card->x() > width())
+        m_slideTimer->stop();
 }
 
 void TAboutBox::ImageEggDblClick()
 {
-    if (TimerEgg->isActive())
+    if (m_slideTimer->isActive())
         return;
-    PanelEgg->hide();
-    Panel1->move((width() - Panel1->width()) / 2, Panel1->y());
+    m_hiddenPanel->hide();
+    m_card->move((width() - m_card->width()) / 2, m_card->y());
 }
 
-void openAboutBox(TAppForm& owner, Dialogs& dialogs)
+void openAboutBox(QWidget* owner, const AboutFacts& facts, Dialogs& dialogs)
 {
-    const AboutFacts facts{owner.productName(), owner.fileVersionText(), QApplication::windowIcon(),
-                           QCoreApplication::applicationDirPath()};
-    const QPointer<TAboutBox> box = new TAboutBox(facts, dialogs, &owner);
+    const QPointer<TAboutBox> box = new TAboutBox(facts, dialogs, owner);
     box->exec();
     delete box;
 }

@@ -24,7 +24,6 @@ class QTimer;
 namespace quarrow {
 
 class Dialogs;
-class TAppForm;
 
 // What the About window shows about the running program.
 struct AboutFacts {
@@ -105,22 +104,22 @@ private:
     Clock m_clock;
     MenuShower m_showMenu;
 
-    QFrame* PanelEgg = nullptr;
-    QLabel* ImageEgg = nullptr;
-    QFrame* Panel1 = nullptr;
-    QLabel* Image2 = nullptr;
-    QFrame* Bevel1 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QLabel* Label5 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* Credits1 = nullptr;
-    QAction* Howtouninstall1 = nullptr;
-    QAction* LicensePrivacyPolicy1 = nullptr;
-    QTimer* tmTimer = nullptr;
-    QTimer* TimerEgg = nullptr;
+    QFrame* m_hiddenPanel = nullptr;
+    QLabel* m_hiddenPicture = nullptr;
+    QFrame* m_card = nullptr;
+    QLabel* m_logo = nullptr;
+    QFrame* m_iconBevel = nullptr;
+    QLabel* m_iconLabel = nullptr;
+    QLabel* m_nameAndVersion = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_infoButton = nullptr;
+    QLabel* m_homeLink = nullptr;
+    QMenu* m_infoMenu = nullptr;
+    QAction* m_creditsAction = nullptr;
+    QAction* m_uninstallAction = nullptr;
+    QAction* m_licenceAction = nullptr;
+    QTimer* m_rainTimer = nullptr;
+    QTimer* m_slideTimer = nullptr;
 
     RainModel m_rain;
     bool m_rainStarted = false;
@@ -136,8 +135,8 @@ private:
     ClickTracker m_linkClick;
 };
 
-// Opens the About window modally over the main window; returns when it has
-// closed.
-void openAboutBox(TAppForm& owner, Dialogs& dialogs);
+// Opens the About window modally over `owner` (the main window); returns when
+// it has closed.
+void openAboutBox(QWidget* owner, const AboutFacts& facts, Dialogs& dialogs);
 
 } // namespace quarrow

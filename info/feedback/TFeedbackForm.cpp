@@ -3,8 +3,7 @@
 #include "ChoicePanel.h"
 #include "Dialogs.h"
 #include "EmailCheck.h"
-#include "MessageLookup.h"
-#include "TAppForm.h"
+#include "text/MessageLookup.h"
 #include "text/UnicodeText.h"
 #include "VectorPicture.h"
 
@@ -44,8 +43,8 @@ constexpr int kSendStripHeight = 40;
 constexpr QSize kSendButtonSize(180, 34);
 constexpr int kSideMargin = 8;
 constexpr int kWindowFontPixels = 11;
-constexpr int kLabel1Pixels = 16;
-constexpr int kLabel2Pixels = 13;
+constexpr int kGreetingPixels = 16;
+constexpr int kQuestionPixels = 13;
 constexpr int kChoicePictureSide = 32;
 constexpr int kSendPictureSide = 16;
 
@@ -102,21 +101,20 @@ QWidget* strip(QWidget* parent, int height)
 
 } // namespace
 
-TFeedbackForm::TFeedbackForm(const QString& productName, const QString& windowTitleText, const QString& fileVersionText,
-                             Dialogs& dialogs, FeedbackTarget target, QWidget* owner)
+TFeedbackForm::TFeedbackForm(const FeedbackFacts& facts, Dialogs& dialogs, FeedbackTarget target, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
-      m_windowTitleText(windowTitleText.toStdU16String()), m_fileVersionText(fileVersionText.toStdU16String()),
-      m_dialogs(dialogs), m_target(std::move(target))
+      m_windowTitleText(facts.windowTitleText.toStdU16String()),
+      m_fileVersionText(facts.fileVersionText.toStdU16String()), m_dialogs(dialogs), m_target(std::move(target))
 {
     setObjectName(QStringLiteral("FeedbackForm"));
     QFont windowFont(QStringLiteral("Tahoma"));
     windowFont.setPixelSize(kWindowFontPixels);
     setFont(windowFont);
     setFixedSize(kClientSize);
-    buildControls(productName);
+    buildControls(facts.productName);
     placeOnScreen(owner);
-    Memo1->setFocus();
+    m_messageEdit->setFocus();
 }
 
 TFeedbackForm::~TFeedbackForm()
@@ -138,53 +136,54 @@ void TFeedbackForm::buildControls(const QString& productName)
     const int topGap = (kChoiceStripHeight - kLikePanelSize.height()) / 2;
     choiceRow->setContentsMargins(sideGap, topGap, sideGap, topGap);
     choiceRow->setSpacing(0);
-    Panel4 = new ChoicePanel(message(u"I like it!"), picture(QStringLiteral("like.svg"), kChoicePictureSide),
-                             QStringLiteral("Image1"), choices);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->setFixedSize(kLikePanelSize);
-    Panel5 = new ChoicePanel(message(u"I dislike it!"), picture(QStringLiteral("dislike.svg"), kChoicePictureSide),
-                             QStringLiteral("Image2"), choices);
-    Panel5->setObjectName(QStringLiteral("Panel5"));
-    Panel5->setFixedSize(kDislikePanelSize);
-    choiceRow->addWidget(Panel4);
-    choiceRow->addWidget(Panel5);
+    m_likePanel = new ChoicePanel(message(u"I like it!"), picture(QStringLiteral("like.svg"), kChoicePictureSide),
+                                  QStringLiteral("Image1"), choices);
+    m_likePanel->setObjectName(QStringLiteral("Panel4"));
+    m_likePanel->setFixedSize(kLikePanelSize);
+    m_dislikePanel =
+        new ChoicePanel(message(u"I dislike it!"), picture(QStringLiteral("dislike.svg"), kChoicePictureSide),
+                        QStringLiteral("Image2"), choices);
+    m_dislikePanel->setObjectName(QStringLiteral("Panel5"));
+    m_dislikePanel->setFixedSize(kDislikePanelSize);
+    choiceRow->addWidget(m_likePanel);
+    choiceRow->addWidget(m_dislikePanel);
     column->addWidget(choices);
-    connect(Panel4, &ChoicePanel::clicked, this, &TFeedbackForm::Image1Click);
-    connect(Panel5, &ChoicePanel::clicked, this, &TFeedbackForm::Image2Click);
+    connect(m_likePanel, &ChoicePanel::clicked, this, &TFeedbackForm::Image1Click);
+    connect(m_dislikePanel, &ChoicePanel::clicked, this, &TFeedbackForm::Image2Click);
 
-    Label1 = new QLabel(message(u"We would really appreciate your feedback."), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(pixelFont(font(), kLabel1Pixels, false));
-    Label1->setContentsMargins(kSideMargin, 2, kSideMargin, 2);
-    column->addWidget(Label1);
+    m_greetingLabel = new QLabel(message(u"We would really appreciate your feedback."), this);
+    m_greetingLabel->setObjectName(QStringLiteral("Label1"));
+    m_greetingLabel->setFont(pixelFont(font(), kGreetingPixels, false));
+    m_greetingLabel->setContentsMargins(kSideMargin, 2, kSideMargin, 2);
+    column->addWidget(m_greetingLabel);
 
-    Label2 = new QLabel(message(u"What did you like or dislike?"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(pixelFont(font(), kLabel2Pixels, true));
-    Label2->setContentsMargins(kSideMargin, 2, kSideMargin, 4);
-    column->addWidget(Label2);
+    m_questionLabel = new QLabel(message(u"What did you like or dislike?"), this);
+    m_questionLabel->setObjectName(QStringLiteral("Label2"));
+    m_questionLabel->setFont(pixelFont(font(), kQuestionPixels, true));
+    m_questionLabel->setContentsMargins(kSideMargin, 2, kSideMargin, 4);
+    column->addWidget(m_questionLabel);
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setTabChangesFocus(true);
-    connect(Memo1->document(), &QTextDocument::contentsChange, this, &TFeedbackForm::limitMessage);
+    m_messageEdit = new QPlainTextEdit(this);
+    m_messageEdit->setObjectName(QStringLiteral("Memo1"));
+    m_messageEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_messageEdit->setTabChangesFocus(true);
+    connect(m_messageEdit->document(), &QTextDocument::contentsChange, this, &TFeedbackForm::limitMessage);
     auto* memoBox = new QHBoxLayout;
     memoBox->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    memoBox->addWidget(Memo1);
+    memoBox->addWidget(m_messageEdit);
     column->addLayout(memoBox, 1);
 
     QWidget* address = strip(this, kAddressStripHeight);
     auto* addressRow = new QHBoxLayout(address);
     addressRow->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    Label3 = new QLabel(message(u"Include my e-mail:"), address);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Edit1 = new QLineEdit(address);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setMaxLength(kAddressLimit);
-    Label3->setBuddy(Edit1);
-    addressRow->addWidget(Label3);
-    addressRow->addWidget(Edit1, 1);
+    m_addressLabel = new QLabel(message(u"Include my e-mail:"), address);
+    m_addressLabel->setObjectName(QStringLiteral("Label3"));
+    m_addressEdit = new QLineEdit(address);
+    m_addressEdit->setObjectName(QStringLiteral("Edit1"));
+    m_addressEdit->setMaxLength(kAddressLimit);
+    m_addressLabel->setBuddy(m_addressEdit);
+    addressRow->addWidget(m_addressLabel);
+    addressRow->addWidget(m_addressEdit, 1);
     column->addWidget(address);
 
     QWidget* sendStrip = strip(this, kSendStripHeight);
@@ -192,18 +191,18 @@ void TFeedbackForm::buildControls(const QString& productName)
     const int sendGap = (kSendStripHeight - kSendButtonSize.height()) / 2;
     sendRow->setContentsMargins(kSideMargin, sendGap, kSideMargin, sendGap);
     sendRow->addStretch(1);
-    BitBtn1 =
+    m_sendButton =
         new QPushButton(QIcon(picture(QStringLiteral("send.svg"), kSendPictureSide)), message(u"Send"), sendStrip);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setFont(pixelFont(font(), kWindowFontPixels, true));
-    BitBtn1->setIconSize(QSize(kSendPictureSide, kSendPictureSide));
-    BitBtn1->setFixedSize(kSendButtonSize);
+    m_sendButton->setObjectName(QStringLiteral("BitBtn1"));
+    m_sendButton->setFont(pixelFont(font(), kWindowFontPixels, true));
+    m_sendButton->setIconSize(QSize(kSendPictureSide, kSendPictureSide));
+    m_sendButton->setFixedSize(kSendButtonSize);
     // The window has no default button: Return in the e-mail box must not
     // send half-finished feedback.
-    BitBtn1->setAutoDefault(false);
-    sendRow->addWidget(BitBtn1);
+    m_sendButton->setAutoDefault(false);
+    sendRow->addWidget(m_sendButton);
     column->addWidget(sendStrip);
-    connect(BitBtn1, &QPushButton::clicked, this, &TFeedbackForm::BitBtn1Click);
+    connect(m_sendButton, &QPushButton::clicked, this, &TFeedbackForm::BitBtn1Click);
 }
 
 void TFeedbackForm::placeOnScreen(QWidget* owner)
@@ -218,9 +217,9 @@ void TFeedbackForm::placeOnScreen(QWidget* owner)
 
 FeedbackChoice TFeedbackForm::choice() const
 {
-    if (Panel4->isSelected())
+    if (m_likePanel->isSelected())
         return FeedbackChoice::Like;
-    if (Panel5->isSelected())
+    if (m_dislikePanel->isSelected())
         return FeedbackChoice::Dislike;
     return FeedbackChoice::None;
 }
@@ -229,7 +228,7 @@ FeedbackChoice TFeedbackForm::choice() const
 // paste or drop adds beyond it is cut from the end of what came in.
 void TFeedbackForm::limitMessage(int position, int, int added)
 {
-    const QString text = typedText(Memo1);
+    const QString text = typedText(m_messageEdit);
     qsizetype excess = sentLength(text) - kMessageLimit;
     if (excess <= 0)
         return;
@@ -242,7 +241,7 @@ void TFeedbackForm::limitMessage(int position, int, int added)
     // Never leave half of a surrogate pair behind.
     if (start > 0 && start < text.size() && text[start].isLowSurrogate() && text[start - 1].isHighSurrogate())
         --start;
-    QTextCursor cut(Memo1->document());
+    QTextCursor cut(m_messageEdit->document());
     cut.setPosition(static_cast<int>(start));
     cut.setPosition(static_cast<int>(end), QTextCursor::KeepAnchor);
     cut.removeSelectedText();
@@ -250,33 +249,33 @@ void TFeedbackForm::limitMessage(int position, int, int added)
 
 void TFeedbackForm::Image1Click()
 {
-    if (!Panel4->isSelected())
-        Panel4->setSelected(true);
-    if (Panel5->isSelected())
-        Panel5->setSelected(false);
+    if (!m_likePanel->isSelected())
+        m_likePanel->setSelected(true);
+    if (m_dislikePanel->isSelected())
+        m_dislikePanel->setSelected(false);
 }
 
 void TFeedbackForm::Image2Click()
 {
-    if (!Panel5->isSelected())
-        Panel5->setSelected(true);
-    if (Panel4->isSelected())
-        Panel4->setSelected(false);
+    if (!m_dislikePanel->isSelected())
+        m_dislikePanel->setSelected(true);
+    if (m_likePanel->isSelected())
+        m_likePanel->setSelected(false);
 }
 
 void TFeedbackForm::BitBtn1Click()
 {
-    const std::u16string memo = withCrLfLineBreaks(typedText(Memo1).toStdU16String());
+    const std::u16string memo = withCrLfLineBreaks(typedText(m_messageEdit).toStdU16String());
     const std::u16string_view text = trimControls(memo);
     if (text.empty()) {
-        Memo1->setFocus();
+        m_messageEdit->setFocus();
         m_dialogs.beep();
         return;
     }
     FeedbackSubmission submission{m_windowTitleText, m_fileVersionText, feedbackValue(choice(), text),
-                                  std::u16string(trimControls(Edit1->text().toStdU16String()))};
+                                  std::u16string(trimControls(m_addressEdit->text().toStdU16String()))};
     if (!submission.email.empty() && !isValidEmailAddress(submission.email)) {
-        Edit1->setFocus();
+        m_addressEdit->setFocus();
         m_dialogs.message(this, MessageIcon::Error, message(u"Failure"), message(u"Invalid e-mail address!"));
         return;
     }
@@ -340,7 +339,7 @@ void TFeedbackForm::showSendingLook(bool sending)
     if (m_showsSending == sending)
         return;
     m_showsSending = sending;
-    BitBtn1->setEnabled(!sending);
+    m_sendButton->setEnabled(!sending);
     // Qt::BusyCursor is the arrow with the small hourglass: working, but
     // still answering.
     if (sending)
@@ -357,10 +356,9 @@ void TFeedbackForm::done(int result)
     QDialog::done(result);
 }
 
-void openFeedbackWindow(TAppForm& owner, Dialogs& dialogs)
+void openFeedbackWindow(QWidget* owner, const FeedbackFacts& facts, Dialogs& dialogs)
 {
-    TFeedbackForm form(owner.productName(), owner.windowTitleText(), owner.fileVersionText(), dialogs,
-                       FeedbackTarget::forThisMachine(), &owner);
+    TFeedbackForm form(facts, dialogs, FeedbackTarget::forThisMachine(), owner);
     form.exec();
 }
 

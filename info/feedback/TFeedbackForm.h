@@ -19,7 +19,15 @@ namespace quarrow {
 
 class ChoicePanel;
 class Dialogs;
-class TAppForm;
+
+// What the feedback window says about the running program: the product's
+// name for its title, and the program's name and version that go to the
+// server with the message.
+struct FeedbackFacts {
+    QString productName;
+    QString windowTitleText;
+    QString fileVersionText;
+};
 
 // The feedback window: a message, an optional praise-or-complaint choice and
 // an optional e-mail address, sent to the maker's server with Send. It closes
@@ -32,10 +40,8 @@ class TFeedbackForm final : public QDialog {
     Q_DISABLE_COPY_MOVE(TFeedbackForm)
 
 public:
-    // `windowTitleText` and `fileVersionText` go to the server as the
-    // program's name and version; boxes and the beep go through `dialogs`.
-    TFeedbackForm(const QString& productName, const QString& windowTitleText, const QString& fileVersionText,
-                  Dialogs& dialogs, FeedbackTarget target, QWidget* owner = nullptr);
+    // Boxes and the beep go through `dialogs`.
+    TFeedbackForm(const FeedbackFacts& facts, Dialogs& dialogs, FeedbackTarget target, QWidget* owner = nullptr);
     ~TFeedbackForm() override;
 
     FeedbackChoice choice() const;
@@ -73,18 +79,18 @@ private:
     unsigned m_sendingRound = 0;
     bool m_showsSending = false;
 
-    ChoicePanel* Panel4 = nullptr;
-    ChoicePanel* Panel5 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
+    ChoicePanel* m_likePanel = nullptr;
+    ChoicePanel* m_dislikePanel = nullptr;
+    QLabel* m_greetingLabel = nullptr;
+    QLabel* m_questionLabel = nullptr;
+    QPlainTextEdit* m_messageEdit = nullptr;
+    QLabel* m_addressLabel = nullptr;
+    QLineEdit* m_addressEdit = nullptr;
+    QPushButton* m_sendButton = nullptr;
 };
 
-// Opens a new feedback window modally over the main window; returns when it
-// has closed, and the window is gone by then.
-void openFeedbackWindow(TAppForm& owner, Dialogs& dialogs);
+// Opens a new feedback window modally over `owner` (the main window); returns
+// when it has closed, and the window is gone by then.
+void openFeedbackWindow(QWidget* owner, const FeedbackFacts& facts, Dialogs& dialogs);
 
 } // namespace quarrow

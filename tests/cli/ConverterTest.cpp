@@ -3,7 +3,7 @@
 
 #include "Converter.h"
 #include "QuarrowCli.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
 

@@ -3,7 +3,7 @@
 
 #include "Converter.h"
 #include "QuarrowCli.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "QuarrowCli.h"
 #include "profile/TypeSuggestion.h"
 #include "profile/WorkspaceProfile.h"
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "TempDir.h"
 
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 #include "workspace/RowStore.h"
 #include "workspace/Workspace.h"
 

@@ -2,9 +2,9 @@
 
 #include "csv/ExactQuoting.h"
 #include "csv/LineReader.h"
-#include "sql/Donustur.h"
 #include "sql/ScriptFormatter.h"
-#include "text/Utf8.h"
+#include "sql/ScriptWriter.h"
+#include "text/UnicodeText.h"
 #include "workspace/Workspace.h"
 
 #include <gtest/gtest.h>
@@ -19,23 +19,6 @@ namespace {
 using test::TempDir;
 
 using Values = std::vector<std::u16string>;
-
-std::u16string fromUtf8(std::string_view bytes)
-{
-    std::u16string text(bytes.size(), u'\0');
-    const auto r = utf8::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text.data(), true);
-    text.resize(r.written);
-    return text;
-}
-
-std::string toUtf8(std::u16string_view text)
-{
-    std::string bytes(text.size() * 3, '\0');
-    std::uint64_t replaced = 0;
-    bytes.resize(
-        static_cast<std::size_t>(utf8::encode(text.data(), text.size(), bytes.data(), replaced) - bytes.data()));
-    return bytes;
-}
 
 // One that takes parts joins the pieces of a record that runs across blocks.
 struct RecordCollector : LineSink {

@@ -1,4 +1,5 @@
 #include "csv/LineReader.h"
+#include "text/UnicodeText.h"
 
 #include "TempDir.h"
 
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
+using quarrow::fromUtf8;
 using quarrow::kReadBlockSize;
 using quarrow::LineSink;
 using quarrow::ReadError;
@@ -79,11 +81,6 @@ Lines readAll(const fs::path& path, TextEncoding encoding)
         EXPECT_EQ(inParts.lines, decoded.lines) << "lines handed on in parts differ, UTF-8: " << utf8;
     }
     return decoded.lines;
-}
-
-std::u16string widen(std::string_view ascii)
-{
-    return std::u16string(ascii.begin(), ascii.end());
 }
 
 // How a test file is written: the encoding the user picked, and what the
@@ -429,7 +426,7 @@ TEST_F(LineReaderTest, ManyLinesAcrossBlocksComeBackInOrder)
             std::u16string text;
             std::size_t size = 0;
             for (int i = 0; size < 3 * kReadBlockSize + 500; ++i) {
-                expected.push_back(u"row" + widen(std::to_string(i)) + u",\u00E9" + widen(std::to_string(i)));
+                expected.push_back(u"row" + fromUtf8(std::to_string(i)) + u",\u00E9" + fromUtf8(std::to_string(i)));
                 text += expected.back() + lineBreak;
                 size += encodeAs(form, expected.back() + lineBreak).size();
             }
@@ -492,7 +489,7 @@ TEST_F(LineReaderTest, InvalidUtf8InTheThirdBlockStopsAfterTheSecond)
         for (int i = 0; i < totalLines; ++i) {
             std::string text = "line " + std::to_string(i) + ",";
             text.resize(99, 'x');
-            all.push_back(widen(text));
+            all.push_back(fromUtf8(text));
             bytes += text + "\n";
         }
         constexpr std::size_t kBadByte = 2 * kReadBlockSize + 900;

@@ -1,9 +1,9 @@
 #include "TempDir.h"
 
 #include "csv/FieldSplitter.h"
-#include "sql/Donustur.h"
 #include "sql/Identifiers.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/ScriptWriter.h"
 #include "text/Cp1252.h"
 #include "text/FitToEncoding.h"
 #include "text/Utf8.h"

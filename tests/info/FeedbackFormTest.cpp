@@ -169,8 +169,8 @@ private:
 
     TFeedbackForm* openForm(FeedbackTarget target)
     {
-        m_form = std::make_unique<TFeedbackForm>(u"Quarrow"_qs, u"TARNIX - Quarrow"_qs, u"2.1"_qs, m_dialogs,
-                                                 std::move(target));
+        m_form = std::make_unique<TFeedbackForm>(FeedbackFacts{u"Quarrow"_qs, u"TARNIX - Quarrow"_qs, u"2.1"_qs},
+                                                 m_dialogs, std::move(target));
         m_form->show();
         if (!QTest::qWaitForWindowExposed(m_form.get()))
             qFatal("the feedback window did not appear");
@@ -747,7 +747,7 @@ private slots:
         });
         for (round = 0; round < 2; ++round) {
             poll.start(10);
-            openFeedbackWindow(main, m_dialogs);
+            openFeedbackWindow(&main, {main.productName(), main.windowTitleText(), main.fileVersionText()}, m_dialogs);
             QVERIFY(main.findChildren<TFeedbackForm*>().isEmpty());
         }
         QCOMPARE(memoAtOpening, (QStringList{QString(), QString()}));

@@ -1,8 +1,8 @@
 #include "UpdateCheck.h"
 
-#include "MessageLookup.h"
 #include "Scramble.h"
 #include "ServerReply.h"
+#include "text/MessageLookup.h"
 #include "text/UnicodeText.h"
 
 #include <cxxabi.h>

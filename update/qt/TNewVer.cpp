@@ -1,8 +1,8 @@
 #include "TNewVer.h"
 
 #include "MakerServer.h"
-#include "MessageLookup.h"
 #include "MouseGestures.h"
+#include "text/MessageLookup.h"
 #include "VectorPicture.h"
 
 #include <QApplication>
@@ -125,15 +125,15 @@ TNewVer::TNewVer(const QString& productName, const QString& serverVersion, const
         clearMask();
     });
 
-    TimerStart = timer(this, "TimerStart", 1);
-    connect(TimerStart, &QTimer::timeout, this, &TNewVer::TimerStartTimer);
-    TimerClose = timer(this, "TimerClose", 1000);
-    connect(TimerClose, &QTimer::timeout, this, &TNewVer::TimerCloseTimer);
-    TimerLink = timer(this, "TimerLink", 100);
-    connect(TimerLink, &QTimer::timeout, this, &TNewVer::TimerLinkTimer);
-    TimerStart->start();
-    TimerClose->start();
-    TimerLink->start();
+    m_startTimer = timer(this, "TimerStart", 1);
+    connect(m_startTimer, &QTimer::timeout, this, &TNewVer::TimerStartTimer);
+    m_closeTimer = timer(this, "TimerClose", 1000);
+    connect(m_closeTimer, &QTimer::timeout, this, &TNewVer::TimerCloseTimer);
+    m_linkTimer = timer(this, "TimerLink", 100);
+    connect(m_linkTimer, &QTimer::timeout, this, &TNewVer::TimerLinkTimer);
+    m_startTimer->start();
+    m_closeTimer->start();
+    m_linkTimer->start();
 }
 
 TNewVer::~TNewVer() = default;
@@ -142,70 +142,71 @@ void TNewVer::buildControls(const QString& productName, const QString& serverVer
 {
     auto* windowLayout = new QHBoxLayout(this);
     windowLayout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    windowLayout->addWidget(Panel1);
-    auto* row = new QHBoxLayout(Panel1);
+    m_frame = new QFrame(this);
+    m_frame->setObjectName(QStringLiteral("Panel1"));
+    m_frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    windowLayout->addWidget(m_frame);
+    auto* row = new QHBoxLayout(m_frame);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
 
-    Image1 = new QLabel(Panel1);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFixedSize(kImageSide, kImageSide);
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(QApplication::windowIcon().pixmap(kIconSide, kIconSide));
+    m_iconLabel = new QLabel(m_frame);
+    m_iconLabel->setObjectName(QStringLiteral("Image1"));
+    m_iconLabel->setFixedSize(kImageSide, kImageSide);
+    m_iconLabel->setAlignment(Qt::AlignCenter);
+    m_iconLabel->setPixmap(QApplication::windowIcon().pixmap(kIconSide, kIconSide));
     auto* imageBox = new QVBoxLayout;
     imageBox->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-    imageBox->addWidget(Image1);
+    imageBox->addWidget(m_iconLabel);
     imageBox->addStretch();
     row->addLayout(imageBox);
 
-    Panel2 = panel(Panel1, "Panel2");
-    auto* texts = new QVBoxLayout(Panel2);
+    m_textPanel = panel(m_frame, "Panel2");
+    auto* texts = new QVBoxLayout(m_textPanel);
     texts->setContentsMargins(0, 0, 0, 0);
     texts->setSpacing(0);
-    Label1 = new QLabel(message(u"UPDATE AVAILABLE"), Panel2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(textFont(font(), true, false));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFixedHeight(kCaptionHeight);
+    m_caption = new QLabel(message(u"UPDATE AVAILABLE"), m_textPanel);
+    m_caption->setObjectName(QStringLiteral("Label1"));
+    m_caption->setFont(textFont(font(), true, false));
+    m_caption->setAlignment(Qt::AlignCenter);
+    m_caption->setFixedHeight(kCaptionHeight);
     auto* captionBox = new QVBoxLayout;
     captionBox->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-    captionBox->addWidget(Label1);
+    captionBox->addWidget(m_caption);
     texts->addLayout(captionBox);
-    Label2 = new QLabel(message(u"Click to download") + u' ' + productName + u' ' + serverVersion, Panel2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(textFont(font(), false, true));
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setWordWrap(true);
+    m_downloadLink = new QLabel(message(u"Click to download") + u' ' + productName + u' ' + serverVersion, m_textPanel);
+    m_downloadLink->setObjectName(QStringLiteral("Label2"));
+    m_downloadLink->setFont(textFont(font(), false, true));
+    m_downloadLink->setAlignment(Qt::AlignCenter);
+    m_downloadLink->setWordWrap(true);
     // Server texts are never read as markup.
-    Label2->setTextFormat(Qt::PlainText);
-    Label2->setCursor(Qt::PointingHandCursor);
-    texts->addWidget(Label2, 1);
-    row->addWidget(Panel2, 1);
+    m_downloadLink->setTextFormat(Qt::PlainText);
+    m_downloadLink->setCursor(Qt::PointingHandCursor);
+    texts->addWidget(m_downloadLink, 1);
+    row->addWidget(m_textPanel, 1);
 
-    Panel3 = panel(Panel1, "Panel3");
-    Panel3->setFixedWidth(kButtonSide);
-    auto* buttonColumn = new QVBoxLayout(Panel3);
+    m_buttonPanel = panel(m_frame, "Panel3");
+    m_buttonPanel->setFixedWidth(kButtonSide);
+    auto* buttonColumn = new QVBoxLayout(m_buttonPanel);
     buttonColumn->setContentsMargins(0, 0, 0, 0);
-    Button1 = new QToolButton(Panel3);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setFixedSize(kButtonSide, kButtonSide);
-    Button1->setIcon(QIcon(closePicture()));
-    Button1->setIconSize(QSize(kPictureSide, kPictureSide));
-    Button1->setAutoRaise(true);
-    Button1->setCursor(Qt::PointingHandCursor);
-    Button1->setFocusPolicy(Qt::NoFocus);
-    buttonColumn->addWidget(Button1);
+    m_closeButton = new QToolButton(m_buttonPanel);
+    m_closeButton->setObjectName(QStringLiteral("Button1"));
+    m_closeButton->setFixedSize(kButtonSide, kButtonSide);
+    m_closeButton->setIcon(QIcon(closePicture()));
+    m_closeButton->setIconSize(QSize(kPictureSide, kPictureSide));
+    m_closeButton->setAutoRaise(true);
+    m_closeButton->setCursor(Qt::PointingHandCursor);
+    m_closeButton->setFocusPolicy(Qt::NoFocus);
+    buttonColumn->addWidget(m_closeButton);
     buttonColumn->addStretch();
-    row->addWidget(Panel3);
-    connect(Button1, &QToolButton::clicked, this, &TNewVer::Button1Click);
+    row->addWidget(m_buttonPanel);
+    connect(m_closeButton, &QToolButton::clicked, this, &TNewVer::Button1Click);
 
     // Qt hands a press that a control ignores on to its parent; the filter
     // keeps presses on the link, its panel and the button from reaching the
     // panels that start a drag.
-    for (QWidget* watched : std::initializer_list<QWidget*>{Panel1, Image1, Label1, Panel3, Panel2, Label2, Button1})
+    for (QWidget* watched : std::initializer_list<QWidget*>{m_frame, m_iconLabel, m_caption, m_buttonPanel, m_textPanel,
+                                                            m_downloadLink, m_closeButton})
         watched->installEventFilter(this);
 }
 
@@ -246,14 +247,14 @@ bool TNewVer::eventFilter(QObject* watched, QEvent* event)
     if (!isPointerEvent(event))
         return QWidget::eventFilter(watched, event);
     auto* mouse = static_cast<QMouseEvent*>(event);
-    if (watched == Label2) {
-        if (m_linkClick.isClick(*Label2, mouse))
+    if (watched == m_downloadLink) {
+        if (m_linkClick.isClick(*m_downloadLink, mouse))
             Label2Click();
         return true;
     }
-    if (watched == Panel2)
+    if (watched == m_textPanel)
         return isButtonPress(event);
-    if (watched == Button1)
+    if (watched == m_closeButton)
         return isButtonPress(event) && mouse->button() != Qt::LeftButton;
     return m_drag.handle(mouse);
 }
@@ -276,13 +277,13 @@ void TNewVer::mouseReleaseEvent(QMouseEvent* event)
 void TNewVer::closeEvent(QCloseEvent* event)
 {
     // Closed before it ever showed, it stays closed.
-    TimerStart->stop();
+    m_startTimer->stop();
     QWidget::closeEvent(event);
 }
 
 void TNewVer::TimerStartTimer()
 {
-    TimerStart->stop();
+    m_startTimer->stop();
     const bool mainWindowWasActive = m_mainWindow != nullptr && m_mainWindow->isActiveWindow();
     animate(true);
     show();
@@ -293,7 +294,7 @@ void TNewVer::TimerCloseTimer()
 {
     if (--m_closeCount > 0)
         return;
-    TimerClose->stop();
+    m_closeTimer->stop();
     // Closed by the user already: nothing left to hide.
     if (isVisible())
         animate(false);
@@ -301,13 +302,13 @@ void TNewVer::TimerCloseTimer()
 
 void TNewVer::TimerLinkTimer()
 {
-    const bool over = Label2->rect().contains(Label2->mapFromGlobal(QCursor::pos()));
+    const bool over = m_downloadLink->rect().contains(m_downloadLink->mapFromGlobal(QCursor::pos()));
     const QColor colour = palette().color(over ? QPalette::Highlight : QPalette::WindowText);
-    QPalette linkPalette = Label2->palette();
+    QPalette linkPalette = m_downloadLink->palette();
     if (linkPalette.color(QPalette::WindowText) == colour)
         return;
     linkPalette.setColor(QPalette::WindowText, colour);
-    Label2->setPalette(linkPalette);
+    m_downloadLink->setPalette(linkPalette);
 }
 
 void TNewVer::Label2Click()

@@ -36,7 +36,8 @@ public:
             std::function<void(const QString&)> openAddress, QWidget* mainWindow);
     ~TNewVer() override;
 
-    // Ticks of TimerClose left before the popup closes itself.
+    // Ticks of the close timer (TimerClose) left before the popup closes
+    // itself.
     int closeCount() const noexcept { return m_closeCount; }
 
 protected:
@@ -53,8 +54,6 @@ private:
     // Reveals the window from its centre outwards, or hides it towards the
     // centre and then closes it.
     void animate(bool expand);
-    // Both return whether the event was used up, so that Qt does not pass it
-    // on to the parent.
 
     void TimerStartTimer();
     void TimerCloseTimer();
@@ -66,16 +65,16 @@ private:
     std::function<void(const QString&)> m_openAddress;
     QPointer<QWidget> m_mainWindow;
 
-    QFrame* Panel1 = nullptr;
-    QLabel* Image1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QFrame* Panel3 = nullptr;
-    QToolButton* Button1 = nullptr;
-    QTimer* TimerStart = nullptr;
-    QTimer* TimerClose = nullptr;
-    QTimer* TimerLink = nullptr;
+    QFrame* m_frame = nullptr;
+    QLabel* m_iconLabel = nullptr;
+    QFrame* m_textPanel = nullptr;
+    QLabel* m_caption = nullptr;
+    QLabel* m_downloadLink = nullptr;
+    QFrame* m_buttonPanel = nullptr;
+    QToolButton* m_closeButton = nullptr;
+    QTimer* m_startTimer = nullptr;
+    QTimer* m_closeTimer = nullptr;
+    QTimer* m_linkTimer = nullptr;
     QVariantAnimation* m_animation = nullptr;
 
     int m_closeCount = 11;

@@ -13,11 +13,6 @@
 namespace quarrow {
 namespace {
 
-std::string utf8(std::u16string_view text)
-{
-    return toUtf8(text);
-}
-
 TEST(ReplyLines, SplitsAtEveryKindOfBreak)
 {
     struct Case {
@@ -37,7 +32,7 @@ TEST(ReplyLines, SplitsAtEveryKindOfBreak)
         {u" lead \t", {u" lead \t"}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(replyLines(c.reply), c.lines) << utf8(c.reply);
+        EXPECT_EQ(replyLines(c.reply), c.lines) << toUtf8(c.reply);
 }
 
 TEST(ReplyLines, LineNumbersBeyondTheReplyAreEmpty)
@@ -75,7 +70,7 @@ TEST(TagValue, TakesTheValueOnlyFromAnExactlyWrappedLine)
         {u"<important>Ünïcødé ✓</important>", u"important", u"Ünïcødé ✓"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(tagValue(c.line, c.name), c.value) << utf8(c.line) << " / " << utf8(c.name);
+        EXPECT_EQ(tagValue(c.line, c.name), c.value) << toUtf8(c.line) << " / " << toUtf8(c.name);
 }
 
 TEST(ErrorReply, OnlyACapitalErrorAtTheVeryStart)
@@ -111,7 +106,7 @@ TEST(Scramble, RoundTripsAnyText)
         const std::u16string stored = scramble(text);
         EXPECT_EQ(stored.size(), toUtf8(text).size() * 2);
         for (const char16_t c : stored)
-            EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) << utf8(stored);
+            EXPECT_TRUE((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')) << toUtf8(stored);
         EXPECT_EQ(unscramble(stored), text);
     }
 
@@ -201,9 +196,9 @@ TEST(SettingsIntegers, OnlyWholeDecimalTextCounts)
     };
     for (const Case& c : cases) {
         int value = 0;
-        EXPECT_EQ(parseDecimalInteger(c.text, value), c.converts) << utf8(c.text);
+        EXPECT_EQ(parseDecimalInteger(c.text, value), c.converts) << toUtf8(c.text);
         if (c.converts) {
-            EXPECT_EQ(value, c.value) << utf8(c.text);
+            EXPECT_EQ(value, c.value) << toUtf8(c.text);
         }
     }
 }

@@ -18,17 +18,6 @@
 namespace quarrow {
 namespace {
 
-std::string utf8(std::u16string_view text)
-{
-    return toUtf8(text);
-}
-
-std::u16string widen(int value)
-{
-    const std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 class MemoryStore final : public SettingsStore {
 public:
     std::map<std::u16string, std::u16string> values; // "Section/Name" -> text
@@ -205,7 +194,7 @@ TEST(UpdateCheck, FirstStartAsksAndSavesTheReply)
     const auto state = machine.start();
 
     ASSERT_TRUE(state->isFinished());
-    EXPECT_FALSE(state->failures.failed()) << utf8(state->failures.text());
+    EXPECT_FALSE(state->failures.failed()) << toUtf8(state->failures.text());
     ASSERT_EQ(machine.requestCount(), 1u);
     EXPECT_EQ(machine.server->requests[0].address, kHttps);
     const RequestFields expected{u"cmd=check",   u"appname=TARNIX - Quarrow",
@@ -268,7 +257,7 @@ TEST(UpdateCheck, ShowUpdateSetting)
         if (c.stored)
             machine.store->set(u"ShowUpdate", *c.stored);
         const auto state = machine.start();
-        const std::string label = c.stored ? utf8(*c.stored) : "missing";
+        const std::string label = c.stored ? toUtf8(*c.stored) : "missing";
         EXPECT_EQ(machine.requestCount(), c.asks ? 1u : 0u) << label;
         EXPECT_EQ(state->showUpdate, c.showUpdate) << label;
         EXPECT_EQ(state->updateAvailable, c.popup) << label;
@@ -284,7 +273,8 @@ TEST(UpdateCheck, FiveValidRepliesADay)
     for (int start = 1; start <= 5; ++start) {
         const auto state = machine.start();
         EXPECT_EQ(state->updateAvailable, start < 5) << "start " << start;
-        EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"), std::optional<std::u16string>(widen(start)))
+        EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"),
+                  std::optional<std::u16string>(fromUtf8(std::to_string(start))))
             << "start " << start;
     }
     EXPECT_EQ(machine.requestCount(), 5u);
@@ -355,7 +345,7 @@ TEST(UpdateCheck, ServerVersionDecidesThePopup)
         Machine machine;
         machine.answer(validReply(version));
         const auto state = machine.start();
-        EXPECT_EQ(state->updateAvailable, popup) << "'" << utf8(version) << "'";
+        EXPECT_EQ(state->updateAvailable, popup) << "'" << toUtf8(version) << "'";
         EXPECT_EQ(machine.store->get(u"CurrentVersion"), version) << "every valid reply is saved";
     }
 }
@@ -510,7 +500,7 @@ TEST(UpdateCheck, ServerNotice)
         Machine machine;
         machine.answer(validReply(u"2.2", u"http://x.test/", notice));
         const auto state = machine.start();
-        ASSERT_EQ(machine.notices->shown.size(), shown ? 1u : 0u) << "'" << utf8(notice) << "'";
+        ASSERT_EQ(machine.notices->shown.size(), shown ? 1u : 0u) << "'" << toUtf8(notice) << "'";
         if (shown) {
             const auto& box = machine.notices->shown[0];
             EXPECT_EQ(box.caption, u"IMPORTANT");
@@ -543,7 +533,7 @@ TEST(UpdatePopupDecision, Table)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(updatePopupWanted(c.server, u"2.1", c.showUpdate, c.lastDate, u"d1", c.dayCount), c.wanted)
-            << utf8(c.server) << " show " << c.showUpdate << " " << utf8(c.lastDate) << " count " << c.dayCount;
+            << toUtf8(c.server) << " show " << c.showUpdate << " " << toUtf8(c.lastDate) << " count " << c.dayCount;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "sql/Donustur.h"
+#include "sql/ScriptWriter.h"
 
 #include "workspace/Workspace.h"
 
