@@ -466,17 +466,18 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
         recordFields(countRawFields(begin, end, separator));
         return;
     }
-    auto& columns = m_profile.columns;
+    ColumnProfile* const columns = m_profile.columns.data();
+    const std::size_t columnCount = m_profile.columns.size();
     // In an ASCII row a value's lengths need not be measured when it is no
     // longer than the longest of a text column, as most values are.
     const bool asciiRow = asciiOnly(begin, end);
     std::size_t fields = 0;
     forEachRawFieldIn(begin, end, separator, [&](const Unit* b, const Unit* e, bool) {
-        if (fields < columns.size())
+        if (fields < columnCount)
             addValue(columns[fields], b, e, asciiRow);
         ++fields;
     });
-    for (std::size_t c = fields; c < columns.size(); ++c)
+    for (std::size_t c = fields; c < columnCount; ++c)
         addEmpty(columns[c]);
     recordFields(fields);
 }
