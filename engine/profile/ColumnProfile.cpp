@@ -463,7 +463,9 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     beginRow();
     const auto separator = static_cast<Unit>(m_separator);
     if (m_shapesOnly) {
-        recordFields(countRawFields(begin, end, separator));
+        std::size_t fields = 0;
+        forEachRawFieldIn(begin, end, separator, [&](const Unit*, const Unit*, bool) { ++fields; });
+        recordFields(fields);
         return;
     }
     ColumnProfile* const columns = m_profile.columns.data();
