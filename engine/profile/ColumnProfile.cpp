@@ -552,7 +552,16 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
 {
     auto& holds = column.holds;
     const bool typed = holds[0] || holds[1] || holds[2] || holds[3];
-    const Measure m = measure(b, e);
+    const auto units = static_cast<std::size_t>(e - b);
+    Shape shape;
+    bool shaped = false;
+    if (sizeof(Unit) == 1 && typed && units <= kMaxShapedChars) {
+        // A number or a date as it stands is ASCII without quotes: its
+        // length is every count, and the value needs no measuring.
+        shape = classify(reinterpret_cast<const char*>(b), units);
+        shaped = shape.integer || shape.decimal || shape.date || shape.dateTime;
+    }
+    const Measure m = shaped ? Measure{units, units, units, true, false} : measure(b, e);
     column.maxChars = std::max(column.maxChars, m.chars);
     column.maxBytes = std::max(column.maxBytes, m.bytes);
     column.maxUtf16Units = std::max(column.maxUtf16Units, m.utf16Units);
@@ -560,19 +569,14 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
     if (!typed)
         return;
 
-    Shape shape;
-    if (m.ascii && m.chars <= kMaxShapedChars) {
-        if (sizeof(Unit) == 1 && !m.quotes) {
-            shape = classify(reinterpret_cast<const char*>(b), static_cast<std::size_t>(e - b));
-        } else {
-            char text[kMaxShapedChars];
-            std::size_t n = 0;
-            for (const Unit* p = b; p < e; ++p) {
-                if (*p != static_cast<Unit>(kQuote))
-                    text[n++] = static_cast<char>(*p);
-            }
-            shape = classify(text, n);
+    if (!shaped && m.ascii && m.chars <= kMaxShapedChars && (sizeof(Unit) == 2 || m.quotes)) {
+        char text[kMaxShapedChars];
+        std::size_t n = 0;
+        for (const Unit* p = b; p < e; ++p) {
+            if (*p != static_cast<Unit>(kQuote))
+                text[n++] = static_cast<char>(*p);
         }
+        shape = classify(text, n);
     }
     const bool fits[kNarrowKinds] = {shape.integer, shape.integer || shape.decimal, shape.date,
                                      shape.date || shape.dateTime};
