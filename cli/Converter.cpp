@@ -2,8 +2,10 @@
 
 #include "BoundedQueue.h"
 #include "ByteBudget.h"
+#include "LineBatch.h"
 #include "OutputFile.h"
 #include "ProfilePass.h"
+#include "ProgressDisplay.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "sql/ByteSink.h"
@@ -17,12 +19,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <deque>
 #include <future>
 #include <memory>
 #include <cstdio>
-#include <iomanip>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -31,9 +31,6 @@ namespace quarrow::cli {
 
 namespace {
 
-// Characters per batch: about 1 MiB of UTF-16 text, or half that in UTF-8.
-constexpr std::size_t kBatchUnits = std::size_t{1} << 19;
-constexpr std::size_t kBatchLines = 1 << 14;
 constexpr std::size_t kQueueDepth = 4;
 // A batch this large (a very long line) is formatted and written on its
 // own, with nothing else in flight, and its buffers are not kept for reuse.
@@ -42,24 +39,6 @@ constexpr std::size_t kLargeBatchBytes = std::size_t{4} << 20;
 // in ordinary batches, so it only holds back the reading of a long line
 // while another is in the pipeline.
 constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
-// The reading thread takes from the budget in steps, not per line.
-constexpr std::size_t kChargeStep = std::size_t{1} << 18;
-
-// Lines on their way from the reading thread to the writing one; or, when
-// `error` is set, the reason reading stopped. The lines are UTF-16 text, or
-// when `utf8` is set the file's own UTF-8 bytes.
-struct LineBatch {
-    std::u16string text;
-    std::string bytes;
-    bool utf8 = false;
-    std::vector<std::size_t> ends;
-    std::size_t charged = 0; // taken from the ByteBudget, given back once formatted
-    std::optional<std::string> error;
-
-    std::size_t heldBytes() const noexcept { return utf8 ? bytes.size() : text.size() * sizeof(char16_t); }
-};
-
-struct Cancelled {};
 
 std::string limitText(Dialect dialect)
 {
@@ -67,106 +46,6 @@ std::string limitText(Dialect dialect)
     const std::string unit = limit.unit == NameUnit::Utf8Bytes ? " bytes" : " characters";
     return std::to_string(limit.max) + unit;
 }
-
-class BatchingSink final : public LineSink {
-public:
-    // With UTF-8 output, UTF-8 input is formatted from its own bytes.
-    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, ByteBudget& budget, bool takeUtf8)
-        : m_queue(queue), m_recycler(recycler), m_budget(budget), m_takeUtf8(takeUtf8)
-    {
-        startBatch();
-    }
-
-    void line(std::u16string_view text) override { add(m_batch.text, text, false); }
-    bool takesUtf8() const override { return m_takeUtf8; }
-    void utf8Line(std::string_view bytes) override { add(m_batch.bytes, bytes, true); }
-    // A long line is collected straight into the batch: no copy of it is
-    // made on the way.
-    bool takesParts() const override { return true; }
-    void linePart(std::u16string_view piece) override { addPart(m_batch.text, piece, false); }
-    void utf8LinePart(std::string_view piece) override { addPart(m_batch.bytes, piece, true); }
-
-    void flush()
-    {
-        if (m_batch.ends.empty() && !m_batch.error)
-            return;
-        charge();
-        if (!m_queue.push(std::move(m_batch)))
-            throw Cancelled{};
-        startBatch();
-    }
-
-    void fail(std::string message)
-    {
-        // The pieces of the line that was being read when reading failed.
-        const std::size_t end = m_batch.ends.empty() ? 0 : m_batch.ends.back();
-        if (m_batch.utf8)
-            m_batch.bytes.resize(std::min(end, m_batch.bytes.size()));
-        else
-            m_batch.text.resize(std::min(end, m_batch.text.size()));
-        m_batch.error = std::move(message);
-        flush();
-    }
-
-private:
-    // A batch holds lines of one kind: a file of the other kind starts a new one.
-    template <typename Text, typename View>
-    void addPart(Text& store, View piece, bool utf8)
-    {
-        if (m_batch.utf8 != utf8) {
-            flush();
-            m_batch.utf8 = utf8;
-        }
-        if (store.capacity() < kBatchUnits)
-            store.reserve(kBatchUnits + 1024);
-        store.append(piece);
-        m_uncharged += piece.size() * sizeof(typename View::value_type);
-        if (m_uncharged >= kChargeStep)
-            charge();
-    }
-
-    template <typename Text, typename View>
-    void add(Text& store, View line, bool utf8)
-    {
-        addPart(store, line, utf8);
-        m_batch.ends.push_back(store.size());
-        if (store.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
-            flush();
-    }
-
-    // Waits while the bytes already in the pipeline and this batch's would
-    // pass the budget.
-    void charge()
-    {
-        if (m_uncharged == 0)
-            return;
-        if (!m_budget.take(m_uncharged, m_batch.charged))
-            throw Cancelled{};
-        m_batch.charged += m_uncharged;
-        m_uncharged = 0;
-    }
-
-    void startBatch()
-    {
-        const bool utf8 = m_batch.utf8;
-        m_batch = m_recycler.take();
-        m_batch.text.clear();
-        m_batch.bytes.clear();
-        m_batch.utf8 = utf8;
-        m_batch.ends.clear();
-        m_batch.charged = 0;
-        m_batch.error.reset();
-        m_batch.ends.reserve(kBatchLines);
-        m_uncharged = 0;
-    }
-
-    BoundedQueue<LineBatch>& m_queue;
-    Recycler<LineBatch>& m_recycler;
-    ByteBudget& m_budget;
-    bool m_takeUtf8;
-    LineBatch m_batch;
-    std::size_t m_uncharged = 0;
-};
 
 class OstreamSink final : public ByteSink {
 public:
@@ -187,67 +66,6 @@ public:
 
 private:
     std::ostream& m_out;
-};
-
-std::string formatBytes(double bytes)
-{
-    static constexpr const char* kUnits[] = {"B", "KB", "MB", "GB", "TB"};
-    int unit = 0;
-    while (bytes >= 1000.0 && unit < 4) {
-        bytes /= 1000.0;
-        ++unit;
-    }
-    std::ostringstream s;
-    s << std::fixed << std::setprecision(unit == 0 ? 0 : 1) << bytes << ' ' << kUnits[unit];
-    return s.str();
-}
-
-class ProgressDisplay {
-public:
-    ProgressDisplay(std::ostream& err, bool enabled, std::uint64_t totalBytes, const std::atomic<std::uint64_t>& bytesRead)
-        : m_err(err), m_enabled(enabled), m_total(totalBytes), m_bytesRead(bytesRead),
-          m_start(std::chrono::steady_clock::now()), m_lastShown(m_start)
-    {
-    }
-
-    void update() { show(false); }
-
-    void finish()
-    {
-        if (m_shown) {
-            show(true); // the final figures
-            m_err << "\n";
-        }
-        m_shown = false;
-    }
-
-private:
-    void show(bool final)
-    {
-        if (!m_enabled)
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!final &&
-            (now - m_start < std::chrono::seconds(1) || now - m_lastShown < std::chrono::milliseconds(250)))
-            return;
-        m_lastShown = now;
-        const double seconds = std::chrono::duration<double>(now - m_start).count();
-        const auto done = m_bytesRead.load(std::memory_order_relaxed);
-        m_err << "\r" << formatBytes(static_cast<double>(done));
-        if (m_total > 0)
-            m_err << " of " << formatBytes(static_cast<double>(m_total)) << " ("
-                  << std::min<std::uint64_t>(100, done * 100 / m_total) << "%)";
-        m_err << ", " << formatBytes(static_cast<double>(done) / seconds) << "/s   " << std::flush;
-        m_shown = true;
-    }
-
-    std::ostream& m_err;
-    bool m_enabled;
-    std::uint64_t m_total;
-    const std::atomic<std::uint64_t>& m_bytesRead;
-    std::chrono::steady_clock::time_point m_start;
-    std::chrono::steady_clock::time_point m_lastShown;
-    bool m_shown = false;
 };
 
 struct FormattedBatch {
@@ -424,7 +242,9 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
         shapes->passTo(&sink);
     LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
-        for (const auto& path : options.inputs) {
+        for (std::size_t f = 0; f < options.inputs.size(); ++f) {
+            const auto& path = options.inputs[f];
+            sink.startFile(f);
             if (shapes)
                 shapes->startFile(path.string());
             try {
@@ -512,8 +332,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
 
     // Without a reading before the writing one, that one counts the rows' fields.
     std::optional<ProfilingSink> shapes;
-    if (options.suggestTypes || options.explain || options.strict) {
-        if (const auto stop = profileBeforeWriting(options, types, err))
+    const bool readTwice = options.suggestTypes || options.explain || options.strict;
+    if (readTwice) {
+        if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))
             return *stop;
     } else {
         shapes.emplace(options.script, true);
@@ -544,7 +365,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
 
         ScriptAssembler assembler(options, types, *sink, batches, budget);
-        ProgressDisplay display(err, progress, totalBytes, bytesRead);
+        ProgressDisplay display(err, progress, totalBytes, bytesRead, readTwice ? "writing: " : "");
         reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead, shapes ? &*shapes : nullptr); });
 
         std::optional<std::string> readError;

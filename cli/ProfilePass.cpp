@@ -5,7 +5,11 @@
 #include "sql/ScriptFormatter.h"
 #include "text/Utf8.h"
 
+#include <algorithm>
+#include <deque>
+#include <future>
 #include <sstream>
+#include <thread>
 
 namespace quarrow::cli {
 
@@ -143,28 +147,166 @@ void warnAboutStructure(const TableProfile& profile, std::size_t columns, std::o
         err << "quarrow-cli: warning: " << line << "\n";
 }
 
-std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::optional<TypeList>& types,
-                                        std::ostream& err)
+namespace {
+
+constexpr std::size_t kQueueDepth = 4;
+// Bytes of lines read but not yet profiled (see ByteBudget).
+constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
+
+void readInputs(const ConverterOptions& options, BatchingSink& sink, BoundedQueue<LineBatch>& queue,
+                std::atomic<std::uint64_t>& bytesRead)
 {
-    ProfilingSink sink(options.script, false);
-    for (const auto& path : options.inputs) {
-        sink.startFile(path.string());
+    try {
+        for (std::size_t f = 0; f < options.inputs.size(); ++f) {
+            sink.startFile(f);
+            try {
+                readLines(options.inputs[f], options.script.encoding, sink, &bytesRead,
+                          {options.script.exactQuoting, options.script.separator});
+            } catch (const ReadError& e) {
+                sink.fail(std::string("File load error! ") + e.what());
+                break;
+            }
+        }
+        sink.flush();
+    } catch (const Cancelled&) {
+    } catch (const std::exception& e) {
         try {
-            readLines(path, options.script.encoding, sink, nullptr,
-                      {options.script.exactQuoting, options.script.separator});
-        } catch (const ReadError& e) {
-            err << "quarrow-cli: File load error! " << e.what() << "\n";
-            return kExitFailure;
+            sink.fail(e.what());
+        } catch (const Cancelled&) {
         }
     }
-    if (!sink.started())
+    queue.close();
+}
+
+// The profile of one batch's lines, the first `skip` of them not written, as
+// the profiler of the whole table would have made it.
+TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t columns, char16_t separator,
+                          std::string fileName)
+{
+    TableProfiler profiler(0, separator);
+    profiler.setColumns(columns);
+    profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1);
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < batch.ends.size(); ++i) {
+        const std::size_t end = batch.ends[i];
+        if (i < skip)
+            profiler.skipLine();
+        else if (batch.utf8)
+            profiler.addUtf8Row(std::string_view(batch.bytes).substr(begin, end - begin));
+        else
+            profiler.addRow(std::u16string_view(batch.text).substr(begin, end - begin));
+        begin = end;
+    }
+    return profiler.take();
+}
+
+std::u16string firstLineOf(const LineBatch& batch)
+{
+    if (!batch.utf8)
+        return batch.text.substr(0, batch.ends.front());
+    std::u16string line(batch.ends.front(), u'\0');
+    const auto r =
+        utf8::decode(reinterpret_cast<const unsigned char*>(batch.bytes.data()), batch.ends.front(), line.data(), true);
+    line.resize(r.written);
+    return line;
+}
+
+} // namespace
+
+InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uint64_t>& bytesRead,
+                           ProgressDisplay* display, std::size_t batchLines)
+{
+    const ScriptOptions& script = options.script;
+    BoundedQueue<LineBatch> queue(kQueueDepth);
+    ByteBudget budget(kHeldBytes);
+    Recycler<LineBatch> recycler;
+    // UTF-8 lines stay bytes when the profiler takes them as they are.
+    const bool utf8 = script.encoding == TextEncoding::Utf8 && TableProfiler::takesUtf8(script.separator);
+    BatchingSink sink(queue, recycler, budget, utf8, batchLines);
+    std::thread reader([&] { readInputs(options, sink, queue, bytesRead); });
+    auto stopReader = [&] {
+        budget.close();
+        queue.close();
+        if (reader.joinable())
+            reader.join();
+    };
+
+    InputProfile result;
+    TableProfiler whole(0, script.separator);
+    auto startFilesTo = [&](std::size_t files) {
+        while (whole.profile().files.size() < files)
+            whole.startFile(options.inputs[whole.profile().files.size()].string());
+    };
+    const std::size_t maxInFlight = std::max(2u, std::thread::hardware_concurrency());
+    std::deque<std::future<TableProfile>> inFlight;
+    auto addOldest = [&] {
+        const TableProfile part = inFlight.front().get();
+        inFlight.pop_front();
+        startFilesTo(part.files.size());
+        whole.append(part);
+    };
+    try {
+        while (auto batch = queue.pop()) {
+            std::optional<std::string> error = std::move(batch->error);
+            std::size_t skip = 0;
+            if (!result.started && !batch->ends.empty()) {
+                result.columns = setUpColumns(firstLineOf(*batch), loadOptionsFor(script));
+                whole.setColumns(result.columns.names.size());
+                result.started = true;
+                skip = script.headerLine ? 1 : 0;
+            }
+            if (batch->ends.size() > skip) {
+                if (inFlight.size() >= maxInFlight)
+                    addOldest();
+                inFlight.push_back(std::async(std::launch::async, [&, batch = std::move(*batch), skip,
+                                                                   columns = result.columns.names.size()]() mutable {
+                    TableProfile part =
+                        profileBatch(batch, skip, columns, script.separator, options.inputs[batch.file].string());
+                    budget.give(batch.charged);
+                    recycler.give(std::move(batch));
+                    return part;
+                }));
+            } else {
+                budget.give(batch->charged);
+            }
+            if (error) {
+                result.error = std::move(error);
+                break;
+            }
+            if (display)
+                display->update();
+        }
+        stopReader();
+        while (!inFlight.empty())
+            addOldest();
+    } catch (...) {
+        stopReader();
+        throw;
+    }
+    startFilesTo(options.inputs.size());
+    result.profile = whole.take();
+    return result;
+}
+
+std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::optional<TypeList>& types,
+                                        std::ostream& err, bool progress, std::uint64_t totalBytes)
+{
+    std::atomic<std::uint64_t> bytesRead{0};
+    ProgressDisplay display(err, progress, totalBytes, bytesRead, "first reading: ");
+    InputProfile input = profileInputs(options, bytesRead, &display);
+    display.finish();
+    if (input.error) {
+        err << "quarrow-cli: " << *input.error << "\n";
+        return kExitFailure;
+    }
+    if (!input.started)
         return std::nullopt; // the writing pass says "No input!"
 
-    const TableProfile& profile = sink.profile();
-    const std::size_t columns = sink.columns().names.size();
+    const TableProfile& profile = input.profile;
+    const std::size_t columns = input.columns.names.size();
     const auto suggestions = suggestTypes(profile, options.script.dialect, options.script.nullEmpty);
     if (options.explain)
-        err << explainProfile(profile, sink.columns().names, suggestions);
+        err << explainProfile(profile, input.columns.names, suggestions);
     if (options.strict && profile.longRows() + profile.shortRows() > 0) {
         std::istringstream lines(describeStructure(profile, columns));
         for (std::string line; std::getline(lines, line);)

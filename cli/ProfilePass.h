@@ -1,12 +1,16 @@
 #pragma once
 
 #include "ConverterOptions.h"
+#include "LineBatch.h"
+#include "ProgressDisplay.h"
 #include "csv/FieldSplitter.h"
 #include "csv/LineReader.h"
 #include "profile/ColumnProfile.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -60,12 +64,30 @@ private:
 // Prints the rows whose field count differs from the columns as warnings.
 void warnAboutStructure(const TableProfile& profile, std::size_t columns, std::ostream& err);
 
+// What a reading of every input learnt, or why it stopped.
+struct InputProfile {
+    bool started = false; // some input held a line: the columns are set up
+    ColumnSetup columns;
+    TableProfile profile;
+    std::optional<std::string> error;
+};
+
+// Reads every input once and profiles its lines as the script will have
+// them: one thread reads and cuts the lines into batches of at most
+// `batchLines`, worker threads profile the batches, and their profiles are
+// added up in order, so the result is the one profiler's that saw every
+// line. `bytesRead` is advanced as the inputs are read; `display`, when
+// given, is updated as batches arrive.
+InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uint64_t>& bytesRead,
+                           ProgressDisplay* display = nullptr, std::size_t batchLines = kBatchLines);
+
 // Reads every input once before anything is written, for --suggest-types,
 // --explain and --strict: prints the explanation and the structure
 // warnings, and puts the suggested types, overridden by the type-list
-// file's, into `types`. Returns the exit status when the run must stop
+// file's, into `types`. `progress` shows the reading as the writing's is
+// shown, named as the first. Returns the exit status when the run must stop
 // (a read failure; rows that do not fit under --strict).
 std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::optional<TypeList>& types,
-                                        std::ostream& err);
+                                        std::ostream& err, bool progress = false, std::uint64_t totalBytes = 0);
 
 } // namespace quarrow::cli

@@ -89,6 +89,33 @@ Measure measure(const Unit* p, const Unit* const end) noexcept
     return m;
 }
 
+// Whether [p, end) holds only ASCII units.
+template <typename Unit>
+bool asciiOnly(const Unit* p, const Unit* const end) noexcept
+{
+    using Lanes = scan::Lanes<Unit>;
+    std::uint64_t high = 0;
+    if constexpr (scan::kWordScan) {
+        for (; static_cast<std::size_t>(end - p) >= Lanes::kPerWord; p += Lanes::kPerWord)
+            high |= scan::nonAsciiLanes<Unit>(scan::loadWord(p));
+    }
+    for (; p < end; ++p)
+        high |= static_cast<std::uint64_t>(*p) >= 0x80 ? 1 : 0;
+    return high == 0;
+}
+
+// Whether a value of `units` code units could be longer than the longest
+// seen by one of the counts. In UTF-8 no count exceeds the bytes; in UTF-16
+// a unit takes at most 3 bytes, 1 when it is ASCII.
+template <typename Unit>
+bool longerThanSeen(const ColumnProfile& column, std::uint64_t units, bool ascii) noexcept
+{
+    if (sizeof(Unit) == 1 || ascii)
+        return units > std::min({column.maxChars, column.maxBytes, column.maxUtf16Units});
+    else
+        return units > std::min(column.maxChars, column.maxUtf16Units) || 3 * units > column.maxBytes;
+}
+
 // The value as UTF-8, double quotes dropped, cut after kSampleChars characters.
 template <typename Unit>
 std::string sample(const Unit* p, const Unit* const end)
@@ -178,13 +205,15 @@ Shape classify(const char* s, std::size_t n) noexcept
     const std::size_t digitsBegin = i;
     std::uint64_t magnitude = 0;
     bool overflow = false;
-    while (i < n && digit(s[i])) {
+    // 19 digits always fit 64 bits; past them each step is checked.
+    for (const std::size_t unchecked = std::min(n, digitsBegin + 19); i < unchecked && digit(s[i]); ++i)
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(s[i] - '0');
+    for (; i < n && digit(s[i]); ++i) {
         const auto d = static_cast<std::uint64_t>(s[i] - '0');
-        if (magnitude > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
+        if (overflow || magnitude > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
             overflow = true;
         else
             magnitude = magnitude * 10 + d;
-        ++i;
     }
     const std::size_t digits = i - digitsBegin;
     if (digits > 0 && !(digits > 1 && s[digitsBegin] == '0')) {
@@ -242,6 +271,18 @@ Shape classify(const char* s, std::size_t n) noexcept
     shape.dateTime = true;
     shape.fractionDigits = static_cast<std::uint32_t>(n - 20);
     return shape;
+}
+
+// The figures of numbers and dates as before the first value.
+void clearFigures(ColumnProfile& column) noexcept
+{
+    column.minInteger = std::numeric_limits<std::int64_t>::max();
+    column.maxInteger = std::numeric_limits<std::int64_t>::min();
+    column.beyond64Bits = false;
+    column.integerDigits = 0;
+    column.scale = 0;
+    column.minYear = 9999;
+    column.fractionDigits = 0;
 }
 
 bool before(const ValueSite& a, const ValueSite& b) noexcept
@@ -325,10 +366,8 @@ void TableProfiler::setColumns(std::size_t columns, bool shapesOnly)
 {
     m_shapesOnly = shapesOnly;
     m_profile.columns.assign(shapesOnly ? 0 : columns, ColumnProfile{});
-    for (auto& column : m_profile.columns) {
-        column.minInteger = std::numeric_limits<std::int64_t>::max();
-        column.maxInteger = std::numeric_limits<std::int64_t>::min();
-    }
+    for (auto& column : m_profile.columns)
+        clearFigures(column);
     m_columns = columns;
 }
 
@@ -341,6 +380,70 @@ void TableProfiler::startFile(std::string name)
 {
     m_profile.files.push_back(FileShape{std::move(name), 0, 0, 0, {}, {}});
     m_line = 0;
+}
+
+void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t linesBefore)
+{
+    m_profile.files.resize(file + 1);
+    m_profile.files[file].name = std::move(name);
+    m_line = linesBefore;
+}
+
+void TableProfile::append(const TableProfile& later)
+{
+    rows += later.rows;
+    if (files.size() < later.files.size())
+        files.resize(later.files.size());
+    for (std::size_t f = 0; f < later.files.size(); ++f) {
+        FileShape& file = files[f];
+        const FileShape& next = later.files[f];
+        if (file.name.empty())
+            file.name = next.name;
+        file.rows += next.rows;
+        file.longRows += next.longRows;
+        file.shortRows += next.shortRows;
+        for (const auto line : next.firstLongLines) {
+            if (file.firstLongLines.size() < kShapeLinesKept)
+                file.firstLongLines.push_back(line);
+        }
+        for (const auto line : next.firstShortLines) {
+            if (file.firstShortLines.size() < kShapeLinesKept)
+                file.firstShortLines.push_back(line);
+        }
+    }
+    for (std::size_t c = 0; c < columns.size() && c < later.columns.size(); ++c) {
+        ColumnProfile& column = columns[c];
+        const ColumnProfile& next = later.columns[c];
+        column.nonEmpty += next.nonEmpty;
+        if (column.empty == 0)
+            column.firstEmpty = next.firstEmpty;
+        column.empty += next.empty;
+        column.maxChars = std::max(column.maxChars, next.maxChars);
+        column.maxBytes = std::max(column.maxBytes, next.maxBytes);
+        column.maxUtf16Units = std::max(column.maxUtf16Units, next.maxUtf16Units);
+        column.nonAscii = column.nonAscii || next.nonAscii;
+        bool typed = false;
+        for (std::size_t k = 0; k < kNarrowKinds; ++k) {
+            if (column.holds[k] && !next.holds[k]) {
+                column.holds[k] = false;
+                column.ruledOutBy[k] = next.ruledOutBy[k];
+            }
+            typed = typed || column.holds[k];
+        }
+        // While a narrow kind holds, neither part ever stopped keeping the
+        // figures; once none does, the whole keeps none.
+        if (!typed) {
+            clearFigures(column);
+            continue;
+        }
+        column.minInteger = std::min(column.minInteger, next.minInteger);
+        column.maxInteger = std::max(column.maxInteger, next.maxInteger);
+        column.beyond64Bits = column.beyond64Bits || next.beyond64Bits;
+        column.integerDigits = std::max(column.integerDigits, next.integerDigits);
+        column.scale = std::max(column.scale, next.scale);
+        column.minYear = std::min(column.minYear, next.minYear);
+        column.fractionDigits = std::max(column.fractionDigits, next.fractionDigits);
+    }
 }
 
 void TableProfiler::addRow(std::u16string_view line)
@@ -358,20 +461,26 @@ template <typename Unit>
 void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
 {
     beginRow();
-    auto& columns = m_profile.columns;
-    std::size_t fields = 0;
+    const auto separator = static_cast<Unit>(m_separator);
     if (m_shapesOnly) {
-        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator),
-                          [&](const Unit*, const Unit*, bool) { ++fields; });
-    } else {
-        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator), [&](const Unit* b, const Unit* e, bool) {
-            if (fields < columns.size())
-                addValue(columns[fields], b, e);
-            ++fields;
-        });
-        for (std::size_t c = fields; c < columns.size(); ++c)
-            addEmpty(columns[c]);
+        std::size_t fields = 0;
+        forEachRawFieldIn(begin, end, separator, [&](const Unit*, const Unit*, bool) { ++fields; });
+        recordFields(fields);
+        return;
     }
+    ColumnProfile* const columns = m_profile.columns.data();
+    const std::size_t columnCount = m_profile.columns.size();
+    // In an ASCII row a value's lengths need not be measured when it is no
+    // longer than the longest of a text column, as most values are.
+    const bool asciiRow = asciiOnly(begin, end);
+    std::size_t fields = 0;
+    forEachRawFieldIn(begin, end, separator, [&](const Unit* b, const Unit* e, bool) {
+        if (fields < columnCount)
+            addValue(columns[fields], b, e, asciiRow);
+        ++fields;
+    });
+    for (std::size_t c = fields; c < columnCount; ++c)
+        addEmpty(columns[c]);
     recordFields(fields);
 }
 
@@ -415,7 +524,7 @@ void TableProfiler::ruleOut(ColumnProfile& column, std::size_t kind, const std::
 }
 
 template <typename Unit>
-void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e)
+inline void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
 {
     while (b < e && trimmed(*b))
         ++b;
@@ -425,18 +534,42 @@ void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e
         addEmpty(column);
         return;
     }
-    const Measure m = measure(b, e);
     ++column.nonEmpty;
+    const auto& holds = column.holds;
+    if (!(holds[0] || holds[1] || holds[2] || holds[3])
+        && !longerThanSeen<Unit>(column, static_cast<std::uint64_t>(e - b), ascii)) {
+        // Text that cannot be longer than the longest by any count: only
+        // whether it is ASCII is left to learn.
+        if (!ascii && !column.nonAscii && !asciiOnly(b, e))
+            column.nonAscii = true;
+        return;
+    }
+    measureAndType(column, b, e);
+}
+
+template <typename Unit>
+void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const Unit* e)
+{
+    auto& holds = column.holds;
+    const bool typed = holds[0] || holds[1] || holds[2] || holds[3];
+    const auto units = static_cast<std::size_t>(e - b);
+    Shape shape;
+    bool shaped = false;
+    if (sizeof(Unit) == 1 && typed && units <= kMaxShapedChars) {
+        // A number or a date as it stands is ASCII without quotes: its
+        // length is every count, and the value needs no measuring.
+        shape = classify(reinterpret_cast<const char*>(b), units);
+        shaped = shape.integer || shape.decimal || shape.date || shape.dateTime;
+    }
+    const Measure m = shaped ? Measure{units, units, units, true, false} : measure(b, e);
     column.maxChars = std::max(column.maxChars, m.chars);
     column.maxBytes = std::max(column.maxBytes, m.bytes);
     column.maxUtf16Units = std::max(column.maxUtf16Units, m.utf16Units);
     column.nonAscii = column.nonAscii || !m.ascii;
-    auto& holds = column.holds;
-    if (!(holds[0] || holds[1] || holds[2] || holds[3]))
+    if (!typed)
         return;
 
-    Shape shape;
-    if (m.ascii && m.chars <= kMaxShapedChars) {
+    if (!shaped && m.ascii && m.chars <= kMaxShapedChars && (sizeof(Unit) == 2 || m.quotes)) {
         char text[kMaxShapedChars];
         std::size_t n = 0;
         for (const Unit* p = b; p < e; ++p) {
@@ -447,12 +580,19 @@ void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e
     }
     const bool fits[kNarrowKinds] = {shape.integer, shape.integer || shape.decimal, shape.date,
                                      shape.date || shape.dateTime};
-    std::string value;
-    for (std::size_t k = 0; k < kNarrowKinds; ++k) {
-        if (holds[k] && !fits[k]) {
-            if (value.empty())
-                value = sample(b, e);
-            ruleOut(column, k, value);
+    bool ruledOut = false;
+    for (std::size_t k = 0; k < kNarrowKinds; ++k)
+        ruledOut = ruledOut || (holds[k] && !fits[k]);
+    if (ruledOut) {
+        const std::string value = sample(b, e);
+        for (std::size_t k = 0; k < kNarrowKinds; ++k) {
+            if (holds[k] && !fits[k])
+                ruleOut(column, k, value);
+        }
+        if (!(holds[0] || holds[1] || holds[2] || holds[3])) {
+            // Text now: the figures of numbers and dates describe no type.
+            clearFigures(column);
+            return;
         }
     }
     if (shape.integer) {

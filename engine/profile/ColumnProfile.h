@@ -24,6 +24,7 @@ struct ValueSite {
     std::string value; // UTF-8
 
     explicit operator bool() const noexcept { return line != 0; }
+    friend bool operator==(const ValueSite&, const ValueSite&) = default;
 };
 
 // Everything the typing of one column needs, in the same few bytes however
@@ -44,8 +45,10 @@ struct ColumnProfile {
     std::array<ValueSite, kNarrowKinds> ruledOutBy;
     ValueSite firstEmpty; // line only
 
-    // Integers: the range while it fits 64 bits; digits (without sign) of
-    // the longest integer part of an integer or a decimal.
+    // The figures of numbers and dates, kept while some narrow kind holds
+    // (cleared when none does). Integers: the range while it fits 64 bits;
+    // digits (without sign) of the longest integer part of an integer or a
+    // decimal.
     std::int64_t minInteger = 0;
     std::int64_t maxInteger = 0;
     bool beyond64Bits = false;
@@ -64,6 +67,8 @@ struct ColumnProfile {
     // empty cell, or the first value that the next narrower kind could not
     // hold. For text, whichever of numbers and dates lasted longer.
     const ValueSite* whyNotNarrower(bool nullEmpty) const noexcept;
+
+    friend bool operator==(const ColumnProfile&, const ColumnProfile&) = default;
 };
 
 // A file's rows whose field count differs from the columns: extra fields
@@ -75,6 +80,8 @@ struct FileShape {
     std::uint64_t shortRows = 0;
     std::vector<std::uint64_t> firstLongLines; // at most kShapeLinesKept
     std::vector<std::uint64_t> firstShortLines;
+
+    friend bool operator==(const FileShape&, const FileShape&) = default;
 };
 inline constexpr std::size_t kShapeLinesKept = 5;
 
@@ -87,6 +94,15 @@ struct TableProfile {
     std::uint64_t shortRows() const noexcept;
     // "line 3 of a.csv"
     std::string where(const ValueSite& site) const;
+
+    // Adds the profile of the rows that come next, as if the profiler had
+    // gone on through them: a table profiled in consecutive parts, each by a
+    // profiler of its own (see TableProfiler::resumeFile), and added up in
+    // order gives exactly the profile of the whole. Both have the same
+    // columns; `later` names its files by their index in this profile's.
+    void append(const TableProfile& later);
+
+    friend bool operator==(const TableProfile&, const TableProfile&) = default;
 };
 
 // Builds a TableProfile row by row. The window's workspace and the
@@ -105,6 +121,10 @@ public:
     void setColumns(std::size_t columns, bool shapesOnly = false);
 
     void startFile(std::string name);
+    // For a profiler that takes over in the middle of a table: the rows that
+    // follow are those of file number `file` (from 0) after its first
+    // `linesBefore` lines. The files before it are left unnamed and empty.
+    void resumeFile(std::size_t file, std::string name, std::uint64_t linesBefore);
     void skipLine() noexcept { ++m_line; }
     void addRow(std::u16string_view line);
     // A row counted by its fields alone, for a profiler that keeps only the
@@ -115,6 +135,10 @@ public:
     void addUtf8Row(std::string_view line);
     static bool takesUtf8(char16_t separator) noexcept;
 
+    // The profile of the rows that follow, made by another profiler (see
+    // TableProfile::append); its files must have been started here.
+    void append(const TableProfile& later) { m_profile.append(later); }
+
     const TableProfile& profile() const noexcept { return m_profile; }
     TableProfile take() { return std::move(m_profile); }
 
@@ -123,8 +147,11 @@ private:
     void addRowOf(const Unit* begin, const Unit* end);
     void beginRow();
     void recordFields(std::size_t fields);
+    // `ascii`: the row, hence the value, holds only ASCII.
     template <typename Unit>
-    void addValue(ColumnProfile& column, const Unit* begin, const Unit* end);
+    void addValue(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
+    template <typename Unit>
+    void measureAndType(ColumnProfile& column, const Unit* begin, const Unit* end);
     void addEmpty(ColumnProfile& column);
     void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
 

@@ -2,6 +2,7 @@
 #include "RunCli.h"
 
 #include "Converter.h"
+#include "ProfilePass.h"
 #include "QuarrowCli.h"
 #include "profile/TypeSuggestion.h"
 #include "profile/WorkspaceProfile.h"
@@ -202,6 +203,109 @@ TEST(StructureWarnings, CountedPerFileOnStderrAndRefusedUnderStrict)
     const auto toStdout = runCli({"-H", "--strict", first.string()});
     EXPECT_EQ(toStdout.status, kExitFailure);
     EXPECT_EQ(toStdout.out, "");
+}
+
+// The one profiler that sees every line in order, as the first reading was
+// made before it was cut into batches.
+TableProfile profiledInOneGo(const ConverterOptions& o)
+{
+    ProfilingSink sink(o.script, false);
+    for (const auto& path : o.inputs) {
+        sink.startFile(path.string());
+        readLines(path, o.script.encoding, sink, nullptr, {o.script.exactQuoting, o.script.separator});
+    }
+    return sink.profile();
+}
+
+// The first reading profiles batches of lines on worker threads and adds
+// them up in order: whatever the batch size, the result is what one
+// profiler gives. Kinds are ruled out in different batches and files, an
+// empty file lies between others, and lines longer than a reading block
+// reach the batches in pieces.
+TEST(FirstReading, BatchesAddUpToWhatOneProfilerSees)
+{
+    TempDir dir;
+    const std::string longText(3 * kReadBlockSize, 'w');
+    const auto first = dir.write("first.csv", "id,amount,day,note\r\n1,2.5,2023-01-01,a\r\n2,3,2023-01-02,\r\n"
+                                              "3,4,"
+                                                  + longText + ",b\r\n4,5.25,2023-01-04 10:00:00,c\r\n");
+    const auto empty = dir.write("empty.csv", "");
+    const auto second = dir.write("second.csv", "5,6,2023-01-05,\"d, e\"\r\n6," + longText
+                                                    + "1,,f\r\n"
+                                                      "7x,7,2023-01-07,g,extra\r\n8\r\n9,0.5,2023-02-30,\xc3\xa9\r\n");
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("10,1e5,2023-01-10,h\r\n11,2,,i\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const auto third = dir.write("third.csv", utf16);
+    const auto exact = dir.write("exact.csv", "id,note\r\n1,\"two\r\nlines\"\r\n2x,b\r\n3,\"" + longText + "\"\r\n");
+    const auto tabs = dir.write("tabs.csv", "a\tb\r\n1\t2\r\n3\t4.5\r\nx\ty\r\n");
+
+    struct Case {
+        const char* name;
+        std::vector<std::filesystem::path> files;
+        TextEncoding encoding;
+        char16_t separator;
+        bool exactQuoting;
+    };
+    const Case cases[] = {
+        {"utf-8 as it is", {first, empty, second, third}, TextEncoding::Utf8, u',', false},
+        {"ansi", {first, empty, second}, TextEncoding::Ansi, u',', false},
+        {"a separator beyond ASCII", {tabs, first}, TextEncoding::Utf8, u'\u00A7', false},
+        {"tab", {tabs}, TextEncoding::Utf8, u'\t', false},
+        {"exact quoting", {exact, first}, TextEncoding::Utf8, u',', true},
+    };
+    for (const auto& c : cases) {
+        ConverterOptions o;
+        o.inputs = c.files;
+        o.script.headerLine = true;
+        o.script.encoding = c.encoding;
+        o.script.separator = c.separator;
+        o.script.exactQuoting = c.exactQuoting;
+        const TableProfile expected = profiledInOneGo(o);
+        for (const std::size_t batchLines : {std::size_t{1}, std::size_t{2}, std::size_t{3}, kBatchLines}) {
+            SCOPED_TRACE(std::string(c.name) + ", batches of " + std::to_string(batchLines) + " lines");
+            std::atomic<std::uint64_t> bytesRead{0};
+            const InputProfile read = profileInputs(o, bytesRead, nullptr, batchLines);
+            ASSERT_FALSE(read.error) << *read.error;
+            ASSERT_TRUE(read.started);
+            EXPECT_TRUE(read.profile == expected);
+            EXPECT_EQ(describeStructure(read.profile, read.columns.names.size()),
+                      describeStructure(expected, read.columns.names.size()));
+        }
+    }
+
+    // The line numbers themselves, after lines that came in pieces.
+    ConverterOptions o;
+    o.inputs = {first, empty, second};
+    o.script.headerLine = true;
+    std::atomic<std::uint64_t> bytesRead{0};
+    const InputProfile read = profileInputs(o, bytesRead, nullptr, 2);
+    const auto& columns = read.profile.columns;
+    ASSERT_EQ(columns.size(), 4u);
+    EXPECT_EQ(read.profile.where(columns[0].ruledOutBy[0]), "line 3 of " + second.string());
+    EXPECT_EQ(read.profile.where(columns[1].ruledOutBy[2]), "line 2 of " + first.string());
+    EXPECT_EQ(read.profile.where(columns[2].ruledOutBy[2]), "line 4 of " + first.string());
+    EXPECT_EQ(columns[2].ruledOutBy[3].value, "wwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwwww...");
+    EXPECT_EQ(read.profile.files[2].firstShortLines, std::vector<std::uint64_t>{4});
+    EXPECT_EQ(read.profile.files[2].firstLongLines, std::vector<std::uint64_t>{3});
+}
+
+TEST(FirstReading, ReadFailureStopsItWithTheFileAndLine)
+{
+    TempDir dir;
+    const auto good = dir.write("good.csv", "a\r\n1\r\n");
+    const auto bad = dir.write("bad.csv", "2\r\n3\r\ncaf\xE9\r\n");
+    ConverterOptions o;
+    o.inputs = {good, bad, good};
+    for (const std::size_t batchLines : {std::size_t{1}, kBatchLines}) {
+        std::atomic<std::uint64_t> bytesRead{0};
+        const InputProfile read = profileInputs(o, bytesRead, nullptr, batchLines);
+        ASSERT_TRUE(read.error);
+        EXPECT_EQ(read.error->rfind("File load error! ", 0), 0u) << *read.error;
+        EXPECT_NE(read.error->find("bad.csv"), std::string::npos) << *read.error;
+    }
 }
 
 TEST(SuggestedTypes, ReadFailureInTheFirstReadingWritesNothing)

@@ -183,6 +183,113 @@ TEST(ColumnProfile, ExplainsTextByTheValueThatEndedTheLastNarrowerKind)
     EXPECT_EQ(profile.columns[0].ruledOutBy[2].line, 1u);
 }
 
+// A table cut into consecutive parts, each profiled by a profiler of its
+// own and added up in order, must give the profile of the whole, wherever
+// the cuts fall: the first value that rules a kind out may sit in any part
+// or file, and the figures of numbers and dates end when the last kind goes.
+TEST(ColumnProfile, PartsAddUpToTheWholeWhereverTheTableIsCut)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::vector<std::string>> files; // the first line of the first file is the header
+        std::size_t columns;
+    };
+    const Case cases[] = {
+        {"kinds fall in different parts",
+         {{"h1,h2,h3", "1,2023-01-01,5", "2,2023-01-02 10:00:00,6.5", "x,2023-01-03,", "3,2023-02-30,7"}},
+         3},
+        {"figures stop where the last kind goes",
+         {{"h", "2023-01-01", "5", "-7", "2023-01-02 10:00:00.123", "12a", "99999999999999999999", "0.125"}},
+         1},
+        {"files, an empty one among them",
+         {{"a,b", "1,2", "3,4,extra"}, {}, {"5", "2.5,x", "", "6,7"}, {"a,b", "7,8,9,10", "8,", "9,\xc3\xa9"}},
+         2},
+        {"empties, quotes and blanks",
+         {{"a,b", "\"1\",  ", " 2 ,\"x\"\"y\"", ",", "\"\",3", "4,\xf0\x9f\x98\x80z"}},
+         2},
+        {"more than the kept structure lines",
+         {{"a,b", "1", "2", "3", "4,5,6", "5", "6", "7,8,9", "8", "9", "10,1,2", "11,1,2", "12,1,2", "13,1,2"}},
+         2},
+    };
+    struct Line {
+        std::size_t file;
+        std::uint64_t number; // in its file, from 1
+        std::string text;
+    };
+    for (const auto& c : cases) {
+        std::vector<Line> lines;
+        for (std::size_t f = 0; f < c.files.size(); ++f) {
+            for (std::size_t i = 0; i < c.files[f].size(); ++i)
+                lines.push_back({f, i + 1, c.files[f][i]});
+        }
+        const auto name = [](std::size_t file) { return "f" + std::to_string(file) + ".csv"; };
+        for (const bool asUtf8 : {false, true}) {
+            const auto feed = [&](TableProfiler& profiler, const Line& line) {
+                if (line.file == 0 && line.number == 1)
+                    profiler.skipLine();
+                else if (asUtf8)
+                    profiler.addUtf8Row(line.text);
+                else
+                    profiler.addRow(utf16(line.text));
+            };
+            TableProfiler serial(c.columns, u',');
+            for (std::size_t f = 0; f < c.files.size(); ++f) {
+                serial.startFile(name(f));
+                for (const auto& line : lines) {
+                    if (line.file == f)
+                        feed(serial, line);
+                }
+            }
+            const TableProfile whole = serial.take();
+
+            // Every single cut, every line a part of its own, and cuts at
+            // pseudo-random places.
+            std::vector<std::vector<bool>> cutSets;
+            for (std::size_t at = 1; at < lines.size(); ++at) {
+                cutSets.emplace_back(lines.size(), false);
+                cutSets.back()[at] = true;
+            }
+            cutSets.emplace_back(lines.size(), true);
+            std::uint64_t state = 7;
+            for (int i = 0; i < 20; ++i) {
+                cutSets.emplace_back(lines.size(), false);
+                for (std::size_t at = 0; at < lines.size(); ++at) {
+                    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+                    cutSets.back()[at] = (state >> 61) < 3;
+                }
+            }
+            for (const auto& cuts : cutSets) {
+                TableProfiler sum(c.columns, u',');
+                const auto startFilesTo = [&](std::size_t files) {
+                    while (sum.profile().files.size() < files)
+                        sum.startFile(name(sum.profile().files.size()));
+                };
+                for (std::size_t begin = 0; begin < lines.size();) {
+                    std::size_t end = begin + 1;
+                    while (end < lines.size() && !cuts[end])
+                        ++end;
+                    TableProfiler part(c.columns, u',');
+                    part.resumeFile(lines[begin].file, name(lines[begin].file), lines[begin].number - 1);
+                    for (std::size_t i = begin; i < end; ++i) {
+                        for (std::size_t f = lines[i - (i > begin ? 1 : 0)].file; f < lines[i].file; ++f)
+                            part.startFile(name(f + 1));
+                        feed(part, lines[i]);
+                    }
+                    startFilesTo(lines[begin].file + 1);
+                    sum.append(part.take());
+                    begin = end;
+                }
+                startFilesTo(c.files.size());
+                std::string cutText;
+                for (std::size_t at = 0; at < cuts.size(); ++at)
+                    cutText += cuts[at] ? "|" : ".";
+                EXPECT_TRUE(sum.profile() == whole)
+                    << c.name << (asUtf8 ? " (UTF-8)" : " (UTF-16)") << ", cuts " << cutText;
+            }
+        }
+    }
+}
+
 // One column per kind and sizing rule, each dialect's type for it.
 TEST(TypeSuggestion, EachDialectTypesWithinItsDocumentedLimits)
 {
