@@ -4,6 +4,7 @@
 #include "InterruptCleanup.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
+#include "files/FileOpen.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Utf8.h"
@@ -22,6 +23,10 @@
 #include <random>
 #include <sstream>
 #include <thread>
+
+#ifdef _WIN32
+#include "platform/windows/WindowsFiles.h"
+#endif
 
 namespace quarrow::cli {
 
@@ -157,12 +162,15 @@ public:
         std::random_device seed;
         std::mt19937_64 random(seed());
         for (int attempt = 0;; ++attempt) {
-            std::ostringstream name;
-            name << '.' << target.filename().string() << '.' << std::hex << random() << ".tmp";
-            m_temporary = folder / name.str();
+            std::ostringstream suffix;
+            suffix << '.' << std::hex << random() << ".tmp";
+            std::filesystem::path name(".");
+            name += target.filename();
+            name += suffix.str();
+            m_temporary = folder / name;
             try {
                 m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
-                m_temporaryText = m_temporary.string();
+                m_temporaryText = pathText(m_temporary);
                 armInterruptCleanup(m_temporaryText.c_str());
                 return;
             } catch (const OutputError& e) {
@@ -189,8 +197,12 @@ public:
     void commit()
     {
         m_file->close();
+#ifdef _WIN32
+        const std::error_code ec = windows::replaceFile(m_temporary, m_target);
+#else
         std::error_code ec;
         std::filesystem::rename(m_temporary, m_target, ec);
+#endif
         if (!ec)
             disarmInterruptCleanup();
         if (ec)
@@ -432,9 +444,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         std::error_code ec;
         const auto status = std::filesystem::status(path, ec);
         if (ec || !std::filesystem::exists(status))
-            return failWith("File not found: " + path.string());
+            return failWith("File not found: " + pathText(path));
         if (std::filesystem::is_directory(status))
-            return failWith("Not a file: " + path.string());
+            return failWith("Not a file: " + pathText(path));
         if (std::filesystem::is_regular_file(status)) {
             const auto size = std::filesystem::file_size(path, ec);
             if (!ec)

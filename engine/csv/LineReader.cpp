@@ -1,5 +1,6 @@
 #include "csv/LineReader.h"
 
+#include "files/FileOpen.h"
 #include "text/Cp1252.h"
 #include "text/Scan.h"
 #include "text/Utf8.h"
@@ -18,16 +19,11 @@ namespace {
 
 enum class Decoding { Utf8, Ansi, Utf16Le, Utf16Be };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 std::string systemReason(int error) { return std::strerror(error); }
 
 std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber, const std::string& reason)
 {
-    return path.string() + ": line " + std::to_string(lineNumber) + ": " + reason;
+    return pathText(path) + ": line " + std::to_string(lineNumber) + ": " + reason;
 }
 
 // Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
@@ -135,8 +131,7 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
         throw ReadError(path, delivered + 1, std::move(reason));
     };
 
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(openFile(path, FileAccess::Read));
     if (!file)
         fail(systemReason(errno));
     // The text is decoded in 4096-byte blocks, but fetched from the system

@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <sstream>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace quarrow::cli {
 namespace {
@@ -310,7 +312,9 @@ TEST(ConverterWarnings, ShortenedColumnNamesAreListed)
     }
 }
 
-// The binary itself: exit statuses and a full disk on standard output.
+#ifndef _WIN32
+// The binary itself: exit statuses and a full disk on standard output (on
+// Windows: tests/windows).
 int shell(const std::string& command)
 {
     const int status = std::system(command.c_str());
@@ -350,6 +354,7 @@ TEST(ConverterBinary, InterruptedRunLeavesNoTemporaryFile)
         EXPECT_TRUE(name == "in.csv" || name == "status") << "left behind: " << name;
     }
 }
+#endif
 
 } // namespace
 } // namespace quarrow::cli

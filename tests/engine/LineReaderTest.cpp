@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstddef>
@@ -524,6 +526,7 @@ TEST_F(LineReaderTest, DirectoryThrows)
     expectOpenFailure(dir);
 }
 
+#ifndef _WIN32 // Windows has no permission bits; its open refusals are tested in tests/windows
 TEST_F(LineReaderTest, UnreadableFileThrows)
 {
     if (::geteuid() == 0)
@@ -532,5 +535,6 @@ TEST_F(LineReaderTest, UnreadableFileThrows)
     fs::permissions(path, fs::perms::none);
     expectOpenFailure(path);
 }
+#endif
 
 } // namespace
