@@ -31,6 +31,9 @@ packages=(
   zlib1g-dev
   openssl
   libpcre2-dev
+  g++-mingw-w64-x86-64-posix
+  wine64
+  googletest
 )
 
 missing=()

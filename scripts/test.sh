@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug configuration with
 # AddressSanitizer and UndefinedBehaviorSanitizer (warnings as errors) and
-# runs every test; then the threaded converter's tests under ThreadSanitizer.
+# runs every test; then the threaded converter's tests under ThreadSanitizer;
+# then the Windows build under Wine (scripts/test-windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -17,3 +18,7 @@ tsan="$root/build/debug-tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
 cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli update_tests update_net_tests
 (cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|update')
+
+# The engine and the converter built for Windows and tested under Wine, and
+# their output compared with the Linux converter's.
+QUARROW_LINUX_BUILD="$build" "$root/scripts/test-windows.sh"
