@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include "files/FileOpen.h"
 #include "platform/windows/ConsoleProgram.h"
+#include "platform/windows/SystemCodePage.h"
 #include "platform/windows/WindowsFiles.h"
 
 #include <string>
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
     (void)argv;
     quarrow::windows::prepareStandardStreams();
     quarrow::setFileOpener(quarrow::windows::openFile);
+    const auto ansi = quarrow::windows::SystemCodePage::forSystem();
+    quarrow::setAnsiCodePage(ansi.get());
     const std::vector<std::string> arguments = quarrow::windows::utf8Arguments();
     std::vector<const char*> pointers;
     for (const auto& argument : arguments)

@@ -34,6 +34,8 @@ set(GTest_DIR ${stubs} CACHE PATH "" FORCE)
 
 # Every test program runs under Wine (CMAKE_CROSSCOMPILING_EMULATOR) in a
 # prefix of its own that the first test creates and the last one removes, so
-# nothing of a developer's own Wine setup takes part.
+# nothing of a developer's own Wine setup takes part. The locale gives Wine
+# its ANSI code page (here 1252) and the encoding of file names on the disk.
 set(QUARROW_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(QUARROW_WINE_ENVIRONMENT "WINEPREFIX=${QUARROW_WINEPREFIX}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml=")
+set(QUARROW_WINE_ENVIRONMENT_BASE "WINEPREFIX=${QUARROW_WINEPREFIX}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml=")
+set(QUARROW_WINE_ENVIRONMENT ${QUARROW_WINE_ENVIRONMENT_BASE} "LC_ALL=en_US.UTF-8")

@@ -1,7 +1,7 @@
 #include "csv/LineReader.h"
 
 #include "files/FileOpen.h"
-#include "text/Cp1252.h"
+#include "text/AnsiCodePage.h"
 #include "text/Scan.h"
 #include "text/Utf8.h"
 
@@ -195,8 +195,11 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
                 break;
             }
             case Decoding::Ansi: {
-                for (std::size_t i = begin; i < size; ++i)
-                    decoded[units++] = cp1252::decodeByte(block[i]);
+                // A double-byte code page's character cut by the block's end
+                // is carried like UTF-8's.
+                const auto r = ansiCodePage().decode(block.data() + begin, size - begin, atEnd, decoded.data());
+                consumed = begin + r.consumed;
+                units = r.written;
                 break;
             }
             case Decoding::Utf16Le:

@@ -2,7 +2,7 @@
 
 #include "files/FileOpen.h"
 #include "sql/ByteSink.h"
-#include "text/Cp1252.h"
+#include "text/AnsiCodePage.h"
 #include "text/Utf8.h"
 
 #include <cerrno>
@@ -112,8 +112,9 @@ TypeList LoadTypeListFile(const std::filesystem::path& path)
             throw TypeListError("Cannot read " + pathText(path) + ": the UTF-16 text ends in half a character");
         return splitLines(decodeUtf16(file.bytes, littleEndian));
     }
-    std::u16string text;
-    cp1252::decode(asBytes(file.bytes), file.bytes.size(), text);
+    std::u16string text(file.bytes.size(), u'\0');
+    const auto decoded = ansiCodePage().decode(asBytes(file.bytes), file.bytes.size(), true, text.data());
+    text.resize(decoded.written);
     return splitLines(text);
 }
 
