@@ -4,6 +4,9 @@
 # run in. The window is not part of it: Qt for Windows comes from Qt's own
 # installation on a Windows machine.
 
+# The version block becomes a VERSIONINFO resource (cmake/VersionBlock.cmake).
+enable_language(RC)
+
 # CLI11's headers, copied alone so that no other header of the build machine
 # reaches the target's include path.
 find_path(QUARROW_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)

@@ -138,10 +138,17 @@ inline std::wstring quoted(const std::filesystem::path& path)
     return L"\"" + path.native() + L"\"";
 }
 
-// The converter built beside the tests, as Wine names it.
+// A file of the build tree as Wine names it: the build machine's root is
+// drive Z: in every new prefix.
+inline std::filesystem::path buildFile(std::string_view unixPath)
+{
+    return std::filesystem::path(L"Z:" + std::wstring(unixPath.begin(), unixPath.end())).make_preferred();
+}
+
+// The converter built beside the tests.
 inline std::filesystem::path converterProgram()
 {
-    return std::filesystem::path(L"Z:" QUARROW_CLI_BINARY_PATH).make_preferred();
+    return buildFile(QUARROW_CLI_BINARY_PATH);
 }
 
 } // namespace quarrow::test::windows
