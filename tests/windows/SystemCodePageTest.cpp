@@ -95,6 +95,42 @@ TEST(SystemCodePage, DoubleByteCharacterAcrossBlocks)
               (std::vector<std::u16string>{std::u16string(kReadBlockSize - 1, u'a') + u"\u65E5,\u30BD", u"\u65E5"}));
 }
 
+// A literal too long for Oracle is cut into pieces between characters,
+// never between the two bytes of one.
+TEST(SystemCodePage, LongLiteralIsCutBetweenDoubleByteCharacters)
+{
+    const SystemCodePage page(932);
+    std::string value = "a"; // puts every character on an odd offset
+    for (int i = 0; i < 2500; ++i)
+        value += "\x93\xFA";
+    TempDir dir;
+    const auto csv = dir.write("long.csv", "v\r\n" + value + "\r\n");
+    setAnsiCodePage(&page);
+    std::string out;
+    std::string err;
+    const int status = runCli({"-H", "-e", "ansi", "-d", "oracle", pathText(csv)}, out, err);
+    setAnsiCodePage(nullptr);
+    ASSERT_EQ(status, 0) << err;
+    std::string joined;
+    std::size_t pieces = 0;
+    for (std::size_t at = out.find("TO_CLOB('"); at != std::string::npos; at = out.find("TO_CLOB('", at)) {
+        at += 9;
+        const std::size_t end = out.find("')", at);
+        ASSERT_NE(end, std::string::npos);
+        const std::string piece = out.substr(at, end - at);
+        EXPECT_LE(piece.size(), 4000u);
+        // Whole characters only: the piece decodes to as many characters
+        // as it holds once its lone 'a' is counted.
+        char16_t decoded[4096];
+        const auto r = page.decode(reinterpret_cast<const unsigned char*>(piece.data()), piece.size(), false, decoded);
+        EXPECT_EQ(r.consumed, piece.size()) << "piece " << pieces << " ends inside a character";
+        joined += piece;
+        ++pieces;
+    }
+    EXPECT_GE(pieces, 2u);
+    EXPECT_EQ(joined, value);
+}
+
 // The converter's ANSI is the code page of the system it runs on. The test
 // command runs this program under several locales and says which code page
 // each should give.
