@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <memory>
@@ -12,6 +13,14 @@
 namespace quarrow::windows {
 
 namespace {
+
+UINT g_consoleOutputCodePage = 0;
+
+void restoreConsoleOutputCodePage()
+{
+    if (g_consoleOutputCodePage != 0)
+        ::SetConsoleOutputCP(g_consoleOutputCodePage);
+}
 
 std::string toUtf8(const wchar_t* text)
 {
@@ -47,8 +56,12 @@ void prepareStandardStreams()
     // https://learn.microsoft.com/cpp/c-runtime-library/reference/setmode:
     // in text mode the runtime turns every LF written into CR LF.
     ::_setmode(::_fileno(stdout), _O_BINARY);
-    // https://learn.microsoft.com/windows/console/setconsoleoutputcp
-    ::SetConsoleOutputCP(CP_UTF8);
+    // https://learn.microsoft.com/windows/console/setconsoleoutputcp: the
+    // code page belongs to the console, which outlives the program, so the
+    // console's own is put back at exit.
+    g_consoleOutputCodePage = ::GetConsoleOutputCP();
+    if (g_consoleOutputCodePage != 0 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restoreConsoleOutputCodePage);
 }
 
 bool standardErrorIsConsole()
