@@ -4,15 +4,29 @@
 #include "TAppForm.h"
 #include "TFeedbackForm.h"
 #include "UpdateCheckSetup.h"
+#include "WindowOptions.h"
+
+#include <iostream>
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments += QString::fromLocal8Bit(argv[i]);
+    // The application object is not made yet: it would need a display.
+    if (const auto status = quarrow::answerWindowOption(arguments, QStringLiteral("/proc/self/exe"), std::cout))
+        return *status;
+
     quarrow::QuarrowApplication app(argc, argv);
+    // Desktops match the window to its desktop entry, and so to its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUARROW_APP_ID));
     quarrow::QtDialogs dialogs;
     app.setDialogs(&dialogs);
 
     quarrow::TAppForm form(dialogs, QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
-    form.setUpdateCheck(quarrow::UpdateCheckSetup::forThisMachine());
+    const auto updateCheck = quarrow::UpdateCheckSetup::forThisMachine();
+    form.setUpdateCheck(updateCheck);
+    form.setSettingsStore(updateCheck.openStore);
     QObject::connect(&form, &quarrow::TAppForm::feedbackRequested, &form,
                      [&] { quarrow::openFeedbackWindow(form, dialogs); });
     QObject::connect(&form, &quarrow::TAppForm::aboutRequested, &form, [&] { quarrow::openAboutBox(form, dialogs); });

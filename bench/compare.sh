@@ -14,6 +14,10 @@
 #                interleaved A B C A B C so drift affects every tool alike
 #   ASCII_MB INTL_MB WIDE_MB   input sizes (default 100, 100, 50)
 #   QUARROW_CLI GEN_CSV FLOOR SQLITE3   override the programs used
+#   WORKSPACE_MEMORY CONTROL_OVERHEAD   the same for the window's load and
+#                export figures (skipped when not built)
+#   QUARROW_ARGS  more arguments for quarrow-cli, e.g. --rfc4180 for the exact
+#                 CSV reading (the sqlite3 shell's import reads exactly too)
 #   KEEP_OUTPUT=1  keep the last output of every tool (deleted by default)
 #
 # Every run goes through /usr/bin/time -f '%e %M': wall seconds and peak
@@ -36,6 +40,7 @@ quarrow=${QUARROW_CLI:-$build_dir/cli/quarrow-cli}
 gen_csv=${GEN_CSV:-$build_dir/bench/gen_csv}
 floor_bin=${FLOOR:-$build_dir/bench/floor}
 sqlite=${SQLITE3:-sqlite3}
+read -r -a quarrow_args <<<"${QUARROW_ARGS:-}"
 time_bin=/usr/bin/time
 
 die() { echo "compare.sh: $*" >&2; exit 1; }
@@ -154,7 +159,7 @@ for entry in "${files[@]}"; do
         # Every tool starts without an old output to delete.
         rm -f "$out_q" "$out_s" "$out_f"
         if ((have_quarrow)); then
-            time_run /dev/null "$quarrow" -H -q -o "$out_q" "$input"
+            time_run /dev/null "$quarrow" -H -q ${quarrow_args[@]+"${quarrow_args[@]}"} -o "$out_q" "$input"
             q_sec+=("$run_sec") q_kb+=("$run_kb")
         fi
         if ((have_sqlite)); then
@@ -204,6 +209,7 @@ done
 
 echo
 echo "rounds: $rounds (median wall time, max peak RSS; MB = 10^6 bytes)"
+if [[ -n ${QUARROW_ARGS:-} ]]; then echo "quarrow-cli given also: $QUARROW_ARGS"; fi
 printf '%s\n' "${report[@]}"
 echo "targets: sqlite3/quarrow >= 10 (ascii), >= 5 (intl); quarrow/floor <= 2; quarrow RSS < 64 MB"
 
@@ -217,5 +223,18 @@ if [[ -x $memory_bin ]]; then
         profile=${entry%%:*}
         mb=${entry#*:}
         "$memory_bin" "$work_dir/$profile-${mb}mb.csv"
+    done
+fi
+
+# --- the window's load and export with progress and Cancel -------------------
+
+overhead_bin=${CONTROL_OVERHEAD:-$build_dir/bench/control_overhead}
+if [[ -x $overhead_bin ]]; then
+    echo
+    echo "the window's load and export with progress and Cancel against the plain calls, target control/plain <= 1.10:"
+    for entry in "${files[@]}"; do
+        profile=${entry%%:*}
+        mb=${entry#*:}
+        "$overhead_bin" "$work_dir/$profile-${mb}mb.csv" "$rounds"
     done
 fi

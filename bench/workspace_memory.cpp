@@ -1,12 +1,17 @@
-// Loads a CSV file into a workspace, as the window does, and reports the
+// Loads a CSV file into a workspace, as the window does (on a worker thread,
+// with the progress counter and the cancel flag in place), and reports the
 // memory it takes per input byte: the rows' own bytes, and the process's
 // peak resident size (which includes the program itself).
 
 #include "workspace/Workspace.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
+
 #include <sys/resource.h>
 
 int main(int argc, char** argv)
@@ -20,8 +25,15 @@ int main(int argc, char** argv)
 
     const auto start = std::chrono::steady_clock::now();
     quarrow::Workspace workspace;
-    const auto report = workspace.load(path, quarrow::LoadOptions{quarrow::TextEncoding::Utf8, true, u',',
-                                                                   quarrow::Dialect::MySql});
+    quarrow::LoadReport report;
+    std::atomic<std::uint64_t> bytesRead{0};
+    const std::atomic<bool> cancel{false};
+    std::thread worker([&] {
+        report =
+            workspace.load(path, quarrow::LoadOptions{quarrow::TextEncoding::Utf8, true, u',', quarrow::Dialect::MySql},
+                           quarrow::LoadControl{&bytesRead, &cancel});
+    });
+    worker.join();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (report.readFailed) {
         std::fprintf(stderr, "workspace_memory: %s\n", report.failure.c_str());

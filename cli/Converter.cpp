@@ -1,16 +1,21 @@
 #include "Converter.h"
 
 #include "BoundedQueue.h"
-#include "InterruptCleanup.h"
+#include "ByteBudget.h"
+#include "OutputFile.h"
+#include "ProfilePass.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
 #include "files/FileOpen.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/StatementCutter.h"
+#include "text/UnicodeText.h"
 #include "text/Utf8.h"
 #include "types/TypeListFile.h"
 #include "workspace/Workspace.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -20,13 +25,8 @@
 #include <cstdio>
 #include <iomanip>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <thread>
-
-#ifdef _WIN32
-#include "platform/windows/WindowsFiles.h"
-#endif
 
 namespace quarrow::cli {
 
@@ -36,6 +36,15 @@ namespace {
 constexpr std::size_t kBatchUnits = std::size_t{1} << 19;
 constexpr std::size_t kBatchLines = 1 << 14;
 constexpr std::size_t kQueueDepth = 4;
+// A batch this large (a very long line) is formatted and written on its
+// own, with nothing else in flight, and its buffers are not kept for reuse.
+constexpr std::size_t kLargeBatchBytes = std::size_t{4} << 20;
+// Bytes of lines read but not yet formatted: far above what the queue holds
+// in ordinary batches, so it only holds back the reading of a long line
+// while another is in the pipeline.
+constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
+// The reading thread takes from the budget in steps, not per line.
+constexpr std::size_t kChargeStep = std::size_t{1} << 18;
 
 // Lines on their way from the reading thread to the writing one; or, when
 // `error` is set, the reason reading stopped. The lines are UTF-16 text, or
@@ -45,19 +54,13 @@ struct LineBatch {
     std::string bytes;
     bool utf8 = false;
     std::vector<std::size_t> ends;
+    std::size_t charged = 0; // taken from the ByteBudget, given back once formatted
     std::optional<std::string> error;
+
+    std::size_t heldBytes() const noexcept { return utf8 ? bytes.size() : text.size() * sizeof(char16_t); }
 };
 
 struct Cancelled {};
-
-std::string toUtf8(std::u16string_view text)
-{
-    std::string bytes(text.size() * 3, '\0');
-    std::uint64_t replaced = 0;
-    char* end = utf8::encode(text.data(), text.size(), bytes.data(), replaced);
-    bytes.resize(static_cast<std::size_t>(end - bytes.data()));
-    return bytes;
-}
 
 std::string limitText(Dialect dialect)
 {
@@ -69,8 +72,8 @@ std::string limitText(Dialect dialect)
 class BatchingSink final : public LineSink {
 public:
     // With UTF-8 output, UTF-8 input is formatted from its own bytes.
-    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, bool takeUtf8)
-        : m_queue(queue), m_recycler(recycler), m_takeUtf8(takeUtf8)
+    BatchingSink(BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler, ByteBudget& budget, bool takeUtf8)
+        : m_queue(queue), m_recycler(recycler), m_budget(budget), m_takeUtf8(takeUtf8)
     {
         startBatch();
     }
@@ -78,11 +81,17 @@ public:
     void line(std::u16string_view text) override { add(m_batch.text, text, false); }
     bool takesUtf8() const override { return m_takeUtf8; }
     void utf8Line(std::string_view bytes) override { add(m_batch.bytes, bytes, true); }
+    // A long line is collected straight into the batch: no copy of it is
+    // made on the way.
+    bool takesParts() const override { return true; }
+    void linePart(std::u16string_view piece) override { addPart(m_batch.text, piece, false); }
+    void utf8LinePart(std::string_view piece) override { addPart(m_batch.bytes, piece, true); }
 
     void flush()
     {
         if (m_batch.ends.empty() && !m_batch.error)
             return;
+        charge();
         if (!m_queue.push(std::move(m_batch)))
             throw Cancelled{};
         startBatch();
@@ -90,6 +99,12 @@ public:
 
     void fail(std::string message)
     {
+        // The pieces of the line that was being read when reading failed.
+        const std::size_t end = m_batch.ends.empty() ? 0 : m_batch.ends.back();
+        if (m_batch.utf8)
+            m_batch.bytes.resize(std::min(end, m_batch.bytes.size()));
+        else
+            m_batch.text.resize(std::min(end, m_batch.text.size()));
         m_batch.error = std::move(message);
         flush();
     }
@@ -97,7 +112,7 @@ public:
 private:
     // A batch holds lines of one kind: a file of the other kind starts a new one.
     template <typename Text, typename View>
-    void add(Text& store, View line, bool utf8)
+    void addPart(Text& store, View piece, bool utf8)
     {
         if (m_batch.utf8 != utf8) {
             flush();
@@ -105,10 +120,31 @@ private:
         }
         if (store.capacity() < kBatchUnits)
             store.reserve(kBatchUnits + 1024);
-        store.append(line);
+        store.append(piece);
+        m_uncharged += piece.size() * sizeof(typename View::value_type);
+        if (m_uncharged >= kChargeStep)
+            charge();
+    }
+
+    template <typename Text, typename View>
+    void add(Text& store, View line, bool utf8)
+    {
+        addPart(store, line, utf8);
         m_batch.ends.push_back(store.size());
         if (store.size() >= kBatchUnits || m_batch.ends.size() >= kBatchLines)
             flush();
+    }
+
+    // Waits while the bytes already in the pipeline and this batch's would
+    // pass the budget.
+    void charge()
+    {
+        if (m_uncharged == 0)
+            return;
+        if (!m_budget.take(m_uncharged, m_batch.charged))
+            throw Cancelled{};
+        m_batch.charged += m_uncharged;
+        m_uncharged = 0;
     }
 
     void startBatch()
@@ -119,14 +155,18 @@ private:
         m_batch.bytes.clear();
         m_batch.utf8 = utf8;
         m_batch.ends.clear();
+        m_batch.charged = 0;
         m_batch.error.reset();
         m_batch.ends.reserve(kBatchLines);
+        m_uncharged = 0;
     }
 
     BoundedQueue<LineBatch>& m_queue;
     Recycler<LineBatch>& m_recycler;
+    ByteBudget& m_budget;
     bool m_takeUtf8;
     LineBatch m_batch;
+    std::size_t m_uncharged = 0;
 };
 
 class OstreamSink final : public ByteSink {
@@ -148,74 +188,6 @@ public:
 
 private:
     std::ostream& m_out;
-};
-
-// The script is written to a new file beside the target and renamed over it
-// only when complete, so a failed run leaves any existing file as it was.
-class ReplacingFile {
-public:
-    explicit ReplacingFile(const std::filesystem::path& target) : m_target(target)
-    {
-        std::filesystem::path folder = target.parent_path();
-        if (folder.empty())
-            folder = ".";
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0;; ++attempt) {
-            std::ostringstream suffix;
-            suffix << '.' << std::hex << random() << ".tmp";
-            std::filesystem::path name(".");
-            name += target.filename();
-            name += suffix.str();
-            m_temporary = folder / name;
-            try {
-                m_file.emplace(m_temporary, FileSink::Mode::Exclusive);
-                m_temporaryText = pathText(m_temporary);
-                armInterruptCleanup(m_temporaryText.c_str());
-                return;
-            } catch (const OutputError& e) {
-                if (e.error() != EEXIST || attempt > 100)
-                    throw OutputError(target, "Cannot create", e.error());
-            }
-        }
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    ~ReplacingFile()
-    {
-        disarmInterruptCleanup();
-        if (!m_committed) {
-            m_file.reset();
-            std::error_code ignored;
-            std::filesystem::remove(m_temporary, ignored);
-        }
-    }
-
-    ByteSink& sink() { return *m_file; }
-
-    void commit()
-    {
-        m_file->close();
-#ifdef _WIN32
-        const std::error_code ec = windows::replaceFile(m_temporary, m_target);
-#else
-        std::error_code ec;
-        std::filesystem::rename(m_temporary, m_target, ec);
-#endif
-        if (!ec)
-            disarmInterruptCleanup();
-        if (ec)
-            throw OutputError(m_target, "Cannot replace", ec.value());
-        m_committed = true;
-    }
-
-private:
-    std::filesystem::path m_target;
-    std::filesystem::path m_temporary;
-    std::string m_temporaryText; // what the signal handler removes
-    std::optional<FileSink> m_file;
-    bool m_committed = false;
 };
 
 std::string formatBytes(double bytes)
@@ -280,19 +252,20 @@ private:
 };
 
 struct FormattedBatch {
-    OutBuffer bytes;
+    FormattedRows rows;
     std::uint64_t substituted = 0;
 };
 
 // Turns the stream of line batches into script bytes, exactly as the writer
 // does for a workspace holding the same lines. Batches are formatted on
 // worker threads, each with its own copy of the formatter, and written in
-// order: a row's bytes depend only on the row and its position.
+// order: a row's bytes depend only on the row and its position. Statements
+// cut by size are cut here, in order, by the window writer's StatementCutter.
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
-                    Recycler<LineBatch>& batches)
-        : m_options(options), m_types(types), m_sink(sink), m_batches(batches)
+                    Recycler<LineBatch>& batches, ByteBudget& budget)
+        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget)
     {
     }
 
@@ -306,10 +279,13 @@ public:
 
     void add(LineBatch batch)
     {
+        const std::size_t charged = batch.charged;
         std::size_t skip = 0;
         if (!m_formatter) {
-            if (batch.ends.empty())
+            if (batch.ends.empty()) {
+                m_budget.give(charged);
                 return;
+            }
             if (batch.utf8) {
                 std::u16string firstLine(batch.ends.front(), u'\0');
                 const auto decoded = utf8::decode(reinterpret_cast<const unsigned char*>(batch.bytes.data()),
@@ -322,36 +298,45 @@ public:
             if (m_options.script.headerLine)
                 skip = 1;
         }
-        if (batch.ends.size() <= skip)
+        if (batch.ends.size() <= skip) {
+            m_budget.give(charged);
             return;
+        }
         const std::uint64_t first = m_rows;
         m_rows += batch.ends.size() - skip;
+
+        if (batch.heldBytes() > kLargeBatchBytes) {
+            // A long line: its text and its statement are the only large
+            // things held, and neither is kept afterwards.
+            while (!m_inFlight.empty())
+                writeOldest();
+            ScriptFormatter formatter = *m_formatter;
+            FormattedRows rows;
+            formatRows(formatter, batch, skip, first, rows);
+            m_substituted += formatter.substituted();
+            batch = LineBatch{};
+            m_cutter->write(m_sink, rows);
+            m_budget.give(charged);
+            return;
+        }
+
         if (m_inFlight.size() >= kMaxInFlight)
             writeOldest();
-        OutBuffer bytes = m_buffers.take();
-        bytes.clear();
+        FormattedRows rows = m_buffers.take();
+        rows.clear();
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
-                                                             bytes = std::move(bytes), skip, first]() mutable {
-            FormattedBatch out{std::move(bytes), 0};
-            std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
-            std::uint64_t index = first;
-            const std::u16string_view text(batch.text);
-            const std::string_view utf8Text(batch.bytes);
-            for (std::size_t i = skip; i < batch.ends.size(); ++i) {
-                const std::size_t end = batch.ends[i];
-                if (batch.utf8)
-                    formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
-                else
-                    formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
-                begin = end;
-            }
+                                                             rows = std::move(rows), skip, first, charged]() mutable {
+            FormattedBatch out{std::move(rows), 0};
+            formatRows(formatter, batch, skip, first, out.rows);
             out.substituted = formatter.substituted();
+            m_budget.give(charged);
             m_batches.give(std::move(batch));
             return out;
         }));
     }
 
     bool started() const noexcept { return m_formatter.has_value(); }
+    const std::vector<ColumnRename>& renames() const noexcept { return m_renames; }
 
     const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
 
@@ -364,7 +349,7 @@ public:
         OutBuffer end;
         m_formatter->appendEnd(end, m_rows);
         m_sink.write(end.data(), end.size());
-        return m_substituted;
+        return m_substituted + m_cutter->substituted();
     }
 
 private:
@@ -374,9 +359,11 @@ private:
     {
         const ScriptOptions& script = m_options.script;
         ColumnSetup setup = setUpColumns(firstLine, loadOptionsFor(script));
+        m_renames = setup.renames;
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
+        m_cutter.emplace(*m_formatter);
         OutBuffer head;
         m_formatter->appendHead(head);
         m_substituted += m_formatter->substituted();
@@ -385,34 +372,65 @@ private:
         m_sink.write(head.data(), head.size());
     }
 
+    // Formats the batch's rows back to back, noting where each begins for
+    // the statement cutter.
+    static void formatRows(ScriptFormatter& formatter, const LineBatch& batch, std::size_t skip, std::uint64_t index,
+                           FormattedRows& out)
+    {
+        std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
+        const std::u16string_view text(batch.text);
+        const std::string_view utf8Text(batch.bytes);
+        for (std::size_t i = skip; i < batch.ends.size(); ++i) {
+            const std::size_t end = batch.ends[i];
+            out.starts.push_back(out.bytes.size());
+            if (batch.utf8)
+                formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
+            else
+                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+            begin = end;
+        }
+    }
+
     void writeOldest()
     {
         FormattedBatch done = m_inFlight.front().get();
         m_inFlight.pop_front();
         m_substituted += done.substituted;
-        m_sink.write(done.bytes.data(), done.bytes.size());
-        m_buffers.give(std::move(done.bytes));
+        m_cutter->write(m_sink, done.rows);
+        m_buffers.give(std::move(done.rows));
     }
 
     const ConverterOptions& m_options;
     const std::optional<TypeList>& m_types;
     ByteSink& m_sink;
     Recycler<LineBatch>& m_batches;
-    Recycler<OutBuffer> m_buffers;
+    ByteBudget& m_budget;
+    Recycler<FormattedRows> m_buffers;
     std::optional<ScriptFormatter> m_formatter;
+    std::optional<StatementCutter> m_cutter;
     std::deque<std::future<FormattedBatch>> m_inFlight;
+    std::vector<ColumnRename> m_renames;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
 };
 
+// `shapes`, when given, sees every line on its way to the batches.
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             std::atomic<std::uint64_t>& bytesRead)
+             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead, ProfilingSink* shapes)
 {
-    BatchingSink sink(queue, recycler, options.script.encoding == TextEncoding::Utf8);
+    // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
+    // else each row would be held both as bytes and decoded.
+    BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
+    if (shapes)
+        shapes->passTo(&sink);
+    LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
         for (const auto& path : options.inputs) {
+            if (shapes)
+                shapes->startFile(pathText(path));
             try {
-                readLines(path, options.script.encoding, sink, &bytesRead);
+                readLines(path, options.script.encoding, first, &bytesRead,
+                          {options.script.exactQuoting, options.script.separator});
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
                 break;
@@ -427,6 +445,36 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
         }
     }
     queue.close();
+}
+
+// A name in a message to a terminal: UTF-8, with control characters
+// written as escapes so that a name cannot move the cursor or recolour.
+std::string printableName(std::u16string_view name)
+{
+    std::string text;
+    char escape[8];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+            text += escape;
+            continue;
+        }
+        const std::size_t units = (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size()) ? 2 : 1;
+        char bytes[6];
+        std::uint64_t replaced = 0;
+        text.append(bytes, utf8::encode(&name[i], units, bytes, replaced));
+        i += units - 1;
+    }
+    return text;
+}
+
+void reportRenames(std::ostream& err, const std::vector<ColumnRename>& renames)
+{
+    for (const auto& rename : renames) {
+        err << "quarrow-cli: warning: column " << rename.column + 1 << " \"" << printableName(rename.from)
+            << "\" renamed to \"" << printableName(rename.to) << "\": it repeats an earlier column's name\n";
+    }
 }
 
 } // namespace
@@ -463,13 +511,24 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         }
     }
 
-    std::optional<ReplacingFile> file;
+    // Without a reading before the writing one, that one counts the rows' fields.
+    std::optional<ProfilingSink> shapes;
+    if (options.suggestTypes || options.explain || options.strict) {
+        if (const auto stop = profileBeforeWriting(options, types, err))
+            return *stop;
+    } else {
+        shapes.emplace(options.script, true);
+    }
+
+    std::optional<OutputFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
+    ByteBudget budget(kHeldBytes);
     Recycler<LineBatch> batches;
     std::atomic<std::uint64_t> bytesRead{0};
     std::thread reader;
     auto stopReader = [&] {
+        budget.close();
         queue.close();
         if (reader.joinable())
             reader.join();
@@ -485,9 +544,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             sink = &*stream;
         }
 
-        ScriptAssembler assembler(options, types, *sink, batches);
+        ScriptAssembler assembler(options, types, *sink, batches, budget);
         ProgressDisplay display(err, progress, totalBytes, bytesRead);
-        reader = std::thread([&] { readAll(options, queue, batches, bytesRead); });
+        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead, shapes ? &*shapes : nullptr); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
@@ -527,6 +586,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << (substituted == 1 ? " character" : " characters")
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
+        reportRenames(err, assembler.renames());
+        if (shapes)
+            warnAboutStructure(shapes->profile(), shapes->columns().names.size(), err);
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();

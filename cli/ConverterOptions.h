@@ -12,9 +12,15 @@ namespace quarrow::cli {
 struct ConverterOptions {
     std::vector<std::filesystem::path> inputs;
     std::optional<std::filesystem::path> output; // standard output when empty
-    ScriptOptions script; // also the reading options: encoding, header line, separator
+    ScriptOptions script; // also the reading options: encoding, header line, separator, exact quoting
     std::optional<std::filesystem::path> typesFile;
     bool quiet = false;
+    // Read the inputs once more before writing: to type the columns from
+    // their values, to explain the types on the error stream, to refuse rows
+    // whose field count differs from the columns.
+    bool suggestTypes = false;
+    bool explain = false;
+    bool strict = false;
 };
 
 } // namespace quarrow::cli

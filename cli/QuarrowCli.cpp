@@ -27,7 +27,7 @@ std::filesystem::path argumentPath(const std::string& text)
 #endif
 }
 
-constexpr const char* kVersion = "2.1";
+constexpr const char* kVersion = QUARROW_VERSION_TEXT;
 
 // Command-line arguments are UTF-8; the engine's texts are UTF-16.
 std::u16string fromUtf8(const std::string& text, const std::string& option)
@@ -57,8 +57,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string typesFile;
 
     app.add_option("FILE", inputs, "CSV files, loaded in order as one table")->required();
-    app.add_option("-o,--output", output, "write the script to PATH (default: standard output)")
-        ->option_text("PATH");
+    app.add_option("-o,--output", output, "write the script to PATH; - or none: standard output")->option_text("PATH");
     app.add_option("-d,--database", database, "mysql|mssql|access|oracle|postgresql|ibmdb2|sqlite (default mysql)")
         ->option_text("ID")
         ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
@@ -71,10 +70,18 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         ->check(CLI::IsMember({"utf8", "ansi"}));
     app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
     app.add_flag("-m,--multi-row", options.script.multiRow, "one multi-row INSERT statement");
+    app.add_flag("--rfc4180", options.script.exactQuoting,
+                 "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
+    app.add_flag("--suggest-types", options.suggestTypes,
+                 "type each column from its values (reads the inputs twice); --types still overrides");
+    app.add_flag("--explain", options.explain, "print each column's profile and suggested type on stderr");
+    app.add_flag("--strict", options.strict,
+                 "rows with more or fewer fields than columns are an error: nothing is written");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
-    app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion, "the version (" + std::string(kVersion) + ")");
+    app.set_version_flag("--version", std::string("quarrow-cli ") + kVersion,
+                         "the version (" + std::string(kVersion) + ")");
 
     try {
         app.parse(argc, argv);
@@ -97,7 +104,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
 
     for (const auto& input : inputs)
         options.inputs.push_back(argumentPath(input));
-    if (!output.empty())
+    if (!output.empty() && output != "-")
         options.output = argumentPath(output);
     if (!typesFile.empty())
         options.typesFile = argumentPath(typesFile);

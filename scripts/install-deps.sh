@@ -23,14 +23,23 @@ packages=(
   fonts-dejavu-core
   xvfb
   xauth
+  x11-utils
   dbus
   at-spi2-core
   python3-pyatspi
+  imagemagick
   libcurl4-openssl-dev
   libcpp-httplib-dev
   zlib1g-dev
   openssl
   libpcre2-dev
+  desktop-file-utils
+  appstream
+  man-db
+  dpkg-dev
+  file
+  libsystemd-dev
+  libssl-dev
   g++-mingw-w64-x86-64-posix
   wine64
   googletest

@@ -9,8 +9,9 @@ namespace quarrow {
 
 enum class MessageIcon { Information, Warning, Error };
 
-// A file dialog's file types in the "text|pattern|text|pattern" form and the
-// extension added to a name typed without one.
+// A file dialog's file types in the "text|pattern|text|pattern" form and,
+// for a save dialog, the extension added to a name typed without one. An
+// open dialog never adds one: it would turn a typed name into another file.
 struct FileDialogSpec {
     QString filter;
     QString defaultSuffix;

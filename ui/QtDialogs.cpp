@@ -34,7 +34,6 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
 void prepare(QFileDialog& dialog, const FileDialogSpec& spec)
 {
     dialog.setNameFilter(qtFilter(spec.filter));
-    dialog.setDefaultSuffix(spec.defaultSuffix);
     dialog.setSizeGripEnabled(true);
 }
 
@@ -75,6 +74,7 @@ QString QtDialogs::saveFile(QWidget* parent, const FileDialogSpec& spec)
     prepare(dialog, spec);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(spec.defaultSuffix);
     // Qt's save dialog asks before overwriting unless told not to.
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

@@ -1,18 +1,22 @@
 #include "TAppForm.h"
 
+#include "BackgroundWork.h"
 #include "Dialogs.h"
 #include "EngineText.h"
 #include "ErrorReport.h"
+#include "ExactQuotingOption.h"
 #include "InputFiles.h"
 #include "LocaleTexts.h"
 #include "MakerServer.h"
 #include "Pictures.h"
 #include "TFormColumnTypes.h"
+#include "TFormPreview.h"
 #include "TFormSeparator.h"
 #include "TNewVer.h"
 #include "QtNoticeBox.h"
 #include "UpdateCheckSetup.h"
 #include "WebAddress.h"
+#include "profile/TypeSuggestion.h"
 #include "sql/Donustur.h"
 #include "workspace/SeparatorText.h"
 
@@ -41,6 +45,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
 namespace quarrow {
 
 namespace {
@@ -63,6 +71,18 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// Marks the window busy with one piece of background work for a scope.
+class CurrentWork final {
+public:
+    CurrentWork(BackgroundWork*& slot, BackgroundWork& work) : m_slot(slot) { m_slot = &work; }
+    ~CurrentWork() { m_slot = nullptr; }
+    CurrentWork(const CurrentWork&) = delete;
+    CurrentWork& operator=(const CurrentWork&) = delete;
+
+private:
+    BackgroundWork*& m_slot;
+};
+
 QFont pixelFont(const QFont& base, int pixels)
 {
     QFont font = base;
@@ -78,29 +98,76 @@ QString substitutionParagraph(std::uint64_t substituted)
            + u" characters could not be written in ANSI and were replaced.";
 }
 
+// A shortened name as the message box quotes it: its start and its end,
+// where a cut name and its suffix differ from the name as loaded.
+QString elidedName(const std::u16string& name)
+{
+    constexpr qsizetype kHead = 24;
+    constexpr qsizetype kTail = 20;
+    const QString text = QString::fromStdU16String(name);
+    if (text.size() <= kHead + kTail + 1)
+        return u'"' + text + u'"';
+    const qsizetype head = text.at(kHead - 1).isHighSurrogate() ? kHead - 1 : kHead;
+    qsizetype tail = text.size() - kTail;
+    if (text.at(tail).isLowSurrogate())
+        ++tail;
+    return u'"' + text.left(head) + u'\u2026' + text.mid(tail) + u'"';
+}
+
 // The names written otherwise than loaded, to keep within the database's
 // length limit: the first few, then how many more.
-QString renamedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
+QString shortenedParagraph(const std::vector<RenamedColumn>& renamed, Dialect dialect)
 {
     constexpr std::size_t kShown = 5;
     const NameLimit limit = columnNameLimit(dialect);
     const QString unit = limit.unit == NameUnit::Utf8Bytes ? QStringLiteral("bytes") : QStringLiteral("characters");
-    QString text = renamed.size() == 1
-                       ? QStringLiteral("1 column name was")
-                       : QLocale().toString(static_cast<qulonglong>(renamed.size())) + u" column names were";
+    const std::size_t count = renamed.size();
+    QString text = count == 1 ? QStringLiteral("1 column name was")
+                              : QLocale().toString(static_cast<qulonglong>(count)) + u" column names were";
     if (limit.unit == NameUnit::None)
-        text += u" changed to keep them apart:";
+        text += u" changed to keep them apart: ";
     else
         text += u" shortened to the " + QString::number(limit.max) + u' ' + unit + u" that "
-                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes:";
-    for (std::size_t i = 0; i < renamed.size() && i < kShown; ++i)
-        text +=
-            u"\n" + QString::fromStdU16String(renamed[i].from) + u" \u2192 " + QString::fromStdU16String(renamed[i].to);
-    if (renamed.size() > kShown)
-        text +=
-            u"\n"
-            + QStringLiteral("and %1 more.").arg(QLocale().toString(static_cast<qulonglong>(renamed.size() - kShown)));
-    return text;
+                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes: ";
+    for (std::size_t i = 0; i < std::min(count, kShown); ++i) {
+        if (i > 0)
+            text += u", ";
+        text += elidedName(renamed[i].from) + u" is now " + elidedName(renamed[i].to);
+    }
+    if (count > kShown)
+        text += u" and " + QLocale().toString(static_cast<qulonglong>(count - kShown)) + u" more";
+    return text + u'.';
+}
+
+// A name as the message box quotes it: a whole data line loaded as the
+// header can give names too long to read in a box.
+QString shownName(const std::u16string& name)
+{
+    constexpr qsizetype kLongest = 40;
+    const QString text = QString::fromStdU16String(name);
+    if (text.size() <= kLongest)
+        return u'"' + text + u'"';
+    const qsizetype cut = text.at(kLongest - 1).isHighSurrogate() ? kLongest - 1 : kLongest;
+    return u'"' + text.left(cut) + u"\u2026\"";
+}
+
+// Names the first few renamed columns; a header of many equal fields would
+// otherwise fill the screen.
+QString renamesParagraph(const std::vector<ColumnRename>& renames)
+{
+    constexpr std::size_t kNamed = 5;
+    const std::size_t count = renames.size();
+    QString text = count == 1 ? QStringLiteral("1 column name repeated an earlier name and was changed: ")
+                              : QLocale().toString(static_cast<qulonglong>(count))
+                                    + u" column names repeated an earlier name and were changed: ";
+    for (std::size_t i = 0; i < std::min(count, kNamed); ++i) {
+        if (i > 0)
+            text += u", ";
+        text += shownName(renames[i].from) + u" is now " + shownName(renames[i].to);
+    }
+    if (count > kNamed)
+        text += u" and " + QLocale().toString(static_cast<qulonglong>(count - kNamed)) + u" more";
+    return text + u'.';
 }
 
 } // namespace
@@ -206,6 +273,7 @@ void TAppForm::buildControls()
     middle->setContentsMargins(8, 6, 8, 6);
     CheckBox2 = new QCheckBox(QStringLiteral("Null empty cells"), Panel1);
     CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+    connect(CheckBox2, &QCheckBox::toggled, this, &TAppForm::refreshPreview);
     CheckBox3 = new QCheckBox(QStringLiteral("Multiple rows statement"), Panel1);
     CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
     Label2 = new QLabel(QStringLiteral("Table Name:"), Panel1);
@@ -289,15 +357,24 @@ void TAppForm::buildMenu()
                    &QAction::triggered, &TAppForm::BitBtn1Click);
     connectHandler(addItem(File1, "ExporttoSQL1", QStringLiteral("Export to SQL..."), QStringLiteral("save48")),
                    &QAction::triggered, &TAppForm::ExporttoSQL1Click);
+    QAction* Preview1 = addItem(File1, "Preview1", QStringLiteral("Preview..."), {});
+    Preview1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connectHandler(Preview1, &QAction::triggered, &TAppForm::Preview1Click);
     addBar(File1, "N1");
+    m_exactQuoting = new ExactQuotingOption(File1, statusBar(), pixelFont(font(), kStatusPixels), this);
+    connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
+    addBar(File1, "ExactCsvQuotingBar");
     connectHandler(addItem(File1, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
 
     QMenu* Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     QAction* Help2 = addItem(Help1, "Help2", QStringLiteral("Online Help"), QStringLiteral("help"));
+    // F1 belongs to this window: in the separator or column types dialog it
+    // is theirs to use.
     Help2->setShortcut(QKeySequence(Qt::Key_F1));
-    Help2->setShortcutContext(Qt::ApplicationShortcut);
+    Help2->setShortcutContext(Qt::WindowShortcut);
+    addAction(Help2);
     connectHandler(Help2, &QAction::triggered, &TAppForm::Help1Click);
     addBar(Help1, "N3");
     UpdateNotifications1 = addItem(Help1, "UpdateNotifications1", QStringLiteral("Update Notifications"), {});
@@ -339,6 +416,10 @@ void TAppForm::FormShow()
 
 void TAppForm::closeEvent(QCloseEvent* event)
 {
+    // A load or export still running stops at its next block or rows; the
+    // program ends once it has.
+    if (m_work != nullptr)
+        m_work->cancel();
     event->accept();
     QCoreApplication::quit();
 }
@@ -351,14 +432,39 @@ LoadOptions TAppForm::readingOptions() const
     options.separator = decodeSeparatorText(Button1->text().toStdU16String()).value_or(u',');
     options.encoding = RadioButton2->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = CheckBox1->isChecked();
+    options.exactQuoting = m_exactQuoting->isOn();
     return options;
 }
 
 void TAppForm::Ekle(const QString& path)
 {
+    if (m_work != nullptr)
+        return; // the workspace is busy with a load or an export
     const LoadOptions options = readingOptions();
-    BusyCursor busy;
-    const LoadReport report = m_workspace.load(localPath(path), options);
+    const QFileInfo file(path);
+    const qint64 size = file.isFile() ? file.size() : 0;
+    std::atomic<std::uint64_t> bytesRead{0};
+    BackgroundWork work(this, QStringLiteral("Loading"));
+    work.setProgress([&] {
+        const auto done = static_cast<qint64>(bytesRead.load(std::memory_order_relaxed));
+        QString text = u"Loading " + file.fileName() + u"\n" + QLocale().formattedDataSize(done);
+        if (size > 0)
+            text += u" of " + QLocale().formattedDataSize(size);
+        return BackgroundWork::Progress{text, done, size};
+    });
+    LoadReport report;
+    {
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        work.run([&] {
+            report = m_workspace.load(localPath(path), options, LoadControl{&bytesRead, &work.cancelFlag()});
+        });
+    }
+    // A cancelled load kept nothing of the file: everything stays as it was.
+    if (report.cancelled)
+        return;
+    m_dataProfile.forget();
+    refreshPreview();
     if (report.fileExisted) {
         if (report.readFailed)
             m_dialogs.message(this, MessageIcon::Error, QStringLiteral("ERROR"), QStringLiteral("File load error!"));
@@ -405,8 +511,15 @@ void TAppForm::dragMoveEvent(QDragMoveEvent* event)
 
 void TAppForm::dropEvent(QDropEvent* event)
 {
+    if (m_work != nullptr) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
-    dropFiles(droppedPaths(*event->mimeData()));
+    // Loaded once the drop has returned: the file manager that dropped them
+    // is not held by a long load or an error box.
+    QMetaObject::invokeMethod(
+        this, [this, paths = droppedPaths(*event->mimeData())] { dropFiles(paths); }, Qt::QueuedConnection);
 }
 
 void TAppForm::setLoadedLook(bool loaded)
@@ -420,21 +533,30 @@ void TAppForm::setLoadedLook(bool loaded)
           static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Label3), static_cast<QWidget*>(DB),
           static_cast<QWidget*>(ButtonColumn), static_cast<QWidget*>(ButtonExport)})
         control->setEnabled(loaded);
+    if (m_exactQuoting)
+        m_exactQuoting->setLocked(loaded);
     ButtonColumn->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
     ButtonExport->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
 }
 
 void TAppForm::BitBtn1Click()
 {
-    const QStringList paths = m_dialogs.openFiles(
-        this, {QStringLiteral("CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"), QStringLiteral("csv")});
+    if (m_work != nullptr)
+        return;
+    // "*" and not "*.*": on Linux a CSV file need not have an extension.
+    const QStringList paths =
+        m_dialogs.openFiles(this, {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()});
     for (const QString& path : paths)
         Ekle(path);
 }
 
 void TAppForm::Clear1Click()
 {
+    if (m_work != nullptr)
+        return;
     m_workspace.clear();
+    m_dataProfile.forget();
+    refreshPreview();
     BitBtn1->setText(kLoadCaption);
     setLoadedLook(false);
     StatusText->clear();
@@ -449,13 +571,42 @@ void TAppForm::Button1Click()
 
 void TAppForm::ButtonColumnClick()
 {
+    if (m_work != nullptr)
+        return;
     auto* dialog = new TFormColumnTypes(m_workspace, m_dialogs, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setSuggester([this] { return columnSuggestions(); });
     dialog->show();
+}
+
+std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
+{
+    const LoadOptions reading = readingOptions();
+    // Profiling reads every loaded row once (then the profile is kept until
+    // the next load or Clear): beside the window, as a load is.
+    const TableProfile* read = nullptr;
+    {
+        BackgroundWork work(this, QStringLiteral("Suggesting types"));
+        work.setCancellable(false);
+        work.setProgress([] { return BackgroundWork::Progress{QStringLiteral("Reading the loaded rows..."), 0, 0}; });
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        work.run([&] { read = &m_dataProfile.profile(reading.separator, reading.headerLine); });
+    }
+    const TableProfile& profile = *read;
+    const auto suggestions = suggestTypes(profile, reading.dialect, CheckBox2->isChecked());
+    std::vector<TFormColumnTypes::Suggestion> out;
+    out.reserve(suggestions.size());
+    for (std::size_t i = 0; i < suggestions.size(); ++i)
+        out.push_back({QString::fromStdU16String(suggestions[i].type),
+                       QString::fromStdString(explainColumn(profile.columns[i], suggestions[i]))});
+    return out;
 }
 
 void TAppForm::ButtonExportClick()
 {
+    if (m_work != nullptr)
+        return;
     const LoadOptions reading = readingOptions();
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
@@ -467,8 +618,8 @@ void TAppForm::ButtonExportClick()
     }
 
     ExportResult result;
+    QString structure;
     {
-        BusyCursor busy;
         ScriptOptions options;
         options.dialect = reading.dialect;
         options.separator = reading.separator;
@@ -477,14 +628,69 @@ void TAppForm::ButtonExportClick()
         options.tableName = Edit2->text().toStdU16String();
         options.nullEmpty = CheckBox2->isChecked();
         options.multiRow = CheckBox3->isChecked();
-        result = Donustur(m_workspace, options, localPath(path));
+        options.exactQuoting = reading.exactQuoting;
+        const QString fileName = QFileInfo(path).fileName();
+        const qint64 total =
+            static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
+        std::atomic<std::uint64_t> rowsWritten{0};
+        BackgroundWork work(this, QStringLiteral("Exporting"));
+        work.setProgress([&] {
+            const auto done = static_cast<qint64>(rowsWritten.load(std::memory_order_relaxed));
+            return BackgroundWork::Progress{u"Exporting to " + fileName + u"\n" + QLocale().toString(done) + u" of "
+                                                + QLocale().toString(total) + u" rows",
+                                            done, total};
+        });
+        BusyCursor busy;
+        const CurrentWork current(m_work, work);
+        try {
+            work.run([&] {
+                result =
+                    Donustur(m_workspace, options, localPath(path), ExportControl{&rowsWritten, &work.cancelFlag()});
+                structure =
+                    QString::fromStdString(m_dataProfile.structureWarnings(reading.separator, reading.headerLine));
+            });
+        } catch (const ExportCancelled&) {
+            return; // the partly written file is gone; nothing to report
+        }
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
+    if (!m_workspace.columnRenames().empty())
+        text += u"\n\n" + renamesParagraph(m_workspace.columnRenames());
     if (result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(result.substituted);
     if (!result.renamed.empty())
-        text += u"\n\n" + renamedParagraph(result.renamed, reading.dialect);
+        text += u"\n\n" + shortenedParagraph(result.renamed, reading.dialect);
+    if (!structure.isEmpty())
+        text += u"\n\n" + structure.trimmed();
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), text);
+}
+
+void TAppForm::Preview1Click()
+{
+    if (!m_preview) {
+        m_preview = new TFormPreview(
+            m_workspace,
+            [this] {
+                const LoadOptions reading = readingOptions();
+                PreviewModel::Settings settings{reading.separator, reading.headerLine, CheckBox2->isChecked(), {}};
+                if (const TableProfile* profile = m_dataProfile.cached(reading.separator, reading.headerLine)) {
+                    for (const auto& s : suggestTypes(*profile, reading.dialect, settings.nullEmpty))
+                        settings.suggestions.push_back(QString::fromStdU16String(s.type));
+                }
+                return settings;
+            },
+            this);
+        m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+void TAppForm::refreshPreview()
+{
+    if (m_preview)
+        m_preview->refresh();
 }
 
 void TAppForm::ExporttoSQL1Click()
@@ -521,22 +727,20 @@ void TAppForm::TimerCheckerTimer()
         m_notice = std::make_shared<QtNoticeBox>(this, [this](const QString& caption, const QString& text) {
             m_dialogs.message(this, MessageIcon::Warning, caption, text);
         });
-        auto job = m_updateSetup->job(m_windowTitleText, m_fileVersionText, m_notice);
-        m_checkState = job->state;
-        TChecker::start(std::move(job));
+        m_checker = std::make_unique<TChecker>(m_updateSetup->job(m_windowTitleText, m_fileVersionText, m_notice));
         return;
     }
-    if (!m_checkState || !m_checkState->isFinished())
+    if (!m_checker || !m_checker->state()->isFinished())
         return;
 
     TimerChecker->stop();
+    const CheckState& state = *m_checker->state();
     UpdateNotifications1->setEnabled(true);
-    if (m_checkState->showUpdate == 0)
+    if (state.showUpdate == 0)
         UpdateNotifications1->setChecked(false);
-    if (m_checkState->updateAvailable && NewVer == nullptr) {
+    if (state.updateAvailable && NewVer == nullptr) {
         NewVer = new TNewVer(
-            m_productName, qtView(m_checkState->serverVersion).toString(),
-            qtView(m_checkState->downloadAddress).toString(),
+            m_productName, qtView(state.serverVersion).toString(), qtView(state.downloadAddress).toString(),
             [this](const QString& address) { m_dialogs.openUrl(address); }, this);
     }
 }
@@ -556,18 +760,26 @@ void TAppForm::UpdateNotifications1Click()
     }
 }
 
+void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
+{
+    m_exactQuoting->setStore(std::move(openStore));
+}
+
+void TAppForm::ExactCsvQuoting1Click()
+{
+    m_exactQuoting->remember();
+}
+
 void TAppForm::endUpdateCheck() noexcept
 {
-    if (!m_checkState)
-        return;
-    // A notice box waiting for the GUI thread is released, a running
-    // exchange is woken and fails at once; the thread then only finishes
-    // its bookkeeping, so the wait is short. It is bounded all the same:
-    // leaving the program must not hang on the network.
+    // A notice box waiting for the GUI thread is released first, or the
+    // join below would wait for a box that can no longer be shown. The
+    // thread's exchange is then woken and fails at once, and the thread
+    // frees its settings and everything else of Qt it used before the join
+    // returns: nothing of the check runs on while Qt is taken down.
     if (m_notice)
         m_notice->detach();
-    m_checkState->cancel->cancel();
-    m_checkState->waitUntilEnded(std::chrono::seconds(5));
+    m_checker.reset();
 }
 
 } // namespace quarrow

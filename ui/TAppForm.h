@@ -1,12 +1,16 @@
 #pragma once
 
+#include "LoadedDataProfile.h"
+#include "TFormColumnTypes.h"
 #include "VersionInfo.h"
 #include "workspace/Workspace.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -22,10 +26,14 @@ class QTimer;
 
 namespace quarrow {
 
+class BackgroundWork;
 class Dialogs;
+class ExactQuotingOption;
 class QtNoticeBox;
+class TChecker;
+class TFormPreview;
+class SettingsStore;
 class TNewVer;
-struct CheckState;
 struct UpdateCheckSetup;
 
 // The main window: gathers the reading options, loads CSV files (open
@@ -53,6 +61,9 @@ public:
     // takes its parts from. Without one, the window makes no check and
     // leaves "Update Notifications" disabled.
     void setUpdateCheck(const UpdateCheckSetup& setup);
+    // Where the window remembers its reading choices between runs (the
+    // exact CSV quoting); it takes the remembered ones now.
+    void setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore);
     // The update popup, once the check has asked for it.
     TNewVer* newVer() const noexcept { return NewVer; }
 
@@ -90,17 +101,28 @@ private:
     void Clear1Click();
     void Button1Click();
     void ButtonColumnClick();
+    // The types the column types dialog suggests: the loaded rows as the
+    // controls say to split them, for the selected database.
+    std::vector<TFormColumnTypes::Suggestion> columnSuggestions();
     void ButtonExportClick();
+    void Preview1Click();
+    // The preview's options as the controls hold them, with the suggestions
+    // when the loaded rows have been profiled for the current options.
+    void refreshPreview();
     void ExporttoSQL1Click();
     void Exit1Click();
     void Help1Click();
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
-    // Ends a check that is still running when the window goes.
+    void ExactCsvQuoting1Click();
+    // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
     Dialogs& m_dialogs;
     Workspace m_workspace;
+    // The load or export running on a worker thread, while one does.
+    BackgroundWork* m_work = nullptr;
+    LoadedDataProfile m_dataProfile{m_workspace};
     QStringList m_arguments;
     bool m_shown = false;
 
@@ -127,11 +149,13 @@ private:
     QLabel* StatusText = nullptr;
     QTimer* TimerChecker = nullptr;
     QAction* UpdateNotifications1 = nullptr;
+    ExactQuotingOption* m_exactQuoting = nullptr;
     TNewVer* NewVer = nullptr;
+    QPointer<TFormPreview> m_preview;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
     bool m_checkerStarted = false;
-    std::shared_ptr<CheckState> m_checkState;
+    std::unique_ptr<TChecker> m_checker;
     std::shared_ptr<QtNoticeBox> m_notice;
 };
 

@@ -27,6 +27,13 @@ FileDialogSpec typeListFileTypes()
     return {QStringLiteral("Text File (*.txt)|*.txt|Any File (*.*)|*.*"), QStringLiteral("txt")};
 }
 
+// "*" and not "*.*": on Linux a name need not have an extension, and "*.*"
+// hides every file without one.
+FileDialogSpec typeListOpenTypes()
+{
+    return {QStringLiteral("Text File (*.txt)|*.txt|All files (*)|*"), QString()};
+}
+
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, int width)
 {
     auto* button = new QPushButton(text, parent);
@@ -93,6 +100,9 @@ TFormColumnTypes::TFormColumnTypes(Workspace& workspace, Dialogs& dialogs, QWidg
     m_save = makeButton(buttonBar, QStringLiteral("ButtonSave"), QString(), 27);
     m_save->setIcon(pictureIcon(QStringLiteral("save48")));
     m_save->setToolTip(QStringLiteral("Save the types to a file"));
+    m_suggest = makeButton(buttonBar, QStringLiteral("ButtonSuggest"), QStringLiteral("Suggest"), 75);
+    m_suggest->setToolTip(QStringLiteral("Type every column from its values and the selected database"));
+    m_suggest->hide();
     m_ok = makeButton(buttonBar, QStringLiteral("ButtonOK"), QStringLiteral("OK"), 75);
     m_cancel = makeButton(buttonBar, QStringLiteral("ButtonCancel"), QStringLiteral("Cancel"), 75);
     for (auto* button : {m_open, m_save})
@@ -103,6 +113,8 @@ TFormColumnTypes::TFormColumnTypes(Workspace& workspace, Dialogs& dialogs, QWidg
     barLayout->setSpacing(3);
     barLayout->addWidget(m_open);
     barLayout->addWidget(m_save);
+    barLayout->addSpacing(3);
+    barLayout->addWidget(m_suggest);
     barLayout->addStretch();
     barLayout->addWidget(m_ok);
     barLayout->addSpacing(3);
@@ -117,7 +129,8 @@ TFormColumnTypes::TFormColumnTypes(Workspace& workspace, Dialogs& dialogs, QWidg
     setTabOrder(m_list, m_typeBox);
     setTabOrder(m_typeBox, m_open);
     setTabOrder(m_open, m_save);
-    setTabOrder(m_save, m_ok);
+    setTabOrder(m_save, m_suggest);
+    setTabOrder(m_suggest, m_ok);
     setTabOrder(m_ok, m_cancel);
 
     connect(m_list, &QTreeWidget::currentItemChanged, this, &TFormColumnTypes::currentRowChanged);
@@ -129,6 +142,7 @@ TFormColumnTypes::TFormColumnTypes(Workspace& workspace, Dialogs& dialogs, QWidg
     connect(m_list->header(), &QHeaderView::sectionResized, this, &TFormColumnTypes::placeTypeBox);
     connect(m_open, &QPushButton::clicked, this, &TFormColumnTypes::ButtonOpenClick);
     connect(m_save, &QPushButton::clicked, this, &TFormColumnTypes::ButtonSaveClick);
+    connect(m_suggest, &QPushButton::clicked, this, &TFormColumnTypes::ButtonSuggestClick);
     connect(m_ok, &QPushButton::clicked, this, &TFormColumnTypes::ButtonOKClick);
     connect(m_cancel, &QPushButton::clicked, this, &TFormColumnTypes::reject);
 
@@ -173,6 +187,7 @@ void TFormColumnTypes::showCurrentType()
     if (m_currentRow == nullptr)
         return;
     const QString type = m_currentRow->text(1);
+    m_typeBox->setToolTip(m_currentRow->toolTip(1));
     m_showingType = true;
     m_typeBox->setCurrentIndex(m_typeBox->findText(type));
     m_typeBox->setEditText(type);
@@ -188,7 +203,7 @@ void TFormColumnTypes::typeTextChanged(const QString& text)
 
 void TFormColumnTypes::ButtonOpenClick()
 {
-    const QString fileName = m_dialogs.openFile(this, typeListFileTypes());
+    const QString fileName = m_dialogs.openFile(this, typeListOpenTypes());
     if (!fileName.isEmpty()) {
         runGuarded(m_dialogs, this, [&] {
             TypeList types = cellTypes();
@@ -206,6 +221,30 @@ void TFormColumnTypes::ButtonSaveClick()
     if (fileName.isEmpty())
         return;
     runGuarded(m_dialogs, this, [&] { SaveTypeListFile(localPath(fileName), cellTypes()); });
+}
+
+void TFormColumnTypes::setSuggester(Suggester suggester)
+{
+    m_suggester = std::move(suggester);
+    m_suggest->setVisible(static_cast<bool>(m_suggester));
+}
+
+void TFormColumnTypes::ButtonSuggestClick()
+{
+    if (!m_suggester)
+        return;
+    runGuarded(m_dialogs, this, [&] {
+        const std::vector<Suggestion> suggestions = m_suggester();
+        // The workspace may have been cleared or reloaded since the snapshot.
+        const auto count = std::min(suggestions.size(), static_cast<std::size_t>(m_list->topLevelItemCount()));
+        for (std::size_t i = 0; i < count; ++i) {
+            QTreeWidgetItem* row = m_list->topLevelItem(static_cast<int>(i));
+            row->setText(1, suggestions[i].type);
+            row->setToolTip(0, suggestions[i].why);
+            row->setToolTip(1, suggestions[i].why);
+        }
+    });
+    showCurrentType();
 }
 
 void TFormColumnTypes::ButtonOKClick()

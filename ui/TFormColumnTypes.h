@@ -4,6 +4,9 @@
 
 #include "types/TypeListFile.h"
 
+#include <functional>
+#include <vector>
+
 class QComboBox;
 class QPushButton;
 class QTreeWidget;
@@ -28,9 +31,21 @@ public:
     // The texts of the type cells in row order.
     TypeList cellTypes() const;
 
+    // A column's suggested type and why it is not narrower.
+    struct Suggestion {
+        QString type;
+        QString why;
+    };
+    // Computes the suggestions from the loaded rows and the current
+    // database when the button is pressed.
+    using Suggester = std::function<std::vector<Suggestion>()>;
+    // Shows the Suggest button, which fills every type cell from `suggester`.
+    void setSuggester(Suggester suggester);
+
     void ButtonOpenClick();
     void ButtonSaveClick();
     void ButtonOKClick();
+    void ButtonSuggestClick();
 
 private:
     void currentRowChanged(QTreeWidgetItem* current);
@@ -44,6 +59,8 @@ private:
     QComboBox* m_typeBox = nullptr;
     QPushButton* m_open = nullptr;
     QPushButton* m_save = nullptr;
+    QPushButton* m_suggest = nullptr;
+    Suggester m_suggester;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
     QTreeWidgetItem* m_currentRow = nullptr;

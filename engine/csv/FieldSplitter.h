@@ -2,7 +2,9 @@
 
 #include "text/Scan.h"
 
+#include <bit>
 #include <cstdint>
+#include <type_traits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,32 +23,158 @@ inline constexpr char16_t kQuote = u'"';
 // - Text right after a closing quote starts a new field; a separator that
 //   ends the line leaves one more, empty field; an empty line has no field.
 // - A NUL ends the line.
-template <typename OnField>
-inline void forEachRawField(std::u16string_view line, char16_t separator, OnField&& onField)
+// Works on any text whose separator and quote are single units: UTF-16, or
+// UTF-8 with an ASCII separator.
+template <typename Unit, typename OnField>
+inline void forEachRawFieldIn(const Unit* p, const Unit* const end, const Unit separator, OnField&& onField)
 {
-    const char16_t* const end = line.data() + line.size();
-    const char16_t* p = line.data();
-    while (p < end && *p != u'\0') {
-        if (*p == kQuote) {
-            const char16_t* const start = ++p;
-            const char16_t* q = scan::findEither(p, end, kQuote, u'\0');
-            while (q + 1 < end && *q == kQuote && q[1] == kQuote)
-                q = scan::findEither(q + 2, end, kQuote, u'\0');
+    const auto quote = static_cast<Unit>(kQuote);
+    while (p < end && *p != Unit{0}) {
+        if (*p == quote) {
+            const Unit* const start = ++p;
+            const Unit* q = scan::findEither(p, end, quote, Unit{0});
+            while (q + 1 < end && *q == quote && q[1] == quote)
+                q = scan::findEither(q + 2, end, quote, Unit{0});
             onField(start, q, true);
-            p = (q < end && *q == kQuote) ? q + 1 : q;
+            p = (q < end && *q == quote) ? q + 1 : q;
         } else {
-            const char16_t* s = scan::findEither(p, end, separator, u'\0');
+            const Unit* s = scan::findEither(p, end, separator, Unit{0});
             onField(p, s, false);
             p = s;
         }
-        if (p < end && *p == separator && separator != u'\0') {
+        if (p < end && *p == separator && separator != Unit{0}) {
             ++p;
-            if (p == end || *p == u'\0') {
+            if (p == end || *p == Unit{0}) {
                 onField(p, p, false);
                 break;
             }
         }
     }
+}
+
+// How many fields forEachRawFieldIn() finds, counted a word at a time when
+// the line holds no double quote and no NUL: then every separator ends a
+// field.
+template <typename Unit>
+inline std::size_t countRawFields(const Unit* const begin, const Unit* const end, const Unit separator) noexcept
+{
+    using Lanes = scan::Lanes<Unit>;
+    const auto quote = static_cast<Unit>(kQuote);
+    if (begin == end || *begin == Unit{0})
+        return 0;
+    std::size_t separators = 0;
+    const Unit* p = begin;
+    if constexpr (scan::kWordScan) {
+        constexpr std::uint64_t kLow = ~Lanes::kHigh;
+        // Exact marks: the high bit of each lane equal to zero, no borrows.
+        auto zero = [](std::uint64_t v) { return ~(((v & kLow) + kLow) | v | kLow); };
+        const std::uint64_t separators4 = Lanes::kOnes * static_cast<std::make_unsigned_t<Unit>>(separator);
+        const std::uint64_t quotes4 = Lanes::kOnes * static_cast<std::make_unsigned_t<Unit>>(quote);
+        while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+            const std::uint64_t v = scan::loadWord(p);
+            if ((zero(v ^ quotes4) | zero(v)) != 0)
+                break;
+            separators += static_cast<std::size_t>(std::popcount(zero(v ^ separators4)));
+            p += Lanes::kPerWord;
+        }
+    }
+    for (; p < end; ++p) {
+        if (*p == quote || *p == Unit{0}) {
+            std::size_t fields = 0;
+            forEachRawFieldIn(begin, end, separator, [&](const Unit*, const Unit*, bool) { ++fields; });
+            return fields;
+        }
+        separators += *p == separator ? 1 : 0;
+    }
+    return separators + 1;
+}
+
+// Counts the fields of a line as forEachRawFieldIn() finds them, from the
+// line's pieces in order: for lines too long to be held whole. The
+// separator must be neither the double quote nor NUL.
+template <typename Unit>
+class RawFieldCounter {
+public:
+    explicit RawFieldCounter(Unit separator) noexcept : m_separator(separator) {}
+
+    void feed(const Unit* p, const Unit* const end) noexcept
+    {
+        const auto quote = static_cast<Unit>(kQuote);
+        for (; p < end && m_state != State::Stopped; ++p) {
+            const Unit c = *p;
+            switch (m_state) {
+            case State::FieldStart: fieldStart(c); break;
+            case State::Unquoted:
+                if (c == Unit{0})
+                    m_state = State::Stopped;
+                else if (c == m_separator)
+                    m_state = State::AfterSeparator;
+                break;
+            case State::Quoted:
+                if (c == quote)
+                    m_state = State::QuoteSeen;
+                else if (c == Unit{0})
+                    m_state = State::Stopped;
+                break;
+            case State::QuoteSeen:
+                // A doubled quote stays inside; anything else follows a
+                // closing quote, and what is not a separator starts a field.
+                if (c == quote)
+                    m_state = State::Quoted;
+                else if (c == m_separator)
+                    m_state = State::AfterSeparator;
+                else
+                    fieldStart(c);
+                break;
+            case State::AfterSeparator:
+                if (c == Unit{0}) {
+                    ++m_fields; // the empty field after a last separator
+                    m_state = State::Stopped;
+                } else {
+                    fieldStart(c);
+                }
+                break;
+            case State::Stopped: break;
+            }
+        }
+    }
+
+    // The count for the line fed since the last call; starts the next line.
+    std::size_t finish() noexcept
+    {
+        const std::size_t fields = m_fields + (m_state == State::AfterSeparator ? 1 : 0);
+        m_fields = 0;
+        m_state = State::FieldStart;
+        return fields;
+    }
+
+private:
+    enum class State { FieldStart, Unquoted, Quoted, QuoteSeen, AfterSeparator, Stopped };
+
+    void fieldStart(Unit c) noexcept
+    {
+        if (c == Unit{0}) {
+            m_state = State::Stopped;
+            return;
+        }
+        ++m_fields;
+        if (c == static_cast<Unit>(kQuote))
+            m_state = State::Quoted;
+        else if (c == m_separator)
+            m_state = State::AfterSeparator;
+        else
+            m_state = State::Unquoted;
+    }
+
+    Unit m_separator;
+    State m_state = State::FieldStart;
+    std::size_t m_fields = 0;
+};
+
+template <typename OnField>
+inline void forEachRawField(std::u16string_view line, char16_t separator, OnField&& onField)
+{
+    forEachRawFieldIn(line.data(), line.data() + line.size(), separator, onField);
 }
 
 // Splits one line into fields, honouring double-quoted fields. The fields

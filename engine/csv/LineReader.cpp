@@ -1,5 +1,6 @@
 #include "csv/LineReader.h"
 
+#include "csv/ExactQuoting.h"
 #include "files/FileOpen.h"
 #include "text/AnsiCodePage.h"
 #include "text/Scan.h"
@@ -27,16 +28,26 @@ std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber
 }
 
 // Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
-// break is the same single unit in both). A line that runs across blocks is
-// collected in `m_pending`; a line wholly inside one block is handed on as a
-// view.
+// break is the same single unit in both). A line wholly inside one block is
+// handed on as a view; one that runs across blocks goes to the sink in
+// pieces when it takes them, else it is collected in `m_pending`.
 template <typename Unit>
 class LineCutter {
 public:
-    explicit LineCutter(LineSink& sink) : m_sink(sink) {}
+    // Exact records are collected whole: whether a quote opens a field
+    // depends on the unit before it, which the pending text keeps.
+    LineCutter(LineSink& sink, RecordCutting cutting)
+        : m_sink(sink), m_parts(sink.takesParts() && !cutting.exactQuoting), m_exact(cutting.exactQuoting),
+          m_separator(static_cast<Unit>(cutting.separator))
+    {
+    }
 
     void feed(const Unit* text, std::size_t size)
     {
+        if (m_exact) {
+            feedRecords(text, size);
+            return;
+        }
         std::size_t start = 0;
         std::size_t i = 0;
         if (m_skipLineFeed && size > 0) {
@@ -61,7 +72,10 @@ public:
             start = i + 1;
         }
         if (start < size) {
-            m_pending.append(text + start, size - start);
+            if (m_parts)
+                deliverPart(std::basic_string_view<Unit>(text + start, size - start));
+            else
+                m_pending.append(text + start, size - start);
             m_hasPending = true;
         }
     }
@@ -72,20 +86,111 @@ public:
             emit(nullptr, 0);
     }
 
-    std::uint64_t linesDelivered() const noexcept { return m_lines; }
+    // A quoted field of the last record is still open: nothing of that
+    // record has been delivered.
+    bool quoteOpen() const noexcept { return m_state == State::Quoted; }
+
+    // The physical line where the line or record not yet delivered begins.
+    std::uint64_t nextLineNumber() const noexcept { return m_recordStart; }
 
 private:
+    enum class State { Outside, Quoted, QuoteInQuotes };
+
+    // The exact cutting: a line break ends a record only outside quotes.
+    // The quote state carries over from block to block, and so does the
+    // unit before a block's first one, which tells whether a quote there
+    // begins a field.
+    void feedRecords(const Unit* text, std::size_t size)
+    {
+        constexpr auto quote = static_cast<Unit>(kQuote);
+        constexpr auto cr = static_cast<Unit>('\r');
+        constexpr auto lf = static_cast<Unit>('\n');
+        std::size_t start = 0;
+        std::size_t i = 0;
+        if (m_skipLineFeed && size > 0) {
+            m_skipLineFeed = false;
+            if (text[0] == lf) {
+                if (m_state == State::Outside)
+                    start = 1; // the LF of a CR LF that ended a record
+                i = 1;
+            }
+        }
+        while (i < size) {
+            if (m_state == State::QuoteInQuotes) {
+                if (text[i] == quote) {
+                    m_state = State::Quoted; // a doubled quote
+                    ++i;
+                    continue;
+                }
+                m_state = State::Outside; // the quote before closed the field
+            }
+            if (m_state == State::Quoted) {
+                i = static_cast<std::size_t>(scan::findAny(text + i, text + size, quote, cr, lf) - text);
+                if (i == size)
+                    break;
+                if (text[i] == quote) {
+                    m_state = State::QuoteInQuotes;
+                    ++i;
+                    continue;
+                }
+                // A line break inside the value: kept, and counted as a line.
+                ++m_lines;
+                if (text[i] == cr) {
+                    if (i + 1 < size) {
+                        if (text[i + 1] == lf)
+                            ++i;
+                    } else {
+                        m_skipLineFeed = true;
+                    }
+                }
+                ++i;
+                continue;
+            }
+            i = static_cast<std::size_t>(scan::findAny(text + i, text + size, quote, cr, lf) - text);
+            if (i == size)
+                break;
+            const Unit c = text[i];
+            if (c == quote) {
+                const bool fieldStart =
+                    i > start ? text[i - 1] == m_separator : !m_hasPending || m_lastUnit == m_separator;
+                if (fieldStart)
+                    m_state = State::Quoted;
+                ++i;
+                continue;
+            }
+            emit(text + start, i - start);
+            if (c == cr) {
+                if (i + 1 < size) {
+                    if (text[i + 1] == lf)
+                        ++i;
+                } else {
+                    m_skipLineFeed = true;
+                }
+            }
+            start = ++i;
+        }
+        if (start < size) {
+            m_pending.append(text + start, size - start);
+            m_hasPending = true;
+            m_lastUnit = text[size - 1];
+        }
+    }
+
     void emit(const Unit* text, std::size_t size)
     {
-        if (m_hasPending) {
+        if (m_hasPending && !m_parts) {
             m_pending.append(text, size);
             deliver(m_pending);
+            // The room stays for the next long line: growing it again would
+            // cost more than keeping it.
             m_pending.clear();
             m_hasPending = false;
         } else {
+            m_hasPending = false;
             deliver(std::basic_string_view<Unit>(text, size));
         }
         ++m_lines;
+        m_recordStart = m_lines + 1;
     }
 
     void deliver(std::basic_string_view<Unit> line)
@@ -96,11 +201,25 @@ private:
             m_sink.utf8Line(line);
     }
 
+    void deliverPart(std::basic_string_view<Unit> piece)
+    {
+        if constexpr (std::is_same_v<Unit, char16_t>)
+            m_sink.linePart(piece);
+        else
+            m_sink.utf8LinePart(piece);
+    }
+
     LineSink& m_sink;
+    const bool m_parts;
     std::basic_string<Unit> m_pending;
     bool m_hasPending = false;
     bool m_skipLineFeed = false;
     std::uint64_t m_lines = 0;
+    std::uint64_t m_recordStart = 1;
+    bool m_exact = false;
+    Unit m_separator;
+    State m_state = State::Outside;
+    Unit m_lastUnit{}; // the last unit of the pending text
 };
 
 } // namespace
@@ -114,6 +233,17 @@ void LineSink::utf8Line(std::string_view bytes)
     line(text);
 }
 
+void LineSink::linePart(std::u16string_view) {}
+
+void LineSink::utf8LinePart(std::string_view bytes)
+{
+    std::u16string text(bytes.size(), u'\0');
+    const auto decoded =
+        utf8::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text.data(), true);
+    text.resize(decoded.written);
+    linePart(text);
+}
+
 ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason)
     : std::runtime_error(describe(path, lineNumber, reason)), m_path(path), m_lineNumber(lineNumber),
       m_reason(std::move(reason))
@@ -121,14 +251,13 @@ ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber
 }
 
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead)
+               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
 {
-    LineCutter<char16_t> cutter(sink);
-    LineCutter<char> byteCutter(sink);
+    LineCutter<char16_t> cutter(sink, cutting);
+    LineCutter<char> byteCutter(sink, cutting);
     bool keepUtf8 = false; // lines go to the sink undecoded, through byteCutter
     auto fail = [&](std::string reason) {
-        const std::uint64_t delivered = keepUtf8 ? byteCutter.linesDelivered() : cutter.linesDelivered();
-        throw ReadError(path, delivered + 1, std::move(reason));
+        throw ReadError(path, keepUtf8 ? byteCutter.nextLineNumber() : cutter.nextLineNumber(), std::move(reason));
     };
 
     FilePtr file(openFile(path, FileAccess::Read));
@@ -168,7 +297,11 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
                 decoding = Decoding::Utf16Be;
                 begin = 2;
             }
-            keepUtf8 = decoding == Decoding::Utf8 && sink.takesUtf8();
+            // A quote begins a field after a separator; one of several
+            // UTF-8 bytes cannot be told from its last byte, so such text is
+            // cut decoded.
+            keepUtf8 =
+                decoding == Decoding::Utf8 && sink.takesUtf8() && (!cutting.exactQuoting || cutting.separator < 0x80);
             // A mark with nothing after it is one empty line.
             if (begin > 0 && begin == size && atEnd) {
                 sink.line(std::u16string_view());
@@ -228,6 +361,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
             std::memmove(block.data(), block.data() + consumed, carried);
         blockOffset += consumed;
     }
+    if (cutter.quoteOpen() || byteCutter.quoteOpen())
+        fail("a quoted value is not closed by the end of the file");
     cutter.finish();
     byteCutter.finish();
 }

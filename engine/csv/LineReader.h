@@ -11,7 +11,8 @@
 
 namespace quarrow {
 
-// Receives the lines of a file in order. The view is valid only during the call.
+// Receives the lines of a file in order (or its records, when they are cut
+// exactly: see RecordCutting). The view is valid only during the call.
 class LineSink {
 public:
     virtual ~LineSink() = default;
@@ -22,6 +23,20 @@ public:
     // they are in the file, so the reader does not decode them.
     virtual bool takesUtf8() const { return false; }
     virtual void utf8Line(std::string_view bytes);
+
+    // A line is held whole, and a long one costs its length again for each
+    // copy. A sink that collects lines in storage of its own says so here;
+    // a line that runs across reading blocks then reaches it in pieces, so
+    // the reader keeps no copy of its own: linePart() (utf8LinePart() for
+    // undecoded UTF-8, whole characters only) for every piece but the last,
+    // then line() (utf8Line()) with the last piece, which may be empty. The
+    // line is the pieces joined. When reading fails, no last piece comes:
+    // the sink drops the pieces of the unfinished line, as the reader drops
+    // the text after the last line it delivered. Other sinks get every line
+    // whole.
+    virtual bool takesParts() const { return false; }
+    virtual void linePart(std::u16string_view piece);
+    virtual void utf8LinePart(std::string_view piece);
 };
 
 // Why reading stopped: the file could not be opened or read, or its text
@@ -42,6 +57,18 @@ private:
     std::string m_reason;
 };
 
+// How the text is cut. By default every physical line is one line, and the
+// quotes are the field splitter's business. With `exactQuoting` a line break
+// inside a quoted field belongs to the record, exactly as in the file, and
+// the sink gets whole records (see csv/ExactQuoting.h); a quote opens a
+// quoted field only as a field's first character, hence the separator.
+// Line numbers are then those of the physical line where a record begins,
+// and a quote still open at the end of the file is a ReadError.
+struct RecordCutting {
+    bool exactQuoting = false;
+    char16_t separator = u',';
+};
+
 // Reads a text file in 4096-byte blocks and hands every line to the sink as
 // soon as it is complete. A byte-order mark at the start (UTF-8, UTF-16 LE,
 // UTF-16 BE) overrides `encoding`. Lines end at CR LF, LF or a lone CR; a
@@ -53,7 +80,7 @@ private:
 // `bytesRead`, when given, is advanced after every block (for progress
 // displays on another thread). Throws ReadError.
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead = nullptr);
+               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {});
 
 inline constexpr std::size_t kReadBlockSize = 4096;
 

@@ -2,8 +2,11 @@
 
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
+#include "sql/StatementCutter.h"
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 
 namespace quarrow {
@@ -34,16 +37,31 @@ private:
     void flushIfFull();
 
     ScriptFormatter m_formatter;
+    StatementCutter m_cutter;
     ByteSink& m_sink;
-    OutBuffer m_buffer;
+    FormattedRows m_buffer;
     std::uint64_t m_rows = 0;
+};
+
+// What an export on another thread shares with the thread that waits for it.
+struct ExportControl {
+    std::atomic<std::uint64_t>* rowsWritten = nullptr; // advanced as rows are formatted
+    const std::atomic<bool>* cancel = nullptr;         // set to stop the export
+};
+
+// Thrown when an export stops through ExportControl::cancel.
+class ExportCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "export cancelled"; }
 };
 
 // The script writer: writes the workspace as an SQL script. Throws
 // OutputError when the output fails; what was written stays.
-ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink);
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink,
+                      const ExportControl& control = {});
 // Creates or empties the file at `path` and writes into it; the file is
-// closed on every path.
-ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, const std::filesystem::path& path);
+// closed on every path. A cancelled export removes the file it began.
+ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, const std::filesystem::path& path,
+                      const ExportControl& control = {});
 
 } // namespace quarrow

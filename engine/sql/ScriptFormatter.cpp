@@ -1,5 +1,6 @@
 #include "sql/ScriptFormatter.h"
 
+#include "csv/ExactQuoting.h"
 #include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
 #include "sql/NameLimits.h"
@@ -228,6 +229,32 @@ char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
     return o;
 }
 
+// Writes the units that go out as they are a word at a time, up to the
+// first unit that `stops` marks in its word (or the last whole word): the
+// bytes written past that unit are rewritten by the caller.
+template <typename Unit, typename Stops>
+inline void copyPlainWords(const Unit*& p, const Unit* const end, char*& o, Stops&& stops)
+{
+    using Lanes = scan::Lanes<Unit>;
+    while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+        const std::uint64_t v = scan::loadWord(p);
+        const std::uint64_t stop = stops(v);
+        if constexpr (sizeof(Unit) == 1)
+            std::memcpy(o, &v, sizeof v);
+        else
+            scan::narrow4(v, o);
+        if (stop == 0) {
+            o += Lanes::kPerWord;
+            p += Lanes::kPerWord;
+            continue;
+        }
+        const std::size_t plain = scan::firstLane<Unit>(stop);
+        o += plain;
+        p += plain;
+        return;
+    }
+}
+
 // The one-pass row loop below relies on the separator being an ASCII unit
 // that no other rule gives a meaning: a double quote or NUL as separator
 // changes how fields end, so such lines go field by field instead.
@@ -247,7 +274,6 @@ template <typename Unit>
 const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quoted, char*& out,
                            const ScriptOptions& options, std::uint64_t& substituted)
 {
-    using Lanes = scan::Lanes<Unit>;
     const auto separator = static_cast<Unit>(options.separator);
     const bool doubleBackslash = options.dialect == Dialect::MySql;
     const bool national = options.dialect == Dialect::MsSql;
@@ -281,25 +307,11 @@ const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quot
         if constexpr (scan::kWordScan) {
             // Units that are written as they are go a word at a time; the
             // bytes written past the first unit that is not are rewritten.
-            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
-                const std::uint64_t v = scan::loadWord(p);
-                const std::uint64_t stop = (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
-                                           | scan::lanesEqual<Unit>(v, kQuote) | scan::lanesEqual<Unit>(v, '\'')
-                                           | scan::lanesEqual<Unit>(v, '\\') | scan::lanesEqual(v, separator);
-                if constexpr (sizeof(Unit) == 1)
-                    std::memcpy(o, &v, sizeof v);
-                else
-                    scan::narrow4(v, o);
-                if (stop == 0) {
-                    o += Lanes::kPerWord;
-                    p += Lanes::kPerWord;
-                    continue;
-                }
-                const std::size_t plain = scan::firstLane<Unit>(stop);
-                o += plain;
-                p += plain;
-                break;
-            }
+            copyPlainWords(p, end, o, [&](std::uint64_t v) {
+                return (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                       | scan::lanesEqual<Unit>(v, kQuote) | scan::lanesEqual<Unit>(v, '\'')
+                       | scan::lanesEqual<Unit>(v, '\\') | scan::lanesEqual(v, separator);
+            });
         }
         if (p == end)
             break;
@@ -399,6 +411,250 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
     return column;
 }
 
+// Exact values. A string literal may hold a line break in every dialect, but
+// the command-line clients do not all load one unchanged (the sqlite3 shell
+// and the mariadb client drop the CR of a CR LF inside a literal; SQL*Plus
+// ends a statement at an empty line), so outside PostgreSQL a CR or LF is
+// written as a call of the dialect's character function, joined to the
+// literal pieces around it by the dialect's concatenation:
+// - SQLite: char(X) "returns a string composed of characters having the
+//   unicode code point values" given; || concatenates (sqlite.org, Built-In
+//   Scalar SQL Functions, and SQL Language Expressions, Operators).
+// - MySQL and MariaDB: CONCAT(str1,str2,...); CHAR(N USING charset_name)
+//   gives the character of code N in that character set (MySQL Reference
+//   Manual, String Functions and Operators; MariaDB Knowledge Base, CHAR
+//   Function). || is a logical OR there unless PIPES_AS_CONCAT is set.
+// - SQL Server: NCHAR(integer_expression) returns the Unicode character of
+//   that code, + is string concatenation (Transact-SQL reference, NCHAR and
+//   "+ (String Concatenation)"); CAST(NCHAR(n) AS nvarchar(max)) past the
+//   4,000 characters where a concatenation would be cut (kMsSqlConcatUnits).
+// - Oracle: CHR(n) returns the character of binary value n in the database
+//   character set, || concatenates (SQL Language Reference, CHR and
+//   Concatenation Operator); SQL*Plus's SQLBLANKLINES is OFF by default, so
+//   an empty line inside a literal would end the statement: LF is written
+//   the same way. Past the 4000-byte literal limit the concatenation must be
+//   a CLOB, hence TO_CLOB(CHR(n)).
+// - Db2: CHR(n) returns the character of ASCII code n, || is CONCAT (SQL
+//   Reference, CHR scalar function and Expressions); CLOB(CHR(n)) past the
+//   32,672-byte limit of a VARCHAR result.
+// - Access: Chr(charcode) returns the character of that code, & joins
+//   strings (Office support, Chr Function and & Operator).
+// - PostgreSQL: a string constant holds any character but NUL, line breaks
+//   included, and psql sends it unchanged (Lexical Structure, String
+//   Constants): breaks stay in the literal.
+
+std::string_view breakJoiner(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::MySql: return ",";
+    case Dialect::MsSql: return "+";
+    case Dialect::Access: return "&";
+    default: return "||";
+    }
+}
+
+std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObject) noexcept
+{
+    switch (dialect) {
+    case Dialect::Sqlite: return carriageReturn ? "char(13)" : "char(10)";
+    case Dialect::MySql: return carriageReturn ? "CHAR(13 USING utf8mb4)" : "CHAR(10 USING utf8mb4)";
+    case Dialect::MsSql:
+        if (asLargeObject)
+            return carriageReturn ? "CAST(NCHAR(13) AS nvarchar(max))" : "CAST(NCHAR(10) AS nvarchar(max))";
+        return carriageReturn ? "NCHAR(13)" : "NCHAR(10)";
+    case Dialect::Access: return carriageReturn ? "Chr(13)" : "Chr(10)";
+    case Dialect::Oracle:
+        if (asLargeObject)
+            return carriageReturn ? "TO_CLOB(CHR(13))" : "TO_CLOB(CHR(10))";
+        return carriageReturn ? "CHR(13)" : "CHR(10)";
+    case Dialect::IbmDb2:
+        if (asLargeObject)
+            return carriageReturn ? "CLOB(CHR(13))" : "CLOB(CHR(10))";
+        return carriageReturn ? "CHR(13)" : "CHR(10)";
+    case Dialect::PostgreSql: break;
+    }
+    return {};
+}
+
+// SQL Server truncates a concatenation of strings that are not of a max type
+// at 8,000 bytes, 4,000 characters of nvarchar ("+ (String Concatenation)":
+// no truncation when one of the strings is a large value type).
+constexpr std::size_t kMsSqlConcatUnits = 4000;
+
+// Units of room a line break may take beyond the three bytes of its own
+// unit: two joiners, the longest call, the quotes and N of the next literal
+// piece, and MySQL's CONCAT( ).
+constexpr std::size_t kBreakRoomUnits = 14;
+
+template <typename Unit>
+std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
+{
+    std::size_t breaks = 0;
+    for (;; ++p, ++breaks) {
+        p = scan::findEither(p, end, static_cast<Unit>('\r'), static_cast<Unit>('\n'));
+        if (p == end)
+            return breaks;
+    }
+}
+
+// The value item of the field that starts at `p`, written straight from
+// the record in one pass, as writeFieldItem() does for the default reading;
+// returns where the field ends (the separator, a NUL or `end`). The value is
+// the field's text as forEachExactField() and forEachValueRun() take it,
+// nothing dropped or trimmed; apostrophes are doubled, and for MySQL
+// backslashes too; line breaks are written as above. A value without a line
+// break is one literal, N'' in SQL Server when it holds a non-ASCII
+// character; with breaks, each literal piece gets its own N as needed (an
+// ASCII piece loses nothing as varchar). Whether a break is a large object
+// is decided from the rest of the record, as the field's end is not known
+// yet.
+template <typename Unit>
+const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, const ScriptOptions& options,
+                           std::uint64_t& substituted)
+{
+    constexpr auto quote = static_cast<Unit>(kQuote);
+    const auto separator = static_cast<Unit>(options.separator);
+    const Dialect dialect = options.dialect;
+    const bool national = dialect == Dialect::MsSql;
+    const bool doubleBackslash = dialect == Dialect::MySql;
+    const bool callBreaks = dialect != Dialect::PostgreSql;
+    const std::size_t limit = literalLimit(dialect);
+    const auto restUnits = static_cast<std::size_t>(end - p);
+    const bool asLargeObject = dialect == Dialect::MsSql ? restUnits > kMsSqlConcatUnits
+                                                         : limit != 0 && restUnits * (4 - sizeof(Unit)) > limit;
+    const std::string_view join = breakJoiner(dialect);
+    // UTF-8 bytes of non-ASCII characters are written as they are, so they
+    // need a look only while an N may still be due.
+    const std::uint64_t nonAsciiLooks = sizeof(Unit) == 1 && !national ? 0 : ~std::uint64_t{0};
+
+    char* o = out;
+    char* const item = o;
+    std::size_t parts = 0;
+    bool concat = false;
+    char* literal = o; // where the open literal piece begins, its joiner included
+    char* open = o;    // its opening quote, or its N
+    bool pieceNational = false;
+    std::uint64_t nonAsciiStops = nonAsciiLooks;
+    auto openLiteral = [&] {
+        literal = o;
+        if (parts > 0)
+            o = put(o, join);
+        open = o;
+        *o++ = '\'';
+        pieceNational = false;
+        nonAsciiStops = nonAsciiLooks;
+    };
+    auto closeLiteral = [&] {
+        if (o == open + (pieceNational ? 2 : 1)) {
+            o = literal; // nothing in it
+            return;
+        }
+        *o++ = '\'';
+        o = writeLiteralInPieces(open, o, options);
+        ++parts;
+    };
+
+    bool quoted = p < end && *p == quote;
+    if (quoted)
+        ++p;
+    openLiteral();
+    for (;;) {
+        if constexpr (scan::kWordScan) {
+            // Units that are written as they are go a word at a time; the
+            // bytes written past the first unit that is not are rewritten.
+            copyPlainWords(p, end, o, [&](std::uint64_t v) {
+                return (scan::nonAsciiLanes<Unit>(v) & nonAsciiStops) | scan::zeroLanes<Unit>(v)
+                       | scan::lanesEqual(v, quote) | scan::lanesEqual(v, static_cast<Unit>('\''))
+                       | scan::lanesEqual(v, static_cast<Unit>('\\')) | scan::lanesEqual(v, static_cast<Unit>('\r'))
+                       | scan::lanesEqual(v, static_cast<Unit>('\n')) | scan::lanesEqual(v, separator);
+            });
+        }
+        if (p == end)
+            break;
+        const Unit c = *p;
+        if (c == 0)
+            break;
+        if (c == quote && quoted) {
+            if (end - p >= 2 && p[1] == quote) {
+                *o++ = '"';
+                p += 2;
+                continue;
+            }
+            ++p; // the closing quote: what follows is appended as it stands
+            quoted = false;
+            continue;
+        }
+        if (c == separator && !quoted)
+            break;
+        if (c < 0x80) {
+            ++p;
+            if ((c == '\r' || c == '\n') && callBreaks) {
+                closeLiteral();
+                if (dialect == Dialect::MySql && !concat) {
+                    std::memmove(item + 7, item, static_cast<std::size_t>(o - item));
+                    std::memcpy(item, "CONCAT(", 7);
+                    o += 7;
+                    concat = true;
+                }
+                if (parts > 0)
+                    o = put(o, join);
+                o = put(o, breakCall(dialect, c == '\r', asLargeObject));
+                ++parts;
+                openLiteral();
+                continue;
+            }
+            *o++ = static_cast<char>(c);
+            if (c == '\'' || (c == '\\' && doubleBackslash))
+                *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (national && !pieceNational) {
+            // A plain literal goes through the server's code page; N'' keeps every character.
+            std::memmove(open + 1, open, static_cast<std::size_t>(o - open));
+            *open = 'N';
+            ++o;
+            pieceNational = true;
+            if constexpr (sizeof(Unit) == 1)
+                nonAsciiStops = 0;
+        }
+        if constexpr (sizeof(Unit) == 1) {
+            *o++ = static_cast<char>(c);
+            ++p;
+        } else {
+            std::size_t k = 0;
+            o = encodeNonAscii(p, static_cast<std::size_t>(end - p), k, o, options.encoding, substituted);
+            p += k;
+        }
+    }
+    closeLiteral();
+    if (parts == 0)
+        o = writeEmptyValue(item, options);
+    else if (concat)
+        *o++ = ')';
+    out = o;
+    return p;
+}
+
+// The value items of a record, by the field rules of forEachExactField();
+// fields beyond `columns` are dropped. Returns how many items were written.
+template <typename Unit>
+std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
+                            const ScriptOptions& options, std::uint64_t& substituted)
+{
+    const auto separator = static_cast<Unit>(options.separator);
+    std::size_t column = 0;
+    while (column < columns && p < end && *p != 0) {
+        if (column++ > 0)
+            *o++ = ',';
+        p = writeExactItem(p, end, o, options, substituted);
+        if (p < end && *p == separator && separator != 0) {
+            ++p;
+            if (p == end || *p == 0)
+                break; // the empty field after it is written with the missing ones
+        }
+    }
+    return column;
+}
 } // namespace
 
 ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
@@ -471,9 +727,16 @@ void ScriptFormatter::appendHead(OutBuffer& out)
 
 bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 {
-    if (!m_options.multiRow || index == 0)
+    // Access SQL has no multi-row VALUES: an INSERT per row whatever the option.
+    if (!m_options.multiRow || index == 0 || m_options.dialect == Dialect::Access)
         return true;
     return m_options.dialect == Dialect::MsSql && index % kMsSqlRowsPerInsert == 0;
+}
+
+std::size_t ScriptFormatter::statementBytesLimit() const noexcept
+{
+    const bool cut = m_options.dialect == Dialect::MySql || m_options.dialect == Dialect::IbmDb2;
+    return m_options.multiRow && cut ? kStatementBytes : 0;
 }
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)
@@ -505,8 +768,21 @@ void ScriptFormatter::endRow(OutBuffer& out, char* o, std::size_t column)
     out.setEnd(o);
 }
 
+template <typename Unit>
+void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index)
+{
+    const std::size_t breaks = m_options.dialect == Dialect::PostgreSql ? 0 : countBreaks(row, row + units);
+    char* o = beginRow(out, units + breaks * kBreakRoomUnits, index);
+    const std::size_t column = writeExactItems(row, row + units, m_columns, o, m_options, m_substituted);
+    endRow(out, o, column);
+}
+
 void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
+    if (m_options.exactQuoting) {
+        appendExactRow(out, row.data(), row.size(), index);
+        return;
+    }
     char* o = beginRow(out, row.size(), index);
     std::size_t column = 0;
     if (onePassSeparator(m_options.separator)) {
@@ -528,13 +804,22 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
     endRow(out, o, column);
 }
 
+bool ScriptFormatter::formatsUtf8Directly(const ScriptOptions& options) noexcept
+{
+    return options.encoding == TextEncoding::Utf8 && onePassSeparator(options.separator);
+}
+
 void ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(row.data());
-    if (m_options.encoding != TextEncoding::Utf8 || !onePassSeparator(m_options.separator)) {
+    if (!formatsUtf8Directly(m_options)) {
         m_scratch.resize(row.size());
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
         appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
+        return;
+    }
+    if (m_options.exactQuoting) {
+        appendExactRow(out, bytes, row.size(), index);
         return;
     }
     char* o = beginRow(out, row.size(), index);

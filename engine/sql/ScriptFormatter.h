@@ -21,17 +21,27 @@ struct ScriptOptions {
     bool nullEmpty = false;  // NULL for an empty value
     bool multiRow = false;   // one INSERT statement for all rows
     TextEncoding encoding = TextEncoding::Utf8;
+    // Rows are records read exactly (csv/ExactQuoting.h): values are kept
+    // whole, and a line break in one is written as the dialect's character
+    // function (see writeExactItem).
+    bool exactQuoting = false;
 };
 
 // The reading options that go with a script's: the same encoding, header
 // option, separator, and the dialect whose default types the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect};
+    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect, options.exactQuoting};
 }
 
 // SQL Server refuses more rows in one VALUES list.
 inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
+
+// The most bytes of a multi-row INSERT statement for MySQL and Db2 before the
+// next row starts a new statement. MariaDB refuses a statement longer than
+// max_allowed_packet, 16 MiB by default; Db2 one longer than 2,097,152 bytes
+// (IBM, "SQL and XML limits"). 1 MiB stays well inside both.
+inline constexpr std::size_t kStatementBytes = std::size_t{1} << 20;
 
 // Builds the bytes of a script, piece by piece, in the output encoding.
 // A row's bytes depend only on the row and its position among the exported
@@ -39,7 +49,9 @@ inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
 // has its own scratch space) and concatenated in order:
 //   head, row 0, row 1, ..., end
 // Each row begins with the terminator of the row before it, since a value
-// line ends in "," or ";" depending on what follows.
+// line ends in "," or ";" depending on what follows. Where statements are
+// cut by size (statementBytesLimit()), the rows are formatted as one
+// statement and a StatementCutter, which sees them in order, cuts it.
 class ScriptFormatter {
 public:
     ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
@@ -53,6 +65,10 @@ public:
     // bytes as appendRow() on its UTF-16 text. With UTF-8 output the bytes
     // are worked on as they are, without decoding.
     void appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index);
+    // Whether appendUtf8Row() works on the bytes as they are; otherwise it
+    // decodes each row first, and a caller holding UTF-16 text anyway saves
+    // a copy of the row by calling appendRow().
+    static bool formatsUtf8Directly(const ScriptOptions& options) noexcept;
     // Ends the last value line; nothing when no row was exported.
     void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
 
@@ -62,11 +78,21 @@ public:
     // database's length limit.
     const std::vector<RenamedColumn>& renamedColumns() const noexcept { return m_renamed; }
 
+    // The most bytes a multi-row statement may take before the next row
+    // starts another; 0 when statements are not cut by their size.
+    std::size_t statementBytesLimit() const noexcept;
+    // The INSERT header line, CR LF included, and the characters the output
+    // encoding could not hold in it.
+    std::string_view insertHeader() const noexcept { return m_insertHeader; }
+    std::uint64_t insertHeaderSubstituted() const noexcept { return m_insertHeaderSubstituted; }
+
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
     bool headerDue(std::uint64_t index) const noexcept;
     char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
     void endRow(OutBuffer& out, char* o, std::size_t column);
+    template <typename Unit>
+    void appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index);
 
     ScriptOptions m_options;
     std::u16string m_tableName;                // in what the output encoding holds

@@ -48,6 +48,17 @@ void RowStore::clear()
     m_chunks.shrink_to_fit();
 }
 
+void RowStore::truncate(std::size_t count)
+{
+    if (count >= m_rows.size())
+        return;
+    const std::uint64_t ref = m_rows[count];
+    const auto chunkIndex = static_cast<std::size_t>(ref >> kOffsetBits);
+    m_chunks[chunkIndex].used = ref & kOffsetMask;
+    m_chunks.resize(chunkIndex + 1);
+    m_rows.resize(count);
+}
+
 std::u16string_view RowStore::operator[](std::size_t i) const noexcept
 {
     const std::uint64_t ref = m_rows[i];

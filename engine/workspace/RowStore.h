@@ -27,6 +27,8 @@ public:
 
     void append(std::u16string_view line);
     void clear();
+    // Drops every row from `count` on, and their text.
+    void truncate(std::size_t count);
 
     std::size_t size() const noexcept { return m_rows.size(); }
     bool empty() const noexcept { return m_rows.empty(); }

@@ -2,8 +2,10 @@
 
 #include "text/TextEncoding.h"
 #include "workspace/Dialect.h"
+#include "workspace/DistinctNames.h"
 #include "workspace/RowStore.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -17,10 +19,18 @@ struct LoadOptions {
     bool headerLine = false; // the first line holds column names
     char16_t separator = u',';
     Dialect dialect = Dialect::MySql; // gives the default types at the first load
+    bool exactQuoting = false;        // records read exactly (csv/ExactQuoting.h): one row per record
+};
+
+// What a load on another thread shares with the thread that waits for it.
+struct LoadControl {
+    std::atomic<std::uint64_t>* bytesRead = nullptr; // advanced as the file is read
+    const std::atomic<bool>* cancel = nullptr;       // set to stop the load
 };
 
 struct LoadReport {
     bool fileExisted = false;
+    bool cancelled = false; // stopped through LoadControl::cancel: nothing of the file was kept
     bool readFailed = false;
     std::string failure;          // the reader's description when readFailed
     std::uint64_t failureLine = 0; // line being read when it failed (1-based, of this file)
@@ -33,12 +43,15 @@ struct ColumnSetup {
     std::int64_t columnCount = 0;
     std::vector<std::u16string> names;
     std::vector<std::u16string> types;
+    std::vector<ColumnRename> renames; // repeated names of the line, made distinct
 };
 
 // Column count from every separator of the line (quoted ones too); names
 // from the cleaned fields when the line holds names (an empty one becomes
-// COLUMN<position>), else COLUMN1..COLUMN<count>; the dialect's default type
-// for each name.
+// COLUMN<position>, and a repeated one gets a suffix, see makeNamesDistinct),
+// else COLUMN1..COLUMN<count>; the dialect's default type for each name.
+// Read exactly, the count is that of the record's fields and a name is the
+// field's value trimmed (see exactColumnName()).
 ColumnSetup setUpColumns(std::u16string_view firstLine, const LoadOptions& options);
 
 // The lines of every loaded CSV file plus the column names and types that
@@ -52,7 +65,8 @@ public:
     // Appends the file's lines. A missing path (or a directory) changes
     // nothing. A read failure keeps the lines read before it; the counting
     // and the first-load setup run whenever the file exists.
-    LoadReport load(const std::filesystem::path& path, const LoadOptions& options);
+    // A cancelled load leaves the workspace as it was before it.
+    LoadReport load(const std::filesystem::path& path, const LoadOptions& options, const LoadControl& control = {});
 
     void clear();
 
@@ -60,7 +74,16 @@ public:
     std::u16string_view row(std::size_t i) const noexcept { return m_rows[i]; }
     const std::vector<std::u16string>& columnNames() const noexcept { return m_names; }
     const std::vector<std::u16string>& columnTypes() const noexcept { return m_types; }
+    // Names the first-load setup changed, so that the window can say so.
+    const std::vector<ColumnRename>& columnRenames() const noexcept { return m_renames; }
     void replaceType(std::size_t i, std::u16string type) { m_types.at(i) = std::move(type); }
+
+    // Each loaded file and the row its lines start at, in load order.
+    struct LoadedFile {
+        std::filesystem::path path;
+        std::size_t firstRow;
+    };
+    const std::vector<LoadedFile>& files() const noexcept { return m_files; }
 
     std::int64_t columnCount() const noexcept { return m_columnCount; }
     std::int64_t filesLoaded() const noexcept { return m_filesLoaded; }
@@ -72,6 +95,8 @@ private:
     RowStore m_rows;
     std::vector<std::u16string> m_names;
     std::vector<std::u16string> m_types;
+    std::vector<ColumnRename> m_renames;
+    std::vector<LoadedFile> m_files;
     std::int64_t m_columnCount = 0;
     std::int64_t m_filesLoaded = 0;
 };

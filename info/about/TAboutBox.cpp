@@ -1,6 +1,7 @@
 #include "TAboutBox.h"
 
 #include "Dialogs.h"
+#include "LicenceFile.h"
 #include "MakerServer.h"
 #include "MessageLookup.h"
 #include "MouseGestures.h"
@@ -11,7 +12,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -391,7 +391,9 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == BitBtn1 || watched == BitBtn2)
         return isButtonPress(event) && mouse->button() != Qt::LeftButton;
-    if (watched == PanelEgg)
+    // The icon's frame is not one of the parts that drag the window: a press
+    // on its border is used up here instead of reaching the card.
+    if (watched == PanelEgg || watched == Bevel1)
         return isButtonPress(event);
     if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton) {
         if (watched == Image1)
@@ -454,11 +456,8 @@ void TAboutBox::Howtouninstall1Click()
 
 void TAboutBox::LicensePrivacyPolicy1Click()
 {
-    const QString path = QDir(m_programFolder).filePath(QStringLiteral("license.txt"));
-    // isFile() follows a link to its target: a dangling link, or a folder of
-    // that name, counts as missing.
-    if (QFileInfo(path).isFile())
-        m_dialogs.openTextFile(QDir::toNativeSeparators(path));
+    if (const auto path = findLicenceFile(m_programFolder, installedDocFolderFromProgram()))
+        m_dialogs.openTextFile(QDir::toNativeSeparators(*path));
     else
         m_dialogs.message(this, MessageIcon::Error, message(u"License"), message(u"File not found!"));
 }

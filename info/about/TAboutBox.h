@@ -31,7 +31,8 @@ struct AboutFacts {
     QString productName;
     QString versionText;
     QIcon icon;
-    // Where license.txt is looked for: the running executable's folder.
+    // The running executable's folder: license.txt is looked for there, then
+    // in an installation's documentation folder (findLicenceFile).
     QString programFolder;
 };
 

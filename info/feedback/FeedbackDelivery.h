@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CancelSignal.h"
 #include "FeedbackRequest.h"
 #include "PostExchange.h"
 
@@ -15,7 +16,8 @@ namespace quarrow {
 struct FeedbackTarget {
     std::string httpsAddress;
     std::string httpAddress;
-    std::function<std::unique_ptr<PostExchange>()> makeExchange;
+    // Called on the sending thread; `cancel` ends the exchange early.
+    std::function<std::unique_ptr<PostExchange>(std::shared_ptr<CancelSignal> cancel)> makeExchange;
 
     // The maker's server (QUARROW_HTTPS_BASE / QUARROW_HTTP_BASE or the
     // public one) with kFeedbackPath, over libcurl with kFeedbackTimeouts.
@@ -29,13 +31,19 @@ inline constexpr std::string_view kFeedbackPath = "/php/feedback.php";
 inline constexpr ExchangeTimeouts kFeedbackTimeouts{std::chrono::milliseconds(3000), std::chrono::milliseconds(3000)};
 
 // The server's answer: the HTTPS attempt's whatever it says; plain HTTP only
-// when HTTPS failed to complete; empty when both failed. Throws what the
-// exchange throws besides ExchangeError.
-std::u16string exchangeFeedback(PostExchange& exchange, const FeedbackTarget& target, const RequestFields& fields);
+// when HTTPS failed to complete for a reason other than a refused
+// certificate; empty when both failed. Throws what the exchange throws
+// besides ExchangeError.
+// A cancelled HTTPS attempt ends there too.
+std::u16string exchangeFeedback(PostExchange& exchange, const FeedbackTarget& target, const RequestFields& fields,
+                                const CancelSignal* cancel = nullptr);
 
 // Sends the submission and tells whether the server accepted it. Any error
 // on the way counts as "not delivered": the window offers to try again, and
 // there is nothing more useful to tell the user.
-bool deliverFeedback(const FeedbackTarget& target, const FeedbackSubmission& submission) noexcept;
+// Blocks the calling thread for the whole exchange; a cancel ends it at once
+// as "not delivered".
+bool deliverFeedback(const FeedbackTarget& target, const FeedbackSubmission& submission,
+                     std::shared_ptr<CancelSignal> cancel) noexcept;
 
 } // namespace quarrow

@@ -1,6 +1,6 @@
 #include "FeedbackRequest.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 namespace quarrow {
 

@@ -5,7 +5,7 @@
 #include "EmailCheck.h"
 #include "MessageLookup.h"
 #include "TAppForm.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "VectorPicture.h"
 
 #include <QApplication>
@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 // The pictures are compiled into the info library; without a reference from
@@ -92,15 +93,6 @@ qsizetype sentLength(const QString& text)
     return text.size() + text.count(u'\n');
 }
 
-// The busy cursor over the whole application while the window waits for
-// the server; restored on every way out, before any box is shown.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::BusyCursor)); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    Q_DISABLE_COPY_MOVE(BusyCursor)
-};
-
 QWidget* strip(QWidget* parent, int height)
 {
     auto* widget = new QWidget(parent);
@@ -127,7 +119,10 @@ TFeedbackForm::TFeedbackForm(const QString& productName, const QString& windowTi
     Memo1->setFocus();
 }
 
-TFeedbackForm::~TFeedbackForm() = default;
+TFeedbackForm::~TFeedbackForm()
+{
+    stopSending();
+}
 
 void TFeedbackForm::buildControls(const QString& productName)
 {
@@ -286,11 +281,38 @@ void TFeedbackForm::BitBtn1Click()
         return;
     }
 
-    bool delivered = false;
-    {
-        const BusyCursor busy;
-        delivered = deliverFeedback(m_target, submission);
+    startSending(std::move(submission));
+}
+
+void TFeedbackForm::startSending(FeedbackSubmission submission)
+{
+    const unsigned round = ++m_sendingRound;
+    showSendingLook(true);
+    try {
+        m_sending =
+            std::jthread([this, round, target = m_target, submission = std::move(submission)](std::stop_token stop) {
+                const auto cancel = std::make_shared<CancelSignal>();
+                const std::stop_callback cancelOnStop(stop, [cancel] { cancel->cancel(); });
+                const bool delivered = deliverFeedback(target, submission, cancel);
+                // The window waits for this thread before it goes, so it is still
+                // there to queue the answer on.
+                QMetaObject::invokeMethod(
+                    this, [this, round, delivered] { sendingEnded(round, delivered); }, Qt::QueuedConnection);
+            });
+    } catch (const std::system_error&) {
+        // No thread to send on: as if the server could not be reached.
+        QMetaObject::invokeMethod(
+            this, [this, round] { sendingEnded(round, false); }, Qt::QueuedConnection);
     }
+}
+
+void TFeedbackForm::sendingEnded(unsigned round, bool delivered)
+{
+    if (round != m_sendingRound)
+        return;
+    if (m_sending.joinable())
+        m_sending.join();
+    showSendingLook(false);
     if (delivered) {
         m_dialogs.message(this, MessageIcon::Information, message(u"Success"),
                           twoParagraphs(u"Your feedback is received.", u"Thank you!"));
@@ -300,6 +322,39 @@ void TFeedbackForm::BitBtn1Click()
             this, MessageIcon::Error, message(u"Failure"),
             twoParagraphs(u"Something went wrong. Your feedback could not be delivered.", u"Please try again later."));
     }
+}
+
+void TFeedbackForm::stopSending() noexcept
+{
+    // A later answer from this round finds another round number and is dropped.
+    ++m_sendingRound;
+    if (m_sending.joinable()) {
+        m_sending.request_stop();
+        m_sending.join();
+    }
+    showSendingLook(false);
+}
+
+void TFeedbackForm::showSendingLook(bool sending)
+{
+    if (m_showsSending == sending)
+        return;
+    m_showsSending = sending;
+    BitBtn1->setEnabled(!sending);
+    // Qt::BusyCursor is the arrow with the small hourglass: working, but
+    // still answering.
+    if (sending)
+        QApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TFeedbackForm::done(int result)
+{
+    // Closing the window, by Escape, the close box or after success, ends
+    // an exchange still under way: nobody is left to see its answer.
+    stopSending();
+    QDialog::done(result);
 }
 
 void openFeedbackWindow(TAppForm& owner, Dialogs& dialogs)

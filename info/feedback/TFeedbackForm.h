@@ -6,6 +6,10 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+#include <stop_token>
+#include <thread>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,7 +24,9 @@ class TAppForm;
 // The feedback window: a message, an optional praise-or-complaint choice and
 // an optional e-mail address, sent to the maker's server with Send. It closes
 // after the server took the feedback and stays as it was after any refusal or
-// failure, so Send can be pressed again.
+// failure, so Send can be pressed again. The exchange runs on a thread of its
+// own, so every window keeps answering while it waits; closing the window
+// ends it.
 class TFeedbackForm final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TFeedbackForm)
@@ -33,6 +39,10 @@ public:
     ~TFeedbackForm() override;
 
     FeedbackChoice choice() const;
+    // Between Send and the result box.
+    bool isSending() const noexcept { return m_showsSending; }
+
+    void done(int result) override;
 
     // Longest message the box takes, counting each line break as the two
     // characters it is sent as.
@@ -47,11 +57,21 @@ private:
     void Image1Click();
     void Image2Click();
     void BitBtn1Click();
+    void startSending(FeedbackSubmission submission);
+    // GUI thread, queued by the sending thread; `round` tells a late answer
+    // of a sending that was ended meanwhile from the current one.
+    void sendingEnded(unsigned round, bool delivered);
+    // Ends a sending still under way and waits for its thread.
+    void stopSending() noexcept;
+    void showSendingLook(bool sending);
 
     std::u16string m_windowTitleText;
     std::u16string m_fileVersionText;
     Dialogs& m_dialogs;
     FeedbackTarget m_target;
+    std::jthread m_sending;
+    unsigned m_sendingRound = 0;
+    bool m_showsSending = false;
 
     ChoicePanel* Panel4 = nullptr;
     ChoicePanel* Panel5 = nullptr;

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <mutex>
 #include <string>
 
 namespace quarrow::cli {
@@ -12,10 +12,11 @@ namespace {
 
 // The handler runs on a thread of its own while the converter may still be
 // writing: the temporary file is opened with FILE_SHARE_DELETE so that it
-// can be deleted now and disappears when the process ends.
-std::wstring g_paths[2];
-std::atomic<const wchar_t*> g_temporary{nullptr};
-unsigned g_next = 0;
+// can be deleted now and disappears when the process ends. The name is
+// read and changed under one lock, which InterruptsHeld keeps for a whole
+// step (recursive: arming happens inside such a step).
+std::recursive_mutex g_lock;
+std::wstring g_temporary; // empty when disarmed
 
 std::wstring fromUtf8(const char* text)
 {
@@ -39,8 +40,9 @@ BOOL WINAPI removeTemporaryAndExit(DWORD event)
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-        if (const wchar_t* path = g_temporary.load())
-            ::DeleteFileW(path);
+        g_lock.lock(); // kept until the process ends
+        if (!g_temporary.empty())
+            ::DeleteFileW(g_temporary.c_str());
         ::ExitProcess(STATUS_CONTROL_C_EXIT);
     default: return FALSE;
     }
@@ -56,16 +58,26 @@ void installInterruptCleanup()
 
 void armInterruptCleanup(const char* temporaryPath)
 {
-    // Two slots, so that the text the handler may be reading is never the
-    // one being replaced.
-    std::wstring& slot = g_paths[g_next++ % 2];
-    slot = fromUtf8(temporaryPath);
-    g_temporary.store(slot.c_str());
+    // The text is the converter's UTF-8 form of the name.
+    std::wstring path = fromUtf8(temporaryPath);
+    const std::lock_guard held(g_lock);
+    g_temporary = std::move(path);
 }
 
 void disarmInterruptCleanup()
 {
-    g_temporary.store(nullptr);
+    const std::lock_guard held(g_lock);
+    g_temporary.clear();
+}
+
+InterruptsHeld::InterruptsHeld() noexcept
+{
+    g_lock.lock();
+}
+
+InterruptsHeld::~InterruptsHeld()
+{
+    g_lock.unlock();
 }
 
 } // namespace quarrow::cli

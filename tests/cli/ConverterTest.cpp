@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "RunCli.h"
 
 #include "Converter.h"
 #include "QuarrowCli.h"
@@ -8,10 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "InterruptCleanup.h"
+
+#include <csignal>
 #include <cstdio>
+#include <random>
 #include <sstream>
+#include <thread>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace quarrow::cli {
@@ -20,45 +30,39 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-struct Run {
-    int status = -1;
-    std::string out;
-    std::string err;
+using test::Run;
+using test::runCli;
+
+struct Script {
+    std::string bytes;
+    std::uint64_t substituted = 0; // characters ANSI could not hold
 };
 
-Run runCli(std::vector<std::string> args)
-{
-    args.insert(args.begin(), "quarrow-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    Run run;
-    run.status = runQuarrowCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
 // What the writer makes of a workspace loaded file by file, as the window does.
-std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const ConverterOptions& o)
+Script viaWorkspace(const std::vector<std::filesystem::path>& files, const ConverterOptions& o)
 {
     Workspace workspace;
     for (const auto& f : files)
         workspace.load(f, loadOptionsFor(o.script));
     StringSink sink;
-    Donustur(workspace, o.script, sink);
-    return sink.bytes;
+    const ExportResult result = Donustur(workspace, o.script, sink);
+    return {sink.bytes, result.substituted};
 }
 
-std::string viaConverter(const std::vector<std::filesystem::path>& files, ConverterOptions o)
+Script viaConverter(const std::vector<std::filesystem::path>& files, ConverterOptions o)
 {
     o.inputs = files;
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(convert(o, out, err, false), kExitOk) << err.str();
-    return out.str();
+    // "quarrow-cli: warning: N characters could not be written in ANSI ..."
+    std::uint64_t substituted = 0;
+    const std::string warning = err.str();
+    if (const auto line = warning.find(" could not be written in ANSI"); line != std::string::npos) {
+        const auto at = warning.rfind("warning: ", line);
+        substituted = std::stoull(warning.substr(at + 9));
+    }
+    return {out.str(), substituted};
 }
 
 // A larger file: several reading batches, values that need escaping,
@@ -90,6 +94,31 @@ std::string utf16Csv()
     return bytes;
 }
 
+// Rows of very different lengths, some longer than a statement may be and
+// than a reading batch, so that statements are cut at many places relative
+// to the batches.
+std::string sizedCsv()
+{
+    std::mt19937 random(11);
+    std::string csv = "id,text\r\n";
+    for (int i = 0; csv.size() < 5'000'000; ++i) {
+        const std::size_t size = i % 50 == 49 ? 600'000 + random() % 700'000 : random() % 20'000;
+        csv += std::to_string(i) + ",\"" + std::string(size, static_cast<char>('a' + i % 26)) + "'\xC3\xA9\"\r\n";
+    }
+    return csv;
+}
+
+// Lines of 32,768 characters, 16 to a reading batch of 2^19, whose value
+// lines (the 8 trailing blanks trimmed) are 32,767 bytes: 32 rows fill a
+// statement, so the cut falls on the first row of a batch.
+std::string batchAlignedCsv()
+{
+    std::string csv = "c\r\n";
+    for (int i = 0; i < 100; ++i)
+        csv += std::string(32'760, static_cast<char>('a' + i % 26)) + std::string(8, ' ') + "\r\n";
+    return csv;
+}
+
 // A line longer than a whole batch, and a CR LF cut by the 4096-byte
 // reading block, a non-ASCII character cut by it too.
 std::string longLineCsv()
@@ -112,6 +141,13 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
     const auto utf16 = dir.write("utf16.csv", utf16Csv());
     const auto longLine = dir.write("long.csv", longLineCsv());
     const auto ansi = dir.write("ansi.csv", "a,b\r\n\x80\xE9,\xFF'\\\r\n");
+    const auto sized = dir.write("sized.csv", sizedCsv());
+    const auto aligned = dir.write("aligned.csv", batchAlignedCsv());
+    // Names repeated outright, in other letter case, against an empty
+    // field's generated name, and (in ANSI) written alike.
+    const auto repeated = dir.write("repeated.csv", "id,ID,a,a,a_2,,COLUMN6,city\r\n" + largeCsv());
+    const auto alikeInAnsi =
+        dir.write("alike.csv", "\xEF\xBB\xBF\xE4\xB8\xAD,\xE6\x96\x87,\xC5\x82,L\r\n" + largeCsv());
     struct Row {
         const char* name;
         std::vector<std::filesystem::path> files;
@@ -134,6 +170,20 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         {"ansi bytes, utf-8 mark", {ansi, marked}, Dialect::MsSql, true, false, false, TextEncoding::Ansi},
         {"semicolon", {big, small}, Dialect::IbmDb2, true, false, false, TextEncoding::Utf8, u';'},
         {"quote as separator", {big}, Dialect::PostgreSql, false, true, false, TextEncoding::Utf8, u'"'},
+        {"mysql statements cut by size", {big, sized, big}, Dialect::MySql, true, false, true, TextEncoding::Utf8},
+        {"db2 statements cut, ansi", {sized, ansi, big}, Dialect::IbmDb2, true, true, true, TextEncoding::Ansi},
+        {"db2 statements cut, utf-16 among",
+         {sized, utf16, big},
+         Dialect::IbmDb2,
+         true,
+         false,
+         true,
+         TextEncoding::Utf8},
+        {"db2 cut at a batch's first row", {aligned}, Dialect::IbmDb2, true, false, true, TextEncoding::Utf8},
+        {"access multi-row", {big, small}, Dialect::Access, true, false, true, TextEncoding::Utf8},
+        {"repeated names", {repeated, small}, Dialect::Sqlite, true, false, true, TextEncoding::Utf8},
+        {"after an empty file", {empty, repeated}, Dialect::MySql, true, true, false, TextEncoding::Utf8},
+        {"names alike in ansi", {alikeInAnsi}, Dialect::MsSql, true, false, false, TextEncoding::Ansi},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -144,12 +194,38 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         o.script.multiRow = row.multiRow;
         o.script.encoding = row.encoding;
         o.script.separator = row.separator;
-        o.script.tableName = u"t";
-        const std::string expected = viaWorkspace(row.files, o);
-        const std::string actual = viaConverter(row.files, o);
-        ASSERT_GT(expected.size(), 1000u);
-        EXPECT_TRUE(actual == expected) << "converter output differs from the writer's (" << actual.size() << " vs "
-                                        << expected.size() << " bytes)";
+        o.script.tableName = u"t\u2603"; // substituted in ANSI, in every INSERT header
+        const Script expected = viaWorkspace(row.files, o);
+        const Script actual = viaConverter(row.files, o);
+        ASSERT_GT(expected.bytes.size(), 1000u);
+        EXPECT_TRUE(actual.bytes == expected.bytes)
+            << "converter output differs from the writer's (" << actual.bytes.size() << " vs " << expected.bytes.size()
+            << " bytes)";
+        EXPECT_EQ(actual.substituted, expected.substituted);
+    }
+}
+
+// Lines far longer than a batch, several in a row and more than the reading
+// may hold at once (as UTF-16 text above all): each is formatted on its own
+// while the reading waits, and the script is the workspace writer's.
+TEST(ConverterEquivalence, SeveralVeryLongLinesInARow)
+{
+    TempDir dir;
+    std::string csv = "id,text\r\n1,short\r\n";
+    for (int i = 0; i < 4; ++i)
+        csv += std::to_string(10 + i) + ",'" + std::string(5'000'000, static_cast<char>('a' + i)) + "\xC3\xA9\r\n";
+    csv += "2,short\r\n";
+    const auto path = dir.write("long.csv", csv);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+        SCOPED_TRACE(encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI");
+        ConverterOptions o;
+        o.script.encoding = encoding;
+        o.script.headerLine = true;
+        const Script script = viaConverter({path}, o);
+        EXPECT_GT(script.bytes.size(), 20'000'000u);
+        const Script expected = viaWorkspace({path}, o);
+        EXPECT_TRUE(script.bytes == expected.bytes) << "the scripts differ";
+        EXPECT_EQ(script.substituted, expected.substituted);
     }
 }
 
@@ -312,7 +388,241 @@ TEST(ConverterWarnings, ShortenedColumnNamesAreListed)
     }
 }
 
+TEST(ConverterWarnings, RepeatedNamesAreRenamedAndSaid)
+{
+    TempDir dir;
+    // The control character must not reach a terminal as it is.
+    const auto csv = dir.write("a.csv", "id,ID,Id,\"x\x1B[2J\",x\x1B[2J,a_2,a,a\r\n1,2,3,4,5,6,7,8\r\n");
+    const auto run = runCli({"-H", "-q", csv.string()});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_NE(
+        run.out.find("CREATE TABLE NEW_TABLE (\r\n`id` text,\r\n`ID_2` text,\r\n`Id_3` text,\r\n`x\x1B[2J` text,\r\n"
+                     "`x\x1B[2J_2` text,\r\n`a_2` text,\r\n`a` text,\r\n`a_3` text\r\n);"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("INSERT INTO NEW_TABLE (`id`,`ID_2`,`Id_3`,`x\x1B[2J`,`x\x1B[2J_2`,`a_2`,`a`,`a_3`) VALUES"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err,
+              "quarrow-cli: warning: column 2 \"ID\" renamed to \"ID_2\": it repeats an earlier column's name\n"
+              "quarrow-cli: warning: column 3 \"Id\" renamed to \"Id_3\": it repeats an earlier column's name\n"
+              "quarrow-cli: warning: column 5 \"x\\x1B[2J\" renamed to \"x\\x1B[2J_2\": it repeats an earlier "
+              "column's name\n"
+              "quarrow-cli: warning: column 8 \"a\" renamed to \"a_3\": it repeats an earlier column's name\n");
+
+    // Without a header line the generated names never repeat.
+    const auto plain = runCli({"-q", csv.string()});
+    EXPECT_EQ(plain.status, kExitOk);
+    EXPECT_EQ(plain.err, "");
+}
+
+// -o: where the script goes. The reference is the script on standard output.
+class ConverterTargets : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_csv = m_dir.write("a.csv", "x,y\r\n1,'q'\r\n");
+        const auto run = runCli({"-H", m_csv.string()});
+        ASSERT_EQ(run.status, kExitOk) << run.err;
+        m_script = run.out;
+        ASSERT_FALSE(m_script.empty());
+    }
+
+    quarrow::cli::Run convertTo(const std::filesystem::path& target)
+    {
+        return runCli({"-H", "-o", target.string(), m_csv.string()});
+    }
+
+    // Nothing but the named entries in the folder: no temporary file left.
+    void expectOnly(const std::filesystem::path& folder, std::set<std::string> names)
+    {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            found.insert(entry.path().filename().string());
+        EXPECT_EQ(found, names);
+    }
+
+    TempDir m_dir;
+    std::filesystem::path m_csv;
+    std::string m_script;
+};
+
+TEST_F(ConverterTargets, DashMeansStandardOutput)
+{
+    const auto run = runCli({"-H", "-o", "-", m_csv.string()});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.out, m_script);
+    expectOnly(m_dir.path(), {"a.csv"});
+}
+
 #ifndef _WIN32
+// Links, FIFOs, devices and modes: Windows has its own tests of the target
+// (tests/windows).
+TEST_F(ConverterTargets, SymbolicLinksAreFollowedToTheFileTheyName)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = m_dir.path();
+    fs::create_directories(folder / "sub");
+    m_dir.write("final.sql", "previous script");
+    // One link, a chain of relative links across folders, and a link to a
+    // name not yet taken.
+    fs::create_symlink("final.sql", folder / "one.sql");
+    fs::create_symlink("../one.sql", folder / "sub" / "two.sql");
+    fs::create_symlink("sub/two.sql", folder / "three.sql");
+    fs::create_symlink("new.sql", folder / "sub" / "dangling.sql");
+    struct Case {
+        fs::path link;
+        fs::path target;
+    };
+    for (const Case& c :
+         {Case{folder / "one.sql", folder / "final.sql"}, Case{folder / "three.sql", folder / "final.sql"},
+          Case{folder / "sub" / "dangling.sql", folder / "sub" / "new.sql"}}) {
+        SCOPED_TRACE(c.link.string());
+        fs::remove(c.target);
+        m_dir.write(c.target.lexically_relative(folder).string(), "previous script");
+        if (c.link.filename() == "dangling.sql")
+            fs::remove(c.target);
+        const auto run = convertTo(c.link);
+        EXPECT_EQ(run.status, kExitOk) << run.err;
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(c.link)));
+        EXPECT_EQ(readFile(c.target), m_script);
+    }
+    EXPECT_EQ(fs::read_symlink(folder / "one.sql"), "final.sql");
+    expectOnly(folder, {"a.csv", "final.sql", "one.sql", "sub", "three.sql"});
+    expectOnly(folder / "sub", {"dangling.sql", "new.sql", "two.sql"});
+}
+
+TEST_F(ConverterTargets, LinkLoopFailsWithTheSystemsReason)
+{
+    namespace fs = std::filesystem;
+    fs::create_symlink("b.sql", m_dir.path() / "a.sql");
+    fs::create_symlink("a.sql", m_dir.path() / "b.sql");
+    const auto run = convertTo(m_dir.path() / "a.sql");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Too many levels of symbolic links"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_dir.path() / "a.sql")));
+    expectOnly(m_dir.path(), {"a.csv", "a.sql", "b.sql"});
+}
+
+TEST_F(ConverterTargets, FifoIsWrittenDirectly)
+{
+    const auto fifo = m_dir.path() / "pipe.sql";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(fifo); });
+    const auto run = convertTo(fifo);
+    reader.join();
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(received, m_script);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    expectOnly(m_dir.path(), {"a.csv", "pipe.sql"});
+}
+
+TEST_F(ConverterTargets, FifoBehindALinkIsWrittenDirectly)
+{
+    const auto fifo = m_dir.path() / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe", m_dir.path() / "link.sql");
+    std::string received;
+    std::thread reader([&] { received = readFile(fifo); });
+    const auto run = convertTo(m_dir.path() / "link.sql");
+    reader.join();
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(received, m_script);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(m_dir.path() / "link.sql")));
+    expectOnly(m_dir.path(), {"a.csv", "link.sql", "pipe"});
+}
+
+TEST_F(ConverterTargets, CharacterDevicesStayDevices)
+{
+    const auto run = convertTo("/dev/null");
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    for (const auto& entry : std::filesystem::directory_iterator("/dev"))
+        EXPECT_NE(entry.path().filename().string().rfind(".null.", 0), 0u) << "left behind: " << entry.path();
+}
+
+TEST_F(ConverterTargets, ReplacedFileKeepsItsModeAndOwner)
+{
+    const auto target = m_dir.write("out.sql", "previous script");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    // Only a privileged run can give a file away; elsewhere the owner is ours anyway.
+    const bool privileged = ::geteuid() == 0;
+    if (privileged) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    const auto run = convertTo(target);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(readFile(target), m_script);
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    if (privileged) {
+        EXPECT_EQ(after.st_uid, 65534u);
+        EXPECT_EQ(after.st_gid, 65534u);
+    }
+    expectOnly(m_dir.path(), {"a.csv", "out.sql"});
+}
+
+TEST_F(ConverterTargets, NewFileGetsTheUsualMode)
+{
+    const auto target = m_dir.path() / "out.sql";
+    const mode_t mask = ::umask(022);
+    const auto run = convertTo(target);
+    ::umask(mask);
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, 0644u);
+}
+
+#endif
+
+TEST_F(ConverterTargets, FolderIsRefused)
+{
+    std::filesystem::create_directory(m_dir.path() / "out.sql");
+    const auto run = convertTo(m_dir.path() / "out.sql");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Is a directory"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir.path() / "out.sql"));
+    expectOnly(m_dir.path(), {"a.csv", "out.sql"});
+}
+
+#ifndef _WIN32
+TEST_F(ConverterTargets, FullDiskFailsAndTheDeviceStays)
+{
+    const auto run = convertTo("/dev/full");
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Cannot write /dev/full: No space left on device"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+// A signal that comes while the temporary file is being created and named
+// to the clean-up waits until both are done.
+int g_hangups = 0;
+extern "C" void countHangup(int)
+{
+    ++g_hangups;
+}
+
+TEST(ConverterInterrupts, SignalsWaitWhileHeld)
+{
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = countHangup;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGHUP, &action, &previous), 0);
+    g_hangups = 0;
+    {
+        const InterruptsHeld held;
+        std::raise(SIGHUP);
+        EXPECT_EQ(g_hangups, 0);
+    }
+    EXPECT_EQ(g_hangups, 1);
+    sigaction(SIGHUP, &previous, nullptr);
+}
+
 // The binary itself: exit statuses and a full disk on standard output (on
 // Windows: tests/windows).
 int shell(const std::string& command)
@@ -334,6 +644,30 @@ TEST(ConverterBinary, ExitStatusesAndFullDisk)
     // No progress display when stderr is not a terminal.
     EXPECT_EQ(shell(cli + " '" + csv.string() + "' >/dev/null 2>'" + err.string() + "'"), 0);
     EXPECT_EQ(readFile(err), "");
+}
+
+TEST(ConverterBinary, StandardOutputByNameIsWrittenNotReplaced)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x\r\n1\r\n");
+    const std::string cli = QUARROW_CLI_BINARY;
+    const auto expected = dir.path() / "expected.sql";
+    ASSERT_EQ(shell(cli + " -q '" + csv.string() + "' >'" + expected.string() + "'"), 0);
+    // Standard output a file, a pipe; /dev/stdout, /dev/fd/1 and "-".
+    for (const std::string name : {"/dev/stdout", "/dev/fd/1", "-"}) {
+        SCOPED_TRACE(name);
+        const auto file = dir.path() / "file.sql";
+        EXPECT_EQ(shell(cli + " -q -o " + name + " '" + csv.string() + "' >'" + file.string() + "'"), 0);
+        EXPECT_EQ(readFile(file), readFile(expected));
+        const auto piped = dir.path() / "piped.sql";
+        EXPECT_EQ(shell(cli + " -q -o " + name + " '" + csv.string() + "' | cat >'" + piped.string() + "'"), 0);
+        EXPECT_EQ(readFile(piped), readFile(expected));
+        EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status("/dev/stdout")));
+    }
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"a.csv", "expected.sql", "file.sql", "piped.sql"}));
 }
 
 TEST(ConverterBinary, InterruptedRunLeavesNoTemporaryFile)

@@ -268,8 +268,8 @@ protected:
     std::string quoteName(const std::string& name) const override { return enclose(name, '"'); }
     std::string cellMark(const std::string& column) const override
     {
-        return "CASE WHEN " + column + " IS NULL THEN 'N' ELSE 'V' || encode(convert_to(" + column +
-               ", 'UTF8'), 'hex') END";
+        return "CASE WHEN " + column + " IS NULL THEN 'N' ELSE 'V' || encode(convert_to(" + column
+               + "::text, 'UTF8'), 'hex') END";
     }
     std::string columnNamesQuery(const std::string& table) const override
     {
@@ -379,7 +379,8 @@ protected:
     std::string quoteName(const std::string& name) const override { return enclose(name, '`'); }
     std::string cellMark(const std::string& column) const override
     {
-        return "IF(" + column + " IS NULL, 'N', CONCAT('V', HEX(" + column + ")))";
+        // HEX() of a number is the number in hexadecimal; CONCAT() makes it its text.
+        return "IF(" + column + " IS NULL, 'N', CONCAT('V', HEX(CONCAT(" + column + "))))";
     }
     std::string columnNamesQuery(const std::string& table) const override
     {

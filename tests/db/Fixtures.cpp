@@ -514,6 +514,62 @@ Fixture buildAnsi()
     return std::move(b.fixture());
 }
 
+Fixture buildTyped()
+{
+    Fixture f;
+    f.title = "suggested types";
+    f.suggestTypes = true;
+    const std::pair<const char*, Typed> columns[] = {
+        {"id", Typed::Integer},       {"zip", Typed::Text},       {"plus", Typed::Text},      {"comma", Typed::Text},
+        {"exponent", Typed::Text},    {"grouped", Typed::Text},   {"late", Typed::Text},      {"sparse", Typed::Sparse},
+        {"huge", Typed::WideInteger}, {"edge", Typed::Integer},   {"amount", Typed::Decimal}, {"leap", Typed::Text},
+        {"born", Typed::Date},        {"stamp", Typed::DateTime}, {"name", Typed::Text},
+    };
+    for (const auto& [name, typed] : columns) {
+        f.columns.push_back({name, name, name, typed});
+        f.csv += std::string(f.csv.empty() ? "" : ",") + name;
+    }
+    f.csv += "\r\n";
+    constexpr int kRows = 300;
+    for (int i = 0; i < kRows; ++i) {
+        const bool last = i == kRows - 1;
+        const std::string n = std::to_string(i);
+        const std::string dd = (i % 28 < 9 ? "0" : "") + std::to_string(i % 28 + 1);
+        const std::string mm = (i % 12 < 9 ? "0" : "") + std::to_string(i % 12 + 1);
+        // The file's text of each field, then the value it holds.
+        const std::vector<std::pair<std::string, std::string>> cells = {
+            {std::to_string(100000000 + i), std::to_string(100000000 + i)},
+            {i == 7 ? "0805" : std::to_string(1000 + i), i == 7 ? "0805" : std::to_string(1000 + i)},
+            {i == 9 ? "+1" : n, i == 9 ? "+1" : n},
+            {i == 11 ? "\"1,5\"" : n + ".5", i == 11 ? "1,5" : n + ".5"},
+            {i == 13 ? "1e5" : n, i == 13 ? "1e5" : n},
+            {i == 15 ? "\"1,000\"" : (i == 16 ? "1 000" : n), i == 15 ? "1,000" : (i == 16 ? "1 000" : n)},
+            {last ? "12a" : n, last ? "12a" : n},
+            {i % 4 == 0 ? "" : std::to_string(i * 7), i % 4 == 0 ? "" : std::to_string(i * 7)},
+            {(i % 2 ? "-" : "") + std::string("123456789012345678901234567") + dd,
+             (i % 2 ? "-" : "") + std::string("123456789012345678901234567") + dd},
+            {i == 0 ? "9223372036854775807" : (i == 1 ? "-9223372036854775808" : n),
+             i == 0 ? "9223372036854775807" : (i == 1 ? "-9223372036854775808" : n)},
+            {(i % 3 ? "-" : "") + n + "." + (i % 2 ? "05" : "5"), (i % 3 ? "-" : "") + n + "." + (i % 2 ? "05" : "5")},
+            {i == 200 ? "2023-02-29" : "2024-02-29", i == 200 ? "2023-02-29" : "2024-02-29"},
+            {i == 0 ? "1000-01-01" : (i == 1 ? "9999-12-31" : "19" + std::to_string(10 + i % 90) + "-" + mm + "-" + dd),
+             i == 0 ? "1000-01-01"
+                    : (i == 1 ? "9999-12-31" : "19" + std::to_string(10 + i % 90) + "-" + mm + "-" + dd)},
+            {"2023-" + mm + "-" + dd + " 23:59:5" + std::to_string(i % 10) + (i % 3 ? ".123456" : ""),
+             "2023-" + mm + "-" + dd + " 23:59:5" + std::to_string(i % 10) + (i % 3 ? ".123456" : "")},
+            {i % 2 ? "Zo\xC3\xAB's \\" : "\xE4\xB8\xAD" + n, i % 2 ? "Zo\xC3\xAB's \\" : "\xE4\xB8\xAD" + n},
+        };
+        FixtureRow row{static_cast<std::size_t>(i) + 2, {}};
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            f.csv += (c > 0 ? "," : "") + cells[c].first;
+            row.values.push_back(cells[c].second);
+        }
+        f.csv += "\r\n";
+        f.rows.push_back(std::move(row));
+    }
+    return f;
+}
+
 } // namespace
 
 std::span<const LiteralCell> literalCells() { return kLiterals; }
@@ -550,6 +606,12 @@ const Fixture& longValueFixture()
 const Fixture& ansiFixture()
 {
     static const Fixture fixture = buildAnsi();
+    return fixture;
+}
+
+const Fixture& typedFixture()
+{
+    static const Fixture fixture = buildTyped();
     return fixture;
 }
 

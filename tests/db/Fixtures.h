@@ -16,12 +16,24 @@ namespace quarrow::dbtest {
 // values are chosen first and the CSV text is written to give them, so the
 // expectations do not come from the code under test.
 
+// What --suggest-types must make of a column, where the database has such a type.
+enum class Typed {
+    Text,        // a trap keeps it text
+    Integer,     // within 64 bits
+    WideInteger, // past 64 bits: an exact decimal where the database has one
+    Decimal,
+    Date,
+    DateTime,
+    Sparse, // integers and empty cells: typed only when they are written as NULL
+};
+
 struct FixtureColumn {
     std::string csv;          // the header field as the file holds it
     std::string name;         // the column name after clean-up
     // The name PostgreSQL holds: a bare name is folded to lower case, and in
     // an ANSI script it is the name as Windows-1252 holds it.
     std::string postgresName;
+    Typed typed = Typed::Text;
 };
 
 struct FixtureRow {
@@ -43,6 +55,10 @@ struct Fixture {
     std::string mariadbSetup;
     // The converter warns about the file on stderr (else it must say nothing).
     bool converterWarns = false;
+    // Converted with --suggest-types; the columns say what each must become.
+    bool suggestTypes = false;
+    // Read with --rfc4180: the values are as the file holds them, untrimmed.
+    bool exactQuoting = false;
 };
 
 // A field as written in a CSV file and the value it must give.
@@ -71,5 +87,12 @@ const Fixture& longValueFixture();
 // them) next to ones it holds and hostile ASCII. The values are the file's;
 // a database holds them with every character Windows-1252 lacks replaced.
 const Fixture& ansiFixture();
+// A column per trap of typing from the values (leading zeros, a plus sign,
+// a decimal comma, an exponent, group separators, a late 12a, empty cells,
+// integers past 64 bits, an invalid date) beside columns that type cleanly.
+const Fixture& typedFixture();
+// Read exactly: values with CR LF, LF and CR inside, doubled and stray quotes,
+// blanks at both ends; header names with blanks around them.
+const Fixture& exactQuotingFixture();
 
 } // namespace quarrow::dbtest

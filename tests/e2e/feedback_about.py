@@ -149,6 +149,29 @@ def send_feedback(proc, server, screen):
         fail(f"the server received {path} {fields}")
 
 
+def open_license(pid, opened, screen):
+    """Info > License... in the open About window; returns the path the
+    desktop's opener was handed."""
+    click(find(pid, "push button", "Info"))
+    # The drop-down is not announced to the accessibility interface; its
+    # last entry is "License...", reached with the keyboard as a person may.
+    time.sleep(1.0)
+    screen.shot("about-info")
+    for key in (0xFF52, 0xFF0D):  # Up (wraps round to the last entry), Return
+        pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+        time.sleep(0.3)
+    deadline = time.monotonic() + TIMEOUT
+    while time.monotonic() < deadline and not os.path.exists(opened):
+        time.sleep(0.1)
+    if not os.path.exists(opened):
+        fail("License... handed nothing to the desktop's opener")
+    time.sleep(0.5)
+    with open(opened) as f:
+        got = f.read().split("\n")[0]
+    url = urllib.parse.urlparse(got)
+    return urllib.parse.unquote(url.path) if url.scheme == "file" else got
+
+
 def about(proc, opened, folder, screen):
     pid = proc.pid
     menu_entry(pid, "About...")
@@ -188,24 +211,9 @@ def about(proc, opened, folder, screen):
     if extents(label)[0] != card_x:
         fail("the card did not come back")
 
-    click(find(pid, "push button", "Info"))
-    # The drop-down is not announced to the accessibility interface; its
-    # last entry is "License...", reached with the keyboard as a person may.
-    time.sleep(1.0)
-    screen.shot("about-info")
-    for key in (0xFF52, 0xFF0D):  # Up (wraps round to the last entry), Return
-        pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
-        time.sleep(0.3)
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline and not os.path.exists(opened):
-        time.sleep(0.1)
-    time.sleep(0.5)
-    with open(opened) as f:
-        got = f.read().split("\n")[0]
-    url = urllib.parse.urlparse(got)
-    license_path = urllib.parse.unquote(url.path) if url.scheme == "file" else got
+    license_path = open_license(pid, opened, screen)
     if os.path.realpath(license_path) != os.path.realpath(os.path.join(folder, "license.txt")):
-        fail(f"License... opened {got!r}")
+        fail(f"License... opened {license_path!r}")
 
     click(find(pid, "push button", "OK"))
     gone(pid, "label", "Quarrow 2.1")

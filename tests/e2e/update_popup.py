@@ -1,9 +1,14 @@
 """Starts the real program with the maker's server addresses pointing at a
 local server that names another version, and checks as a person would see
 it: the popup appears in the top right corner without taking the focus, its
-link hands the download address to the desktop, and the settings file holds
-the check's bookkeeping. The HTTPS address is one where nothing listens, so
-the request also shows the fall-back to plain HTTP.
+link hands an address to the desktop, and the settings file holds the
+check's bookkeeping. The HTTPS address is one where nothing listens, so the
+request also shows the fall-back to plain HTTP, and what a plain-HTTP reply
+may do: announce its version, but its download address (on a foreign host)
+is neither opened nor kept and its notice is not shown; the link opens the
+maker's own page over HTTPS. A top panel and a right dock are reserved on
+the screen (the work area a window manager would publish), and the popup
+sits 5 pixels inside the corner of what is left.
 
 With --hang the server takes the request and never answers: File > Exit
 while the check waits must end the program normally.
@@ -28,6 +33,8 @@ from smoke import exit_through_menu, extents, has, program_environment, program_
 
 TITLE = "TARNIX - Quarrow"
 TIMEOUT = 60.0
+TOP_PANEL = 30
+RIGHT_DOCK = 40
 
 
 class CheckServer(http.server.ThreadingHTTPServer):
@@ -36,7 +43,9 @@ class CheckServer(http.server.ThreadingHTTPServer):
         self.requests = []
         self.hang = False
         self.released = threading.Event()
-        self.download = f"http://127.0.0.1:{self.server_address[1]}/download/quarrow-9.9.zip"
+        # The reply waits until the test has made the main window active.
+        self.answer = threading.Event()
+        self.download = "https://foreign.example/download/quarrow-9.9.zip"
 
 
 class CheckHandler(http.server.BaseHTTPRequestHandler):
@@ -46,8 +55,10 @@ class CheckHandler(http.server.BaseHTTPRequestHandler):
         if self.server.hang:
             self.server.released.wait()
             return
+        self.server.answer.wait(TIMEOUT)
         reply = (f"<version>9.9</version>\r\n<url>{self.server.download}</url>\r\n"
-                 "<date>2026-12-01</date>\r\n<result>1</result>\r\n").encode()
+                 "<date>2026-12-01</date>\r\n<result>1</result>\r\n\r\n"
+                 "<important>Call +1 555 0100 now to renew your licence</important>\r\n").encode()
         self.send_response(200)
         self.send_header("Content-Type", "text/plain; charset=utf-8")
         self.send_header("Content-Length", str(len(reply)))
@@ -62,6 +73,15 @@ def fail(message):
     sys.exit("update popup: " + message)
 
 
+def reserve_panels():
+    """Publishes the screen's work area as a window manager with a top panel
+    and a right dock would; returns the screen's width and height."""
+    screen = pyatspi.Registry.getDesktop(0).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    area = f"0, {TOP_PANEL}, {screen.width - RIGHT_DOCK}, {screen.height - TOP_PANEL}"
+    subprocess.run(["xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", area], check=True)
+    return screen.width, screen.height
+
+
 def exit_normally(proc):
     code = exit_through_menu(proc)
     if code != 0:
@@ -74,7 +94,7 @@ def main():
     server.hang = "--hang" in sys.argv[2:]
     threading.Thread(target=server.serve_forever, daemon=True).start()
     with tempfile.TemporaryDirectory() as folder:
-        pyatspi.Registry.getDesktop(0)
+        screen_width, screen_height = reserve_panels()
         env, opened, config = program_environment(folder, f"http://127.0.0.1:{server.server_address[1]}/")
         proc = subprocess.Popen([program], env=env)
         try:
@@ -88,12 +108,20 @@ def main():
                 exit_normally(proc)
                 print("update popup: the program ended normally while its check waited for the server")
                 return
+            # The user works in the main window: a click on it makes it the
+            # active one (there is no window manager to do it).
+            label = [n for r, name, n in program_nodes(proc.pid) if r == "label" and name == "CSV Separator:"][0]
+            x, y, width, height = extents(label)
+            pyatspi.Registry.generateMouseEvent(x + width // 2, y + height // 2, "b1c")
+            wait_for(proc.pid, lambda ns: any(r == "frame" and name == TITLE and n.getState().contains(pyatspi.STATE_ACTIVE)
+                                              for r, name, n in ns), "the main window to become active")
+            server.answer.set()
+
             link_text = "Click to download Quarrow 9.9"
             nodes = wait_for(proc.pid, lambda ns: has(ns, "label", "UPDATE AVAILABLE") and has(ns, "label", link_text),
                              "the update popup")
 
-            # Top right corner of the screen, 5 pixels from both edges.
-            screen = pyatspi.Registry.getDesktop(0).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            # Top right corner of the screen's free area, 5 pixels from both edges.
             popup = [n for r, name, n in nodes if r == "label" and name == "UPDATE AVAILABLE"][0]
             # Up to the popup's own top-level window (its panels are frames too).
             while popup.parent is not None and popup.parent.getRoleName() != "application":
@@ -104,10 +132,11 @@ def main():
                 if (width, height) == (320, 68):
                     break
                 time.sleep(0.1)
-            if (x, y, width, height) != (screen.width - 320 - 5, 5, 320, 68):
-                fail(f"the popup sits at {x},{y} sized {width}x{height} on a {screen.width}x{screen.height} screen")
+            if (x, y, width, height) != (screen_width - RIGHT_DOCK - 320 - 5, TOP_PANEL + 5, 320, 68):
+                fail(f"the popup sits at {x},{y} sized {width}x{height} on a {screen_width}x{screen_height} screen"
+                     f" with {TOP_PANEL} pixels reserved at the top and {RIGHT_DOCK} at the right")
 
-            # The main window keeps the focus.
+            # The main window, active before, keeps the focus.
             main_frame = [n for r, name, n in program_nodes(proc.pid) if r == "frame" and name == TITLE][0]
             if not main_frame.getState().contains(pyatspi.STATE_ACTIVE):
                 fail("the main window is not the active window once the popup shows")
@@ -128,7 +157,12 @@ def main():
             if content_type != "application/x-www-form-urlencoded":
                 fail(f"plain-HTTP content type {content_type!r}")
 
-            # The link hands the download address to the desktop and closes the popup.
+            # The plain-HTTP reply's notice is not shown.
+            if any(name and "555 0100" in name for _, name, _ in program_nodes(proc.pid)):
+                fail("the notice of a plain-HTTP reply was shown")
+
+            # The link hands the maker's own page to the desktop, not the
+            # address the plain-HTTP reply named, and closes the popup.
             link = [n for r, name, n in program_nodes(proc.pid) if r == "label" and name == link_text][0]
             x, y, width, height = extents(link)
             pyatspi.Registry.generateMouseEvent(x + width // 2, y + height // 2, "b1c")
@@ -138,8 +172,9 @@ def main():
             time.sleep(0.5)
             with open(opened) as f:
                 got = f.read().split()
-            if got != [server.download]:
-                fail(f"the link opened {got}, expected {server.download}")
+            maker_page = env["QUARROW_HTTPS_BASE"] + "/"
+            if got != [maker_page]:
+                fail(f"the link opened {got}, expected {maker_page}")
 
             settings = configparser.ConfigParser(interpolation=None)
             settings.optionxform = str
@@ -149,8 +184,10 @@ def main():
                                 ("CurrentVersion", "9.9")):
                 if kept.get(name) != value:
                     fail(f"setting {name} is {kept.get(name)!r}, expected {value!r}; all: {kept}")
-            if not kept.get("LastUpdateCheck") or not kept.get("CurrentURL", "").isalnum():
-                fail(f"date or address missing from the settings: {kept}")
+            if not kept.get("LastUpdateCheck"):
+                fail(f"date missing from the settings: {kept}")
+            if "CurrentURL" in kept:
+                fail(f"the plain-HTTP reply's address was kept: {kept}")
 
             exit_normally(proc)
         finally:
@@ -158,8 +195,9 @@ def main():
                 proc.kill()
                 proc.wait()
             server.released.set()
+            server.answer.set()
             server.shutdown()
-    print("update popup: shown top right without the focus, link opened, settings kept")
+    print("update popup: shown top right without the focus, the maker's page opened, settings kept")
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -258,3 +259,34 @@ INSTANTIATE_TEST_SUITE_P(FieldCleanUpTable, FieldCleanUp, testing::ValuesIn(kCle
                          [](const testing::TestParamInfo<CleanCase>& row) { return std::string(row.param.name); });
 
 } // namespace
+
+namespace quarrow {
+namespace {
+
+// A long line is counted from its pieces: any cut gives the count of the
+// whole line, quotes, doubled quotes, NULs and trailing separators included.
+TEST(RawFieldCounterTest, PiecesCountAsTheWholeLine)
+{
+    std::mt19937 random(20261210);
+    const char16_t alphabet[] = {u'a', u',', u'"', u'"', u',', u'\0', u' ', u'x', u'\u00E9'};
+    RawFieldCounter<char16_t> counter(u',');
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string line;
+        const std::size_t length = random() % 16;
+        for (std::size_t i = 0; i < length; ++i)
+            line.push_back(alphabet[random() % std::size(alphabet)]);
+        std::size_t expected = 0;
+        forEachRawField(line, u',', [&](const char16_t*, const char16_t*, bool) { ++expected; });
+        std::size_t at = 0;
+        while (at < line.size()) {
+            const std::size_t piece = 1 + random() % 4;
+            const std::size_t end = std::min(line.size(), at + piece);
+            counter.feed(line.data() + at, line.data() + end);
+            at = end;
+        }
+        ASSERT_EQ(counter.finish(), expected) << "round " << round << ", line of " << line.size() << " units";
+    }
+}
+
+} // namespace
+} // namespace quarrow

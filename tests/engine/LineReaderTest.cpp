@@ -33,24 +33,41 @@ using Lines = std::vector<std::u16string>;
 
 // Collects the lines as text. One that takes UTF-8 gets the lines of UTF-8
 // files undecoded and decodes them itself, the way LineSink does by default.
+// One that takes parts joins the pieces of a long line itself.
 struct Collector : LineSink {
-    explicit Collector(bool utf8 = false) : takeUtf8(utf8) {}
+    explicit Collector(bool utf8 = false, bool parts = false) : takeUtf8(utf8), takeParts(parts) {}
     Lines lines;
     bool takeUtf8;
+    bool takeParts;
     std::size_t utf8Lines = 0; // lines that came undecoded
-    void line(std::u16string_view text) override { lines.emplace_back(text); }
+    std::size_t pieces = 0;    // parts of lines that ran across blocks
+    std::u16string unfinished; // the parts of the line being delivered
+    void line(std::u16string_view text) override
+    {
+        unfinished += text;
+        lines.push_back(std::move(unfinished));
+        unfinished.clear();
+    }
     bool takesUtf8() const override { return takeUtf8; }
     void utf8Line(std::string_view bytes) override
     {
         ++utf8Lines;
         LineSink::utf8Line(bytes);
     }
+    bool takesParts() const override { return takeParts; }
+    void linePart(std::u16string_view piece) override
+    {
+        EXPECT_TRUE(takeParts);
+        ++pieces;
+        unfinished += piece;
+    }
 };
 
 constexpr bool kBothRoutes[] = {false, true};
 
-// Reads the file both ways: decoded by the reader, and handed on as UTF-8
-// where the file is UTF-8. Both must give the same lines.
+// Reads the file every way: decoded by the reader, and handed on as UTF-8
+// where the file is UTF-8; each with long lines whole and in parts. All
+// must give the same lines.
 Lines readAll(const fs::path& path, TextEncoding encoding)
 {
     Collector decoded;
@@ -58,6 +75,11 @@ Lines readAll(const fs::path& path, TextEncoding encoding)
     Collector undecoded(true);
     readLines(path, encoding, undecoded);
     EXPECT_EQ(undecoded.lines, decoded.lines) << "lines handed on as UTF-8 differ from the decoded ones";
+    for (const bool utf8 : kBothRoutes) {
+        Collector inParts(utf8, true);
+        readLines(path, encoding, inParts);
+        EXPECT_EQ(inParts.lines, decoded.lines) << "lines handed on in parts differ, UTF-8: " << utf8;
+    }
     return decoded.lines;
 }
 
@@ -482,19 +504,25 @@ TEST_F(LineReaderTest, InvalidUtf8InTheThirdBlockStopsAfterTheSecond)
 
         const fs::path path = m_dir.write("third-block.csv", bytes);
         for (const bool utf8 : kBothRoutes) {
-            SCOPED_TRACE(utf8 ? "sink takes UTF-8" : "sink takes text");
-            Collector sink(utf8);
-            try {
-                readLines(path, TextEncoding::Utf8, sink);
-                FAIL() << "no ReadError";
-            } catch (const ReadError& e) {
-                EXPECT_EQ(e.lineNumber(), delivered + 1);
-                EXPECT_EQ(e.path(), path);
-                EXPECT_NE(std::string(e.what()).find("third-block.csv"), std::string::npos) << e.what();
-                EXPECT_NE(std::string(e.what()).find("at byte " + std::to_string(kBadByte)), std::string::npos)
-                    << e.what();
+            for (const bool parts : kBothRoutes) {
+                SCOPED_TRACE(testing::Message()
+                             << (utf8 ? "sink takes UTF-8" : "sink takes text") << (parts ? ", in parts" : ", whole"));
+                // In parts, the line cut by the second block's end came in part
+                // before the failure; no last piece makes it a line.
+                Collector sink(utf8, parts);
+                try {
+                    readLines(path, TextEncoding::Utf8, sink);
+                    FAIL() << "no ReadError";
+                } catch (const ReadError& e) {
+                    EXPECT_EQ(e.lineNumber(), delivered + 1);
+                    EXPECT_EQ(e.path(), path);
+                    EXPECT_NE(std::string(e.what()).find("third-block.csv"), std::string::npos) << e.what();
+                    EXPECT_NE(std::string(e.what()).find("at byte " + std::to_string(kBadByte)), std::string::npos)
+                        << e.what();
+                }
+                EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
+                EXPECT_EQ(sink.unfinished.empty(), !parts);
             }
-            EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
         }
     }
 }

@@ -486,6 +486,205 @@ TEST(ScriptWriterStatements, SqlServerStartsANewInsertEvery1000Rows)
     EXPECT_NE(one.find("('1000'),\r\n('1001'),"), std::string::npos);
 }
 
+// The statements of a script's INSERT part: each from its header up to and
+// including the line end after ";".
+std::vector<std::string_view> statementsOf(std::string_view inserts, std::string_view header)
+{
+    std::vector<std::string_view> statements;
+    std::size_t at = 0;
+    while (at < inserts.size()) {
+        const std::size_t next = inserts.find(header, at + 1);
+        const std::size_t end = next == std::string_view::npos ? inserts.size() : next;
+        statements.push_back(inserts.substr(at, end - at));
+        at = end;
+    }
+    return statements;
+}
+
+std::string statementSizes(std::string_view inserts, std::string_view header)
+{
+    std::string sizes;
+    for (const auto statement : statementsOf(inserts, header))
+        sizes += (sizes.empty() ? "" : " ") + std::to_string(statement.size());
+    return sizes;
+}
+
+// A value item as the dialect writes it, for ASCII values without
+// apostrophes: one literal, or past Oracle's 4,000 or Db2's 32,672 bytes a
+// concatenation of pieces within that limit.
+std::string literalItem(Dialect dialect, const std::string& value)
+{
+    const std::size_t limit = dialect == Dialect::Oracle ? 4000 : dialect == Dialect::IbmDb2 ? 32672 : 0;
+    if (limit == 0 || value.size() <= limit)
+        return "'" + value + "'";
+    const std::string open = dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
+    std::string item;
+    for (std::size_t at = 0; at < value.size(); at += limit)
+        item += (at > 0 ? "||" : "") + open + value.substr(at, limit) + "')";
+    return item;
+}
+
+// A value line's bytes: "(", the item, ")" and its terminator with CR LF.
+std::size_t valueLineBytes(Dialect dialect, const std::string& value)
+{
+    return literalItem(dialect, value).size() + 5;
+}
+
+TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1MiB)
+{
+    // Rows of one column, sized by the header of the dialect so that the
+    // first statement ends exactly at the limit. `statements` groups the rows
+    // by the statement that must hold them.
+    struct Case {
+        const char* name;
+        std::vector<std::string> values;
+        std::vector<std::vector<std::size_t>> statements;
+    };
+    for (const Dialect dialect : {Dialect::MySql, Dialect::IbmDb2}) {
+        const std::string header =
+            dialect == Dialect::MySql ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
+        // Db2 writes so long a value in pieces, which take a few hundred
+        // bytes more.
+        const std::size_t fill = kStatementBytes - header.size() - 2 * 7 - 10 - (dialect == Dialect::IbmDb2 ? 400 : 0);
+        const std::string atLimit(fill, 'a');
+        const std::size_t rest = kStatementBytes - header.size() - valueLineBytes(dialect, atLimit) - 7;
+        const std::string oversized(kStatementBytes, 'z');
+        const std::vector<Case> cases = {
+            {"exactly at the limit, then one byte past it", {atLimit, std::string(rest, 'b'), "c"}, {{0, 1}, {2}}},
+            {"a row that would pass the limit starts the next statement",
+             {atLimit, std::string(rest + 1, 'b'), "c"},
+             {{0}, {1, 2}}},
+            {"an oversized row stands alone between two statements", {"a", oversized, "b", "c"}, {{0}, {1}, {2, 3}}},
+            {"an oversized first row stands alone", {oversized, "b"}, {{0}, {1}}},
+            {"two oversized rows", {oversized, oversized + "y"}, {{0}, {1}}},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(dialectInfo(dialect).identifier) + ": " + c.name);
+            std::string csv = "c\r\n";
+            for (const auto& v : c.values)
+                csv += v + "\r\n";
+            std::string expected;
+            for (const auto& statement : c.statements) {
+                expected += header;
+                for (std::size_t i = 0; i < statement.size(); ++i)
+                    expected += "(" + literalItem(dialect, c.values[statement[i]]) + ")"
+                                + (i + 1 < statement.size() ? ",\r\n" : ";\r\n");
+            }
+            ExportSetup s;
+            s.dialect = dialect;
+            s.multiRow = true;
+            s.table = u"t";
+            const std::string actual = insertPart(exportCsv(csv, s));
+            EXPECT_TRUE(actual == expected) << "statement sizes " << statementSizes(actual, header) << ", expected "
+                                            << statementSizes(expected, header);
+        }
+        // The first case's first statement is exactly the limit long.
+        ASSERT_EQ(header.size() + valueLineBytes(dialect, atLimit) + valueLineBytes(dialect, std::string(rest, 'b')),
+                  kStatementBytes);
+    }
+}
+
+TEST(ScriptWriterStatements, HeadersAddedByTheCutCountTheirSubstitutes)
+{
+    // A table name that ANSI cannot hold is substituted in the head and in
+    // every INSERT header, also in those that the size cut adds.
+    const std::string row(kStatementBytes / 2, 'v');
+    const std::string csv = "c\r\n" + row + "\r\n" + row + "\r\n" + row + "\r\n";
+    ExportSetup s;
+    s.multiRow = true;
+    s.encoding = TextEncoding::Ansi;
+    s.table = u"t\u2603";
+    const auto out = exportFiles({csv}, s);
+    const std::string header = "INSERT INTO t? (`c`) VALUES\r\n";
+    const std::string line = "('" + row + "')";
+    EXPECT_TRUE(insertPart(out.bytes) == header + line + ";\r\n" + header + line + ";\r\n" + header + line + ";\r\n");
+    EXPECT_EQ(out.result.substituted, 4u);
+}
+
+TEST(ScriptWriterStatements, AccessWritesAnInsertPerRowWithTheMultiRowOption)
+{
+    // Access SQL has no multi-row VALUES.
+    ExportSetup s;
+    s.loadDialect = s.dialect = Dialect::Access;
+    s.multiRow = true;
+    const std::string script = exportCsv(std::string(kExampleCsv), s);
+    EXPECT_EQ(insertPart(script), crlf("INSERT INTO NEW_TABLE ([id],[name]) VALUES\n('1','Anna');\n"
+                                       "INSERT INTO NEW_TABLE ([id],[name]) VALUES\n('2','');\n"));
+    s.multiRow = false;
+    EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), script);
+}
+
+TEST(ScriptWriterStatements, OtherDialectsKeepOneStatementPastTheSize)
+{
+    // Statements of well over 1 MiB: no cut for these dialects (SQL Server's
+    // cut counts rows, and these are fewer than 1000).
+    struct Case {
+        Dialect dialect;
+        std::string header;
+    };
+    const std::vector<Case> cases = {
+        {Dialect::PostgreSql, "INSERT INTO t (c) VALUES\r\n"},
+        {Dialect::Sqlite, "INSERT INTO t (`c`) VALUES\r\n"},
+        {Dialect::Oracle, "INSERT INTO t (c) VALUES\r\n"},
+        {Dialect::MsSql, "INSERT INTO t ([c]) VALUES\r\n"},
+    };
+    const std::string oversized(kStatementBytes, 'z');
+    const std::string csv = "c\r\na\r\n" + oversized + "\r\nb\r\n" + oversized + "\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(dialectInfo(c.dialect).identifier));
+        ExportSetup s;
+        s.dialect = c.dialect;
+        s.multiRow = true;
+        s.table = u"t";
+        const std::string item = literalItem(c.dialect, oversized);
+        EXPECT_TRUE(insertPart(exportCsv(csv, s))
+                    == c.header + "('a'),\r\n(" + item + "),\r\n('b'),\r\n(" + item + ");\r\n");
+    }
+}
+
+TEST(ScriptWriterStatements, EveryStatementIsAsFullAsTheLimitAllows)
+{
+    // Rows of many sizes, some with values that grow when escaped, over
+    // several of the writer's flushes: every statement keeps within the
+    // limit unless it holds one row, and the next statement's first row
+    // would have taken it past the limit.
+    std::mt19937 random(7);
+    std::string csv = "a,b\r\n";
+    std::size_t rows = 0;
+    while (csv.size() < 6 * kStatementBytes) {
+        const std::size_t size = random() % 16 == 0 ? random() % (kStatementBytes + 1000) : random() % 3000;
+        std::string value;
+        while (value.size() < size) {
+            static constexpr std::string_view kPieces[] = {"xxxxxxxx", "'", "\\", "\xC3\xA9"};
+            value += kPieces[random() % 4];
+        }
+        csv += std::to_string(rows++) + "," + value + "\r\n";
+    }
+    ExportSetup s;
+    s.multiRow = true;
+    const std::string script = exportCsv(csv, s);
+    const std::string header = "INSERT INTO NEW_TABLE (`a`,`b`) VALUES\r\n";
+    const std::string inserts = insertPart(script);
+    const auto statements = statementsOf(inserts, header);
+    ASSERT_GT(statements.size(), 6u);
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        SCOPED_TRACE("statement " + std::to_string(i));
+        const std::string_view statement = statements[i];
+        ASSERT_TRUE(statement.starts_with(header) && statement.ends_with(");\r\n"));
+        const std::size_t statementLines =
+            static_cast<std::size_t>(std::count(statement.begin(), statement.end(), '\n')) - 1;
+        lines += statementLines;
+        EXPECT_TRUE(statement.size() <= kStatementBytes || statementLines == 1) << statement.size() << " bytes";
+        if (i + 1 < statements.size()) {
+            const std::string_view next = statements[i + 1].substr(header.size());
+            const std::size_t firstLine = next.find("\r\n") + 2;
+            EXPECT_GT(statement.size() + firstLine, kStatementBytes) << "the next row would have fitted";
+        }
+    }
+    EXPECT_EQ(lines, rows);
+}
+
 TEST(ScriptWriterEncoding, AnsiOutputSubstitutesAndCounts)
 {
     ExportSetup s;

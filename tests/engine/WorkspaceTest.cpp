@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using quarrow::ColumnRename;
+using quarrow::ColumnSetup;
 using quarrow::Dialect;
 using quarrow::LoadOptions;
 using quarrow::LoadReport;
@@ -183,6 +188,156 @@ INSTANTIATE_TEST_SUITE_P(
                    u"COLUMN8", u"COLUMN9", u"COLUMN10", u"COLUMN11"},
                   {}}),
     [](const testing::TestParamInfo<SetupCase>& param) { return std::string(param.param.label); });
+
+// ---------------------------------------------------------------------------
+// Repeated names
+
+struct DuplicateCase {
+    const char* label;
+    std::u16string firstLine;
+    Strings names;
+    std::vector<ColumnRename> renames;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+void PrintTo(const DuplicateCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class WorkspaceDuplicateNames : public testing::TestWithParam<DuplicateCase> {};
+
+TEST_P(WorkspaceDuplicateNames, LaterRepeatsGetTheFirstFreeSuffix)
+{
+    const DuplicateCase& c = GetParam();
+    LoadOptions o = options(true);
+    o.encoding = c.encoding;
+    const ColumnSetup setup = quarrow::setUpColumns(c.firstLine, o);
+    EXPECT_EQ(setup.names, c.names);
+    EXPECT_EQ(setup.renames, c.renames);
+    EXPECT_EQ(setup.types.size(), setup.names.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkspaceDuplicateNamesCases, WorkspaceDuplicateNames,
+    testing::Values(
+        DuplicateCase{
+            "LetterCaseOnly", u"id,ID,Id", {u"id", u"ID_2", u"Id_3"}, {{1, u"ID", u"ID_2"}, {2, u"Id", u"Id_3"}}},
+        // The suffix must be free among the names still to come as well.
+        DuplicateCase{"SuffixTakenByALaterName", u"a,a,a_2", {u"a", u"a_3", u"a_2"}, {{1, u"a", u"a_3"}}},
+        DuplicateCase{"SuffixTakenByAnEarlierName", u"a_2,a,a", {u"a_2", u"a", u"a_3"}, {{2, u"a", u"a_3"}}},
+        DuplicateCase{"TakenSuffixInOtherCase",
+                      u"b,a,B,A,b_2",
+                      {u"b", u"a", u"B_3", u"A_2", u"b_2"},
+                      {{2, u"B", u"B_3"}, {3, u"A", u"A_2"}}},
+        DuplicateCase{"RepeatedSuffixedName", u"a_2,A_2", {u"a_2", u"A_2_2"}, {{1, u"A_2", u"A_2_2"}}},
+        DuplicateCase{"SuffixOneIsNotTaken", u"x,x_1,x", {u"x", u"x_1", u"x_2"}, {{2, u"x", u"x_2"}}},
+        DuplicateCase{"TwelveEqualNames",
+                      u"v,v,v,v,v,v,v,v,v,v,v,v",
+                      {u"v", u"v_2", u"v_3", u"v_4", u"v_5", u"v_6", u"v_7", u"v_8", u"v_9", u"v_10", u"v_11", u"v_12"},
+                      {{1, u"v", u"v_2"},
+                       {2, u"v", u"v_3"},
+                       {3, u"v", u"v_4"},
+                       {4, u"v", u"v_5"},
+                       {5, u"v", u"v_6"},
+                       {6, u"v", u"v_7"},
+                       {7, u"v", u"v_8"},
+                       {8, u"v", u"v_9"},
+                       {9, u"v", u"v_10"},
+                       {10, u"v", u"v_11"},
+                       {11, u"v", u"v_12"}}},
+        // Compared after clean-up, as the script writes them.
+        DuplicateCase{"QuotesAndBlanksCleanedFirst",
+                      u"\"a\", a ,\tA ",
+                      {u"a", u"a_2", u"A_3"},
+                      {{1, u"a", u"a_2"}, {2, u"A", u"A_3"}}},
+        // An empty field's generated name is a name like any other.
+        DuplicateCase{"EmptyFieldMeetsItsGeneratedName",
+                      u"COLUMN2,",
+                      {u"COLUMN2", u"COLUMN2_2"},
+                      {{1, u"COLUMN2", u"COLUMN2_2"}}},
+        DuplicateCase{
+            "GeneratedNameComesFirst", u",column1", {u"COLUMN1", u"column1_2"}, {{1, u"column1", u"column1_2"}}},
+        DuplicateCase{"EmptyFieldsOnly", u",,", {u"COLUMN1", u"COLUMN2", u"COLUMN3"}, {}},
+        // Only ASCII letters are folded; UTF-8 holds every character apart.
+        DuplicateCase{"OtherLettersKeepTheirCase",
+                      u"\u00E9,\u00C9,stra\u00DFe,STRASSE,\u4E2D,\u6587",
+                      {u"\u00E9", u"\u00C9", u"stra\u00DFe", u"STRASSE", u"\u4E2D", u"\u6587"},
+                      {}},
+        // ANSI writes these alike: two '?', two 'l', 'A' for the fullwidth A.
+        DuplicateCase{"AlikeOnceWrittenInAnsi",
+                      u"\u4E2D,\u6587,\u0142,L,\uFF21,a",
+                      {u"\u4E2D", u"\u6587_2", u"\u0142", u"L_2", u"\uFF21", u"a_2"},
+                      {{1, u"\u6587", u"\u6587_2"}, {3, u"L", u"L_2"}, {5, u"a", u"a_2"}},
+                      TextEncoding::Ansi}),
+    [](const testing::TestParamInfo<DuplicateCase>& param) { return std::string(param.param.label); });
+
+// Whatever the line, no two names end up alike and only repeats change.
+TEST(WorkspaceDuplicateNamesProperty, NamesEndDistinctAndFirstOccurrencesStay)
+{
+    const std::array<std::u16string_view, 8> pieces{u"a", u"A", u"a_2", u"A_3", u"a_2_2", u"b", u"", u"COLUMN1"};
+    std::mt19937 rng(12);
+    auto folded = [](std::u16string text) {
+        for (char16_t& c : text)
+            c = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+        return text;
+    };
+    for (int round = 0; round < 500; ++round) {
+        std::u16string line;
+        // Two fields at least: an empty line holds no names at all.
+        const std::size_t count = 2 + rng() % 8;
+        for (std::size_t j = 0; j < count; ++j)
+            line += (j ? u"," : u"") + std::u16string(pieces[rng() % pieces.size()]);
+        SCOPED_TRACE(std::string(line.begin(), line.end()));
+        const ColumnSetup setup = quarrow::setUpColumns(line, options(true));
+        const ColumnSetup plain = [&] {
+            // The names as they were before: one field at a time, where no repeat is possible.
+            ColumnSetup s;
+            std::size_t start = 0;
+            for (std::size_t j = 0; j < count; ++j) {
+                const std::size_t end = std::min(line.find(u',', start), line.size());
+                const auto field = line.substr(start, end - start);
+                s.names.push_back(field.empty() ? u"COLUMN" + std::u16string(1, static_cast<char16_t>(u'1' + j))
+                                                : field);
+                start = end + 1;
+            }
+            return s;
+        }();
+        ASSERT_EQ(setup.names.size(), count);
+        std::set<std::u16string> seen;
+        std::size_t renamed = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            const bool repeat = !seen.insert(folded(plain.names[j])).second;
+            if (!repeat) {
+                EXPECT_EQ(setup.names[j], plain.names[j]);
+                continue;
+            }
+            ASSERT_LT(renamed, setup.renames.size());
+            EXPECT_EQ(setup.renames[renamed].column, j);
+            EXPECT_EQ(setup.renames[renamed].from, plain.names[j]);
+            EXPECT_EQ(setup.renames[renamed].to, setup.names[j]);
+            EXPECT_TRUE(setup.names[j].starts_with(plain.names[j] + u"_"));
+            ++renamed;
+        }
+        EXPECT_EQ(renamed, setup.renames.size());
+        std::set<std::u16string> finals;
+        for (const auto& name : setup.names)
+            EXPECT_TRUE(finals.insert(folded(name)).second) << "two columns alike";
+    }
+}
+
+TEST_F(WorkspaceLoad, RenamesStayWithTheWorkspaceUntilClear)
+{
+    ws.load(dir.write("a.csv", "id,name,ID\n1,x,2\n"), options(true));
+    ws.load(dir.write("b.csv", "k,k\n"), options(true));
+    EXPECT_EQ(ws.columnNames(), (Strings{u"id", u"name", u"ID_2"}));
+    EXPECT_EQ(ws.columnRenames(), (std::vector<ColumnRename>{{2, u"ID", u"ID_2"}}));
+    ws.clear();
+    EXPECT_TRUE(ws.columnRenames().empty());
+    ws.load(dir.write("c.csv", "a,a\n"), options(false));
+    EXPECT_EQ(ws.columnNames(), (Strings{u"COLUMN1", u"COLUMN2"}));
+    EXPECT_TRUE(ws.columnRenames().empty());
+}
 
 struct DialectDefault {
     Dialect dialect;

@@ -1,6 +1,7 @@
 // Fuzz target: the line reader on any bytes, as UTF-8 and as ANSI. It must
 // either deliver lines or fail with ReadError; no line holds a line break,
-// and ANSI text never fails.
+// and ANSI text never fails. Read exactly, the records that the reader
+// hands on as UTF-8 are those it decodes, and reading fails the same way.
 
 #include "csv/LineReader.h"
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -24,6 +26,28 @@ public:
     }
     std::size_t lines = 0;
 };
+
+class RecordSink final : public quarrow::LineSink {
+public:
+    explicit RecordSink(bool utf8) : m_utf8(utf8) {}
+    void line(std::u16string_view text) override { records.emplace_back(text); }
+    bool takesUtf8() const override { return m_utf8; }
+    std::vector<std::u16string> records;
+
+private:
+    bool m_utf8;
+};
+
+// Reads exactly; returns the line of the failure, or 0.
+std::uint64_t readExactly(const std::filesystem::path& path, RecordSink& sink)
+{
+    try {
+        quarrow::readLines(path, quarrow::TextEncoding::Utf8, sink, nullptr, {true, u','});
+    } catch (const quarrow::ReadError& e) {
+        return e.lineNumber();
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -48,6 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (sink.lines > size + 1)
             std::abort();
     }
+    RecordSink decoded(false);
+    RecordSink undecoded(true);
+    if (readExactly(path, decoded) != readExactly(path, undecoded) || decoded.records != undecoded.records)
+        std::abort();
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     return 0;

@@ -1,5 +1,6 @@
 #include "Controls.h"
 #include "FakeDialogs.h"
+#include "LicenceFile.h"
 #include "TAboutBox.h"
 #include "TempDir.h"
 
@@ -244,40 +245,55 @@ private slots:
         QVERIFY(m_dialogs->openedUrls.isEmpty());
     }
 
+    // The layouts a program finds its licence in: beside it, as the build
+    // tree and a copied folder hold it, or in an installation's documentation
+    // folder (bin/../share/doc/quarrow), and what counts as no licence.
     void licence_data()
     {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("beside the program") << u"file"_qs << true;
-        QTest::newRow("link to the text") << u"link"_qs << true;
-        QTest::newRow("missing") << u"none"_qs << false;
-        QTest::newRow("link to nowhere") << u"dangling"_qs << false;
-        QTest::newRow("a folder of that name") << u"folder"_qs << false;
+        QTest::addColumn<QString>("beside");
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("beside the program") << u"file"_qs << u""_qs << u"beside"_qs;
+        QTest::newRow("link to the text") << u"link"_qs << u""_qs << u"beside"_qs;
+        QTest::newRow("installed") << u""_qs << u"file"_qs << u"installed"_qs;
+        QTest::newRow("installed as a link") << u""_qs << u"link"_qs << u"installed"_qs;
+        QTest::newRow("beside comes first") << u"file"_qs << u"file"_qs << u"beside"_qs;
+        QTest::newRow("a folder beside, the text installed") << u"folder"_qs << u"file"_qs << u"installed"_qs;
+        QTest::newRow("missing") << u""_qs << u""_qs << u""_qs;
+        QTest::newRow("link to nowhere") << u"dangling"_qs << u"dangling"_qs << u""_qs;
+        QTest::newRow("a folder of that name") << u"folder"_qs << u"folder"_qs << u""_qs;
     }
 
     void licence()
     {
-        QFETCH(QString, layout);
-        QFETCH(bool, found);
+        QFETCH(QString, beside);
+        QFETCH(QString, installed);
+        QFETCH(QString, opened);
         test::TempDir temp;
-        const std::filesystem::path folder = temp.path() / "Program Files" / "Quarrow 2";
-        std::filesystem::create_directories(folder);
-        const std::filesystem::path licence = folder / "license.txt";
-        if (layout == u"file"_qs) {
-            temp.write("Program Files/Quarrow 2/license.txt", "terms");
-        } else if (layout == u"link"_qs) {
-            temp.write("terms.txt", "terms");
-            std::filesystem::create_symlink(temp.path() / "terms.txt", licence);
-        } else if (layout == u"dangling"_qs) {
-            std::filesystem::create_symlink(temp.path() / "gone.txt", licence);
-        } else if (layout == u"folder"_qs) {
-            std::filesystem::create_directory(licence);
-        }
+        temp.write("terms.txt", "terms");
+        // An installation in a prefix whose path holds spaces.
+        const std::filesystem::path program = temp.path() / "Program Files" / "Quarrow 2" / "bin";
+        const std::filesystem::path doc = (program / installedDocFolderFromProgram().toStdString()).lexically_normal();
+        const auto place = [&](const QString& layout, const std::filesystem::path& folder) {
+            std::filesystem::create_directories(folder);
+            const std::filesystem::path licence = folder / "license.txt";
+            if (layout == u"file"_qs)
+                std::filesystem::copy_file(temp.path() / "terms.txt", licence);
+            else if (layout == u"link"_qs)
+                std::filesystem::create_symlink(temp.path() / "terms.txt", licence);
+            else if (layout == u"dangling"_qs)
+                std::filesystem::create_symlink(temp.path() / "gone.txt", licence);
+            else if (layout == u"folder"_qs)
+                std::filesystem::create_directory(licence);
+            return QString::fromStdString(licence.string());
+        };
+        const QString besidePath = place(beside, program);
+        const QString installedPath = place(installed, doc);
 
-        QVERIFY(shownBox(QString::fromStdString(folder.string())));
+        QVERIFY(shownBox(QString::fromStdString(program.string())));
         control<QAction>("LicensePrivacyPolicy1")->trigger();
-        if (found) {
-            QCOMPARE(m_dialogs->openedTextFiles, QStringList{QString::fromStdString(licence.string())});
+        if (!opened.isEmpty()) {
+            QCOMPARE(m_dialogs->openedTextFiles, QStringList{opened == u"beside"_qs ? besidePath : installedPath});
             QVERIFY(m_dialogs->messages.empty());
         } else {
             QVERIFY(m_dialogs->openedTextFiles.isEmpty());
@@ -392,6 +408,8 @@ private slots:
         QTest::newRow("middle on Info") << u"BitBtn2"_qs << Qt::MiddleButton << false;
         QTest::newRow("left on the link") << u"Label5"_qs << Qt::LeftButton << false;
         QTest::newRow("middle on the link") << u"Label5"_qs << Qt::MiddleButton << false;
+        QTest::newRow("left on the icon's frame") << u"Bevel1"_qs << Qt::LeftButton << false;
+        QTest::newRow("middle on the icon's frame") << u"Bevel1"_qs << Qt::MiddleButton << false;
     }
 
     // Two moves: each shifts the window by the pointer's step since the one

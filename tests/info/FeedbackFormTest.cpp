@@ -75,11 +75,10 @@ private:
     }
 };
 
-// Every address the window posted to, and whether the busy cursor was on
-// at the time.
+// Every address the window posted to. Written on the sending thread and read
+// once the window has taken the answer.
 struct ExchangeLog {
     std::vector<std::string> addresses;
-    std::vector<bool> busyCursor;
 };
 
 class RecordingExchange final : public PostExchange {
@@ -91,15 +90,31 @@ public:
 
     std::u16string post(const std::string& address, const RequestFields& fields) override
     {
-        const QCursor* cursor = QApplication::overrideCursor();
         m_log->addresses.push_back(address);
-        m_log->busyCursor.push_back(cursor != nullptr && cursor->shape() == Qt::BusyCursor);
         return m_inner->post(address, fields);
     }
 
 private:
     std::unique_ptr<PostExchange> m_inner;
     std::shared_ptr<ExchangeLog> m_log;
+};
+
+// Counts the events of one kind that reach an object.
+class EventCounter final : public QObject {
+public:
+    EventCounter(QObject* watched, QEvent::Type type) : m_type(type) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == m_type)
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
 };
 
 class ThrowingExchange final : public PostExchange {
@@ -146,8 +161,8 @@ private:
     FeedbackTarget recordedTarget()
     {
         FeedbackTarget target = FeedbackTarget::forThisMachine();
-        target.makeExchange = [make = target.makeExchange, log = m_log] {
-            return std::make_unique<RecordingExchange>(make(), log);
+        target.makeExchange = [make = target.makeExchange, log = m_log](std::shared_ptr<CancelSignal> cancel) {
+            return std::make_unique<RecordingExchange>(make(std::move(cancel)), log);
         };
         return target;
     }
@@ -175,6 +190,19 @@ private:
     ChoicePanel* dislikePanel() { return control<ChoicePanel>("Panel5"); }
 
     void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+
+    // Presses Send and waits for the result box. Until then the window shows
+    // that it is sending: the busy cursor, and Send cannot be pressed again.
+    void sendAndWait()
+    {
+        click(send());
+        QVERIFY(m_form->isSending());
+        QVERIFY(!send()->isEnabled());
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->isSending(), 30000);
+        QVERIFY(send()->isEnabled());
+    }
 
     std::vector<RecordedRequest> newRequests(const LocalServer& server, std::size_t seen) const
     {
@@ -342,13 +370,12 @@ private slots:
         m_https->setReply(kPath, {.status = status, .body = answer.toStdString()});
         openForm();
         memo()->setPlainText(u"Great tool"_qs);
-        click(send());
+        sendAndWait();
 
         QCOMPARE(httpsRequests().size(), 1u);
         QCOMPARE(httpsRequests()[0].path, kPath);
         QCOMPARE(httpsRequests()[0].method, "POST");
         QVERIFY(httpRequests().empty());
-        QCOMPARE(m_log->busyCursor, std::vector<bool>{true});
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         const RecordingDialogs::Box& box = m_dialogs.boxes[0];
         QVERIFY(!box.busyCursor);
@@ -374,10 +401,9 @@ private slots:
         useServers(httpsDown, m_http->url(""));
         openForm();
         memo()->setPlainText(u"Works"_qs);
-        click(send());
+        sendAndWait();
 
         QCOMPARE(m_log->addresses, (std::vector<std::string>{httpsDown + kPath, m_http->url(kPath)}));
-        QCOMPARE(m_log->busyCursor, (std::vector<bool>{true, true}));
         QCOMPARE(httpRequests().size(), 1u);
         QCOMPARE(httpRequests()[0].fields, fieldsWithFeedback("Works"));
         QCOMPARE(m_dialogs.boxes.size(), 1u);
@@ -392,7 +418,7 @@ private slots:
         click(dislikePanel());
         memo()->setPlainText(u"  Crashes on start\n"_qs);
         edit()->setText(u" ann@host.org "_qs);
-        click(send());
+        sendAndWait();
 
         QCOMPARE(m_log->addresses.size(), 2u);
         QCOMPARE(m_dialogs.boxes.size(), 1u);
@@ -416,15 +442,15 @@ private slots:
         click(likePanel());
         memo()->setPlainText(u"Please add Firebird"_qs);
         edit()->setText(u"ann@host.org"_qs);
-        click(send());
-        click(send());
+        sendAndWait();
+        sendAndWait();
         QCOMPARE(m_dialogs.boxes.size(), 2u);
         QCOMPARE(m_dialogs.boxes[1].text, kFailureText);
         QCOMPARE(httpRequests().size(), 2u);
         QCOMPARE(httpRequests()[1].body, httpRequests()[0].body);
 
         m_http->setReply(kPath, {.body = "OK"});
-        click(send());
+        sendAndWait();
         QCOMPARE(httpRequests().size(), 3u);
         QCOMPARE(httpRequests()[2].body, httpRequests()[0].body);
         Fields expected = fieldsWithFeedback("I like it!\rPlease add Firebird");
@@ -441,7 +467,7 @@ private slots:
         click(likePanel());
         memo()->setPlainText(u"\n first line\nsecond line \n\n"_qs);
         edit()->setText(u"  ann.lee+qa@host.org  "_qs);
-        click(send());
+        sendAndWait();
 
         QCOMPARE(httpsRequests().size(), 1u);
         const RecordedRequest request = httpsRequests().at(0);
@@ -465,7 +491,7 @@ private slots:
         memo()->insertPlainText(u"\u00fc \U0001F600"_qs);
         QTest::keyClick(memo(), Qt::Key_Return);
         QTest::keyClicks(memo(), u"end"_qs);
-        click(send());
+        sendAndWait();
         QCOMPARE(httpsRequests().size(), 1u);
         QCOMPARE(httpsRequests()[0].fields, fieldsWithFeedback("a\u00a0b\r\n\u00fc \U0001F600\r\nend"));
     }
@@ -491,7 +517,7 @@ private slots:
         for (const QString& name : clicks)
             click(findControl<QWidget>(m_form.get(), name));
         memo()->setPlainText(u"Hi"_qs);
-        click(send());
+        sendAndWait();
         QCOMPARE(httpsRequests().size(), 1u);
         QCOMPARE(httpsRequests()[0].fields, fieldsWithFeedback(feedback.toStdString()));
     }
@@ -510,7 +536,7 @@ private slots:
         openForm();
         memo()->setPlainText(u"Hi"_qs);
         edit()->setText(address);
-        click(send());
+        sendAndWait();
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         QCOMPARE(m_dialogs.boxes[0].text, kSuccessText);
         QCOMPARE(httpsRequests().size(), 1u);
@@ -606,10 +632,10 @@ private slots:
     void unexpectedErrorIsAFailure()
     {
         FeedbackTarget target = recordedTarget();
-        target.makeExchange = [] { return std::make_unique<ThrowingExchange>(); };
+        target.makeExchange = [](std::shared_ptr<CancelSignal>) { return std::make_unique<ThrowingExchange>(); };
         openForm(std::move(target));
         memo()->setPlainText(u"Hi"_qs);
-        click(send());
+        sendAndWait();
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         QCOMPARE(m_dialogs.boxes[0].text, kFailureText);
         QVERIFY(!m_dialogs.boxes[0].busyCursor);
@@ -626,11 +652,71 @@ private slots:
         useServers(silent.url(""), m_http->url(""));
         openForm();
         memo()->setPlainText(u"Hi"_qs);
-        click(send());
+        sendAndWait();
         QCOMPARE(silent.requests().size(), 1u);
         QCOMPARE(httpRequests().size(), 1u);
         QCOMPARE(m_dialogs.boxes.size(), 1u);
         QCOMPARE(m_dialogs.boxes[0].text, kSuccessText);
+    }
+
+    // A server that takes the request and never answers: while the window
+    // waits, the main window still handles its events and repaints; closing
+    // the feedback window ends the exchange, with no box and nothing sent in
+    // the clear.
+    void sendingLeavesTheProgramAnswering()
+    {
+        LocalServer silent(LocalServer::Scheme::Https);
+        const ScopedCaBundle trustSilent(silent.certificate());
+        silent.setReply(kPath, {.behaviour = ScriptedReply::Behaviour::NeverAnswer});
+        useServers(silent.url(""), m_http->url(""));
+
+        TAppForm main(m_dialogs, QCoreApplication::applicationFilePath(), {});
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        openForm();
+        memo()->setPlainText(u"Hi"_qs);
+        click(send());
+        QVERIFY(m_form->isSending());
+        QVERIFY(!send()->isEnabled());
+        QVERIFY(silent.waitForRequests(1));
+
+        bool handled = false;
+        QTimer::singleShot(0, &main, [&] { handled = true; });
+        QTRY_VERIFY(handled);
+        const EventCounter paints(&main, QEvent::Paint);
+        main.update();
+        QTRY_VERIFY(paints.count > 0);
+        QVERIFY(m_form->isSending());
+        QVERIFY(m_dialogs.boxes.empty());
+
+        m_form->close();
+        QVERIFY(!m_form->isVisible());
+        QVERIFY(!m_form->isSending());
+        QVERIFY(send()->isEnabled());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCoreApplication::processEvents();
+        QVERIFY(m_dialogs.boxes.empty());
+        QCOMPARE(m_log->addresses, std::vector<std::string>{silent.url(kPath)});
+        QVERIFY(httpRequests().empty());
+    }
+
+    // An HTTPS answer under a certificate nobody vouches for may come from
+    // whoever sits on the way: the feedback is not sent again in the clear.
+    void refusedCertificateIsNotRetriedInTheClear()
+    {
+        LocalServer impostor(LocalServer::Scheme::Https);
+        impostor.setReply(kPath, {.body = "OK"});
+        useServers(impostor.url(""), m_http->url(""));
+        openForm();
+        memo()->setPlainText(u"Hi"_qs);
+        sendAndWait();
+        QCOMPARE(m_log->addresses, std::vector<std::string>{impostor.url(kPath)});
+        QVERIFY(impostor.requests().empty());
+        QVERIFY(httpRequests().empty());
+        QCOMPARE(m_dialogs.boxes.size(), 1u);
+        QCOMPARE(m_dialogs.boxes[0].caption, u"Failure"_qs);
+        QCOMPARE(m_dialogs.boxes[0].text, kFailureText);
+        QVERIFY(m_form->isVisible());
     }
 
     void opensFreshAndModalFromTheMainWindow()

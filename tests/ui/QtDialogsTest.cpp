@@ -2,8 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -18,6 +21,37 @@ private slots:
     {
         QCOMPARE(qtFilter(u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs), u"CSV Files (*.csv);;Any File (*.*)"_qs);
         QCOMPARE(qtFilter(u"Text File (*.txt)|*.txt"_qs), u"Text File (*.txt)"_qs);
+    }
+
+    // An open dialog adds no extension to a typed name, even when the
+    // dialog's FileDialogSpec names one.
+    void onlySaveDialogsAddTheExtension()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString plain = folder.filePath(u"data"_qs);
+        QFile file(plain);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const FileDialogSpec spec{u"CSV Files (*.csv)|*.csv|All files (*)|*"_qs, u"csv"_qs};
+
+        QStringList suffixes;
+        const auto answer = [&] {
+            QTimer::singleShot(0, this, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                suffixes << dialog->defaultSuffix();
+                dialog->setDirectory(folder.path());
+                dialog->selectFile(u"data"_qs);
+                QMetaObject::invokeMethod(dialog, &QDialog::accept);
+            });
+        };
+        QtDialogs dialogs;
+        answer();
+        QCOMPARE(dialogs.openFiles(nullptr, spec), QStringList{plain});
+        answer();
+        QCOMPARE(dialogs.openFile(nullptr, spec), plain);
+        QCOMPARE(suffixes, (QStringList{QString(), QString()}));
     }
 
     void messageShowsPlainText_data()

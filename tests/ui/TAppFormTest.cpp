@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "FakeDialogs.h"
 #include "TAppForm.h"
+#include "TFormPreview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
 using namespace quarrow;
@@ -30,12 +32,25 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QString readText(const QString& path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(file.readAll());
+    return file.readAll();
+}
+
+QString readText(const QString& path)
+{
+    return QString::fromUtf8(readFile(path));
+}
+
+QStringList toStrings(const std::vector<std::u16string>& texts)
+{
+    QStringList list;
+    for (const auto& text : texts)
+        list << QString::fromStdU16String(text);
+    return list;
 }
 
 } // namespace
@@ -296,6 +311,25 @@ private slots:
         QCOMPARE(m_form->workspace().row(2), u"first");
     }
 
+    // A real drop: the files load once the drop event has returned to the
+    // file manager, not inside it.
+    void dropLoadsAfterTheDropEventReturns()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        writeFile(path("dropped.csv"), "a\nb\n");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path("dropped.csv"))});
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        // Straight to the window's handler: the application lets a drop
+        // through only while a drag of its own is under way.
+        static_cast<QObject*>(m_form)->event(&event);
+        QVERIFY(event.isAccepted());
+        QCOMPARE(m_form->workspace().rowCount(), size_t{0});
+        QTRY_COMPARE(m_form->workspace().rowCount(), size_t{2});
+        QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
+    }
+
     void dropTakesLongPathsWhole()
     {
         // Deeper than the 255 characters a fixed buffer would hold.
@@ -372,8 +406,10 @@ private slots:
     {
         m_dialogs->openFilesAnswers.push_back({path("b.csv"), path("a.csv")});
         control<QPushButton>("BitBtn1")->click();
-        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|Any File (*.*)|*.*"_qs);
-        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, u"csv"_qs);
+        // Files without an extension are shown too, and a typed name is
+        // opened as typed.
+        QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|All files (*)|*"_qs);
+        QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, QString());
         QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
         QCOMPARE(m_form->workspace().row(0), u"x;y;z");
         m_dialogs->openFilesAnswers.push_back({});
@@ -439,15 +475,67 @@ private slots:
         m_dialogs->saveFileAnswers.push_back(path("survey.sql"));
         control<QPushButton>("ButtonExport")->click();
         QCOMPARE(m_dialogs->messages.size(), size_t{1});
-        const QString cut = question.left(63);
-        QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes:"_qs;
-        expected += u"\n"_qs + question + u" (1) \u2192 "_qs + cut;
-        for (int i = 2; i <= 5; ++i)
-            expected += u"\n"_qs + question + u" ("_qs + QString::number(i) + u") \u2192 "_qs + question.left(61)
-                        + u"_"_qs + QString::number(i);
-        expected += u"\nand 2 more."_qs;
+        // Each name shows its first 24 and last 20 characters.
+        auto elided = [](const QString& name) -> QString {
+            return u'"' + name.left(24) + u'\u2026' + name.right(20) + u'"';
+        };
+        QString expected = u"\n\n7 column names were shortened to the 63 bytes that PostgreSQL takes: "_qs;
+        for (int i = 1; i <= 5; ++i) {
+            const QString loaded = question + u" ("_qs + QString::number(i) + u')';
+            const QString written = i == 1 ? question.left(63) : question.left(61) + u'_' + QString::number(i);
+            expected += (i > 1 ? u", "_qs : QString()) + elided(loaded) + u" is now "_qs + elided(written);
+        }
+        expected += u" and 2 more."_qs;
         QVERIFY2(m_dialogs->messages[0].text.endsWith(expected), qPrintable(m_dialogs->messages[0].text));
         QVERIFY(readText(path("survey.sql")).contains(u'"' + question.left(61) + u"_7\" text"_qs));
+    }
+
+    void exportNamesTheRenamedColumns_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<bool>("ansi");
+        QTest::addColumn<QString>("createLines");
+        QTest::addColumn<QString>("paragraphs");
+        QTest::newRow("one") << QByteArray("id,name,ID") << false << u"`id` text,\r\n`name` text,\r\n`ID_2` text"_qs
+                             << u"1 column name repeated an earlier name and was changed: \"ID\" is now \"ID_2\"."_qs;
+        QTest::newRow("first five and a count")
+            << QByteArray("v,v,v,v,v,v,V,v") << false
+            << u"`v` text,\r\n`v_2` text,\r\n`v_3` text,\r\n`v_4` text,\r\n`v_5` text,\r\n`v_6` text,\r\n"
+               u"`V_7` text,\r\n`v_8` text"_qs
+            << u"7 column names repeated an earlier name and were changed: \"v\" is now \"v_2\", \"v\" is now "
+               u"\"v_3\", \"v\" is now \"v_4\", \"v\" is now \"v_5\", \"v\" is now \"v_6\" and 2 more."_qs;
+        const QString fortyTwo(42, u'n');
+        QTest::newRow("long names cut") << fortyTwo.toUtf8() + "," + fortyTwo.toUtf8() << false
+                                        << u"`"_qs + fortyTwo + u"` text,\r\n`"_qs + fortyTwo + u"_2` text"_qs
+                                        << u"1 column name repeated an earlier name and was changed: \""_qs
+                                               + QString(40, u'n') + u"\u2026\" is now \""_qs + QString(40, u'n')
+                                               + u"\u2026\"."_qs;
+        // Two names that ANSI writes as '?', before the count of replaced characters.
+        QTest::newRow("alike in ansi")
+            << QByteArray("\xE4\xB8\xAD,\xE6\x96\x87") << true << u"`?` text,\r\n`?_2` text"_qs
+            << u"1 column name repeated an earlier name and was changed: \"\u6587\" is now "
+               u"\"\u6587_2\".\n\n2 characters could not be written in ANSI and were replaced."_qs;
+    }
+
+    void exportNamesTheRenamedColumns()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(bool, ansi);
+        QFETCH(QString, createLines);
+        QFETCH(QString, paragraphs);
+        writeFile(path("repeated.csv"), (ansi ? "\xEF\xBB\xBF" : "") + header + "\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        control<QRadioButton>(ansi ? "RadioButton1" : "RadioButton2")->setChecked(true);
+        m_form->Ekle(path("repeated.csv"));
+        const QString out = path("repeated.sql");
+        m_dialogs->saveFileAnswers.push_back(out);
+        control<QPushButton>("ButtonExport")->click();
+        const QString script = ansi ? QString::fromLatin1(readFile(out)) : readText(out);
+        QCOMPARE(script, u"\r\nCREATE TABLE NEW_TABLE (\r\n"_qs + createLines + u"\r\n);\r\n\r\n"_qs);
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].caption, u"Success"_qs);
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + out + u"\n\n"_qs + paragraphs);
     }
 
     void exportCancelledOrWithoutRows()
@@ -549,6 +637,95 @@ private slots:
         QCOMPARE(m_form->workspace().columnTypes().back(), u"text");
     }
 
+    // The suggestions come from the loaded rows, split as the controls say,
+    // for the database selected when Suggest is pressed.
+    void suggestTypesForTheSelectedDatabase()
+    {
+        writeFile(path("typed.csv"), "id,amount,day,code\n1,1.5,2023-01-02,0805\n2,-2.25,2023-01-03,12\n3,,,7\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("typed.csv"));
+        const struct {
+            int database;
+            bool nullEmpty;
+            QStringList types;
+        } cases[] = {
+            {4, true, {u"smallint"_qs, u"numeric(3,2)"_qs, u"date"_qs, u"text"_qs}},
+            {4, false, {u"smallint"_qs, u"text"_qs, u"text"_qs, u"text"_qs}},
+            {0, true, {u"tinyint"_qs, u"decimal(3,2)"_qs, u"date"_qs, u"varchar(4)"_qs}},
+        };
+        for (const auto& c : cases) {
+            control<QComboBox>("DB")->setCurrentIndex(c.database);
+            control<QCheckBox>("CheckBox2")->setChecked(c.nullEmpty);
+            control<QPushButton>("ButtonColumn")->click();
+            auto* window = m_form->findChild<TFormColumnTypes*>(u"FormColumnTypes"_qs);
+            QVERIFY(window != nullptr);
+            window->findChild<QPushButton*>(u"ButtonSuggest"_qs)->click();
+            QCOMPARE(toStrings(window->cellTypes()), c.types);
+            const QString why = window->findChild<QTreeWidget*>(u"ListView1"_qs)->topLevelItem(3)->toolTip(1);
+            QVERIFY2(why.endsWith(u"Not narrower: line 2 of typed.csv: '0805'"_qs), qPrintable(why));
+            window->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+            QCOMPARE(toStrings(m_form->workspace().columnTypes()), c.types);
+            delete window;
+        }
+    }
+
+    void exportTellsAboutRowsThatDoNotFit()
+    {
+        writeFile(path("ragged.csv"), "id,name\n1,Ann,extra\n2\n3,Cy\n");
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("ragged.csv"));
+        m_dialogs->saveFileAnswers.push_back(path("ragged.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + path("ragged.sql")
+                     + u"\n\n1 row has more fields than the 2 columns (the extra fields are not written): ragged.csv "
+                       u"line 2\n1 row has fewer fields than the 2 columns (the missing ones are written empty): "
+                       u"ragged.csv line 3"_qs);
+    }
+
+    // The preview shows the rows as they will be written, marks the rows
+    // that do not fit, tells NULL from empty text, and follows loads and Clear.
+    void previewShowsTheRowsAsWritten()
+    {
+        QByteArray csv = "id,name\n1,\" Ann \",extra\n2\n3,\n";
+        for (int i = 4; i < 1500; ++i)
+            csv += QByteArray::number(i) + ",x\n";
+        writeFile(path("preview.csv"), csv);
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        m_form->Ekle(path("preview.csv"));
+        auto* action = control<QAction>("Preview1");
+        QCOMPARE(action->shortcut(), QKeySequence(u"Ctrl+P"_qs));
+        action->trigger();
+        auto* preview = m_form->findChild<TFormPreview*>(u"FormPreview"_qs);
+        QVERIFY(preview != nullptr);
+        QVERIFY(!preview->isModal());
+        const QAbstractItemModel& model = preview->model();
+        QCOMPARE(model.rowCount(), 1000);
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"name\ntext"_qs);
+        QCOMPARE(model.headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), u"2"_qs);
+        QCOMPARE(model.data(model.index(0, 1), Qt::DisplayRole).toString(), u"Ann"_qs);
+        QVERIFY(model.data(model.index(0, 0), Qt::BackgroundRole).isValid()); // three fields
+        QVERIFY(model.data(model.index(1, 0), Qt::BackgroundRole).isValid()); // one field
+        QVERIFY(!model.data(model.index(2, 0), Qt::BackgroundRole).isValid());
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), QString());
+        QCOMPARE(model.data(model.index(2, 1), Qt::ToolTipRole).toString(), u"Empty: written as ''"_qs);
+        QVERIFY(preview->findChild<QLabel*>(u"PreviewNote"_qs)->text().startsWith(u"First 1,000 of 1,499 rows"_qs));
+
+        control<QCheckBox>("CheckBox2")->setChecked(true);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+        QCOMPARE(model.data(model.index(2, 1), Qt::DisplayRole).toString(), u"NULL"_qs);
+
+        trigger("Clear2");
+        QCOMPARE(model.rowCount(), 0);
+        m_form->Ekle(path("a.csv"));
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"Bob"_qs);
+        action->trigger();
+        QCOMPARE(m_form->findChildren<TFormPreview*>().size(), qsizetype{1});
+    }
+
     void f1OpensTheHelpPage()
     {
         m_form->show();
@@ -557,6 +734,16 @@ private slots:
         QTest::keyClick(control<QLineEdit>("Edit2"), Qt::Key_F1);
         QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs,
                                                      u"http://www.tarnix.example/help/quarrow/"_qs}));
+
+        // In another of the program's windows F1 is that window's own.
+        control<QPushButton>("Button1")->click();
+        auto* dialog = m_form->findChild<QDialog*>(u"FormSeparator"_qs);
+        QVERIFY(dialog != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), dialog);
+        QTest::keyClick(dialog, Qt::Key_F1);
+        QCOMPARE(m_dialogs->openedUrls.size(), 2);
     }
 
     void fixedSizeWindow()

@@ -159,6 +159,14 @@ private slots:
         QCOMPARE(loaded.types(), kThreeTypes);
     }
 
+    void showsTheNamesTheScriptUses()
+    {
+        LoadedWorkspace loaded("id,ID,a,a_2,A\n");
+        test::FakeDialogs dialogs;
+        OpenWindow open(loaded, dialogs);
+        QCOMPARE(open.cells(0), (QStringList{u"id"_qs, u"ID_2"_qs, u"a"_qs, u"a_2"_qs, u"A_3"_qs}));
+    }
+
     void editsReachWorkspaceOnlyOnOk()
     {
         LoadedWorkspace loaded(kThreeColumns);
@@ -311,8 +319,8 @@ private slots:
         open.click(u"ButtonOpen"_qs);
 
         QCOMPARE(dialogs.fileDialogs.size(), size_t{1});
-        QCOMPARE(dialogs.fileDialogs[0].filter, u"Text File (*.txt)|*.txt|Any File (*.*)|*.*"_qs);
-        QCOMPARE(dialogs.fileDialogs[0].defaultSuffix, u"txt"_qs);
+        QCOMPARE(dialogs.fileDialogs[0].filter, u"Text File (*.txt)|*.txt|All files (*)|*"_qs);
+        QCOMPARE(dialogs.fileDialogs[0].defaultSuffix, QString());
         QVERIFY(dialogs.messages.empty());
         QCOMPARE(open.typeCells(), cells);
         QCOMPARE(open.typeBox()->currentText(), cells.at(1));
@@ -484,6 +492,39 @@ private slots:
         open.click(u"ButtonOK"_qs);
         QTRY_VERIFY(open.window.isNull());
         QVERIFY(loaded.workspace.columnTypes().empty());
+    }
+
+    // Suggest fills every cell and tells why in tooltips; nothing reaches
+    // the workspace before OK, and Cancel drops the suggestions.
+    void suggestFillsEveryCellUntilOkOrCancel()
+    {
+        LoadedWorkspace loaded(kThreeColumns);
+        test::FakeDialogs dialogs;
+        {
+            OpenWindow open(loaded, dialogs);
+            QVERIFY(open.control<QPushButton>(u"ButtonSuggest"_qs)->isHidden());
+        }
+        for (const bool ok : {false, true}) {
+            OpenWindow open(loaded, dialogs);
+            int calls = 0;
+            open.window->setSuggester([&] {
+                ++calls;
+                return std::vector<TFormColumnTypes::Suggestion>{
+                    {u"smallint"_qs, u"1 value"_qs}, {u"varchar(3)"_qs, u"why name"_qs}, {u"date"_qs, QString()}};
+            });
+            QVERIFY(open.control<QPushButton>(u"ButtonSuggest"_qs)->isVisible());
+            open.selectRow(1);
+            open.click(u"ButtonSuggest"_qs);
+            QCOMPARE(calls, 1);
+            QCOMPARE(open.typeCells(), (QStringList{u"smallint"_qs, u"varchar(3)"_qs, u"date"_qs}));
+            QCOMPARE(open.typeBox()->currentText(), u"varchar(3)"_qs);
+            QCOMPARE(open.typeBox()->toolTip(), u"why name"_qs);
+            QCOMPARE(open.list()->topLevelItem(0)->toolTip(0), u"1 value"_qs);
+            QCOMPARE(loaded.types(), (QStringList{u"text"_qs, u"text"_qs, u"text"_qs}));
+            open.click(ok ? u"ButtonOK"_qs : u"ButtonCancel"_qs);
+            QTRY_VERIFY(open.window.isNull());
+        }
+        QCOMPARE(loaded.types(), (QStringList{u"smallint"_qs, u"varchar(3)"_qs, u"date"_qs}));
     }
 };
 

@@ -92,11 +92,13 @@ private slots:
         m_popup = nullptr;
     }
 
+    // The free area's corner; the end-to-end test reserves a panel on a real
+    // X display to tell it from the whole screen.
     void madeHiddenInTheTopRightCornerOfThePrimaryScreen()
     {
         TNewVer* popup = makePopup();
         QVERIFY(!popup->isVisible());
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect expected(screen.x() + screen.width() - 320 - 5, screen.y() + 5, 320, 68);
         QCOMPARE(popup->geometry(), expected);
         const Qt::WindowFlags wanted =
@@ -133,6 +135,22 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), m_edit);
         QTest::keyClicks(nullptr, u"typed"_qs);
         QCOMPARE(m_edit->text(), u"typed"_qs);
+    }
+
+    // Another of the user's windows is in front: the popup does not pull
+    // the main window over it.
+    void leavesTheMainWindowInTheBackground()
+    {
+        QWidget other;
+        other.setObjectName(u"Other"_qs);
+        other.resize(200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+        QVERIFY(shownPopup());
+        QCoreApplication::processEvents();
+        QVERIFY(QApplication::activeWindow() != m_main.get());
     }
 
     void linkOpensOnlyWebAddresses_data()

@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -38,7 +39,8 @@ std::u16string engineText(const QString& text)
 struct Server {
     std::mutex mutex;
     std::u16string reply;
-    bool hang = false; // never answer until cancelled
+    bool hang = false;        // never answer until cancelled
+    bool refuseHttps = false; // HTTPS fails, as when it is blocked on the way
     std::vector<std::string> addresses;
     std::vector<RequestFields> requests;
 
@@ -59,14 +61,18 @@ public:
     std::u16string post(const std::string& address, const RequestFields& fields) override
     {
         bool hang = false;
+        bool refused = false;
         std::u16string reply;
         {
             std::lock_guard lock(m_server->mutex);
             m_server->addresses.push_back(address);
             m_server->requests.push_back(fields);
             hang = m_server->hang;
+            refused = m_server->refuseHttps && address.starts_with("https:");
             reply = m_server->reply;
         }
+        if (refused)
+            throw ExchangeError("Failed to connect to server.test port 443: Connection refused");
         if (hang) {
             test::waitForCancel(*m_cancel);
             throw ExchangeError("cancelled");
@@ -77,6 +83,33 @@ public:
 private:
     std::shared_ptr<Server> m_server;
     std::shared_ptr<CancelSignal> m_cancel;
+};
+
+// The settings as the check thread opens them, counted while they live.
+class CountedStore final : public SettingsStore {
+public:
+    CountedStore(std::shared_ptr<SettingsStore> inner, std::shared_ptr<std::atomic<int>> alive)
+        : m_inner(std::move(inner)), m_alive(std::move(alive))
+    {
+        ++*m_alive;
+    }
+    ~CountedStore() override { --*m_alive; }
+    std::u16string readText(std::u16string_view section, std::u16string_view name) override
+    {
+        return m_inner->readText(section, name);
+    }
+    int readInteger(std::u16string_view section, std::u16string_view name, int fallback) override
+    {
+        return m_inner->readInteger(section, name, fallback);
+    }
+    void writeText(std::u16string_view section, std::u16string_view name, std::u16string_view value) override
+    {
+        m_inner->writeText(section, name, value);
+    }
+
+private:
+    std::shared_ptr<SettingsStore> m_inner;
+    std::shared_ptr<std::atomic<int>> m_alive;
 };
 
 class FixedIdentity final : public SystemIdentity {
@@ -122,6 +155,7 @@ class UpdateNotificationsTest : public QObject {
 
 private:
     std::shared_ptr<Server> m_server;
+    std::shared_ptr<std::atomic<int>> m_storesAlive = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<test::FakeDialogs> m_dialogs;
     std::unique_ptr<TAppForm> m_form;
 
@@ -134,6 +168,9 @@ private:
             return std::make_unique<ScriptedExchange>(server, std::move(cancel));
         };
         s.makeIdentity = [] { return std::make_unique<FixedIdentity>(); };
+        s.openStore = [open = s.openStore, alive = m_storesAlive] {
+            return std::make_shared<CountedStore>(open(), alive);
+        };
         return s;
     }
 
@@ -372,8 +409,32 @@ private slots:
         // Destroying the window cancels the exchange and waits for the thread
         // to let go; it does not wait for the network's time-outs.
         m_form.reset();
-        // The plain-HTTP attempt fails at once too.
+        // The plain-HTTP attempt fails at once too, and the thread is gone
+        // with the window: it no longer holds the settings (a QSettings).
         QCOMPARE(m_server->requestCount(), std::size_t(2));
+        QCOMPARE(m_storesAlive->load(), 0);
+    }
+
+    // A reply over plain HTTP announces its version, but the link opens the
+    // maker's own page over HTTPS, its address is not kept and its notice
+    // is not shown.
+    void plainHttpReplyOnlyAnnouncesItsVersion()
+    {
+        m_server->refuseHttps = true;
+        m_server->reply = validReply(QStringLiteral("9.9"), QStringLiteral("https://foreign.test/get"),
+                                     QStringLiteral("Call +1 555 0100 now to renew your licence"));
+        startWindow();
+        waitForTheCheck();
+        QCOMPARE(m_server->addresses.back(), std::string("http://server.test/php/check2.php"));
+        QTRY_VERIFY(m_form->newVer() != nullptr);
+        QVERIFY(m_dialogs->messages.empty());
+        auto* link = test::findControl<QLabel>(m_form->newVer(), QStringLiteral("Label2"));
+        QVERIFY(link->text().endsWith(QStringLiteral(" 9.9")));
+        QTRY_VERIFY(m_form->newVer()->isVisible());
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(m_dialogs->openedUrls, QStringList{QStringLiteral("https://server.test/")});
+        QCOMPARE(setting(QStringLiteral("CurrentVersion")), QStringLiteral("9.9"));
+        QVERIFY(setting(QStringLiteral("CurrentURL")).isEmpty());
     }
 };
 

@@ -2,6 +2,9 @@
 
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
+
+#include <utility>
 
 namespace quarrow {
 
@@ -15,9 +18,24 @@ bool isPointerEvent(const QEvent* event) noexcept
     return isButtonPress(event) || event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease;
 }
 
+WindowDrag::WindowDrag(QWidget& window) : WindowDrag(window, [](QWindow& handle) { return handle.startSystemMove(); })
+{
+}
+
+WindowDrag::WindowDrag(QWidget& window, SystemMove systemMove) : m_window(window), m_systemMove(std::move(systemMove))
+{
+}
+
 bool WindowDrag::handle(const QMouseEvent* event)
 {
     if (isButtonPress(event)) {
+        if (event->button() == Qt::LeftButton && event->type() == QEvent::MouseButtonPress) {
+            // The window manager moves the window from here on and keeps the
+            // pointer; no move or release of this drag comes back to us.
+            QWindow* handle = m_window.window()->windowHandle();
+            if (handle != nullptr && m_systemMove && m_systemMove(*handle))
+                return true;
+        }
         if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
             m_dragging = true;
             m_from = event->globalPosition().toPoint();

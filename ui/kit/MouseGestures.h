@@ -2,9 +2,12 @@
 
 #include <QPoint>
 
+#include <functional>
+
 class QEvent;
 class QMouseEvent;
 class QWidget;
+class QWindow;
 
 namespace quarrow {
 
@@ -16,9 +19,17 @@ bool isPointerEvent(const QEvent* event) noexcept;
 // Moves a window that has no title bar to hold by whatever part of it the
 // pointer holds: the left or middle button starts the drag, each move shifts
 // the window by the pointer's step since the last one, the release ends it.
+// A left-button drag is handed to the window manager or compositor first
+// (QWindow::startSystemMove), which alone can move a window on Wayland and
+// keeps X11 snapping and edge resistance; where it refuses, the window is
+// moved by hand as for the middle button.
 class WindowDrag final {
 public:
-    explicit WindowDrag(QWidget& window) noexcept : m_window(window) {}
+    // Hands a drag to the platform; false when the platform cannot take it.
+    using SystemMove = std::function<bool(QWindow&)>;
+
+    explicit WindowDrag(QWidget& window);
+    WindowDrag(QWidget& window, SystemMove systemMove);
 
     // Every press and release is used up, so the right button starts nothing
     // either; a move is used only while dragging.
@@ -27,6 +38,7 @@ public:
 
 private:
     QWidget& m_window;
+    SystemMove m_systemMove;
     bool m_dragging = false;
     QPoint m_from; // the pointer on the screen at the last step
 };

@@ -132,6 +132,12 @@ std::string transportError(CURLcode code, const char* detail)
     return message;
 }
 
+bool isCertificateFailure(CURLcode code)
+{
+    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_ISSUER_ERROR
+           || code == CURLE_SSL_PINNEDPUBKEYNOTMATCH || code == CURLE_SSL_INVALIDCERTSTATUS;
+}
+
 } // namespace
 
 CurlExchange::CurlExchange(ExchangeTimeouts timeouts, std::shared_ptr<CancelSignal> cancel)
@@ -226,6 +232,8 @@ std::u16string CurlExchange::post(const std::string& address, const RequestField
     }
     if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
         throw ExchangeError(kTooLarge);
+    if (isCertificateFailure(result))
+        throw CertificateError(transportError(result, errorDetail));
     if (result != CURLE_OK)
         throw ExchangeError(transportError(result, errorDetail));
 

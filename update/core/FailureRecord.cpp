@@ -1,6 +1,6 @@
 #include "FailureRecord.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 namespace quarrow {
 

@@ -1,6 +1,6 @@
 #include "FormEncoding.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <string_view>
 

@@ -25,13 +25,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The HTTPS server's certificate was refused: whoever answered may be posing
+// as the server, so a caller must not retry the same fields in the clear.
+class CertificateError final : public ExchangeError {
+public:
+    using ExchangeError::ExchangeError;
+};
+
 // Sends the fields as an HTML form with POST and gives back the reply text.
 // Blocks the calling thread until the reply is in, the time-outs run out or
 // the exchange is cancelled; never retries by itself.
 class PostExchange {
 public:
     virtual ~PostExchange() = default;
-    // Throws ExchangeError.
+    // Throws ExchangeError (CertificateError for a refused certificate).
     virtual std::u16string post(const std::string& address, const RequestFields& fields) = 0;
 };
 

@@ -1,7 +1,7 @@
 #include "ReplyDecoding.h"
 
 #include "PostExchange.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <iconv.h>
 

@@ -1,6 +1,6 @@
 #include "Scramble.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,9 +1,11 @@
 #include "SystemIdentity.h"
 
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <sys/utsname.h>
+#include <systemd/sd-id128.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -164,15 +166,44 @@ std::u16string localeNameFor(std::string_view posixName, const std::function<boo
     return widen(language) + u"-" + widen(country);
 }
 
-HostIdentity::HostIdentity() : HostIdentity(Paths{}) {}
+std::optional<Id128> machineIdFor(const Id128& application)
+{
+    sd_id128_t app{};
+    static_assert(sizeof(app.bytes) == std::tuple_size_v<Id128>);
+    std::copy(application.begin(), application.end(), app.bytes);
+    sd_id128_t derived{};
+    if (sd_id128_get_machine_app_specific(app, &derived) < 0)
+        return std::nullopt;
+    Id128 id{};
+    std::copy(std::begin(derived.bytes), std::end(derived.bytes), id.begin());
+    return id;
+}
 
-HostIdentity::HostIdentity(Paths paths) : m_paths(std::move(paths)), m_userLocale(userLocaleFromEnvironment()) {}
+std::u16string guidText(const Id128& id)
+{
+    static constexpr char16_t kDigits[] = u"0123456789abcdef";
+    std::u16string text;
+    text.reserve(36);
+    for (std::size_t i = 0; i < id.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text += u'-';
+        text += kDigits[id[i] >> 4];
+        text += kDigits[id[i] & 0x0f];
+    }
+    return text;
+}
+
+HostIdentity::HostIdentity() : HostIdentity(Sources{}) {}
+
+HostIdentity::HostIdentity(Sources sources) : m_sources(std::move(sources)), m_userLocale(userLocaleFromEnvironment())
+{
+}
 
 std::u16string HostIdentity::operatingSystem()
 {
-    std::string name = osReleaseName(readFile(m_paths.osRelease));
+    std::string name = osReleaseName(readFile(m_sources.osRelease));
     if (name.empty())
-        name = osReleaseName(readFile(m_paths.osReleaseFallback));
+        name = osReleaseName(readFile(m_sources.osReleaseFallback));
     utsname system{};
     if (uname(&system) != 0)
         return describeOperatingSystem(name, "Linux", "", "");
@@ -186,15 +217,8 @@ std::u16string HostIdentity::localeName()
 
 std::u16string HostIdentity::machineIdentifier()
 {
-    std::string id = readFile(m_paths.machineId);
-    const auto end = id.find_first_of("\r\n");
-    if (end != std::string::npos)
-        id.resize(end);
-    for (const char c : id) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return {};
-    }
-    return widen(id);
+    const std::optional<Id128> id = m_sources.machineId(kApplicationId);
+    return id ? guidText(*id) : std::u16string();
 }
 
 } // namespace quarrow

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,25 +20,43 @@ public:
     virtual std::u16string machineIdentifier() = 0;
 };
 
+// A 128-bit id, its bytes in the order they are written.
+using Id128 = std::array<std::uint8_t, 16>;
+
+// This program's own application id. The machine id itself must never leave
+// the machine (machine-id(5)); requests carry the id libsystemd derives from
+// it for this application instead, a keyed hash that names the machine to
+// us alone and cannot be turned back into the machine id.
+inline constexpr Id128 kApplicationId{0x70, 0xd6, 0xe8, 0x00, 0xf9, 0x46, 0x42, 0xa3,
+                                      0x8e, 0xc2, 0x51, 0x61, 0x85, 0x6b, 0x03, 0x34};
+
+// The machine's id for `application` (sd_id128_get_machine_app_specific);
+// nullopt when the machine has no readable id.
+std::optional<Id128> machineIdFor(const Id128& application);
+
+// "8-4-4-4-12" lower-case hexadecimal digits, the shape of a GUID.
+std::u16string guidText(const Id128& id);
+
 // This machine: os-release and the kernel for the system, the user's locale
-// as the environment named it when the object was made, and the machine id.
+// as the environment named it when the object was made, and the machine's
+// id for this program.
 class HostIdentity final : public SystemIdentity {
 public:
-    struct Paths {
+    struct Sources {
         std::string osRelease = "/etc/os-release";
         std::string osReleaseFallback = "/usr/lib/os-release";
-        std::string machineId = "/etc/machine-id";
+        std::function<std::optional<Id128>(const Id128& application)> machineId = machineIdFor;
     };
 
     HostIdentity();
-    explicit HostIdentity(Paths paths);
+    explicit HostIdentity(Sources sources);
 
     std::u16string operatingSystem() override;
     std::u16string localeName() override;
     std::u16string machineIdentifier() override;
 
 private:
-    Paths m_paths;
+    Sources m_sources;
     std::string m_userLocale;
 };
 

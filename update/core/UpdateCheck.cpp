@@ -3,7 +3,7 @@
 #include "MessageLookup.h"
 #include "Scramble.h"
 #include "ServerReply.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <cxxabi.h>
 
@@ -140,6 +140,7 @@ void check(CheckJob& job, CheckState& state)
 
         std::u16string reply;
         bool replied = false;
+        bool overPlainHttp = false;
         try {
             reply = job.exchange->post(job.httpsAddress, request);
             replied = true;
@@ -150,6 +151,7 @@ void check(CheckJob& job, CheckState& state)
             try {
                 reply = job.exchange->post(job.httpAddress, request);
                 replied = true;
+                overPlainHttp = true;
                 failures.clear();
             } catch (const std::exception& e) {
                 failures.record(u"HTTP Response:\r" + fromUtf8(e.what()));
@@ -176,12 +178,20 @@ void check(CheckJob& job, CheckState& state)
             state.serverVersion = tagValue(replyLine(lines, 1), u"version");
             store->writeText(section, u"CurrentVersion", state.serverVersion);
         });
-        standAlone([&] {
-            state.downloadAddress = tagValue(replyLine(lines, 2), u"url");
-            store->writeText(section, u"CurrentURL", scramble(state.downloadAddress));
-        });
+        // Anyone on the network path can write a plain-HTTP reply (and can
+        // make HTTPS fail on purpose to get one): its version may announce
+        // an update, but its address and its notice are not trusted.
+        if (overPlainHttp) {
+            state.downloadAddress = job.makerPage;
+        } else {
+            standAlone([&] {
+                state.downloadAddress = tagValue(replyLine(lines, 2), u"url");
+                store->writeText(section, u"CurrentURL", scramble(state.downloadAddress));
+            });
+        }
         std::u16string notice;
-        standAlone([&] { notice = tagValue(replyLine(lines, 6), u"important"); });
+        if (!overPlainHttp)
+            standAlone([&] { notice = tagValue(replyLine(lines, 6), u"important"); });
 
         if (!trimControls(notice).empty() && !state.cancel->cancelled())
             job.notice->show(messageLookup(u"IMPORTANT"), notice);
@@ -194,21 +204,6 @@ void check(CheckJob& job, CheckState& state)
 }
 
 } // namespace
-
-void CheckState::markEnded()
-{
-    {
-        std::lock_guard lock(m_endMutex);
-        m_ended = true;
-    }
-    m_endChanged.notify_all();
-}
-
-bool CheckState::waitUntilEnded(std::chrono::milliseconds limit)
-{
-    std::unique_lock lock(m_endMutex);
-    return m_endChanged.wait_for(lock, limit, [this] { return m_ended; });
-}
 
 bool updatePopupWanted(std::u16string_view serverVersion, std::u16string_view fileVersion, int showUpdate,
                        std::u16string_view lastCheckDate, std::u16string_view today, int dayCount)
@@ -233,26 +228,33 @@ void runUpdateCheck(CheckJob& job)
     state.finished.store(true, std::memory_order_release);
 }
 
-void TChecker::start(std::unique_ptr<CheckJob> job)
+TChecker::TChecker(std::unique_ptr<CheckJob> job) : m_state(job->state)
 {
-    const std::shared_ptr<CheckState> state = job->state;
     try {
-        std::thread(&TChecker::Execute, std::move(job)).detach();
+        m_thread = std::jthread(&TChecker::Execute, std::move(job));
     } catch (const std::exception& e) {
-        state->failures.record(u"Thread Error:\r" + fromUtf8(e.what()));
-        state->finished.store(true, std::memory_order_release);
-        state->markEnded();
+        // No thread, no check: the window still enables its menu item.
+        m_state->failures.record(u"Thread Error:\r" + fromUtf8(e.what()));
+        m_state->finished.store(true, std::memory_order_release);
     }
 }
 
-void TChecker::Execute(std::unique_ptr<CheckJob> job)
+TChecker::~TChecker()
 {
-    const std::shared_ptr<CheckState> state = job->state;
+    if (!m_thread.joinable())
+        return;
+    m_thread.request_stop();
+    m_thread.join();
+}
+
+void TChecker::Execute(std::stop_token stop, std::unique_ptr<CheckJob> job)
+{
+    // A stop request wakes a waiting exchange, which then fails at once.
+    const std::stop_callback cancelOnStop(stop, [cancel = job->state->cancel] { cancel->cancel(); });
     runUpdateCheck(*job);
-    // The exchange, the store and the rest go before the thread reports its
-    // end, so that nothing of the check outlives a wait for it.
+    // The exchange, the settings and the date source are freed here, on the
+    // thread that used them, before the join returns.
     job.reset();
-    state->markEnded();
 }
 
 } // namespace quarrow

@@ -7,12 +7,11 @@
 #include "SystemIdentity.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace quarrow {
 
@@ -49,16 +48,6 @@ struct CheckState {
     std::shared_ptr<CancelSignal> cancel = std::make_shared<CancelSignal>();
 
     bool isFinished() const noexcept { return finished.load(std::memory_order_acquire); }
-
-    // Set by the check thread as the very last thing it does.
-    void markEnded();
-    // Waits until the thread has ended, at most `limit`; true when it has.
-    bool waitUntilEnded(std::chrono::milliseconds limit);
-
-private:
-    std::mutex m_endMutex;
-    std::condition_variable m_endChanged;
-    bool m_ended = false;
 };
 
 // Everything one check uses; the check thread owns it and frees it when
@@ -68,6 +57,10 @@ struct CheckJob {
     std::u16string fileVersion; // "major.minor"
     std::string httpsAddress;   // full addresses of the check page
     std::string httpAddress;
+    // The maker's own download page over HTTPS: what the popup opens when
+    // the reply came over plain HTTP, whose address anyone on the way could
+    // have written.
+    std::u16string makerPage;
     std::function<std::shared_ptr<SettingsStore>()> openStore; // may throw
     std::unique_ptr<PostExchange> exchange;
     std::unique_ptr<DateSource> dates;
@@ -89,13 +82,25 @@ void runUpdateCheck(CheckJob& job);
 bool updatePopupWanted(std::u16string_view serverVersion, std::u16string_view fileVersion, int showUpdate,
                        std::u16string_view lastCheckDate, std::u16string_view today, int dayCount);
 
-// The check's thread: made running, it frees itself when the check ends.
+// The check's thread, made running. Its holder ends it: destroying a
+// TChecker cancels a running exchange and joins the thread, so nothing of
+// the check (its exchange, its settings, its date source) outlives the
+// holder or runs while the program takes itself apart. A notice box the
+// thread waits on must be released first (the window detaches it).
 class TChecker final {
 public:
-    static void start(std::unique_ptr<CheckJob> job);
+    explicit TChecker(std::unique_ptr<CheckJob> job);
+    ~TChecker();
+    TChecker(const TChecker&) = delete;
+    TChecker& operator=(const TChecker&) = delete;
+
+    const std::shared_ptr<CheckState>& state() const noexcept { return m_state; }
 
 private:
-    static void Execute(std::unique_ptr<CheckJob> job);
+    static void Execute(std::stop_token stop, std::unique_ptr<CheckJob> job);
+
+    std::shared_ptr<CheckState> m_state;
+    std::jthread m_thread;
 };
 
 } // namespace quarrow

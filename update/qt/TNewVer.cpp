@@ -214,14 +214,18 @@ void TNewVer::placeOnPrimaryScreen()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
-    const QRect area = screen->geometry();
+    // The area left free by panels and docks, so that a panel along the top
+    // or the right edge does not cover the popup.
+    const QRect area = screen->availableGeometry();
     move(area.x() + area.width() - kClientSize.width() - kScreenGap, area.y() + kScreenGap);
 }
 
-void TNewVer::giveFocusBack()
+void TNewVer::giveFocusBack(bool mainWindowWasActive)
 {
-    // The window manager may refuse; the main window then simply stays as it is.
-    if (m_mainWindow != nullptr)
+    // Only a main window the user was working in gets the focus back: one
+    // in the background is not raised over what the user is doing now. The
+    // window manager may refuse; the main window then simply stays as it is.
+    if (mainWindowWasActive && m_mainWindow != nullptr)
         m_mainWindow->activateWindow();
 }
 
@@ -279,9 +283,10 @@ void TNewVer::closeEvent(QCloseEvent* event)
 void TNewVer::TimerStartTimer()
 {
     TimerStart->stop();
+    const bool mainWindowWasActive = m_mainWindow != nullptr && m_mainWindow->isActiveWindow();
     animate(true);
     show();
-    giveFocusBack();
+    giveFocusBack(mainWindowWasActive);
 }
 
 void TNewVer::TimerCloseTimer()

@@ -18,9 +18,11 @@ class QVariantAnimation;
 namespace quarrow {
 
 // The small window that announces another version: frameless, on top, in the
-// top right corner of the primary screen; it shows itself without taking the
-// focus, opens the download address when its link is clicked, can be dragged
-// and closes itself 11 seconds after it was made.
+// top right corner of the primary screen's free area (panels excluded); it
+// shows itself without taking the focus, gives the focus back to the main
+// window when that was the active one, opens the download address when its
+// link is clicked, can be dragged and closes itself 11 seconds after it was
+// made.
 class TNewVer final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TNewVer)
@@ -47,7 +49,7 @@ protected:
 private:
     void buildControls(const QString& productName, const QString& serverVersion);
     void placeOnPrimaryScreen();
-    void giveFocusBack();
+    void giveFocusBack(bool mainWindowWasActive);
     // Reveals the window from its centre outwards, or hides it towards the
     // centre and then closes it.
     void animate(bool expand);

@@ -42,6 +42,7 @@ std::unique_ptr<CheckJob> UpdateCheckSetup::job(const QString& windowTitle, cons
     job->fileVersion = engineText(fileVersion);
     job->httpsAddress = httpsBase.toStdString() + std::string(kCheckPath);
     job->httpAddress = httpBase.toStdString() + std::string(kCheckPath);
+    job->makerPage = engineText(httpsBase + u'/');
     job->openStore = openStore;
     job->state = std::make_shared<CheckState>();
     job->exchange = makeExchange(job->state->cancel);

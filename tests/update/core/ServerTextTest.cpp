@@ -4,7 +4,7 @@
 #include "Scramble.h"
 #include "ServerReply.h"
 #include "SettingsStore.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,16 @@
 // How an update request names the system, the user's locale and the machine.
 #include "SystemIdentity.h"
 #include "TempDir.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+
+#include <algorithm>
 #include <fstream>
+#include <optional>
 
 namespace quarrow {
 namespace {
@@ -83,28 +88,90 @@ TEST(LocaleName, UnknownLocaleIsNotInstalled)
     EXPECT_TRUE(localeInstalled("C"));
 }
 
-TEST(HostIdentity, ReadsTheMachineFiles)
+TEST(HostIdentity, ReadsTheOsReleaseFiles)
 {
     test::TempDir dir;
-    HostIdentity::Paths paths;
-    paths.osRelease = (dir.path() / "os-release").string();
-    paths.osReleaseFallback = (dir.path() / "usr-os-release").string();
-    paths.machineId = (dir.path() / "machine-id").string();
-    std::ofstream(paths.osReleaseFallback) << "PRETTY_NAME=\"Fallback OS 1\"\n";
-    std::ofstream(paths.machineId) << "0123456789abcdef0123456789abcdef\n";
+    HostIdentity::Sources sources;
+    sources.osRelease = (dir.path() / "os-release").string();
+    sources.osReleaseFallback = (dir.path() / "usr-os-release").string();
+    std::ofstream(sources.osReleaseFallback) << "PRETTY_NAME=\"Fallback OS 1\"\n";
 
-    HostIdentity identity(paths);
+    HostIdentity identity(sources);
     EXPECT_TRUE(identity.operatingSystem().starts_with(u"Fallback OS 1 (Version "))
         << toUtf8(identity.operatingSystem());
-    EXPECT_EQ(identity.machineIdentifier(), u"0123456789abcdef0123456789abcdef");
-
-    std::ofstream(paths.osRelease) << "PRETTY_NAME=\"Main OS 2\"\n";
+    std::ofstream(sources.osRelease) << "PRETTY_NAME=\"Main OS 2\"\n";
     EXPECT_TRUE(identity.operatingSystem().starts_with(u"Main OS 2 (Version "));
+}
 
-    std::ofstream(paths.machineId, std::ios::trunc) << "not a machine id\n";
-    EXPECT_EQ(identity.machineIdentifier(), u"");
-    std::filesystem::remove(paths.machineId);
-    EXPECT_EQ(identity.machineIdentifier(), u"") << "an unreadable id is sent empty";
+// The documented derivation of an application-specific machine id: HMAC-SHA256
+// keyed by the machine id over the application id, its first 16 bytes made
+// a version 4 UUID.
+Id128 derivedId(const Id128& machine, const Id128& application)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_sha256(), machine.data(), static_cast<int>(machine.size()), application.data(), application.size(), digest,
+         &length);
+    Id128 id{};
+    std::copy_n(digest, id.size(), id.begin());
+    id[6] = static_cast<std::uint8_t>((id[6] & 0x0f) | 0x40);
+    id[8] = static_cast<std::uint8_t>((id[8] & 0x3f) | 0x80);
+    return id;
+}
+
+std::optional<Id128> parseMachineId(std::string text)
+{
+    if (text.size() < 32)
+        return std::nullopt;
+    Id128 id{};
+    for (std::size_t i = 0; i < id.size(); ++i)
+        id[i] = static_cast<std::uint8_t>(std::stoul(text.substr(2 * i, 2), nullptr, 16));
+    return id;
+}
+
+TEST(MachineId, GuidShapeAndAbsence)
+{
+    const Id128 fixed{0x00, 0x01, 0x0a, 0xff, 0x10, 0x20, 0x4c, 0xd3, 0x9e, 0x5b, 0x6a, 0x7f, 0x80, 0x90, 0xab, 0xcd};
+    std::optional<Id128> asked;
+    HostIdentity::Sources sources;
+    sources.machineId = [&](const Id128& application) {
+        asked = application;
+        return std::optional<Id128>(fixed);
+    };
+    EXPECT_EQ(HostIdentity(sources).machineIdentifier(), u"00010aff-1020-4cd3-9e5b-6a7f8090abcd");
+    EXPECT_EQ(asked, std::optional<Id128>(kApplicationId)) << "always our own application id";
+
+    sources.machineId = [](const Id128&) { return std::optional<Id128>(); };
+    EXPECT_EQ(HostIdentity(sources).machineIdentifier(), u"") << "no machine id: sent empty";
+}
+
+// libsystemd's derivation against the documented one, on a fixed machine id
+// and on this machine's own.
+TEST(MachineId, IsTheApplicationSpecificIdNeverTheMachineId)
+{
+    const Id128 fixedMachine{0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef,
+                             0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
+    EXPECT_EQ(guidText(derivedId(fixedMachine, kApplicationId)), u"9ed84959-d259-48e1-aba8-a75a40e3a7ac");
+
+    std::ifstream file("/etc/machine-id");
+    std::string text;
+    std::getline(file, text);
+    const std::optional<Id128> machine = parseMachineId(text);
+    const std::u16string sent = HostIdentity().machineIdentifier();
+    if (!machine) {
+        EXPECT_EQ(sent, u"") << "a machine without an id sends none";
+        return;
+    }
+    EXPECT_EQ(sent, guidText(derivedId(*machine, kApplicationId)));
+    EXPECT_EQ(sent, HostIdentity().machineIdentifier()) << "stable on one machine";
+    EXPECT_EQ(toUtf8(sent).find(text.substr(0, 8)), std::string::npos) << "nothing of the machine id itself";
+
+    Id128 otherApplication = kApplicationId;
+    otherApplication[0] ^= 0x01;
+    const std::optional<Id128> other = machineIdFor(otherApplication);
+    ASSERT_TRUE(other.has_value());
+    EXPECT_EQ(*other, derivedId(*machine, otherApplication));
+    EXPECT_NE(guidText(*other), sent) << "another application gets another id";
 }
 
 TEST(HostIdentity, TakesTheLocaleWhenMade)

@@ -2,13 +2,14 @@
 // server, the date and the machine replaced by fakes. The thread tests also
 // run under ThreadSanitizer.
 #include "Scramble.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "UpdateCheck.h"
 #include "WaitForCancel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <optional>
 #include <set>
@@ -139,6 +140,7 @@ struct NoticeLog final : NoticeBox {
 
 constexpr auto kHttps = "https://server.test/php/check2.php";
 constexpr auto kHttp = "http://server.test/php/check2.php";
+constexpr auto kMakerPage = u"https://server.test/";
 
 std::u16string validReply(std::u16string_view version, std::u16string_view url = u"http://server.test/get/q.zip",
                           std::u16string_view notice = u"", std::u16string_view result = u"1")
@@ -166,6 +168,7 @@ struct Machine {
         j->fileVersion = fileVersion;
         j->httpsAddress = kHttps;
         j->httpAddress = kHttp;
+        j->makerPage = kMakerPage;
         j->openStore = [store = store, fails = storeFails]() -> std::shared_ptr<SettingsStore> {
             if (fails)
                 throw std::runtime_error("cannot open");
@@ -377,6 +380,44 @@ TEST(UpdateCheck, PlainHttpAnswersWhenHttpsFails)
     EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"), u"1");
 }
 
+// Anyone on the path can write a plain-HTTP reply: it may announce a
+// version, but its address is neither opened nor kept, and its notice is
+// not shown. The same reply over HTTPS is used whole.
+TEST(UpdateCheck, PlainHttpReplyIsTrustedOnlyForItsVersion)
+{
+    const std::u16string forged =
+        validReply(u"9.9", u"https://foreign.test/get/q.zip", u"Call +1 555 0100 now to renew your licence");
+    for (const bool overHttps : {false, true}) {
+        Machine machine;
+        machine.store->set(u"CurrentURL", scramble(u"https://server.test/get/old.zip"));
+        if (overHttps) {
+            machine.answer(forged);
+        } else {
+            machine.server->failures[kHttps] = "Failed to connect to server.test port 443: Connection refused";
+            machine.server->replies[kHttp] = forged;
+        }
+        const auto state = machine.start();
+        const char* route = overHttps ? "over HTTPS" : "over plain HTTP";
+
+        EXPECT_FALSE(state->failures.failed()) << route;
+        EXPECT_TRUE(state->updateAvailable) << route;
+        EXPECT_EQ(state->serverVersion, u"9.9") << route;
+        EXPECT_EQ(machine.store->get(u"CurrentVersion"), u"9.9") << route;
+        EXPECT_EQ(machine.store->get(u"LastUpdateCheckCount"), u"1") << route;
+        if (overHttps) {
+            EXPECT_EQ(state->downloadAddress, u"https://foreign.test/get/q.zip");
+            EXPECT_EQ(unscramble(*machine.store->get(u"CurrentURL")), u"https://foreign.test/get/q.zip");
+            ASSERT_EQ(machine.notices->shown.size(), 1u);
+            EXPECT_EQ(machine.notices->shown[0].text, u"Call +1 555 0100 now to renew your licence");
+        } else {
+            EXPECT_EQ(state->downloadAddress, kMakerPage);
+            EXPECT_EQ(unscramble(*machine.store->get(u"CurrentURL")), u"https://server.test/get/old.zip")
+                << "the address saved from an earlier HTTPS reply stays";
+            EXPECT_TRUE(machine.notices->shown.empty());
+        }
+    }
+}
+
 TEST(UpdateCheck, BothAttemptsFailing)
 {
     Machine machine;
@@ -512,9 +553,8 @@ TEST(CheckerThread, HandsTheResultsOverThroughTheFinishedFlag)
 {
     Machine machine;
     machine.answer(validReply(u"2.2", u"http://x.test/new", u"notice"));
-    auto job = machine.job();
-    const auto state = job->state;
-    TChecker::start(std::move(job));
+    TChecker checker(machine.job());
+    const auto state = checker.state();
     while (!state->isFinished())
         std::this_thread::yield();
     EXPECT_TRUE(state->updateAvailable);
@@ -524,35 +564,50 @@ TEST(CheckerThread, HandsTheResultsOverThroughTheFinishedFlag)
     EXPECT_EQ(machine.notices->shown.size(), 1u);
     // Once the flag is seen, the window may use the settings again.
     machine.store->writeInteger(u"Settings", u"ShowUpdate", 0);
-    EXPECT_TRUE(state->waitUntilEnded(std::chrono::seconds(30)));
     EXPECT_EQ(machine.store->get(u"ShowUpdate"), u"0");
 }
 
 // An exchange that waits until it is cancelled, like a server that never
-// answers.
+// answers; it tells when it has been freed.
 class HangingExchange final : public PostExchange {
 public:
-    explicit HangingExchange(std::shared_ptr<CancelSignal> cancel) : m_cancel(std::move(cancel)) {}
+    HangingExchange(std::shared_ptr<CancelSignal> cancel, std::shared_ptr<std::atomic<int>> posts,
+                    std::shared_ptr<std::atomic<bool>> freed)
+        : m_cancel(std::move(cancel)), m_posts(std::move(posts)), m_freed(std::move(freed))
+    {
+    }
+    ~HangingExchange() override { m_freed->store(true); }
     std::u16string post(const std::string&, const RequestFields&) override
     {
+        m_posts->fetch_add(1);
         test::waitForCancel(*m_cancel);
         throw ExchangeError("cancelled");
     }
 
 private:
     std::shared_ptr<CancelSignal> m_cancel;
+    std::shared_ptr<std::atomic<int>> m_posts;
+    std::shared_ptr<std::atomic<bool>> m_freed;
 };
 
-TEST(CheckerThread, EndingTheProgramCancelsARunningCheck)
+// Leaving the program while the server keeps the check waiting: the holder
+// cancels the exchange and joins the thread, and by then the check has
+// finished and freed everything it used.
+TEST(CheckerThread, LeavingWhileACheckHangsEndsAndJoinsIt)
 {
     Machine machine;
     auto job = machine.job();
-    job->exchange = std::make_unique<HangingExchange>(job->state->cancel);
+    const auto posts = std::make_shared<std::atomic<int>>(0);
+    const auto freed = std::make_shared<std::atomic<bool>>(false);
+    job->exchange = std::make_unique<HangingExchange>(job->state->cancel, posts, freed);
     const auto state = job->state;
-    TChecker::start(std::move(job));
-    EXPECT_FALSE(state->waitUntilEnded(std::chrono::milliseconds(50)));
-    state->cancel->cancel();
-    ASSERT_TRUE(state->waitUntilEnded(std::chrono::seconds(30)));
+    {
+        TChecker checker(std::move(job));
+        while (posts->load() == 0)
+            std::this_thread::yield();
+        EXPECT_FALSE(state->isFinished());
+    }
+    EXPECT_TRUE(freed->load()) << "the exchange is freed before the holder goes";
     EXPECT_TRUE(state->isFinished());
     EXPECT_FALSE(state->updateAvailable);
     EXPECT_EQ(state->failures.text(), u"HTTPS Response:\rcancelled\r\rHTTP Response:\rcancelled");
@@ -561,17 +616,15 @@ TEST(CheckerThread, EndingTheProgramCancelsARunningCheck)
 TEST(CheckerThread, ManyChecksAtOnceShareNothing)
 {
     std::vector<Machine> machines(8);
-    std::vector<std::shared_ptr<CheckState>> states;
+    std::vector<std::unique_ptr<TChecker>> checkers;
     for (auto& machine : machines) {
         machine.answer(validReply(u"2.2"));
-        auto job = machine.job();
-        states.push_back(job->state);
-        TChecker::start(std::move(job));
+        checkers.push_back(std::make_unique<TChecker>(machine.job()));
     }
-    for (const auto& state : states) {
-        ASSERT_TRUE(state->waitUntilEnded(std::chrono::seconds(30)));
-        EXPECT_TRUE(state->isFinished());
-        EXPECT_TRUE(state->updateAvailable);
+    for (const auto& checker : checkers) {
+        while (!checker->state()->isFinished())
+            std::this_thread::yield();
+        EXPECT_TRUE(checker->state()->updateAvailable);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "CancelSignal.h"
 #include "CurlExchange.h"
 #include "LocalServer.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 namespace {
 
 using quarrow::CancelSignal;
+using quarrow::CertificateError;
 using quarrow::CurlExchange;
 using quarrow::ExchangeError;
 using quarrow::ExchangeTimeouts;
@@ -219,6 +220,8 @@ TEST(CurlExchangeHttps, UntrustedCertificateFailsBeforeSendingAnything)
         SCOPED_TRACE(bundle.empty() ? "system store" : "another server's certificate");
         const ScopedCaBundle trust(bundle);
         EXPECT_THAT(failureOf([&] { CurlExchange().post(server.url(), kFields); }), HasSubstr("certificate"));
+        // Callers tell a refused certificate from a server that is down.
+        EXPECT_THROW(CurlExchange().post(server.url(), kFields), CertificateError);
     }
     EXPECT_TRUE(server.requests().empty());
 }
@@ -230,6 +233,13 @@ TEST(CurlExchangeTransport, RefusedConnectionGivesCurlsReasonAndDetail)
     const std::string message = failureOf([&] { CurlExchange().post(address, kFields); });
     EXPECT_THAT(message, HasSubstr("Couldn't connect to server"));
     EXPECT_THAT(message, HasSubstr("port " + port));
+    try {
+        CurlExchange().post("https" + address.substr(4), kFields);
+        ADD_FAILURE() << "no error";
+    } catch (const CertificateError&) {
+        ADD_FAILURE() << "a refused connection is no certificate failure";
+    } catch (const ExchangeError&) {
+    }
 }
 
 TEST(CurlExchangeTransport, ConnectionClosedWithoutReplyFails)

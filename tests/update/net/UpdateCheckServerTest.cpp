@@ -3,7 +3,7 @@
 // that never answers only delays the check by its time-outs.
 #include "CurlExchange.h"
 #include "LocalServer.h"
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 #include "UpdateCheck.h"
 
 #include <gtest/gtest.h>
@@ -65,22 +65,29 @@ struct CheckRun {
     std::shared_ptr<CheckState> state;
 };
 
+std::unique_ptr<CheckJob> checkJob(const CheckRun& run, const std::string& httpsAddress, const std::string& httpAddress,
+                                   ExchangeTimeouts timeouts)
+{
+    auto job = std::make_unique<CheckJob>();
+    job->windowTitle = u"TARNIX - Quarrow";
+    job->fileVersion = u"2.1";
+    job->httpsAddress = httpsAddress;
+    job->httpAddress = httpAddress;
+    job->makerPage = u"https://maker.test/";
+    job->openStore = [store = run.store] { return store; };
+    job->state = run.state;
+    job->exchange = std::make_unique<CurlExchange>(timeouts, job->state->cancel);
+    job->dates = std::make_unique<FixedDate>();
+    job->identity = std::make_unique<FixedIdentity>();
+    job->notice = std::make_shared<NoNotice>();
+    return job;
+}
+
 CheckRun check(const std::string& httpsAddress, const std::string& httpAddress, ExchangeTimeouts timeouts = {})
 {
     CheckRun run;
-    CheckJob job;
-    job.windowTitle = u"TARNIX - Quarrow";
-    job.fileVersion = u"2.1";
-    job.httpsAddress = httpsAddress;
-    job.httpAddress = httpAddress;
-    job.openStore = [store = run.store] { return store; };
-    job.state = std::make_shared<CheckState>();
-    job.exchange = std::make_unique<CurlExchange>(timeouts, job.state->cancel);
-    job.dates = std::make_unique<FixedDate>();
-    job.identity = std::make_unique<FixedIdentity>();
-    job.notice = std::make_shared<NoNotice>();
-    run.state = job.state;
-    runUpdateCheck(job);
+    run.state = std::make_shared<CheckState>();
+    runUpdateCheck(*checkJob(run, httpsAddress, httpAddress, timeouts));
     return run;
 }
 
@@ -120,6 +127,8 @@ TEST(UpdateCheckOverTheNetwork, UntrustedHttpsFallsBackToPlainHttp)
     ASSERT_EQ(http.requests().size(), 1u);
     EXPECT_EQ(http.requests()[0].header("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(run.store->values[u"LastUpdateCheckCount"], u"1");
+    EXPECT_EQ(run.state->downloadAddress, u"https://maker.test/");
+    EXPECT_EQ(run.store->values.count(u"CurrentURL"), 0u) << "a plain-HTTP address is never kept";
 }
 
 TEST(UpdateCheckOverTheNetwork, ErrorPageOverHttpsIsAReplyNotAFailure)
@@ -165,6 +174,26 @@ TEST(UpdateCheckOverTheNetwork, ServersThatNeverAnswerEndInTheTimeOuts)
     EXPECT_EQ(https.requests().size(), 1u);
     EXPECT_EQ(http.requests().size(), 1u);
     EXPECT_FALSE(run.state->updateAvailable);
+}
+
+// The program leaving while the server holds the check: the thread's holder
+// wakes the real exchange and joins the thread long before the 10-second
+// time-outs (run under ThreadSanitizer too).
+TEST(UpdateCheckOverTheNetwork, LeavingWhileTheServerHoldsTheCheck)
+{
+    LocalServer https(LocalServer::Scheme::Https);
+    ScopedCaBundle trust(https.certificate());
+    https.setReply("/php/check2.php", {.behaviour = ScriptedReply::Behaviour::NeverAnswer});
+    CheckRun run;
+    run.state = std::make_shared<CheckState>();
+    {
+        TChecker checker(checkJob(run, https.url("/php/check2.php"), test::unusedAddress("/php/check2.php"), {}));
+        ASSERT_TRUE(https.waitForRequests(1));
+    }
+    EXPECT_TRUE(run.state->isFinished());
+    EXPECT_FALSE(run.state->updateAvailable);
+    EXPECT_EQ(run.store->values[u"HowMany"], u"1");
+    EXPECT_EQ(toUtf8(run.state->failures.text()), "HTTPS Response:\rcancelled\r\rHTTP Response:\rcancelled");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "UnicodeText.h"
+#include "text/UnicodeText.h"
 
 #include "text/Utf8.h"
 

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ConverterOptions.h"
+#include "csv/FieldSplitter.h"
+#include "csv/LineReader.h"
+#include "profile/ColumnProfile.h"
+#include "types/TypeListFile.h"
+#include "workspace/Workspace.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace quarrow::cli {
+
+// Profiles the lines the reader hands over, as the script will have them:
+// the first line gives the columns (and is skipped when it holds the
+// names). With a next sink it passes every line on unchanged, so that the
+// converter's one reading also counts the rows' fields.
+class ProfilingSink final : public LineSink {
+public:
+    ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineSink* next = nullptr);
+
+    void passTo(LineSink* next) noexcept { m_next = next; }
+    void startFile(std::string name);
+
+    void line(std::u16string_view text) override;
+    bool takesUtf8() const override;
+    void utf8Line(std::string_view bytes) override;
+    // Counting shapes only, a long line is passed on in pieces and counted
+    // as it goes, so that neither this sink nor the reader holds it whole.
+    bool takesParts() const override;
+    void linePart(std::u16string_view piece) override;
+    void utf8LinePart(std::string_view piece) override;
+
+    bool started() const noexcept { return m_started; }
+    const ColumnSetup& columns() const noexcept { return m_setup; }
+    const TableProfile& profile() const noexcept { return m_profiler.profile(); }
+
+private:
+    // True when the line is the header and is not profiled.
+    bool start(std::u16string_view firstLine);
+
+    ScriptOptions m_script;
+    bool m_shapesOnly;
+    LineSink* m_next;
+    TableProfiler m_profiler;
+    ColumnSetup m_setup;
+    bool m_started = false;
+    std::u16string m_scratch;
+    // A line arriving in pieces: the first line is collected (it gives the
+    // columns), later ones are only counted.
+    bool m_inPieces = false;
+    std::u16string m_firstLine;
+    std::string m_firstLineBytes;
+    RawFieldCounter<char16_t> m_counter;
+    RawFieldCounter<char> m_byteCounter;
+};
+
+// Prints the rows whose field count differs from the columns as warnings.
+void warnAboutStructure(const TableProfile& profile, std::size_t columns, std::ostream& err);
+
+// Reads every input once before anything is written, for --suggest-types,
+// --explain and --strict: prints the explanation and the structure
+// warnings, and puts the suggested types, overridden by the type-list
+// file's, into `types`. Returns the exit status when the run must stop
+// (a read failure; rows that do not fit under --strict).
+std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::optional<TypeList>& types,
+                                        std::ostream& err);
+
+} // namespace quarrow::cli

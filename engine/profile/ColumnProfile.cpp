@@ -1,0 +1,476 @@
+#include "profile/ColumnProfile.h"
+
+#include "csv/FieldSplitter.h"
+#include "text/Scan.h"
+#include "text/Utf8.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace quarrow {
+
+namespace {
+
+// Longer values are never numbers or dates that some dialect can hold
+// exactly, so they are not looked at.
+constexpr std::size_t kMaxShapedChars = 128;
+// Characters of a value kept to explain why a kind was ruled out.
+constexpr std::size_t kSampleChars = 40;
+
+template <typename Unit>
+constexpr bool trimmed(Unit c) noexcept
+{
+    return c <= Unit{' '} || c == static_cast<Unit>(kQuote);
+}
+
+struct Measure {
+    std::uint64_t chars = 0;
+    std::uint64_t bytes = 0;
+    std::uint64_t utf16Units = 0;
+    bool ascii = true;
+    bool quotes = false; // double quotes inside, dropped from the value
+};
+
+// Lengths of the value that [p, end) gives once its double quotes are gone.
+template <typename Unit>
+Measure measure(const Unit* p, const Unit* const end) noexcept
+{
+    using Lanes = scan::Lanes<Unit>;
+    Measure m;
+    std::uint64_t plain = 0; // ASCII units other than the quote
+    for (;;) {
+        if constexpr (scan::kWordScan) {
+            while (static_cast<std::size_t>(end - p) >= Lanes::kPerWord) {
+                const std::uint64_t v = scan::loadWord(p);
+                const std::uint64_t stop = scan::nonAsciiLanes<Unit>(v) | scan::lanesEqual<Unit>(v, kQuote);
+                if (stop != 0) {
+                    const std::size_t n = scan::firstLane<Unit>(stop);
+                    plain += n;
+                    p += n;
+                    break;
+                }
+                plain += Lanes::kPerWord;
+                p += Lanes::kPerWord;
+            }
+        }
+        if (p == end)
+            break;
+        const auto c = static_cast<std::uint32_t>(*p++);
+        if (c == kQuote) {
+            m.quotes = true;
+        } else if (c < 0x80) {
+            ++plain;
+        } else if constexpr (sizeof(Unit) == 1) {
+            m.ascii = false;
+            ++m.bytes;
+            if ((c & 0xC0) != 0x80) {
+                ++m.chars;
+                ++m.utf16Units;
+                if (c >= 0xF0)
+                    ++m.utf16Units; // a pair of surrogates in UTF-16
+            }
+        } else {
+            m.ascii = false;
+            ++m.utf16Units;
+            if (c >= 0xD800 && c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+                ++p;
+                ++m.utf16Units;
+                ++m.chars;
+                m.bytes += 4;
+            } else {
+                ++m.chars;
+                m.bytes += c < 0x800 ? 2 : 3; // a lone surrogate is written as U+FFFD
+            }
+        }
+    }
+    m.chars += plain;
+    m.bytes += plain;
+    m.utf16Units += plain;
+    return m;
+}
+
+// The value as UTF-8, double quotes dropped, cut after kSampleChars characters.
+template <typename Unit>
+std::string sample(const Unit* p, const Unit* const end)
+{
+    std::string out;
+    std::size_t chars = 0;
+    if constexpr (sizeof(Unit) == 1) {
+        for (; p < end; ++p) {
+            if (*p == kQuote)
+                continue;
+            if ((*p & 0xC0) != 0x80 && ++chars > kSampleChars)
+                return out + "...";
+            out.push_back(static_cast<char>(*p));
+        }
+    } else {
+        std::u16string units;
+        for (; p < end; ++p) {
+            if (*p == kQuote)
+                continue;
+            if (!(*p >= 0xDC00 && *p <= 0xDFFF && !units.empty()) && ++chars > kSampleChars)
+                break;
+            units.push_back(*p);
+        }
+        out.resize(units.size() * 3);
+        std::uint64_t replaced = 0;
+        out.resize(
+            static_cast<std::size_t>(utf8::encode(units.data(), units.size(), out.data(), replaced) - out.data()));
+        if (p < end)
+            out += "...";
+    }
+    return out;
+}
+
+// Which kinds one value fits, with what the types need to know of it.
+struct Shape {
+    bool integer = false;
+    bool decimal = false; // a number with a fractional part
+    bool date = false;
+    bool dateTime = false; // with a time of day
+    bool beyond64Bits = false;
+    std::int64_t value = 0;
+    std::uint32_t integerDigits = 0; // 0 for the integer part of 0.5
+    std::uint32_t scale = 0;
+    int year = 0;
+    std::uint32_t fractionDigits = 0;
+};
+
+constexpr bool digit(char c) noexcept
+{
+    return c >= '0' && c <= '9';
+}
+
+bool digitsAt(const char* s, std::size_t n, std::size_t at, std::size_t count) noexcept
+{
+    if (at + count > n)
+        return false;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!digit(s[i]))
+            return false;
+    }
+    return true;
+}
+
+int numberAt(const char* s, std::size_t at, std::size_t count) noexcept
+{
+    int v = 0;
+    for (std::size_t i = at; i < at + count; ++i)
+        v = v * 10 + (s[i] - '0');
+    return v;
+}
+
+constexpr int daysInMonth(int year, int month) noexcept
+{
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// Only plain forms count: a leading zero, a plus sign, blanks, a decimal
+// comma, group separators or an exponent would each be changed or refused
+// by some database, so they keep the column text.
+Shape classify(const char* s, std::size_t n) noexcept
+{
+    Shape shape;
+    // -?(0|[1-9][0-9]*)(\.[0-9]+)?
+    std::size_t i = s[0] == '-' ? 1 : 0;
+    const std::size_t digitsBegin = i;
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    while (i < n && digit(s[i])) {
+        const auto d = static_cast<std::uint64_t>(s[i] - '0');
+        if (magnitude > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
+            overflow = true;
+        else
+            magnitude = magnitude * 10 + d;
+        ++i;
+    }
+    const std::size_t digits = i - digitsBegin;
+    if (digits > 0 && !(digits > 1 && s[digitsBegin] == '0')) {
+        shape.integerDigits = digits == 1 && s[digitsBegin] == '0' ? 0 : static_cast<std::uint32_t>(digits);
+        if (i == n) {
+            shape.integer = true;
+            shape.integerDigits = static_cast<std::uint32_t>(digits);
+            constexpr auto kMaxPositive = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+            const bool negative = digitsBegin == 1;
+            if (overflow || magnitude > kMaxPositive + (negative ? 1 : 0))
+                shape.beyond64Bits = true;
+            else if (negative)
+                shape.value = magnitude == kMaxPositive + 1 ? std::numeric_limits<std::int64_t>::min()
+                                                            : -static_cast<std::int64_t>(magnitude);
+            else
+                shape.value = static_cast<std::int64_t>(magnitude);
+            return shape;
+        }
+        if (s[i] == '.' && i + 1 < n) {
+            std::size_t j = i + 1;
+            while (j < n && digit(s[j]))
+                ++j;
+            if (j == n) {
+                shape.decimal = true;
+                shape.scale = static_cast<std::uint32_t>(n - i - 1);
+                return shape;
+            }
+        }
+    }
+
+    // YYYY-MM-DD, a real calendar date, then optionally " HH:MM:SS[.f+]".
+    if (n < 10 || !digitsAt(s, n, 0, 4) || s[4] != '-' || !digitsAt(s, n, 5, 2) || s[7] != '-' || !digitsAt(s, n, 8, 2))
+        return shape;
+    const int year = numberAt(s, 0, 4);
+    const int month = numberAt(s, 5, 2);
+    const int day = numberAt(s, 8, 2);
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
+        return shape;
+    shape.year = year;
+    if (n == 10) {
+        shape.date = true;
+        return shape;
+    }
+    if (n < 19 || s[10] != ' ' || !digitsAt(s, n, 11, 2) || s[13] != ':' || !digitsAt(s, n, 14, 2) || s[16] != ':'
+        || !digitsAt(s, n, 17, 2))
+        return shape;
+    if (numberAt(s, 11, 2) > 23 || numberAt(s, 14, 2) > 59 || numberAt(s, 17, 2) > 59)
+        return shape;
+    if (n == 19) {
+        shape.dateTime = true;
+        return shape;
+    }
+    if (s[19] != '.' || n == 20 || !digitsAt(s, n, 20, n - 20))
+        return shape;
+    shape.dateTime = true;
+    shape.fractionDigits = static_cast<std::uint32_t>(n - 20);
+    return shape;
+}
+
+bool before(const ValueSite& a, const ValueSite& b) noexcept
+{
+    return a.file != b.file ? a.file < b.file : a.line < b.line;
+}
+
+} // namespace
+
+std::string_view kindName(ValueKind kind) noexcept
+{
+    switch (kind) {
+    case ValueKind::Integer: return "integer";
+    case ValueKind::Decimal: return "decimal";
+    case ValueKind::Date: return "date";
+    case ValueKind::DateTime: return "date-time";
+    case ValueKind::Text: return "text";
+    }
+    return "text";
+}
+
+ValueKind ColumnProfile::kind(bool nullEmpty) const noexcept
+{
+    if ((!nullEmpty && empty > 0) || nonEmpty == 0)
+        return ValueKind::Text;
+    for (std::size_t k = 0; k < kNarrowKinds; ++k) {
+        if (holds[k])
+            return static_cast<ValueKind>(k);
+    }
+    return ValueKind::Text;
+}
+
+const ValueSite* ColumnProfile::whyNotNarrower(bool nullEmpty) const noexcept
+{
+    if (!nullEmpty && empty > 0)
+        return &firstEmpty;
+    switch (kind(nullEmpty)) {
+    case ValueKind::Integer:
+    case ValueKind::Date: return nullptr;
+    case ValueKind::Decimal: return &ruledOutBy[static_cast<std::size_t>(ValueKind::Integer)];
+    case ValueKind::DateTime: return &ruledOutBy[static_cast<std::size_t>(ValueKind::Date)];
+    case ValueKind::Text: break;
+    }
+    if (nonEmpty == 0)
+        return nullptr;
+    const ValueSite& numbers = ruledOutBy[static_cast<std::size_t>(ValueKind::Decimal)];
+    const ValueSite& dates = ruledOutBy[static_cast<std::size_t>(ValueKind::DateTime)];
+    return before(numbers, dates) ? &dates : &numbers;
+}
+
+std::uint64_t TableProfile::longRows() const noexcept
+{
+    std::uint64_t n = 0;
+    for (const auto& f : files)
+        n += f.longRows;
+    return n;
+}
+
+std::uint64_t TableProfile::shortRows() const noexcept
+{
+    std::uint64_t n = 0;
+    for (const auto& f : files)
+        n += f.shortRows;
+    return n;
+}
+
+std::string TableProfile::where(const ValueSite& site) const
+{
+    std::string text = "line " + std::to_string(site.line);
+    if (site.file < files.size() && !files[site.file].name.empty())
+        text += " of " + files[site.file].name;
+    return text;
+}
+
+TableProfiler::TableProfiler(std::size_t columns, char16_t separator) : m_separator(separator)
+{
+    setColumns(columns);
+}
+
+void TableProfiler::setColumns(std::size_t columns, bool shapesOnly)
+{
+    m_shapesOnly = shapesOnly;
+    m_profile.columns.assign(shapesOnly ? 0 : columns, ColumnProfile{});
+    for (auto& column : m_profile.columns) {
+        column.minInteger = std::numeric_limits<std::int64_t>::max();
+        column.maxInteger = std::numeric_limits<std::int64_t>::min();
+    }
+    m_columns = columns;
+}
+
+bool TableProfiler::takesUtf8(char16_t separator) noexcept
+{
+    return separator != u'\0' && separator != kQuote && separator < 0x80;
+}
+
+void TableProfiler::startFile(std::string name)
+{
+    m_profile.files.push_back(FileShape{std::move(name), 0, 0, 0, {}, {}});
+    m_line = 0;
+}
+
+void TableProfiler::addRow(std::u16string_view line)
+{
+    addRowOf(line.data(), line.data() + line.size());
+}
+
+void TableProfiler::addUtf8Row(std::string_view line)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    addRowOf(bytes, bytes + line.size());
+}
+
+template <typename Unit>
+void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
+{
+    beginRow();
+    auto& columns = m_profile.columns;
+    std::size_t fields = 0;
+    if (m_shapesOnly) {
+        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator),
+                          [&](const Unit*, const Unit*, bool) { ++fields; });
+    } else {
+        forEachRawFieldIn(begin, end, static_cast<Unit>(m_separator), [&](const Unit* b, const Unit* e, bool) {
+            if (fields < columns.size())
+                addValue(columns[fields], b, e);
+            ++fields;
+        });
+        for (std::size_t c = fields; c < columns.size(); ++c)
+            addEmpty(columns[c]);
+    }
+    recordFields(fields);
+}
+
+void TableProfiler::addShape(std::size_t fields)
+{
+    beginRow();
+    recordFields(fields);
+}
+
+void TableProfiler::beginRow()
+{
+    if (m_profile.files.empty())
+        startFile({});
+    ++m_line;
+    ++m_profile.rows;
+    ++m_profile.files.back().rows;
+}
+
+void TableProfiler::recordFields(std::size_t fields)
+{
+    FileShape& file = m_profile.files.back();
+    if (fields > m_columns) {
+        if (file.longRows++ < kShapeLinesKept)
+            file.firstLongLines.push_back(m_line);
+    } else if (fields < m_columns) {
+        if (file.shortRows++ < kShapeLinesKept)
+            file.firstShortLines.push_back(m_line);
+    }
+}
+
+void TableProfiler::addEmpty(ColumnProfile& column)
+{
+    if (column.empty++ == 0)
+        column.firstEmpty = ValueSite{static_cast<std::uint32_t>(m_profile.files.size() - 1), m_line, {}};
+}
+
+void TableProfiler::ruleOut(ColumnProfile& column, std::size_t kind, const std::string& value)
+{
+    column.holds[kind] = false;
+    column.ruledOutBy[kind] = ValueSite{static_cast<std::uint32_t>(m_profile.files.size() - 1), m_line, value};
+}
+
+template <typename Unit>
+void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e)
+{
+    while (b < e && trimmed(*b))
+        ++b;
+    while (e > b && trimmed(e[-1]))
+        --e;
+    if (b == e) {
+        addEmpty(column);
+        return;
+    }
+    const Measure m = measure(b, e);
+    ++column.nonEmpty;
+    column.maxChars = std::max(column.maxChars, m.chars);
+    column.maxBytes = std::max(column.maxBytes, m.bytes);
+    column.maxUtf16Units = std::max(column.maxUtf16Units, m.utf16Units);
+    column.nonAscii = column.nonAscii || !m.ascii;
+    auto& holds = column.holds;
+    if (!(holds[0] || holds[1] || holds[2] || holds[3]))
+        return;
+
+    Shape shape;
+    if (m.ascii && m.chars <= kMaxShapedChars) {
+        char text[kMaxShapedChars];
+        std::size_t n = 0;
+        for (const Unit* p = b; p < e; ++p) {
+            if (*p != static_cast<Unit>(kQuote))
+                text[n++] = static_cast<char>(*p);
+        }
+        shape = classify(text, n);
+    }
+    const bool fits[kNarrowKinds] = {shape.integer, shape.integer || shape.decimal, shape.date,
+                                     shape.date || shape.dateTime};
+    std::string value;
+    for (std::size_t k = 0; k < kNarrowKinds; ++k) {
+        if (holds[k] && !fits[k]) {
+            if (value.empty())
+                value = sample(b, e);
+            ruleOut(column, k, value);
+        }
+    }
+    if (shape.integer) {
+        if (shape.beyond64Bits) {
+            column.beyond64Bits = true;
+        } else {
+            column.minInteger = std::min(column.minInteger, shape.value);
+            column.maxInteger = std::max(column.maxInteger, shape.value);
+        }
+    }
+    if (shape.integer || shape.decimal) {
+        column.integerDigits = std::max(column.integerDigits, shape.integerDigits);
+        column.scale = std::max(column.scale, shape.scale);
+    }
+    if (shape.date || shape.dateTime) {
+        column.minYear = std::min(column.minYear, shape.year);
+        column.fractionDigits = std::max(column.fractionDigits, shape.fractionDigits);
+    }
+}
+
+} // namespace quarrow

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarrow {
+
+// What every value of a column is, narrowest first. An integer column is
+// also a decimal one, and a date column a date-time one; text holds anything.
+enum class ValueKind : std::uint8_t { Integer, Decimal, Date, DateTime, Text };
+inline constexpr std::size_t kNarrowKinds = 4; // every kind but text
+
+std::string_view kindName(ValueKind kind) noexcept;
+
+// A value that was read: its file (index into TableProfile::files), its
+// line (1-based, of that file) and, where it tells something, the value
+// itself, cut to a few dozen characters. line 0: no such value.
+struct ValueSite {
+    std::uint32_t file = 0;
+    std::uint64_t line = 0;
+    std::string value; // UTF-8
+
+    explicit operator bool() const noexcept { return line != 0; }
+};
+
+// Everything the typing of one column needs, in the same few bytes however
+// many rows it has seen. Values are those the script writes: after field
+// clean-up (double quotes dropped, blanks trimmed); missing fields of a
+// short row are empty cells.
+struct ColumnProfile {
+    std::uint64_t nonEmpty = 0;
+    std::uint64_t empty = 0;
+    std::uint64_t maxChars = 0;      // code points
+    std::uint64_t maxBytes = 0;      // in UTF-8
+    std::uint64_t maxUtf16Units = 0; // what SQL Server's nvarchar(n) counts
+    bool nonAscii = false;
+
+    // holds[k]: every non-empty value so far fits kind k.
+    std::array<bool, kNarrowKinds> holds{true, true, true, true};
+    // The first non-empty value that did not fit each kind.
+    std::array<ValueSite, kNarrowKinds> ruledOutBy;
+    ValueSite firstEmpty; // line only
+
+    // Integers: the range while it fits 64 bits; digits (without sign) of
+    // the longest integer part of an integer or a decimal.
+    std::int64_t minInteger = 0;
+    std::int64_t maxInteger = 0;
+    bool beyond64Bits = false;
+    std::uint32_t integerDigits = 0;
+    std::uint32_t scale = 0; // most digits after the point
+    // Dates and date-times.
+    int minYear = 9999;
+    std::uint32_t fractionDigits = 0; // most digits of a second's fraction
+
+    // The narrowest kind that holds every value: empty cells are ignored
+    // when they are written as NULL, and otherwise keep the column text,
+    // since '' goes into no number or date. Text when there is no value.
+    ValueKind kind(bool nullEmpty) const noexcept;
+
+    // The value that kept the column from being narrower than kind(): the
+    // empty cell, or the first value that the next narrower kind could not
+    // hold. For text, whichever of numbers and dates lasted longer.
+    const ValueSite* whyNotNarrower(bool nullEmpty) const noexcept;
+};
+
+// A file's rows whose field count differs from the columns: extra fields
+// are not written, missing ones are written empty.
+struct FileShape {
+    std::string name;
+    std::uint64_t rows = 0; // rows of this file that are written
+    std::uint64_t longRows = 0;
+    std::uint64_t shortRows = 0;
+    std::vector<std::uint64_t> firstLongLines; // at most kShapeLinesKept
+    std::vector<std::uint64_t> firstShortLines;
+};
+inline constexpr std::size_t kShapeLinesKept = 5;
+
+struct TableProfile {
+    std::vector<ColumnProfile> columns;
+    std::vector<FileShape> files;
+    std::uint64_t rows = 0;
+
+    std::uint64_t longRows() const noexcept;
+    std::uint64_t shortRows() const noexcept;
+    // "line 3 of a.csv"
+    std::string where(const ValueSite& site) const;
+};
+
+// Builds a TableProfile row by row. The window's workspace and the
+// converter's streaming reader feed it the same way: startFile() for each
+// file, then every line of it in order, skipLine() for a line that is not
+// written (the header) and addRow() for the others. No allocation per row
+// or cell once the first values that ruled a kind out are kept.
+class TableProfiler {
+public:
+    TableProfiler(std::size_t columns, char16_t separator);
+
+    // For a reader that learns the columns from the first line: sets them
+    // before the first row. With `shapesOnly` only the field counts of the
+    // rows are kept (TableProfile::files), for a reader that must not slow
+    // down for values it does not type.
+    void setColumns(std::size_t columns, bool shapesOnly = false);
+
+    void startFile(std::string name);
+    void skipLine() noexcept { ++m_line; }
+    void addRow(std::u16string_view line);
+    // A row counted by its fields alone, for a profiler that keeps only the
+    // shapes (a line too long to be held whole is counted in pieces).
+    void addShape(std::size_t fields);
+    // The line as valid UTF-8; only with an ASCII separator other than the
+    // double quote and NUL (otherwise decode it and call addRow()).
+    void addUtf8Row(std::string_view line);
+    static bool takesUtf8(char16_t separator) noexcept;
+
+    const TableProfile& profile() const noexcept { return m_profile; }
+    TableProfile take() { return std::move(m_profile); }
+
+private:
+    template <typename Unit>
+    void addRowOf(const Unit* begin, const Unit* end);
+    void beginRow();
+    void recordFields(std::size_t fields);
+    template <typename Unit>
+    void addValue(ColumnProfile& column, const Unit* begin, const Unit* end);
+    void addEmpty(ColumnProfile& column);
+    void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
+
+    TableProfile m_profile;
+    char16_t m_separator;
+    std::size_t m_columns = 0;
+    bool m_shapesOnly = false;
+    std::uint64_t m_line = 0;
+};
+
+} // namespace quarrow

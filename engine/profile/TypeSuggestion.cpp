@@ -1,0 +1,466 @@
+#include "profile/TypeSuggestion.h"
+
+#include "text/Utf8.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace quarrow {
+
+namespace {
+
+struct IntegerType {
+    std::int64_t min;
+    std::int64_t max;
+    std::u16string_view name;
+};
+
+constexpr std::int64_t kInt64Min = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kInt64Max = std::numeric_limits<std::int64_t>::max();
+
+enum class TextRule {
+    Unsized,      // one type holds any length
+    MySql,        // varchar(n characters), then text types by bytes
+    MsSql,        // varchar(n bytes) or nvarchar(n UTF-16 units), else (max)
+    AccessText,   // text(n characters), else longtext
+    BytesThenLob, // varchar(n bytes) up to a limit, else a large object
+};
+
+// What each dialect documents, in one place. A kind is offered only where
+// the dialect reads the script's literal ('123', '1.5', '2023-01-31',
+// '2023-01-31 12:00:00.5') as that value whatever the session's settings;
+// otherwise the column stays text.
+struct DialectLimits {
+    Dialect dialect;
+    std::array<IntegerType, 5> integers; // narrowest first; unused ones have an empty name
+    // Exact numbers: decimal(p,s). Empty name: none whose reading of
+    // '1.5' is independent of the session's locale.
+    std::u16string_view exactName;
+    std::uint32_t maxPrecision;
+    std::uint32_t maxScale;
+    // Decimals as an approximate type that still gives back every value
+    // with at most this many significant digits (0: not used).
+    std::u16string_view approximateName;
+    std::uint32_t approximateDigits;
+    std::u16string_view dateName;     // empty: dates stay text
+    std::u16string_view dateTimeName; // "(f)" is added when it takes a fraction precision
+    bool dateTimeTakesPrecision;
+    std::uint32_t maxFractionDigits;
+    int minYear;
+    TextRule text;
+    std::u16string_view shortText;
+    std::uint64_t shortTextMax; // in the rule's unit
+    std::u16string_view longText;
+    const char* notTyped; // why a kind is left out, for the explanation
+};
+
+// MySQL 8.0 Reference Manual: 13.1.2 Integer Types (TINYINT -128..127,
+// SMALLINT, MEDIUMINT -8388608..8388607, INT, BIGINT); 13.1.3 Fixed-Point
+// Types (DECIMAL: at most 65 digits, scale at most 30); 13.2.2 The DATE,
+// DATETIME, and TIMESTAMP Types (supported range '1000-01-01' to
+// '9999-12-31'); 13.2.6 Fractional Seconds (at most 6 digits, more are
+// rounded); 13.3.2 The CHAR and VARCHAR Types (length in characters);
+// 13.7 Data Type Storage Requirements (TEXT 2^16-1 bytes, MEDIUMTEXT
+// 2^24-1, LONGTEXT 2^32-1; a row holds at most 65,535 bytes).
+//
+// SQL Server (Transact-SQL reference): int, bigint, smallint, and tinyint
+// (tinyint is 0 to 255); decimal and numeric (precision 1 to 38); date and
+// datetime2 (0001-01-01 to 9999-12-31, fraction precision 0 to 7; the ISO
+// 8601 form YYYY-MM-DD is read the same under every SET LANGUAGE and SET
+// DATEFORMAT, unlike datetime's); char and varchar (n up to 8,000 bytes);
+// nchar and nvarchar (n up to 4,000 byte-pairs); an empty string converts
+// to 0 for a number, hence no number column with '' in it.
+//
+// Access SQL data types: BYTE 0..255, SMALLINT, INTEGER (32 bits), TEXT(n)
+// up to 255 characters, LONGTEXT. Access converts text to numbers and
+// dates with the Windows regional settings, so only plain integers are
+// typed.
+//
+// Oracle Database SQL Language Reference, Data Types: NUMBER precision 1
+// to 38; VARCHAR2 up to 4,000 bytes (MAX_STRING_SIZE = STANDARD, the
+// default); implicit conversion of text to NUMBER and DATE follows
+// NLS_NUMERIC_CHARACTERS and NLS_DATE_FORMAT, so only plain integers are
+// typed. Byte lengths assume a UTF-8 database character set (AL32UTF8).
+//
+// PostgreSQL documentation, 8.1 Numeric Types (smallint, integer, bigint;
+// numeric precision up to 1,000 when declared); 8.5 Date/Time Types (ISO
+// 8601 input is read the same under every DateStyle; timestamp keeps 6
+// fraction digits); 8.3 Character Types (text, no limit).
+//
+// Db2 for LUW, SQL and XML limits: DECIMAL precision 31; VARCHAR 32,672
+// bytes; CLOB 2,147,483,647 bytes; TIMESTAMP fraction precision 0 to 12.
+// Datetime values: the ISO date 'yyyy-mm-dd' and the timestamp
+// 'yyyy-mm-dd hh:mm:ss.nnnnnn' are read whatever the territory.
+// Byte lengths assume a Unicode (UTF-8) database, the default.
+//
+// SQLite, Datatypes In SQLite: a column's declared type gives its affinity;
+// INTEGER keeps 8-byte integers, anything longer becomes REAL; text
+// converted to REAL keeps 15 significant digits; there is no date type,
+// dates are text.
+constexpr IntegerType kNone{0, 0, {}};
+constexpr IntegerType kInt16{-32768, 32767, u"smallint"};
+constexpr IntegerType kInt32{-2147483648LL, 2147483647LL, u"int"};
+constexpr IntegerType kInt64{kInt64Min, kInt64Max, u"bigint"};
+
+// clang-format off
+constexpr std::array<DialectLimits, 7> kLimits{{
+    {.dialect = Dialect::MySql,
+     .integers = {{{-128, 127, u"tinyint"}, kInt16, {-8388608, 8388607, u"mediumint"}, kInt32, kInt64}},
+     .exactName = u"decimal", .maxPrecision = 65, .maxScale = 30,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = u"date", .dateTimeName = u"datetime", .dateTimeTakesPrecision = true, .maxFractionDigits = 6,
+     .minYear = 1000,
+     .text = TextRule::MySql, .shortText = u"varchar", .shortTextMax = 255, .longText = u"text",
+     .notTyped = nullptr},
+    {.dialect = Dialect::MsSql,
+     .integers = {{{0, 255, u"tinyint"}, kInt16, kInt32, kInt64, kNone}},
+     .exactName = u"decimal", .maxPrecision = 38, .maxScale = 38,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = u"date", .dateTimeName = u"datetime2", .dateTimeTakesPrecision = true, .maxFractionDigits = 7,
+     .minYear = 1,
+     .text = TextRule::MsSql, .shortText = u"varchar", .shortTextMax = 8000, .longText = u"varchar(max)",
+     .notTyped = nullptr},
+    {.dialect = Dialect::Access,
+     .integers = {{{0, 255, u"byte"}, kInt16, {-2147483648LL, 2147483647LL, u"integer"}, kNone, kNone}},
+     .exactName = {}, .maxPrecision = 0, .maxScale = 0,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = {}, .dateTimeName = {}, .dateTimeTakesPrecision = false, .maxFractionDigits = 0,
+     .minYear = 1,
+     .text = TextRule::AccessText, .shortText = u"text", .shortTextMax = 255, .longText = u"longtext",
+     .notTyped = "Access reads decimals and dates by the Windows regional settings"},
+    {.dialect = Dialect::Oracle,
+     .integers = {{kNone, kNone, kNone, kNone, kNone}},
+     .exactName = u"number", .maxPrecision = 38, .maxScale = 0,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = {}, .dateTimeName = {}, .dateTimeTakesPrecision = false, .maxFractionDigits = 0,
+     .minYear = 1,
+     .text = TextRule::BytesThenLob, .shortText = u"varchar2", .shortTextMax = 4000, .longText = u"clob",
+     .notTyped = "Oracle reads decimals and dates by the session's NLS settings"},
+    {.dialect = Dialect::PostgreSql,
+     .integers = {{kInt16, {-2147483648LL, 2147483647LL, u"integer"}, kInt64, kNone, kNone}},
+     .exactName = u"numeric", .maxPrecision = 1000, .maxScale = 1000,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = u"date", .dateTimeName = u"timestamp", .dateTimeTakesPrecision = false, .maxFractionDigits = 6,
+     .minYear = 1,
+     .text = TextRule::Unsized, .shortText = u"text", .shortTextMax = 0, .longText = u"text",
+     .notTyped = nullptr},
+    {.dialect = Dialect::IbmDb2,
+     .integers = {{kInt16, {-2147483648LL, 2147483647LL, u"integer"}, kInt64, kNone, kNone}},
+     .exactName = u"decimal", .maxPrecision = 31, .maxScale = 31,
+     .approximateName = {}, .approximateDigits = 0,
+     .dateName = u"date", .dateTimeName = u"timestamp", .dateTimeTakesPrecision = true, .maxFractionDigits = 12,
+     .minYear = 1,
+     .text = TextRule::BytesThenLob, .shortText = u"varchar", .shortTextMax = 32672, .longText = u"clob",
+     .notTyped = nullptr},
+    {.dialect = Dialect::Sqlite,
+     .integers = {{{kInt64Min, kInt64Max, u"integer"}, kNone, kNone, kNone, kNone}},
+     .exactName = {}, .maxPrecision = 0, .maxScale = 0,
+     .approximateName = u"real", .approximateDigits = 15,
+     .dateName = {}, .dateTimeName = {}, .dateTimeTakesPrecision = false, .maxFractionDigits = 0,
+     .minYear = 1,
+     .text = TextRule::Unsized, .shortText = u"text", .shortTextMax = 0, .longText = u"text",
+     .notTyped = "SQLite has no date type"},
+}};
+// clang-format on
+
+const DialectLimits& limitsOf(Dialect dialect)
+{
+    return kLimits[static_cast<std::size_t>(dialect)];
+}
+
+std::u16string ascii(std::string_view text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string sized(std::u16string_view name, std::uint64_t n)
+{
+    return std::u16string(name) + u'(' + ascii(std::to_string(n)) + u')';
+}
+
+std::u16string sized(std::u16string_view name, std::uint64_t p, std::uint64_t s)
+{
+    return std::u16string(name) + u'(' + ascii(std::to_string(p)) + u',' + ascii(std::to_string(s)) + u')';
+}
+
+std::string dialectName(Dialect dialect)
+{
+    const auto text = dialectInfo(dialect).itemText;
+    return std::string(text.begin(), text.end()); // ASCII
+}
+
+// MySQL counts every column against one 65,535-byte row: a VARCHAR(n) as
+// 4n bytes in utf8mb4 plus its length, anything else as at most this much
+// (TEXT types are stored apart and count 9 to 12 bytes).
+constexpr std::uint64_t kMySqlRowBytes = 65535;
+constexpr std::uint64_t kMySqlOtherColumnBytes = 32;
+
+struct TextChoice {
+    std::u16string type;
+    std::uint64_t rowBytes; // MySQL only
+};
+
+TextChoice textType(const ColumnProfile& column, const DialectLimits& limits, std::uint64_t rowBytesLeft)
+{
+    const std::uint64_t chars = std::max<std::uint64_t>(column.maxChars, 1);
+    const std::uint64_t bytes = std::max<std::uint64_t>(column.maxBytes, 1);
+    switch (limits.text) {
+    case TextRule::Unsized: return {std::u16string(limits.shortText), 0};
+    case TextRule::MySql: {
+        // Longer texts go to the TEXT types, stored apart from the row, so
+        // that a wide table still fits MySQL's row.
+        const std::uint64_t varcharBytes = chars * 4 + 2;
+        if (chars <= limits.shortTextMax && varcharBytes <= rowBytesLeft)
+            return {sized(limits.shortText, chars), varcharBytes};
+        if (column.maxBytes <= 65535)
+            return {u"text", 12};
+        if (column.maxBytes <= 16777215)
+            return {u"mediumtext", 12};
+        return {u"longtext", 12};
+    }
+    case TextRule::MsSql:
+        if (column.nonAscii) {
+            const std::uint64_t units = std::max<std::uint64_t>(column.maxUtf16Units, 1);
+            return {units <= 4000 ? sized(u"nvarchar", units) : std::u16string(u"nvarchar(max)"), 0};
+        }
+        return {bytes <= limits.shortTextMax ? sized(limits.shortText, bytes) : std::u16string(limits.longText), 0};
+    case TextRule::AccessText:
+        return {chars <= limits.shortTextMax ? sized(limits.shortText, chars) : std::u16string(limits.longText), 0};
+    case TextRule::BytesThenLob:
+        if (bytes <= limits.shortTextMax)
+            return {sized(limits.shortText, bytes), 0};
+        if (limits.dialect == Dialect::IbmDb2)
+            return {sized(limits.longText, bytes), 0}; // a bare CLOB holds only 1 MB
+        return {std::u16string(limits.longText), 0};
+    }
+    return {std::u16string(limits.longText), 0};
+}
+
+std::string quoted(const ValueSite& site, const TableProfile& profile)
+{
+    std::string text = profile.where(site);
+    if (!site.value.empty())
+        text += ": '" + site.value + "'";
+    else if (site.line != 0)
+        text += ": empty cell";
+    return text;
+}
+
+// The typed (non-text) choice for the column's kind, or why there is none.
+struct Typed {
+    std::u16string type;
+    std::string refusal; // set when the kind cannot be typed in this dialect
+};
+
+Typed typedChoice(const ColumnProfile& column, ValueKind kind, const DialectLimits& limits)
+{
+    const std::string dialect = dialectName(limits.dialect);
+    switch (kind) {
+    case ValueKind::Integer:
+        if (!column.beyond64Bits) {
+            for (const auto& t : limits.integers) {
+                if (!t.name.empty() && t.min <= column.minInteger && column.maxInteger <= t.max)
+                    return {std::u16string(t.name), {}};
+            }
+        }
+        if (!limits.exactName.empty() && column.integerDigits <= limits.maxPrecision)
+            return {limits.dialect == Dialect::Oracle ? sized(limits.exactName, std::max(column.integerDigits, 1u))
+                                                      : sized(limits.exactName, column.integerDigits, 0),
+                    {}};
+        return {{},
+                "integers of " + std::to_string(column.integerDigits) + " digits: beyond what " + dialect
+                    + " holds exactly"};
+    case ValueKind::Decimal: {
+        const std::uint32_t precision = std::max(column.integerDigits + column.scale, 1u);
+        if (!limits.exactName.empty() && limits.maxScale > 0) {
+            if (precision <= limits.maxPrecision && column.scale <= limits.maxScale)
+                return {sized(limits.exactName, precision, column.scale), {}};
+            return {{},
+                    "decimals of " + std::to_string(precision) + " digits, " + std::to_string(column.scale)
+                        + " after the point: beyond " + dialect + "'s " + std::to_string(limits.maxPrecision) + " and "
+                        + std::to_string(limits.maxScale)};
+        }
+        if (!limits.approximateName.empty()) {
+            if (precision <= limits.approximateDigits)
+                return {std::u16string(limits.approximateName), {}};
+            return {{},
+                    "decimals of " + std::to_string(precision) + " digits: " + dialect + " keeps "
+                        + std::to_string(limits.approximateDigits)};
+        }
+        return {{}, limits.notTyped ? limits.notTyped : "no exact decimal type"};
+    }
+    case ValueKind::Date:
+    case ValueKind::DateTime: {
+        const bool date = kind == ValueKind::Date;
+        const std::u16string_view name = date ? limits.dateName : limits.dateTimeName;
+        if (name.empty())
+            return {{}, limits.notTyped ? limits.notTyped : "no date type"};
+        if (column.minYear < limits.minYear)
+            return {{},
+                    "year " + std::to_string(column.minYear) + ": before " + dialect + "'s "
+                        + std::to_string(limits.minYear)};
+        if (date)
+            return {std::u16string(name), {}};
+        if (column.fractionDigits > limits.maxFractionDigits)
+            return {{},
+                    std::to_string(column.fractionDigits) + " digits of a second: " + dialect + " keeps "
+                        + std::to_string(limits.maxFractionDigits)};
+        if (!limits.dateTimeTakesPrecision)
+            return {std::u16string(name), {}};
+        if (limits.dialect == Dialect::MySql && column.fractionDigits == 0)
+            return {std::u16string(name), {}};
+        return {sized(name, column.fractionDigits), {}};
+    }
+    case ValueKind::Text: break;
+    }
+    return {};
+}
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string out(text.size() * 3, '\0');
+    std::uint64_t replaced = 0;
+    out.resize(static_cast<std::size_t>(utf8::encode(text.data(), text.size(), out.data(), replaced) - out.data()));
+    return out;
+}
+
+std::size_t displayWidth(std::string_view utf8Text)
+{
+    std::size_t n = 0;
+    for (char c : utf8Text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect dialect, bool nullEmpty)
+{
+    const DialectLimits& limits = limitsOf(dialect);
+    std::vector<TypeSuggestion> out;
+    out.reserve(profile.columns.size());
+    std::uint64_t rowBytesLeft = kMySqlRowBytes;
+    // Typed columns first take their share of MySQL's row, so that the
+    // VARCHARs are sized with what is left.
+    std::vector<Typed> typed(profile.columns.size());
+    for (std::size_t i = 0; i < profile.columns.size(); ++i) {
+        const ColumnProfile& column = profile.columns[i];
+        const ValueKind kind = column.kind(nullEmpty);
+        if (kind != ValueKind::Text && column.nonEmpty > 0)
+            typed[i] = typedChoice(column, kind, limits);
+        if (column.nonEmpty == 0 || !typed[i].type.empty())
+            rowBytesLeft -= std::min(rowBytesLeft, kMySqlOtherColumnBytes);
+    }
+    for (std::size_t i = 0; i < profile.columns.size(); ++i) {
+        const ColumnProfile& column = profile.columns[i];
+        TypeSuggestion s;
+        if (column.nonEmpty == 0) {
+            s.type = std::u16string(dialectInfo(dialect).defaultType);
+            s.reason = "no values";
+            out.push_back(std::move(s));
+            continue;
+        }
+        const ValueKind kind = column.kind(nullEmpty);
+        const ValueSite* why = column.whyNotNarrower(nullEmpty);
+        if (kind != ValueKind::Text && !typed[i].type.empty()) {
+            s.type = std::move(typed[i].type);
+            s.kind = kind;
+            if (why != nullptr && *why)
+                s.reason = quoted(*why, profile);
+        } else {
+            TextChoice text = textType(column, limits, rowBytesLeft);
+            rowBytesLeft -= std::min(rowBytesLeft, text.rowBytes);
+            s.type = std::move(text.type);
+            s.kind = ValueKind::Text;
+            if (kind != ValueKind::Text)
+                s.reason = typed[i].refusal;
+            else if (why != nullptr && *why)
+                s.reason = quoted(*why, profile);
+        }
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+std::string explainProfile(const TableProfile& profile, const std::vector<std::u16string>& names,
+                           const std::vector<TypeSuggestion>& suggestions)
+{
+    std::vector<std::array<std::string, 7>> rows;
+    rows.push_back({"column", "type", "non-empty", "empty", "max chars", "max bytes", "why not narrower"});
+    for (std::size_t i = 0; i < profile.columns.size(); ++i) {
+        const ColumnProfile& c = profile.columns[i];
+        rows.push_back({i < names.size() ? toUtf8(names[i]) : std::string(),
+                        i < suggestions.size() ? toUtf8(suggestions[i].type) : std::string(),
+                        std::to_string(c.nonEmpty), std::to_string(c.empty), std::to_string(c.maxChars),
+                        std::to_string(c.maxBytes), i < suggestions.size() ? suggestions[i].reason : std::string()});
+    }
+    std::array<std::size_t, 7> width{};
+    for (const auto& row : rows) {
+        for (std::size_t k = 0; k < row.size(); ++k)
+            width[k] = std::max(width[k], displayWidth(row[k]));
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            const bool number = k >= 2 && k <= 5;
+            const std::string pad(width[k] - displayWidth(row[k]), ' ');
+            if (k > 0)
+                line += "  ";
+            line += number ? pad + row[k] : (k + 1 < row.size() ? row[k] + pad : row[k]);
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        out += line + "\n";
+    }
+    return out;
+}
+
+std::string explainColumn(const ColumnProfile& column, const TypeSuggestion& suggestion)
+{
+    auto count = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = count(column.nonEmpty, "value", "values") + ", " + std::to_string(column.empty)
+                       + " empty, at most " + count(column.maxChars, "character", "characters") + " ("
+                       + count(column.maxBytes, "byte", "bytes") + " in UTF-8).";
+    if (!suggestion.reason.empty())
+        text += " Not narrower: " + suggestion.reason;
+    return text;
+}
+
+std::string describeStructure(const TableProfile& profile, std::size_t columns)
+{
+    std::string out;
+    auto part = [&](std::uint64_t total, bool longRows) {
+        if (total == 0)
+            return;
+        out += std::to_string(total) + (total == 1 ? " row has " : " rows have ") + (longRows ? "more" : "fewer")
+               + " fields than the " + std::to_string(columns) + (columns == 1 ? " column" : " columns")
+               + (longRows ? " (the extra fields are not written): " : " (the missing ones are written empty): ");
+        bool first = true;
+        for (const auto& file : profile.files) {
+            const std::uint64_t count = longRows ? file.longRows : file.shortRows;
+            const auto& lines = longRows ? file.firstLongLines : file.firstShortLines;
+            if (count == 0)
+                continue;
+            if (!first)
+                out += "; ";
+            first = false;
+            if (!file.name.empty())
+                out += file.name + " ";
+            out += lines.size() == 1 ? "line " : "lines ";
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                out += (i > 0 ? ", " : "") + std::to_string(lines[i]);
+            if (count > lines.size())
+                out += " and " + std::to_string(count - lines.size()) + " more";
+        }
+        out += "\n";
+    };
+    part(profile.longRows(), true);
+    part(profile.shortRows(), false);
+    return out;
+}
+
+} // namespace quarrow

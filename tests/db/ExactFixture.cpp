@@ -1,0 +1,129 @@
+#include "Fixtures.h"
+
+#include <random>
+
+namespace quarrow::dbtest {
+
+namespace {
+
+// Values that the exact reading keeps whole and that each database's client
+// must load unchanged: line breaks of every kind, quotes, blanks at both ends.
+constexpr std::string_view kValues[] = {
+    "first\r\nsecond",
+    "lf\nonly",
+    "cr\ronly",
+    "\r\n",
+    "\n\n",
+    "\r",
+    "ends in a break\r\n",
+    "\r\nstarts with one",
+    "a\n\nb", // an empty line inside: SQL*Plus would end the statement there
+    "12\" pipe",
+    "\"quoted\"",
+    "\"",
+    "\"\"",
+    "  blanks at both ends  ",
+    " ",
+    "\t tab \t",
+    "O'Brien\r\n'quoted'\r\n",
+    "back\\slash\\\r\n\\",
+    "\\'; DROP TABLE roundtrip; --\r\n",
+    "Zo\xC3\xAB\r\n\xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80",
+    "NULL",
+    "",
+    "5'10\"",
+};
+
+// The value written as a CSV field: quoted, its quotes doubled, unless it
+// can stand bare (no separator, quote at its start, or line break).
+std::string field(std::string_view value, bool preferBare)
+{
+    const bool bare =
+        preferBare && value.find_first_of(",\r\n") == std::string_view::npos && (value.empty() || value.front() != '"');
+    if (bare)
+        return std::string(value);
+    std::string out = "\"";
+    for (char c : value) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+std::size_t breaksIn(std::string_view text)
+{
+    std::size_t lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            ++lines;
+    }
+    return lines;
+}
+
+Fixture makeExactFixture()
+{
+    Fixture fixture;
+    fixture.title = "exact";
+    fixture.exactQuoting = true;
+    // Header names with blanks at their ends, which the reading trims.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {" id ", "id"}, {"\"value \"", "value"}, {"\" second value \"", "second value"}, {"note\t", "note"}};
+    std::string header;
+    for (const auto& [csv, name] : names) {
+        header += (header.empty() ? "" : ",") + csv;
+        fixture.columns.push_back({csv, name, name});
+    }
+    fixture.csv = header + "\r\n";
+    std::size_t line = 1 + breaksIn(header) + 1;
+
+    auto addRow = [&](const std::vector<std::string>& values, bool bare) {
+        std::string record;
+        for (std::size_t c = 0; c < values.size(); ++c)
+            record += (c == 0 ? "" : ",") + field(values[c], bare || c == 0);
+        fixture.rows.push_back({line, values});
+        fixture.csv += record + "\r\n";
+        line += breaksIn(record) + 1;
+    };
+
+    int key = 0;
+    const std::size_t count = std::size(kValues);
+    for (std::size_t i = 0; i < count; ++i) {
+        for (const bool bare : {false, true}) {
+            const std::string k = "k" + std::to_string(++key);
+            addRow({k, std::string(kValues[i]), std::string(kValues[(i + 7) % count]),
+                    std::string(kValues[(i + 13) % count])},
+                   bare);
+        }
+    }
+    // Random values from the same characters.
+    std::mt19937_64 random(fixtureSeed() ^ 4180);
+    const std::string_view alphabet = "ab \t\"'\\\r\n,;";
+    for (int r = 0; r < 300; ++r) {
+        std::vector<std::string> values = {"k" + std::to_string(++key)};
+        for (int c = 1; c < 4; ++c) {
+            std::string value;
+            const auto length = random() % 12;
+            for (std::size_t k = 0; k < length; ++k) {
+                const std::size_t at = random() % (alphabet.size() + 1);
+                if (at == alphabet.size())
+                    value += "\xC3\xA9";
+                else
+                    value += alphabet[at];
+            }
+            values.push_back(std::move(value));
+        }
+        addRow(values, r % 2 == 0);
+    }
+    return fixture;
+}
+
+} // namespace
+
+const Fixture& exactQuotingFixture()
+{
+    static const Fixture fixture = makeExactFixture();
+    return fixture;
+}
+
+} // namespace quarrow::dbtest

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "csv/FieldSplitter.h"
+#include "workspace/Workspace.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <vector>
+
+namespace quarrow {
+
+// The first rows of an export as they will be written, read from the
+// workspace when the view asks for them: nothing is copied, so a preview
+// of a large load opens at once.
+class PreviewModel final : public QAbstractTableModel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PreviewModel)
+
+public:
+    static constexpr int kMaxRows = 1000;
+
+    struct Settings {
+        char16_t separator = u',';
+        bool headerLine = false;
+        bool nullEmpty = false;
+        std::vector<QString> suggestions; // per column; empty when not computed
+    };
+
+    explicit PreviewModel(const Workspace& workspace, QObject* parent = nullptr);
+
+    // After a load, Clear or a change of the options: the rows start again.
+    void reset(Settings settings);
+    // The column types or suggestions changed: only the headers are shown again.
+    void updateHeaders(std::vector<QString> suggestions);
+
+    // True when `settings` split and show the rows as they are shown now.
+    bool showsRowsOf(const Settings& settings) const noexcept
+    {
+        return settings.separator == m_settings.separator && settings.headerLine == m_settings.headerLine
+               && settings.nullEmpty == m_settings.nullEmpty;
+    }
+
+    // Rows an export writes, of which the first kMaxRows are shown.
+    std::size_t exportedRows() const noexcept;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::size_t workspaceRow(int row) const noexcept;
+    // Splits the row unless it is the one split last.
+    void split(int row) const;
+
+    const Workspace& m_workspace;
+    Settings m_settings;
+    int m_rows = 0;
+    int m_columns = 0;
+    mutable int m_splitRow = -1;
+    mutable FieldSplitter m_splitter;
+};
+
+} // namespace quarrow
