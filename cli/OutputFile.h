@@ -43,9 +43,9 @@ using OutputSink = FileSink;
 // through /dev/fd or /proc) is written directly: replacing it would swap
 // the node itself for a file.
 //
-// On Windows a file is replaced the same way, with ReplaceFileW (which keeps
-// the old file's attributes and security) or, for a new name, MoveFileExW;
-// a device name (NUL, CON, COM1, "\\.\" names) is written directly.
+// On Windows a file is replaced the same way, with MoveFileExW, the new file
+// taking over the old one's attributes (hidden, system, archive); a device
+// (NUL, CON, a serial port, a pipe) is written directly.
 class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& path);

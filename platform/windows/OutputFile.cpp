@@ -43,22 +43,11 @@ Node nodeAt(const std::filesystem::path& path)
     return node;
 }
 
-// Moves the finished temporary file into place. An existing file is
-// replaced with ReplaceFileW, which keeps its attributes (hidden, read by
-// an index...), its security and its creation time; a new name, or a file
-// system that cannot do that, gets the temporary file as it is.
-std::error_code moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& target)
-{
-    const std::filesystem::path from = windows::extendedLengthPath(temporary);
-    const std::filesystem::path to = windows::extendedLengthPath(target);
-    // https://learn.microsoft.com/windows/win32/api/winbase/nf-winbase-replacefilew:
-    // it fails with ERROR_FILE_NOT_FOUND for a new name; on every failure
-    // the replacement keeps its own name, so MoveFileExW can still move it
-    // and say why it cannot.
-    if (::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return {};
-    return windows::replaceFile(temporary, target);
-}
+// The attributes a replacement takes over from the file it replaces, as
+// the POSIX form takes over the mode. Read-only is not among them: such a
+// file refuses to be replaced, and says so.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 } // namespace
 
@@ -91,11 +80,24 @@ OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
             m_sink.emplace(m_temporary, FileSink::Mode::Exclusive);
             m_temporaryText = pathText(m_temporary);
             armInterruptCleanup(m_temporaryText.c_str());
-            return;
+            break;
         } catch (const OutputError& e) {
             m_temporary.clear();
             if (e.error() != EEXIST || attempt > 100)
                 throw OutputError(path, "Cannot create", e.error());
+        }
+    }
+    // MoveFileExW gives the old name the new file's attributes: the new file
+    // takes the old one's now. (ReplaceFileW would keep them itself, but
+    // where the old file cannot be replaced it may leave a backup copy of
+    // its own beside it.)
+    if (node == Node::File) {
+        const DWORD old = ::GetFileAttributesW(windows::extendedLengthPath(path).c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & kKeptAttributes) != 0
+            && !::SetFileAttributesW(windows::extendedLengthPath(m_temporary).c_str(), old & kKeptAttributes)) {
+            const int error = windows::errnoFromWin32(::GetLastError());
+            discardTemporary();
+            throw OutputError(path, "Cannot keep the attributes of", error);
         }
     }
 }
@@ -121,7 +123,7 @@ void OutputFile::commit()
     if (m_temporary.empty())
         return;
     const InterruptsHeld held;
-    const std::error_code ec = moveIntoPlace(m_temporary, m_target);
+    const std::error_code ec = windows::replaceFile(m_temporary, m_target);
     if (ec)
         throw OutputError(m_target, "Cannot replace", ec.value());
     disarmInterruptCleanup();

@@ -123,6 +123,55 @@ TEST(WindowsSharing, TargetHeldElsewhereIsKeptAndTheTemporaryRemoved)
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"held.sql", "in.csv"}));
 }
 
+// -o on Windows: a file is replaced by one with its attributes (the
+// archive bit aside, which a new file gets anyway), and a device is written
+// as it is.
+TEST(WindowsTargets, ReplacedFileKeepsItsAttributes)
+{
+    TempDir dir;
+    const fs::path csv = dir.write("in.csv", "a\r\n1\r\n");
+    std::string expected;
+    std::string err;
+    ASSERT_EQ(runCli({utf8(csv)}, expected, err), cli::kExitOk) << err;
+    constexpr DWORD kChecked = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    const struct {
+        const char* name;
+        DWORD attributes;
+    } cases[] = {
+        {"plain.sql", 0},
+        {"hidden.sql", FILE_ATTRIBUTE_HIDDEN},
+        {"system.sql", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path target = dir.write(c.name, "the old script");
+        ASSERT_TRUE(::SetFileAttributesW(target.c_str(), c.attributes != 0 ? c.attributes : FILE_ATTRIBUTE_NORMAL));
+        std::string out;
+        EXPECT_EQ(runCli({"-o", utf8(target), utf8(csv)}, out, err), cli::kExitOk) << err;
+        EXPECT_EQ(readBytes(target), expected);
+        EXPECT_EQ(::GetFileAttributesW(target.c_str()) & kChecked, c.attributes);
+    }
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"hidden.sql", "in.csv", "plain.sql", "system.sql"}));
+}
+
+TEST(WindowsTargets, DevicesAreWrittenDirectly)
+{
+    TempDir dir;
+    const fs::path csv = dir.write("in.csv", "a\r\n1\r\n");
+    // A device name has no folder: a temporary file would go to the current one.
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    for (const char* device : {"NUL", "nul", "\\\\.\\NUL"}) {
+        SCOPED_TRACE(device);
+        std::string out;
+        std::string err;
+        EXPECT_EQ(runCli({"-o", device, utf8(csv)}, out, err), cli::kExitOk) << err;
+        EXPECT_EQ(out, "");
+    }
+    fs::current_path(previous);
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"in.csv"}));
+}
+
 TEST(WindowsPaths, ExtendedLengthFormOnlyWhereNeeded)
 {
     const std::wstring segment(100, L'x');
