@@ -93,7 +93,8 @@ done
 cyrillic=$(printf '\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd \xd0\x9f\xd0\xb5\xd1\x82\xd1\x80\xd0\xbe\xd0\xb2')
 japanese=$(printf '\xe6\x9d\xb1\xe4\xba\xac\xe3\x81\xae\xe3\x82\xab\xe3\x83\x8a\xef\xbd\xb6\xef\xbd\x85')
 {
-  printf 'id,name\r\n'
+  # Column names in the code page too: the statements' headers are encoded as well.
+  printf '\xd0\xba\xd0\xbe\xd0\xb4,%s\r\n' "$cyrillic"
   for i in $(seq 1 300); do printf '%d,"%s, %d"\r\n' "$i" "$cyrillic" "$i"; done
 } >ru.utf8.csv
 {
@@ -103,7 +104,7 @@ japanese=$(printf '\xe6\x9d\xb1\xe4\xba\xac\xe3\x81\xae\xe3\x82\xab\xe3\x83\x8a\
 for pair in ru_RU.UTF-8:CP1251:ru ja_JP.UTF-8:CP932:ja; do
   IFS=: read -r locale codepage name <<<"$pair"
   iconv -f UTF-8 -t "$codepage" "$name.utf8.csv" >"$name.ansi.csv"
-  for option in "-H -d mysql" "-H -d postgresql -n -m" "-d oracle" "-H --rfc4180 -d mssql"; do
+  for option in "-H -d mysql" "-H -d postgresql -n -m" "-d oracle" "-H --rfc4180 -d mssql" "-H -d sqlite -m"; do
     read -r -a args <<<"$option"
     set +e
     "$linux_cli" -q "${args[@]}" "$name.utf8.csv" >linux.utf8.sql 2>linux.err
