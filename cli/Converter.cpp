@@ -8,6 +8,7 @@
 #include "ProgressDisplay.h"
 #include "Recycler.h"
 #include "csv/LineReader.h"
+#include "files/FileOpen.h"
 #include "sql/ByteSink.h"
 #include "sql/ScriptFormatter.h"
 #include "sql/StatementCutter.h"
@@ -246,7 +247,7 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
             const auto& path = options.inputs[f];
             sink.startFile(f);
             if (shapes)
-                shapes->startFile(path.string());
+                shapes->startFile(pathText(path));
             try {
                 readLines(path, options.script.encoding, first, &bytesRead,
                           {options.script.exactQuoting, options.script.separator});
@@ -311,9 +312,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         std::error_code ec;
         const auto status = std::filesystem::status(path, ec);
         if (ec || !std::filesystem::exists(status))
-            return failWith("File not found: " + path.string());
+            return failWith("File not found: " + pathText(path));
         if (std::filesystem::is_directory(status))
-            return failWith("Not a file: " + path.string());
+            return failWith("Not a file: " + pathText(path));
         if (std::filesystem::is_regular_file(status)) {
             const auto size = std::filesystem::file_size(path, ec);
             if (!ec)

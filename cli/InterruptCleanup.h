@@ -1,6 +1,8 @@
 #pragma once
 
+#ifndef _WIN32
 #include <csignal>
+#endif
 
 namespace quarrow::cli {
 
@@ -16,7 +18,8 @@ void disarmInterruptCleanup();
 // the handler (or renaming or removing it and taking the name back) then
 // happen as one step, so no signal finds the file made but not yet named.
 // The converter does this before it starts its other threads, so a signal
-// sent to the process waits for this thread.
+// sent to the process waits for this thread. On Windows the console's
+// handler runs on a thread of its own and waits for the object instead.
 class InterruptsHeld {
 public:
     InterruptsHeld() noexcept;
@@ -25,7 +28,9 @@ public:
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
 private:
+#ifndef _WIN32
     sigset_t m_previous;
+#endif
 };
 
 } // namespace quarrow::cli

@@ -8,6 +8,7 @@
 
 namespace quarrow::cli {
 
+#ifndef _WIN32
 // Bytes written straight to an open descriptor, each piece in full; the
 // descriptor is closed on every path.
 class DescriptorSink final : public ByteSink {
@@ -27,6 +28,11 @@ private:
     int m_descriptor;
     std::filesystem::path m_name;
 };
+using OutputSink = DescriptorSink;
+#else
+// On Windows the engine's file sink, through its wide-path opener.
+using OutputSink = FileSink;
+#endif
 
 // Where `-o PATH` writes the script. A symbolic link is followed to its
 // final target. A regular file (or a name not yet taken) is replaced as a
@@ -36,6 +42,10 @@ private:
 // else (a FIFO, a terminal or another device, an open descriptor named
 // through /dev/fd or /proc) is written directly: replacing it would swap
 // the node itself for a file.
+//
+// On Windows a file is replaced the same way, with MoveFileExW, the new file
+// taking over the old one's attributes (hidden, system, archive); a device
+// (NUL, CON, a serial port, a pipe) is written directly.
 class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& path);
@@ -55,14 +65,16 @@ private:
     std::filesystem::path m_target;    // the final target, links followed
     std::filesystem::path m_temporary; // empty when written directly
     std::string m_temporaryText;       // what the signal handler removes
-    std::optional<DescriptorSink> m_sink;
+    std::optional<OutputSink> m_sink;
     bool m_committed = false;
 };
 
+#ifndef _WIN32
 // The final target of `path`: every symbolic link of the last component
 // followed, relative links against the folder of the link. `throughDescriptor`
 // is set when a link on the way names an open descriptor (/dev/fd, /proc),
 // whose target text is no path to replace. Throws OutputError (ELOOP).
 std::filesystem::path followLinks(const std::filesystem::path& path, bool& throughDescriptor);
+#endif
 
 } // namespace quarrow::cli

@@ -1,6 +1,7 @@
 #include "ProfilePass.h"
 
 #include "Converter.h"
+#include "files/FileOpen.h"
 #include "profile/TypeSuggestion.h"
 #include "sql/ScriptFormatter.h"
 #include "text/Utf8.h"
@@ -235,7 +236,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     TableProfiler whole(0, script.separator);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
-            whole.startFile(options.inputs[whole.profile().files.size()].string());
+            whole.startFile(pathText(options.inputs[whole.profile().files.size()]));
     };
     const std::size_t maxInFlight = std::max(2u, std::thread::hardware_concurrency());
     std::deque<std::future<TableProfile>> inFlight;
@@ -261,7 +262,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
                 inFlight.push_back(std::async(std::launch::async, [&, batch = std::move(*batch), skip,
                                                                    columns = result.columns.names.size()]() mutable {
                     TableProfile part =
-                        profileBatch(batch, skip, columns, script.separator, options.inputs[batch.file].string());
+                        profileBatch(batch, skip, columns, script.separator, pathText(options.inputs[batch.file]));
                     budget.give(batch.charged);
                     recycler.give(std::move(batch));
                     return part;

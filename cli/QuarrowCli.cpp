@@ -1,6 +1,7 @@
 #include "QuarrowCli.h"
 
 #include "Converter.h"
+#include "files/FileOpen.h"
 #include "text/Utf8.h"
 #include "workspace/SeparatorText.h"
 
@@ -9,9 +10,22 @@
 #include <cstdint>
 #include <string>
 
+#ifdef _WIN32
+#include "platform/windows/WindowsFiles.h"
+#endif
+
 namespace quarrow::cli {
 
 namespace {
+
+std::filesystem::path argumentPath(const std::string& text)
+{
+#ifdef _WIN32
+    return windows::extendedLengthPath(pathFromUtf8(text));
+#else
+    return pathFromUtf8(text);
+#endif
+}
 
 constexpr const char* kVersion = QUARROW_VERSION_TEXT;
 
@@ -89,11 +103,11 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     }
 
     for (const auto& input : inputs)
-        options.inputs.emplace_back(input);
+        options.inputs.push_back(argumentPath(input));
     if (!output.empty() && output != "-")
-        options.output = output;
+        options.output = argumentPath(output);
     if (!typesFile.empty())
-        options.typesFile = typesFile;
+        options.typesFile = argumentPath(typesFile);
     options.script.dialect = *dialectFromIdentifier(database);
     options.script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
 

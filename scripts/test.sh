@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debug configuration with
 # AddressSanitizer and UndefinedBehaviorSanitizer (warnings as errors) and
-# runs every test; then the threaded converter's tests under ThreadSanitizer.
+# runs every test; then the threaded converter's tests under ThreadSanitizer;
+# then the Windows build under Wine (scripts/test-windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -19,3 +20,7 @@ cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW
 cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli net_tests net_exchange_tests update_tests update_net_tests engine_tests
 (cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|net|update')
 (cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -R '^(WorkspaceCancel|ExportCancel)\.')
+
+# The engine and the converter built for Windows and tested under Wine, and
+# their output compared with the Linux converter's.
+QUARROW_LINUX_BUILD="$build" "$root/scripts/test-windows.sh"

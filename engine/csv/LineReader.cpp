@@ -1,7 +1,8 @@
 #include "csv/LineReader.h"
 
 #include "csv/ExactQuoting.h"
-#include "text/Cp1252.h"
+#include "files/FileOpen.h"
+#include "text/AnsiCodePage.h"
 #include "text/Scan.h"
 #include "text/Utf8.h"
 
@@ -19,16 +20,11 @@ namespace {
 
 enum class Decoding { Utf8, Ansi, Utf16Le, Utf16Be };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 std::string systemReason(int error) { return std::strerror(error); }
 
 std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber, const std::string& reason)
 {
-    return path.string() + ": line " + std::to_string(lineNumber) + ": " + reason;
+    return pathText(path) + ": line " + std::to_string(lineNumber) + ": " + reason;
 }
 
 // Cuts text into lines: decoded UTF-16, or UTF-8 bytes as they are (a line
@@ -279,8 +275,7 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
         throw ReadError(path, keepUtf8 ? byteCutter.nextLineNumber() : cutter.nextLineNumber(), std::move(reason));
     };
 
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file(openFile(path, FileAccess::Read));
     if (!file)
         fail(systemReason(errno));
     // The text is decoded in 4096-byte blocks, but fetched from the system
@@ -348,8 +343,11 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
                 break;
             }
             case Decoding::Ansi: {
-                for (std::size_t i = begin; i < size; ++i)
-                    decoded[units++] = cp1252::decodeByte(block[i]);
+                // A double-byte code page's character cut by the block's end
+                // is carried like UTF-8's.
+                const auto r = ansiCodePage().decode(block.data() + begin, size - begin, atEnd, decoded.data());
+                consumed = begin + r.consumed;
+                units = r.written;
                 break;
             }
             case Decoding::Utf16Le:

@@ -1,5 +1,7 @@
 #include "profile/WorkspaceProfile.h"
 
+#include "files/FileOpen.h"
+
 namespace quarrow {
 
 TableProfile profileWorkspace(const Workspace& workspace, char16_t separator, bool headerLine, bool shapesOnly)
@@ -8,7 +10,7 @@ TableProfile profileWorkspace(const Workspace& workspace, char16_t separator, bo
     profiler.setColumns(workspace.columnNames().size(), shapesOnly);
     const auto& files = workspace.files();
     for (std::size_t f = 0; f < files.size(); ++f) {
-        profiler.startFile(files[f].path.filename().string());
+        profiler.startFile(pathText(files[f].path.filename()));
         const std::size_t end = f + 1 < files.size() ? files[f + 1].firstRow : workspace.rowCount();
         for (std::size_t r = files[f].firstRow; r < end; ++r) {
             if (r == 0 && headerLine)

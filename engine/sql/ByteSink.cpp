@@ -1,20 +1,21 @@
 #include "sql/ByteSink.h"
 
+#include "files/FileOpen.h"
+
 #include <cerrno>
 #include <cstring>
 
 namespace quarrow {
 
 OutputError::OutputError(const std::filesystem::path& path, const std::string& action, int error)
-    : std::runtime_error(action + " " + path.string() + ": " + std::strerror(error)), m_path(path),
+    : std::runtime_error(action + " " + pathText(path) + ": " + std::strerror(error)), m_path(path),
       m_reason(std::strerror(error)), m_error(error)
 {
 }
 
 FileSink::FileSink(const std::filesystem::path& path, Mode mode) : m_path(path)
 {
-    errno = 0;
-    m_file.reset(std::fopen(path.c_str(), mode == Mode::Exclusive ? "wbx" : "wb"));
+    m_file.reset(openFile(path, mode == Mode::Exclusive ? FileAccess::CreateNew : FileAccess::Replace));
     if (!m_file)
         throw OutputError(path, "Cannot create", errno != 0 ? errno : EIO);
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);

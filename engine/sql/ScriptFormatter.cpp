@@ -4,7 +4,7 @@
 #include "csv/FieldSplitter.h"
 #include "sql/Identifiers.h"
 #include "sql/NameLimits.h"
-#include "text/Cp1252.h"
+#include "text/AnsiCodePage.h"
 #include "text/FitToEncoding.h"
 #include "text/Scan.h"
 #include "text/Utf8.h"
@@ -41,9 +41,9 @@ char* encodeNonAscii(const char16_t* s, std::size_t n, std::size_t& i, char* o, 
         char32_t cp = c;
         if (pair)
             cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (static_cast<char32_t>(s[i + 1]) - 0xDC00);
-        const auto encoded = cp1252::encode(cp);
-        *o++ = static_cast<char>(encoded.byte);
-        if (!encoded.exact)
+        bool exact = true;
+        o = ansiCodePage().encode(cp, o, exact);
+        if (!exact)
             ++substituted;
     }
     i += units;
@@ -195,6 +195,7 @@ char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
     thread_local std::string content;
     content.assign(first, last);
     const bool utf8 = options.encoding == TextEncoding::Utf8;
+    const AnsiCodePage& ansi = ansiCodePage();
     const std::string_view open = options.dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
     char* o = item;
     std::size_t i = 0;
@@ -214,6 +215,8 @@ char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
                 units = 3;
             else if (utf8 && lead >= 0xC0)
                 units = 2;
+            else if (!utf8 && lead >= 0x80)
+                units = ansi.characterBytes(lead);
             const std::size_t value = lead == '\'' ? 1 : units;
             if (pieceBytes + value > limit)
                 break;

@@ -1,6 +1,6 @@
 #include "text/FitToEncoding.h"
 
-#include "text/Cp1252.h"
+#include "text/AnsiCodePage.h"
 
 namespace quarrow {
 
@@ -46,9 +46,15 @@ std::u16string fitToEncoding(std::u16string_view text, TextEncoding encoding, st
                 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
             ++i;
         }
-        const auto encoded = cp1252::encode(codePoint);
-        out.push_back(cp1252::decodeByte(encoded.byte));
-        if (!encoded.exact)
+        const AnsiCodePage& ansi = ansiCodePage();
+        char bytes[AnsiCodePage::kMaxCharBytes];
+        bool exact = true;
+        const char* end = ansi.encode(codePoint, bytes, exact);
+        char16_t units[AnsiCodePage::kMaxCharBytes];
+        const auto decoded = ansi.decode(reinterpret_cast<const unsigned char*>(bytes),
+                                         static_cast<std::size_t>(end - bytes), true, units);
+        out.append(units, decoded.written);
+        if (!exact)
             ++substituted;
     }
     return out;

@@ -1,7 +1,8 @@
 #include "types/TypeListFile.h"
 
+#include "files/FileOpen.h"
 #include "sql/ByteSink.h"
-#include "text/Cp1252.h"
+#include "text/AnsiCodePage.h"
 #include "text/Utf8.h"
 
 #include <cerrno>
@@ -97,22 +98,23 @@ TypeList LoadTypeListFile(const std::filesystem::path& path)
     // Second attempt, from the start: a byte-order mark decides, else ANSI.
     const ReadBytes file = readWholeFile(path);
     if (!file.error.empty())
-        throw TypeListError("Cannot read " + path.string() + ": " + file.error);
+        throw TypeListError("Cannot read " + pathText(path) + ": " + file.error);
     if (startsWith(file.bytes, kUtf8Mark)) {
         auto text = decodeUtf8(file.bytes, kUtf8Mark.size());
         if (!text)
-            throw TypeListError("Cannot read " + path.string() + ": the text is not valid UTF-8");
+            throw TypeListError("Cannot read " + pathText(path) + ": the text is not valid UTF-8");
         return splitLines(*text);
     }
     const bool littleEndian = startsWith(file.bytes, "\xFF\xFE");
     if (littleEndian || startsWith(file.bytes, "\xFE\xFF")) {
         // A last byte without its pair is a cut file: its character would be lost.
         if (file.bytes.size() % 2 != 0)
-            throw TypeListError("Cannot read " + path.string() + ": the UTF-16 text ends in half a character");
+            throw TypeListError("Cannot read " + pathText(path) + ": the UTF-16 text ends in half a character");
         return splitLines(decodeUtf16(file.bytes, littleEndian));
     }
-    std::u16string text;
-    cp1252::decode(asBytes(file.bytes), file.bytes.size(), text);
+    std::u16string text(file.bytes.size(), u'\0');
+    const auto decoded = ansiCodePage().decode(asBytes(file.bytes), file.bytes.size(), true, text.data());
+    text.resize(decoded.written);
     return splitLines(text);
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstddef>
@@ -549,6 +551,7 @@ TEST_F(LineReaderTest, DirectoryThrows)
     expectOpenFailure(dir);
 }
 
+#ifndef _WIN32 // Windows has no permission bits; its open refusals are tested in tests/windows
 TEST_F(LineReaderTest, UnreadableFileThrows)
 {
     if (::geteuid() == 0)
@@ -557,5 +560,6 @@ TEST_F(LineReaderTest, UnreadableFileThrows)
     fs::permissions(path, fs::perms::none);
     expectOpenFailure(path);
 }
+#endif
 
 } // namespace

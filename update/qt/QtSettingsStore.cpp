@@ -16,6 +16,9 @@ QString settingsKey(std::u16string_view section, std::u16string_view name)
 
 } // namespace
 
+// On Windows the native format is the registry: the store is the key
+// HKEY_CURRENT_USER\Software\<organisation>\<application>, created on first
+// use, and every value a registry string (REG_SZ) as written here.
 QtSettingsStore::QtSettingsStore(const QString& organisation, const QString& application)
     : m_settings(QSettings::NativeFormat, QSettings::UserScope, organisation, application)
 {
