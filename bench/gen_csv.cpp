@@ -352,6 +352,7 @@ struct Language {
     Pool phrases;
 };
 
+// clang-format off
 const std::vector<Language> kLanguages = {
     {"tr",
      {"Ayşe", "Mehmet", "Çağrı", "Şükrü", "Gülşen", "Özgür", "İbrahim", "Ömer", "Büşra", "Ilgın"},
@@ -428,6 +429,7 @@ const std::vector<Language> kLanguages = {
      {"주문이 정상적으로 배송되었습니다", "부재 시 경비실에 맡겨 주세요", "카드 결제 완료",
       "교환 요청, 사이즈가 맞지 않음", "감사합니다"}},
 };
+// clang-format on
 
 const Pool kEmoji = {"😀", "🚀", "👍", "🎉", "❤️", "🙏", "📦", "👨‍👩‍👧", "🇩🇪", "✅"};
 

@@ -8,6 +8,7 @@ packages=(
   g++
   make
   pkg-config
+  clang-format-14
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

@@ -13,6 +13,7 @@ namespace {
 // Each list is kept in upper case and in byte order so that a lookup is one
 // binary search over an upper-cased copy of the word.
 
+// clang-format off
 // Oracle Database SQL Language Reference, appendix "Oracle SQL Reserved Words"
 // (the words V$RESERVED_WORDS marks RESERVED = 'Y').
 constexpr auto kOracle = std::to_array<std::string_view>({
@@ -129,6 +130,7 @@ constexpr auto kSqlite = std::to_array<std::string_view>({
     "UNION", "UNIQUE", "UPDATE", "USING", "VACUUM", "VALUES", "VIEW", "VIRTUAL", "WHEN",
     "WHERE", "WINDOW", "WITH", "WITHOUT",
 });
+// clang-format on
 
 // Strictly ascending (so binary search finds every entry and none twice) and
 // only characters that upperAscii() can produce from a reserved spelling.

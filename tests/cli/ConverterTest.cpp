@@ -253,10 +253,12 @@ TEST(ConverterOptionsParsing, BadUsageExitsTwoWithUsage)
 {
     TempDir dir;
     const auto csv = dir.write("a.csv", "x\r\n").string();
+    // clang-format off
     const std::vector<std::vector<std::string>> cases = {
         {"--bogus", csv}, {"-d", "MySQL", csv}, {"-d", "db2", csv}, {"-s", "", csv},
         {"-e", "latin1", csv}, {}, {"-t"},
     };
+    // clang-format on
     for (const auto& args : cases) {
         std::string joined;
         for (const auto& a : args)

@@ -12,6 +12,7 @@ namespace {
 // Each entry: the field's text in the file, then its value. In the file a
 // field that starts with a double quote runs to the closing quote (doubled
 // quotes inside); any other field runs to the next comma.
+// clang-format off
 constexpr auto kLiterals = std::to_array<LiteralCell>({
     {"O'Brien", "O'Brien"},
     {"'", "'"},
@@ -66,6 +67,7 @@ constexpr auto kLiterals = std::to_array<LiteralCell>({
     {" -0.50 ", "-0.50"},
     {"1e3", "1e3"},
 });
+// clang-format on
 
 // For ANSI scripts: characters that Windows-1252 lacks, above all those
 // that look like a character that ends a literal or a quoted name, beside

@@ -20,6 +20,7 @@ struct ByteRow {
 };
 
 // The whole of 0x80-0x9F, where the code page departs from Latin-1.
+// clang-format off
 constexpr std::array<ByteRow, 32> kHighBlock = {{
     {0x80, u'\u20AC'}, {0x81, u'\u0081'}, {0x82, u'\u201A'}, {0x83, u'\u0192'},
     {0x84, u'\u201E'}, {0x85, u'\u2026'}, {0x86, u'\u2020'}, {0x87, u'\u2021'},
@@ -30,6 +31,7 @@ constexpr std::array<ByteRow, 32> kHighBlock = {{
     {0x98, u'\u02DC'}, {0x99, u'\u2122'}, {0x9A, u'\u0161'}, {0x9B, u'\u203A'},
     {0x9C, u'\u0153'}, {0x9D, u'\u009D'}, {0x9E, u'\u017E'}, {0x9F, u'\u0178'},
 }};
+// clang-format on
 
 TEST(Cp1252Decode, HighBlockFollowsTheCodePage)
 {
@@ -104,6 +106,7 @@ struct EncodeRow {
 
 TEST(Cp1252Encode, BestFitGivesTheBaseLetter)
 {
+    // clang-format off
     constexpr EncodeRow kRows[] = {
         // A diacritic the code page lacks.
         {U'\u0100', 'A'}, {U'\u0107', 'c'}, {U'\u0151', 'o'}, {U'\u015F', 's'},
@@ -121,6 +124,7 @@ TEST(Cp1252Encode, BestFitGivesTheBaseLetter)
         {U'\uFF10', '0'}, {U'\uFF19', '9'}, {U'\uFF21', 'A'}, {U'\uFF3A', 'Z'},
         {U'\uFF41', 'a'}, {U'\uFF5A', 'z'},
     };
+    // clang-format on
     for (const auto& row : kRows) {
         SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase
                                         << static_cast<unsigned>(row.codePoint));
@@ -132,6 +136,7 @@ TEST(Cp1252Encode, BestFitGivesTheBaseLetter)
 
 TEST(Cp1252Encode, NoObviousSubstituteGivesQuestionMark)
 {
+    // clang-format off
     constexpr char32_t kRows[] = {
         0x4E2D,   // CJK
         0x1F600,  // emoji, beyond the BMP
@@ -148,6 +153,7 @@ TEST(Cp1252Encode, NoObviousSubstituteGivesQuestionMark)
         0xFF01, 0xFF02, 0xFF07, 0xFF08, 0xFF09, 0xFF1B, 0xFF3B, 0xFF3C, 0xFF3D, 0xFF40, 0xFF5E,
         0x110000, // not a code point at all
     };
+    // clang-format on
     for (const char32_t codePoint : kRows) {
         SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase
                                         << static_cast<unsigned>(codePoint));

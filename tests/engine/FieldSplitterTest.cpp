@@ -186,6 +186,7 @@ TEST(FieldSplitterCountChar, CountsEveryPositionEvenPastNulAndInsideQuotes)
         char16_t c;
         std::int64_t count;
     };
+    // clang-format off
     const Row rows[] = {
         {u"a,b\0,c"s, u',', 2},
         {u"\"a,b\",c", u',', 2},
@@ -196,6 +197,7 @@ TEST(FieldSplitterCountChar, CountsEveryPositionEvenPastNulAndInsideQuotes)
         {u"\"\"\"", u'"', 3},
         {u"a\tb\tc", u'\t', 2},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.line));
         EXPECT_EQ(countChar(row.line, row.c), row.count);
@@ -236,6 +238,7 @@ TEST_P(FieldCleanUp, TrimsControlsAndSpacesAndDropsQuotes)
     }
 }
 
+// clang-format off
 const CleanCase kCleanCases[] = {
     {"Plain", u"plain", u"plain", 0, 5},
     {"SpacesTabsAndBreaks", u" \t a \r\n", u"a", 3, 4},
@@ -254,6 +257,7 @@ const CleanCase kCleanCases[] = {
     {"OnlyControlsAndQuotes", u"\r\"\n\"\t", u"", 0, 0},
     {"SurrogatePairIsKept", u" \xD83D\xDE00 ", u"\xD83D\xDE00", 1, 3},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(FieldCleanUpTable, FieldCleanUp, testing::ValuesIn(kCleanCases),
                          [](const testing::TestParamInfo<CleanCase>& row) { return std::string(row.param.name); });

@@ -190,6 +190,7 @@ TEST_P(LineReaderCases, DeliversExpectedLines)
     EXPECT_EQ(readAll(m_dir.write("input.csv", c.bytes), c.encoding), c.lines);
 }
 
+// clang-format off
 const ReadCase kReadCases[] = {
     {"EmptyFileHasNoLine", "", TextEncoding::Utf8, {}},
     {"EmptyAnsiFileHasNoLine", "", TextEncoding::Ansi, {}},
@@ -234,6 +235,7 @@ const ReadCase kReadCases[] = {
     // FF FE 00 00 could be read as a UTF-32 mark; it is UTF-16 with a NUL.
     {"FfFe0000IsUtf16Le", "\xFF\xFE\0\0a\0"s, TextEncoding::Utf8, {u"\0a"s}},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(LineReaderCaseTable, LineReaderCases, testing::ValuesIn(kReadCases),
                          [](const testing::TestParamInfo<ReadCase>& row) { return std::string(row.param.name); });
@@ -275,6 +277,7 @@ TEST_P(LineReaderErrors, ThrowsBeforeDeliveringTheBlock)
     }
 }
 
+// clang-format off
 const ErrorCase kErrorCases[] = {
     // The mark makes the file strict UTF-8 even though ANSI was chosen; E9
     // would be a letter in ANSI.
@@ -286,6 +289,7 @@ const ErrorCase kErrorCases[] = {
     {"Utf16BeOddTrailingByte", "\xFE\xFF\0a\0"s, TextEncoding::Ansi},
     {"Utf16MarkThenOneByte", "\xFF\xFE" "a", TextEncoding::Utf8},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(LineReaderErrorTable, LineReaderErrors, testing::ValuesIn(kErrorCases),
                          [](const testing::TestParamInfo<ErrorCase>& row) { return std::string(row.param.name); });

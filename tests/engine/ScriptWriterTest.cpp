@@ -212,6 +212,7 @@ TEST(ScriptWriterEdges, ValueItems)
         bool nullEmpty;
         std::string values;
     };
+    // clang-format off
     const std::vector<Row> rows = {
         {"single row, multi-row", "1,2", false, "('1','2');\n"},
         {"extra fields dropped", "1,2,3,4", false, "('1','2');\n"},
@@ -227,6 +228,7 @@ TEST(ScriptWriterEdges, ValueItems)
         {"no-break space kept", "\xC2\xA0" "a,b", false, "('\xC2\xA0" "a','b');\n"},
         {"quoted separator", "\"x,y\",z", false, "('x,y','z');\n"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ExportSetup s;

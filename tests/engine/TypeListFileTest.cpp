@@ -97,6 +97,7 @@ TEST_P(TypeListLoad, Reads)
     EXPECT_EQ(LoadTypeListFile(write("in.txt", c.bytes)), c.expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     TypeListLoadCases, TypeListLoad,
     testing::Values(
@@ -123,14 +124,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {u"int", u"\u00E9\u20AC"}},
         LoadCase{"Utf16LeMarkOnly", "\xFF\xFE", {}}),
     [](const testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.label); });
+// clang-format on
 
 TEST_F(TypeListFiles, BrokenTextThrowsNamingTheFile)
 {
+    // clang-format off
     const std::array<std::string, 3> contents{
         std::string("\xEF\xBB\xBFint\r\nd\xE9" "cimal\r\n"), // invalid UTF-8 after its mark
         std::string("\xFF\xFE" "i\0n\0t\0\xE9", 9),           // UTF-16 LE cut in a character
         std::string("\xFE\xFF\0i\0n\0", 7),                   // UTF-16 BE cut in a character
     };
+    // clang-format on
     for (std::size_t i = 0; i < contents.size(); ++i) {
         SCOPED_TRACE(i);
         const fs::path file = write("broken" + std::to_string(i) + ".txt", contents[i]);

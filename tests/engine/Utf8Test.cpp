@@ -115,6 +115,7 @@ TEST_P(Utf8Decode, ConsumesWritesAndJudgesAsExpected)
 }
 
 // Invalid rows start with "ab" so the report must point past what was good.
+// clang-format off
 const DecodeCase kDecodeCases[] = {
     // Valid sequences of every length, at the edges of their ranges.
     {"Empty", "", true, 0, u"", true},
@@ -175,6 +176,7 @@ const DecodeCase kDecodeCases[] = {
     {"TailOfThreeAtEnd", "ab\xE2\x82", true, 2, u"ab", false},
     {"TailOfFourAtEnd", "ab\xF0\x9F\x98", true, 2, u"ab", false},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Utf8DecodeTable, Utf8Decode, testing::ValuesIn(kDecodeCases),
                          [](const testing::TestParamInfo<DecodeCase>& row) { return std::string(row.param.name); });
@@ -309,6 +311,7 @@ TEST_P(Utf8Encode, WritesExpectedBytesAndCountsReplacements)
     EXPECT_EQ(replaced, 7 + c.replacements);
 }
 
+// clang-format off
 const EncodeCase kEncodeCases[] = {
     {"Empty", u"", "", 0},
     {"AsciiAndNul", u"A\0~"s, "A\0~"s, 0},
@@ -334,6 +337,7 @@ const EncodeCase kEncodeCases[] = {
     // Three bytes per unit is the most the output must hold.
     {"AllLoneSurrogates", u"\xDC00\xDC01\xDC02", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", 3},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Utf8EncodeTable, Utf8Encode, testing::ValuesIn(kEncodeCases),
                          [](const testing::TestParamInfo<EncodeCase>& row) { return std::string(row.param.name); });

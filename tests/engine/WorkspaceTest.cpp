@@ -167,6 +167,7 @@ TEST_P(WorkspaceFirstLoad, ColumnsComeFromRowZero)
     EXPECT_EQ(Strings(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(c.firstRows.size())), c.firstRows);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     WorkspaceFirstLoadCases, WorkspaceFirstLoad,
     testing::Values(
@@ -188,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                    u"COLUMN8", u"COLUMN9", u"COLUMN10", u"COLUMN11"},
                   {}}),
     [](const testing::TestParamInfo<SetupCase>& param) { return std::string(param.param.label); });
+// clang-format on
 
 // ---------------------------------------------------------------------------
 // Repeated names
