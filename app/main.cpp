@@ -1,10 +1,10 @@
-#include "QuarrowApplication.h"
-#include "QtDialogs.h"
-#include "TAboutBox.h"
-#include "TAppForm.h"
-#include "TFeedbackForm.h"
-#include "UpdateCheckSetup.h"
-#include "WindowOptions.h"
+#include "ui/QuarrowApplication.h"
+#include "ui/kit/QtDialogs.h"
+#include "info/about/TAboutBox.h"
+#include "ui/TAppForm.h"
+#include "info/feedback/TFeedbackForm.h"
+#include "update/qt/UpdateCheckSetup.h"
+#include "ui/WindowOptions.h"
 
 #include <iostream>
 

@@ -17,8 +17,8 @@
 // for a processor. The script goes to /dev/null through the same file
 // writer the window uses, so that the disk does not decide the figures.
 
-#include "sql/ScriptWriter.h"
-#include "workspace/Workspace.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/workspace/Workspace.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,9 @@
 // Micro-benchmarks of the engine: loading a CSV file into a workspace,
 // writing a loaded workspace as a script, and splitting lines.
 
-#include "csv/FieldSplitter.h"
-#include "sql/ScriptWriter.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/workspace/Workspace.h"
 
 #include <benchmark/benchmark.h>
 

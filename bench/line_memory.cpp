@@ -15,7 +15,7 @@
 //            so the figure is the line's own storage and what the reader
 //            adds to it
 
-#include "csv/LineReader.h"
+#include "engine/csv/LineReader.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,7 +3,7 @@
 // memory it takes per input byte: the rows' own bytes, and the process's
 // peak resident size (which includes the program itself).
 
-#include "workspace/Workspace.h"
+#include "engine/workspace/Workspace.h"
 
 #include <atomic>
 #include <chrono>

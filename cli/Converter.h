@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConverterOptions.h"
+#include "cli/ConverterOptions.h"
 
 #include <ostream>
 

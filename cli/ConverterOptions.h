@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sql/ScriptFormatter.h"
+#include "engine/sql/ScriptFormatter.h"
 
 #include <filesystem>
 #include <optional>

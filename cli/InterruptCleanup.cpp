@@ -1,4 +1,4 @@
-#include "InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 
 #include <atomic>
 #include <csignal>

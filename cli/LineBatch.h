@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BoundedQueue.h"
-#include "ByteBudget.h"
-#include "Recycler.h"
-#include "csv/LineReader.h"
+#include "cli/BoundedQueue.h"
+#include "cli/ByteBudget.h"
+#include "cli/Recycler.h"
+#include "engine/csv/LineReader.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "OutputFile.h"
+#include "cli/OutputFile.h"
 
-#include "InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 
 #include <cerrno>
 #include <fcntl.h>

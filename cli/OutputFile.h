@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sql/ByteSink.h"
+#include "engine/sql/ByteSink.h"
 
 #include <filesystem>
 #include <optional>

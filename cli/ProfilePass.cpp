@@ -1,10 +1,10 @@
-#include "ProfilePass.h"
+#include "cli/ProfilePass.h"
 
-#include "Converter.h"
-#include "files/FileOpen.h"
-#include "profile/TypeSuggestion.h"
-#include "sql/ScriptFormatter.h"
-#include "text/Utf8.h"
+#include "cli/Converter.h"
+#include "engine/files/FileOpen.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/text/Utf8.h"
 
 #include <algorithm>
 #include <deque>

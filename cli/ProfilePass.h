@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ConverterOptions.h"
-#include "LineBatch.h"
-#include "ProgressDisplay.h"
-#include "csv/FieldSplitter.h"
-#include "csv/LineReader.h"
-#include "profile/ColumnProfile.h"
-#include "types/TypeListFile.h"
-#include "workspace/Workspace.h"
+#include "cli/ConverterOptions.h"
+#include "cli/LineBatch.h"
+#include "cli/ProgressDisplay.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/csv/LineReader.h"
+#include "engine/profile/ColumnProfile.h"
+#include "engine/types/TypeListFile.h"
+#include "engine/workspace/Workspace.h"
 
 #include <atomic>
 #include <cstdint>

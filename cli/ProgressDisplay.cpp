@@ -1,4 +1,4 @@
-#include "ProgressDisplay.h"
+#include "cli/ProgressDisplay.h"
 
 #include <algorithm>
 #include <iomanip>

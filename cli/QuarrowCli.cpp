@@ -1,9 +1,9 @@
-#include "QuarrowCli.h"
+#include "cli/QuarrowCli.h"
 
-#include "Converter.h"
-#include "files/FileOpen.h"
-#include "text/Utf8.h"
-#include "workspace/SeparatorText.h"
+#include "cli/Converter.h"
+#include "engine/files/FileOpen.h"
+#include "engine/text/Utf8.h"
+#include "engine/workspace/SeparatorText.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,10 +1,10 @@
-#include "InterruptCleanup.h"
-#include "QuarrowCli.h"
+#include "cli/InterruptCleanup.h"
+#include "cli/QuarrowCli.h"
 
 #include <iostream>
 
 #ifdef _WIN32
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 #include "platform/windows/ConsoleProgram.h"
 #include "platform/windows/SystemCodePage.h"
 #include "platform/windows/WindowsFiles.h"

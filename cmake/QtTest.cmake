@@ -19,7 +19,6 @@ function(quarrow_add_qt_test)
   add_executable(${arg_NAME} ${arg_SOURCES})
   quarrow_qt_target(${arg_NAME})
   target_link_libraries(${arg_NAME} PRIVATE ${arg_LIBS} Qt6::Test)
-  target_include_directories(${arg_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   add_test(NAME ${arg_NAME} COMMAND ${arg_NAME})
   set_tests_properties(${arg_NAME} PROPERTIES LABELS "${arg_LABELS}" ENVIRONMENT
     "${QUARROW_TEST_ENVIRONMENT};QT_QPA_PLATFORM=offscreen;QT_FORCE_STDERR_LOGGING=1;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/config-${arg_NAME}")

@@ -1,4 +1,4 @@
-#include "CancelSignal.h"
+#include "net/CancelSignal.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "CurlExchange.h"
+#include "net/CurlExchange.h"
 
-#include "CancelSignal.h"
-#include "FormEncoding.h"
-#include "ReplyDecoding.h"
+#include "net/CancelSignal.h"
+#include "net/FormEncoding.h"
+#include "net/ReplyDecoding.h"
 
 #include <curl/curl.h>
 

@@ -1,6 +1,6 @@
-#include "FormEncoding.h"
+#include "net/FormEncoding.h"
 
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
 #include <string_view>
 

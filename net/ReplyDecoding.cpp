@@ -1,7 +1,7 @@
-#include "ReplyDecoding.h"
+#include "net/ReplyDecoding.h"
 
-#include "PostExchange.h"
-#include "text/UnicodeText.h"
+#include "net/PostExchange.h"
+#include "engine/text/UnicodeText.h"
 
 #include <iconv.h>
 

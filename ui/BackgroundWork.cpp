@@ -1,4 +1,4 @@
-#include "BackgroundWork.h"
+#include "ui/BackgroundWork.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "ErrorReport.h"
+#include "ui/ErrorReport.h"
 
-#include "Dialogs.h"
+#include "ui/kit/Dialogs.h"
 
 #include <stdexcept>
 

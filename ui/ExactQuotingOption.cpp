@@ -1,7 +1,7 @@
-#include "ExactQuotingOption.h"
+#include "ui/ExactQuotingOption.h"
 
-#include "SettingsStore.h"
-#include "UpdateCheck.h"
+#include "update/core/SettingsStore.h"
+#include "update/core/UpdateCheck.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "InputFiles.h"
+#include "ui/InputFiles.h"
 
 #include <QFileInfo>
 

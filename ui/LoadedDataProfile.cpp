@@ -1,7 +1,7 @@
-#include "LoadedDataProfile.h"
+#include "ui/LoadedDataProfile.h"
 
-#include "profile/TypeSuggestion.h"
-#include "profile/WorkspaceProfile.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/profile/WorkspaceProfile.h"
 
 namespace quarrow {
 

@@ -1,4 +1,4 @@
-#include "LocaleTexts.h"
+#include "ui/LocaleTexts.h"
 
 namespace quarrow {
 

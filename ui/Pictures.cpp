@@ -1,6 +1,6 @@
-#include "Pictures.h"
+#include "ui/Pictures.h"
 
-#include "VectorPicture.h"
+#include "ui/kit/VectorPicture.h"
 
 // The artwork is compiled into the ui library; without a reference from code
 // that is linked anyway, the linker leaves it out of the program.

@@ -1,4 +1,4 @@
-#include "PreviewModel.h"
+#include "ui/PreviewModel.h"
 
 #include <QBrush>
 #include <QColor>

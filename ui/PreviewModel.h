@@ -1,7 +1,7 @@
 #pragma once
 
-#include "csv/FieldSplitter.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QAbstractTableModel>
 #include <QString>

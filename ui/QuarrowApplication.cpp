@@ -1,7 +1,7 @@
-#include "QuarrowApplication.h"
+#include "ui/QuarrowApplication.h"
 
-#include "ErrorReport.h"
-#include "Pictures.h"
+#include "ui/ErrorReport.h"
+#include "ui/Pictures.h"
 
 namespace quarrow {
 

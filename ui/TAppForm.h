@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LoadedDataProfile.h"
-#include "TFormColumnTypes.h"
-#include "VersionInfo.h"
-#include "workspace/Workspace.h"
+#include "ui/LoadedDataProfile.h"
+#include "ui/TFormColumnTypes.h"
+#include "ui/VersionInfo.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QMainWindow>
 #include <QPointer>

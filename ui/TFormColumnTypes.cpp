@@ -1,12 +1,12 @@
-#include "TFormColumnTypes.h"
+#include "ui/TFormColumnTypes.h"
 
-#include "Dialogs.h"
-#include "EngineText.h"
-#include "ErrorReport.h"
-#include "Pictures.h"
-#include "WindowPlacement.h"
-#include "types/TypeVocabulary.h"
-#include "workspace/Workspace.h"
+#include "ui/kit/Dialogs.h"
+#include "ui/EngineText.h"
+#include "ui/ErrorReport.h"
+#include "ui/Pictures.h"
+#include "ui/WindowPlacement.h"
+#include "engine/types/TypeVocabulary.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

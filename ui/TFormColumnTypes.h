@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "types/TypeListFile.h"
+#include "engine/types/TypeListFile.h"
 
 #include <functional>
 #include <vector>

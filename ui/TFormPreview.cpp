@@ -1,6 +1,6 @@
-#include "TFormPreview.h"
+#include "ui/TFormPreview.h"
 
-#include "WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <QEvent>
 #include <QHeaderView>

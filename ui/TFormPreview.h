@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PreviewModel.h"
+#include "ui/PreviewModel.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "TFormSeparator.h"
+#include "ui/TFormSeparator.h"
 
-#include "WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAbstractButton>
 #include <QFontDatabase>

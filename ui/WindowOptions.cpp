@@ -1,6 +1,6 @@
-#include "WindowOptions.h"
+#include "ui/WindowOptions.h"
 
-#include "VersionInfo.h"
+#include "ui/VersionInfo.h"
 
 namespace quarrow {
 

@@ -1,4 +1,4 @@
-#include "csv/ExactQuoting.h"
+#include "engine/csv/ExactQuoting.h"
 
 namespace quarrow {
 

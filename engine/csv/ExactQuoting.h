@@ -1,7 +1,7 @@
 #pragma once
 
-#include "csv/FieldSplitter.h"
-#include "text/Scan.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/text/Scan.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "csv/FieldSplitter.h"
+#include "engine/csv/FieldSplitter.h"
 
-#include "text/Scan.h"
+#include "engine/text/Scan.h"
 
 #include <algorithm>
 

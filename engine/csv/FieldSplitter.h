@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/Scan.h"
+#include "engine/text/Scan.h"
 
 #include <bit>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "csv/LineReader.h"
+#include "engine/csv/LineReader.h"
 
-#include "csv/ExactQuoting.h"
-#include "files/FileOpen.h"
-#include "text/AnsiCodePage.h"
-#include "text/Scan.h"
-#include "text/Utf8.h"
+#include "engine/csv/ExactQuoting.h"
+#include "engine/files/FileOpen.h"
+#include "engine/text/AnsiCodePage.h"
+#include "engine/text/Scan.h"
+#include "engine/text/Utf8.h"
 
 #include <array>
 #include <cerrno>

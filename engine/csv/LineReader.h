@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/TextEncoding.h"
+#include "engine/text/TextEncoding.h"
 
 #include <atomic>
 #include <cstdint>

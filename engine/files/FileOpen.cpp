@@ -1,4 +1,4 @@
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,8 +1,8 @@
-#include "profile/ColumnProfile.h"
+#include "engine/profile/ColumnProfile.h"
 
-#include "csv/FieldSplitter.h"
-#include "text/Scan.h"
-#include "text/Utf8.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/text/Scan.h"
+#include "engine/text/Utf8.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "profile/TypeSuggestion.h"
+#include "engine/profile/TypeSuggestion.h"
 
-#include "text/Utf8.h"
+#include "engine/text/Utf8.h"
 
 #include <algorithm>
 #include <array>

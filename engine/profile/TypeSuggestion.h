@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profile/ColumnProfile.h"
-#include "workspace/Dialect.h"
+#include "engine/profile/ColumnProfile.h"
+#include "engine/workspace/Dialect.h"
 
 #include <string>
 #include <vector>

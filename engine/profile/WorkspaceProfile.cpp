@@ -1,6 +1,6 @@
-#include "profile/WorkspaceProfile.h"
+#include "engine/profile/WorkspaceProfile.h"
 
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 
 namespace quarrow {
 

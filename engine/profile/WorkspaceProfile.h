@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profile/ColumnProfile.h"
-#include "workspace/Workspace.h"
+#include "engine/profile/ColumnProfile.h"
+#include "engine/workspace/Workspace.h"
 
 namespace quarrow {
 

@@ -1,6 +1,6 @@
-#include "sql/ByteSink.h"
+#include "engine/sql/ByteSink.h"
 
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "sql/Identifiers.h"
+#include "engine/sql/Identifiers.h"
 
-#include "sql/ReservedWords.h"
+#include "engine/sql/ReservedWords.h"
 
 namespace quarrow {
 

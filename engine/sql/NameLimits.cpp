@@ -1,4 +1,4 @@
-#include "sql/NameLimits.h"
+#include "engine/sql/NameLimits.h"
 
 #include <array>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/Dialect.h"
+#include "engine/workspace/Dialect.h"
 
 #include <cstddef>
 #include <string>

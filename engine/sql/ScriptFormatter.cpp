@@ -1,13 +1,13 @@
-#include "sql/ScriptFormatter.h"
+#include "engine/sql/ScriptFormatter.h"
 
-#include "csv/ExactQuoting.h"
-#include "csv/FieldSplitter.h"
-#include "sql/Identifiers.h"
-#include "sql/NameLimits.h"
-#include "text/AnsiCodePage.h"
-#include "text/FitToEncoding.h"
-#include "text/Scan.h"
-#include "text/Utf8.h"
+#include "engine/csv/ExactQuoting.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/sql/Identifiers.h"
+#include "engine/sql/NameLimits.h"
+#include "engine/text/AnsiCodePage.h"
+#include "engine/text/FitToEncoding.h"
+#include "engine/text/Scan.h"
+#include "engine/text/Utf8.h"
 
 #include <array>
 #include <bit>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "sql/NameLimits.h"
-#include "sql/OutBuffer.h"
-#include "text/TextEncoding.h"
-#include "workspace/Dialect.h"
-#include "workspace/Workspace.h"
+#include "engine/sql/NameLimits.h"
+#include "engine/sql/OutBuffer.h"
+#include "engine/text/TextEncoding.h"
+#include "engine/workspace/Dialect.h"
+#include "engine/workspace/Workspace.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "sql/ScriptWriter.h"
+#include "engine/sql/ScriptWriter.h"
 
-#include "workspace/Workspace.h"
+#include "engine/workspace/Workspace.h"
 
 namespace quarrow {
 

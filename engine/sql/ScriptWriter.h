@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sql/ByteSink.h"
-#include "sql/ScriptFormatter.h"
-#include "sql/StatementCutter.h"
+#include "engine/sql/ByteSink.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/sql/StatementCutter.h"
 
 #include <atomic>
 #include <cstdint>

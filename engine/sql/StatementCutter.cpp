@@ -1,4 +1,4 @@
-#include "sql/StatementCutter.h"
+#include "engine/sql/StatementCutter.h"
 
 #include <cassert>
 #include <string_view>

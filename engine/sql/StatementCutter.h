@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sql/ByteSink.h"
-#include "sql/OutBuffer.h"
-#include "sql/ScriptFormatter.h"
+#include "engine/sql/ByteSink.h"
+#include "engine/sql/OutBuffer.h"
+#include "engine/sql/ScriptFormatter.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "text/AnsiCodePage.h"
+#include "engine/text/AnsiCodePage.h"
 
-#include "text/Cp1252.h"
+#include "engine/text/Cp1252.h"
 
 #include <atomic>
 

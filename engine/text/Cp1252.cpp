@@ -1,4 +1,4 @@
-#include "text/Cp1252.h"
+#include "engine/text/Cp1252.h"
 
 #include <algorithm>
 #include <array>
@@ -68,7 +68,7 @@ constexpr auto kRemapped = makeRemapped();
 static_assert(kRemapped.size() == 27);
 
 constexpr CodePointByte kBestFit[] = {
-#include "Cp1252BestFit.inc"
+#include "engine/text/Cp1252BestFit.inc"
 };
 static_assert(std::is_sorted(std::begin(kBestFit), std::end(kBestFit), byCodePoint));
 

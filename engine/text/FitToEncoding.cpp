@@ -1,6 +1,6 @@
-#include "text/FitToEncoding.h"
+#include "engine/text/FitToEncoding.h"
 
-#include "text/AnsiCodePage.h"
+#include "engine/text/AnsiCodePage.h"
 
 namespace quarrow {
 

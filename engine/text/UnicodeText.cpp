@@ -1,6 +1,6 @@
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
-#include "text/Utf8.h"
+#include "engine/text/Utf8.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "text/Utf8.h"
+#include "engine/text/Utf8.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
-#include "types/TypeListFile.h"
+#include "engine/types/TypeListFile.h"
 
-#include "files/FileOpen.h"
-#include "sql/ByteSink.h"
-#include "text/AnsiCodePage.h"
-#include "text/Utf8.h"
+#include "engine/files/FileOpen.h"
+#include "engine/sql/ByteSink.h"
+#include "engine/text/AnsiCodePage.h"
+#include "engine/text/Utf8.h"
 
 #include <cerrno>
 #include <cstring>

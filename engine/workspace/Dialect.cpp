@@ -1,4 +1,4 @@
-#include "workspace/Dialect.h"
+#include "engine/workspace/Dialect.h"
 
 namespace quarrow {
 

@@ -1,6 +1,6 @@
-#include "workspace/DistinctNames.h"
+#include "engine/workspace/DistinctNames.h"
 
-#include "text/FitToEncoding.h"
+#include "engine/text/FitToEncoding.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "workspace/RowStore.h"
+#include "engine/workspace/RowStore.h"
 
 #include <algorithm>
 #include <cstring>

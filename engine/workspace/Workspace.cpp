@@ -1,8 +1,8 @@
-#include "workspace/Workspace.h"
+#include "engine/workspace/Workspace.h"
 
-#include "csv/ExactQuoting.h"
-#include "csv/FieldSplitter.h"
-#include "csv/LineReader.h"
+#include "engine/csv/ExactQuoting.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/csv/LineReader.h"
 
 #include <system_error>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "text/TextEncoding.h"
-#include "workspace/Dialect.h"
-#include "workspace/DistinctNames.h"
-#include "workspace/RowStore.h"
+#include "engine/text/TextEncoding.h"
+#include "engine/workspace/Dialect.h"
+#include "engine/workspace/DistinctNames.h"
+#include "engine/workspace/RowStore.h"
 
 #include <atomic>
 #include <cstdint>

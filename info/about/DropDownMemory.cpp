@@ -1,4 +1,4 @@
-#include "DropDownMemory.h"
+#include "info/about/DropDownMemory.h"
 
 namespace quarrow {
 

@@ -1,4 +1,4 @@
-#include "LicenceFile.h"
+#include "info/about/LicenceFile.h"
 
 #include <QDir>
 #include <QFileInfo>

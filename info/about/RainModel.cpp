@@ -1,4 +1,4 @@
-#include "RainModel.h"
+#include "info/about/RainModel.h"
 
 #include <memory>
 #include <random>

@@ -1,11 +1,11 @@
-#include "TAboutBox.h"
+#include "info/about/TAboutBox.h"
 
-#include "Dialogs.h"
-#include "LicenceFile.h"
-#include "MakerServer.h"
-#include "MouseGestures.h"
-#include "text/MessageLookup.h"
-#include "VectorPicture.h"
+#include "ui/kit/Dialogs.h"
+#include "info/about/LicenceFile.h"
+#include "ui/kit/MakerServer.h"
+#include "ui/kit/MouseGestures.h"
+#include "engine/text/MessageLookup.h"
+#include "ui/kit/VectorPicture.h"
 
 #include <QAction>
 #include <QApplication>

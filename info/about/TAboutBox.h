@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DropDownMemory.h"
-#include "MouseGestures.h"
-#include "RainModel.h"
+#include "info/about/DropDownMemory.h"
+#include "ui/kit/MouseGestures.h"
+#include "info/about/RainModel.h"
 
 #include <QDialog>
 #include <QIcon>

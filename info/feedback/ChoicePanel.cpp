@@ -1,4 +1,4 @@
-#include "ChoicePanel.h"
+#include "info/feedback/ChoicePanel.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MouseGestures.h"
+#include "ui/kit/MouseGestures.h"
 
 #include <QFrame>
 #include <QString>

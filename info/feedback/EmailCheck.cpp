@@ -1,4 +1,4 @@
-#include "EmailCheck.h"
+#include "info/feedback/EmailCheck.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>

@@ -1,7 +1,7 @@
-#include "FeedbackDelivery.h"
+#include "info/feedback/FeedbackDelivery.h"
 
-#include "CurlExchange.h"
-#include "MakerServer.h"
+#include "net/CurlExchange.h"
+#include "ui/kit/MakerServer.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CancelSignal.h"
-#include "FeedbackRequest.h"
-#include "PostExchange.h"
+#include "net/CancelSignal.h"
+#include "info/feedback/FeedbackRequest.h"
+#include "net/PostExchange.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "FeedbackRequest.h"
+#include "info/feedback/FeedbackRequest.h"
 
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
 namespace quarrow {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PostExchange.h"
+#include "net/PostExchange.h"
 
 #include <string>
 #include <string_view>

@@ -1,11 +1,11 @@
-#include "TFeedbackForm.h"
+#include "info/feedback/TFeedbackForm.h"
 
-#include "ChoicePanel.h"
-#include "Dialogs.h"
-#include "EmailCheck.h"
-#include "text/MessageLookup.h"
-#include "text/UnicodeText.h"
-#include "VectorPicture.h"
+#include "info/feedback/ChoicePanel.h"
+#include "ui/kit/Dialogs.h"
+#include "info/feedback/EmailCheck.h"
+#include "engine/text/MessageLookup.h"
+#include "engine/text/UnicodeText.h"
+#include "ui/kit/VectorPicture.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FeedbackDelivery.h"
-#include "FeedbackRequest.h"
+#include "info/feedback/FeedbackDelivery.h"
+#include "info/feedback/FeedbackRequest.h"
 
 #include <QDialog>
 #include <QString>

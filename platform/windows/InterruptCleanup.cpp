@@ -1,5 +1,5 @@
 // The Windows form of the converter's interrupt cleanup (cli/InterruptCleanup.h).
-#include "InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // The Windows form of the converter's output target (cli/OutputFile.h).
-#include "OutputFile.h"
+#include "cli/OutputFile.h"
 
-#include "InterruptCleanup.h"
-#include "files/FileOpen.h"
+#include "cli/InterruptCleanup.h"
+#include "engine/files/FileOpen.h"
 #include "platform/windows/WindowsFiles.h"
 
 #include <windows.h>

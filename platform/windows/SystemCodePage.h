@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/AnsiCodePage.h"
+#include "engine/text/AnsiCodePage.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,17 +1,17 @@
-#include "TempDir.h"
-#include "RunCli.h"
+#include "tests/support/TempDir.h"
+#include "tests/cli/RunCli.h"
 
-#include "Converter.h"
-#include "QuarrowCli.h"
-#include "sql/ScriptWriter.h"
-#include "types/TypeListFile.h"
-#include "workspace/Workspace.h"
+#include "cli/Converter.h"
+#include "cli/QuarrowCli.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/types/TypeListFile.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 
 #include <csignal>
 #include <cstdio>

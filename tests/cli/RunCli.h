@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QuarrowCli.h"
+#include "cli/QuarrowCli.h"
 
 #include <sstream>
 #include <string>

@@ -1,13 +1,13 @@
-#include "TempDir.h"
-#include "RunCli.h"
+#include "tests/support/TempDir.h"
+#include "tests/cli/RunCli.h"
 
-#include "Converter.h"
-#include "ProfilePass.h"
-#include "QuarrowCli.h"
-#include "profile/TypeSuggestion.h"
-#include "profile/WorkspaceProfile.h"
-#include "sql/ScriptWriter.h"
-#include "workspace/Workspace.h"
+#include "cli/Converter.h"
+#include "cli/ProfilePass.h"
+#include "cli/QuarrowCli.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/profile/WorkspaceProfile.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 

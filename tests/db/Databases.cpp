@@ -1,4 +1,4 @@
-#include "Databases.h"
+#include "tests/db/Databases.h"
 
 #include <csignal>
 #include <fstream>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Process.h"
+#include "tests/db/Process.h"
 
-#include "text/TextEncoding.h"
+#include "engine/text/TextEncoding.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Fixtures.h"
+#include "tests/db/Fixtures.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "Process.h"
+#include "tests/db/Process.h"
 
 #include <atomic>
 #include <cerrno>

@@ -4,18 +4,18 @@
 // read back must be what the CSV holds after field clean-up (in an ANSI
 // script, as Windows-1252 holds it).
 
-#include "Databases.h"
-#include "Fixtures.h"
-#include "TempDir.h"
+#include "tests/db/Databases.h"
+#include "tests/db/Fixtures.h"
+#include "tests/support/TempDir.h"
 
-#include "csv/ExactQuoting.h"
-#include "csv/FieldSplitter.h"
-#include "sql/ScriptFormatter.h"
-#include "text/Cp1252.h"
-#include "text/FitToEncoding.h"
-#include "text/UnicodeText.h"
-#include "text/Utf8.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/ExactQuoting.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/text/Cp1252.h"
+#include "engine/text/FitToEncoding.h"
+#include "engine/text/UnicodeText.h"
+#include "engine/text/Utf8.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -2,11 +2,11 @@
 // half way: a stopped load leaves the workspace as it was before that file,
 // a stopped export leaves no file.
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
-#include "sql/ScriptWriter.h"
-#include "workspace/RowStore.h"
-#include "workspace/Workspace.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/workspace/RowStore.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "csv/FieldSplitter.h"
-#include "profile/ColumnProfile.h"
-#include "profile/TypeSuggestion.h"
-#include "profile/WorkspaceProfile.h"
-#include "text/Utf8.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/profile/ColumnProfile.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/profile/WorkspaceProfile.h"
+#include "engine/text/Utf8.h"
+#include "engine/workspace/Workspace.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

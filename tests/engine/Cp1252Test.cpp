@@ -1,4 +1,4 @@
-#include "text/Cp1252.h"
+#include "engine/text/Cp1252.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
-#include "csv/ExactQuoting.h"
-#include "csv/LineReader.h"
-#include "sql/ScriptFormatter.h"
-#include "sql/ScriptWriter.h"
-#include "text/UnicodeText.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/ExactQuoting.h"
+#include "engine/csv/LineReader.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/text/UnicodeText.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 

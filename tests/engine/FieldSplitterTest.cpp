@@ -1,4 +1,4 @@
-#include "csv/FieldSplitter.h"
+#include "engine/csv/FieldSplitter.h"
 
 #include <gtest/gtest.h>
 

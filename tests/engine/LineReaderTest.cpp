@@ -1,7 +1,7 @@
-#include "csv/LineReader.h"
-#include "text/UnicodeText.h"
+#include "engine/csv/LineReader.h"
+#include "engine/text/UnicodeText.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

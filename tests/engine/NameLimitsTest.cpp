@@ -1,5 +1,5 @@
-#include "sql/NameLimits.h"
-#include "sql/ScriptFormatter.h"
+#include "engine/sql/NameLimits.h"
+#include "engine/sql/ScriptFormatter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "sql/ReservedWords.h"
+#include "engine/sql/ReservedWords.h"
 
 #include <gtest/gtest.h>
 

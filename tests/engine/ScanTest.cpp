@@ -1,4 +1,4 @@
-#include "text/Scan.h"
+#include "engine/text/Scan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
-#include "csv/FieldSplitter.h"
-#include "sql/Identifiers.h"
-#include "sql/ScriptFormatter.h"
-#include "sql/ScriptWriter.h"
-#include "text/Cp1252.h"
-#include "text/FitToEncoding.h"
-#include "text/Utf8.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/sql/Identifiers.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/text/Cp1252.h"
+#include "engine/text/FitToEncoding.h"
+#include "engine/text/Utf8.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 

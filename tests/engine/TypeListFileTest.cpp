@@ -1,9 +1,9 @@
-#include "sql/ByteSink.h"
-#include "types/TypeListFile.h"
-#include "types/TypeVocabulary.h"
-#include "workspace/Dialect.h"
+#include "engine/sql/ByteSink.h"
+#include "engine/types/TypeListFile.h"
+#include "engine/types/TypeVocabulary.h"
+#include "engine/workspace/Dialect.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

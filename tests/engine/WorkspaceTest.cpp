@@ -1,10 +1,10 @@
-#include "csv/LineReader.h"
-#include "workspace/Dialect.h"
-#include "workspace/RowStore.h"
-#include "workspace/SeparatorText.h"
-#include "workspace/Workspace.h"
+#include "engine/csv/LineReader.h"
+#include "engine/workspace/Dialect.h"
+#include "engine/workspace/RowStore.h"
+#include "engine/workspace/SeparatorText.h"
+#include "engine/workspace/Workspace.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

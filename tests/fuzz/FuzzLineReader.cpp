@@ -4,7 +4,7 @@
 // hands on as UTF-8 or in parts are those it decodes whole, and reading
 // fails the same way.
 
-#include "csv/LineReader.h"
+#include "engine/csv/LineReader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,10 +3,10 @@
 // their own rules. Input: the first byte picks the reply's Content-Type, the
 // rest is the body.
 
-#include "PostExchange.h"
-#include "ReplyDecoding.h"
-#include "Scramble.h"
-#include "ServerReply.h"
+#include "net/PostExchange.h"
+#include "net/ReplyDecoding.h"
+#include "update/core/Scramble.h"
+#include "update/core/ServerReply.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 // units (little-endian byte pairs); the first is the separator, the rest the
 // line.
 
-#include "csv/FieldSplitter.h"
-#include "sql/ScriptFormatter.h"
-#include "text/Utf8.h"
+#include "engine/csv/FieldSplitter.h"
+#include "engine/sql/ScriptFormatter.h"
+#include "engine/text/Utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

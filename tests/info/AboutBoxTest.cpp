@@ -1,9 +1,9 @@
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "LicenceFile.h"
-#include "TAboutBox.h"
-#include "TempDir.h"
-#include "WindowDragCheck.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "info/about/LicenceFile.h"
+#include "info/about/TAboutBox.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WindowDragCheck.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "FakeDialogs.h"
-#include "TAboutBox.h"
+#include "tests/support/FakeDialogs.h"
+#include "info/about/TAboutBox.h"
 
 #include <QApplication>
 #include <QFile>

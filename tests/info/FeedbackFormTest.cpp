@@ -1,13 +1,13 @@
 // The feedback window: its controls, the choice panels, the checks before
 // sending, and the submission through the real exchange to local HTTPS and
 // HTTP servers.
-#include "ChoicePanel.h"
-#include "Controls.h"
-#include "Dialogs.h"
-#include "FeedbackDelivery.h"
-#include "LocalServer.h"
-#include "TAppForm.h"
-#include "TFeedbackForm.h"
+#include "info/feedback/ChoicePanel.h"
+#include "tests/support/Controls.h"
+#include "ui/kit/Dialogs.h"
+#include "info/feedback/FeedbackDelivery.h"
+#include "tests/support/LocalServer.h"
+#include "ui/TAppForm.h"
+#include "info/feedback/TFeedbackForm.h"
 
 #include <QApplication>
 #include <QLabel>

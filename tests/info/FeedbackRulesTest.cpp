@@ -1,7 +1,7 @@
 // The feedback window's rules that need no window: the e-mail check, the
 // feedback value and its fields, and which server answers count as taken.
-#include "EmailCheck.h"
-#include "FeedbackRequest.h"
+#include "info/feedback/EmailCheck.h"
+#include "info/feedback/FeedbackRequest.h"
 
 #include <QTest>
 

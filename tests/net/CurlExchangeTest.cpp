@@ -1,7 +1,7 @@
-#include "CancelSignal.h"
-#include "CurlExchange.h"
-#include "LocalServer.h"
-#include "text/UnicodeText.h"
+#include "net/CancelSignal.h"
+#include "net/CurlExchange.h"
+#include "tests/support/LocalServer.h"
+#include "engine/text/UnicodeText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

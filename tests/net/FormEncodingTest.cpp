@@ -1,4 +1,4 @@
-#include "FormEncoding.h"
+#include "net/FormEncoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ReplyDecoding.h"
+#include "net/ReplyDecoding.h"
 
-#include "PostExchange.h"
+#include "net/PostExchange.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

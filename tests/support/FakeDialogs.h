@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "ui/kit/Dialogs.h"
 
 #include <QTest>
 

@@ -17,7 +17,7 @@
 // compression is kept out of the way. The destructor releases handlers that
 // are waiting, stops the server and joins its thread.
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <httplib.h>
 #include <zlib.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CancelSignal.h"
+#include "net/CancelSignal.h"
 
 #include <condition_variable>
 #include <mutex>

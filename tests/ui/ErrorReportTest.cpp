@@ -1,5 +1,5 @@
-#include "ErrorReport.h"
-#include "FakeDialogs.h"
+#include "ui/ErrorReport.h"
+#include "tests/support/FakeDialogs.h"
 
 #include <QTest>
 

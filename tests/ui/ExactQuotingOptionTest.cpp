@@ -2,10 +2,10 @@
 // first load, locked while files are loaded, shown in the status bar,
 // remembered in the settings file, and taken by the load and the export.
 
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "QtSettingsStore.h"
-#include "TAppForm.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "update/qt/QtSettingsStore.h"
+#include "ui/TAppForm.h"
 
 #include <QAction>
 #include <QCheckBox>

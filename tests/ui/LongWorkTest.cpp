@@ -2,10 +2,10 @@
 // events, a progress window with Cancel shows once the work takes a while,
 // and Cancel leaves the workspace, or the disk, as it was.
 
-#include "BackgroundWork.h"
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "TAppForm.h"
+#include "ui/BackgroundWork.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "ui/TAppForm.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "QtDialogs.h"
+#include "ui/kit/QtDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

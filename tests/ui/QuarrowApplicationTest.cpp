@@ -1,5 +1,5 @@
-#include "FakeDialogs.h"
-#include "QuarrowApplication.h"
+#include "tests/support/FakeDialogs.h"
+#include "ui/QuarrowApplication.h"
 
 #include <QTest>
 

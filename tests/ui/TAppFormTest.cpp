@@ -1,7 +1,7 @@
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "TAppForm.h"
-#include "TFormPreview.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "ui/TAppForm.h"
+#include "ui/TFormPreview.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "TFormColumnTypes.h"
-#include "workspace/Workspace.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "ui/TFormColumnTypes.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "Controls.h"
-#include "TFormSeparator.h"
+#include "tests/support/Controls.h"
+#include "ui/TFormSeparator.h"
 
 #include <QLineEdit>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "Controls.h"
-#include "TNewVer.h"
-#include "WindowDragCheck.h"
+#include "tests/support/Controls.h"
+#include "update/qt/TNewVer.h"
+#include "tests/support/WindowDragCheck.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // The update check as the window runs it: the settings file, the notice box,
 // the popup, the menu item and leaving while a check still runs.
-#include "Controls.h"
-#include "FakeDialogs.h"
-#include "LocaleDateSource.h"
-#include "QtNoticeBox.h"
-#include "QtSettingsStore.h"
-#include "TAppForm.h"
-#include "TNewVer.h"
-#include "UpdateCheckSetup.h"
-#include "WaitForCancel.h"
+#include "tests/support/Controls.h"
+#include "tests/support/FakeDialogs.h"
+#include "update/qt/LocaleDateSource.h"
+#include "update/qt/QtNoticeBox.h"
+#include "update/qt/QtSettingsStore.h"
+#include "ui/TAppForm.h"
+#include "update/qt/TNewVer.h"
+#include "update/qt/UpdateCheckSetup.h"
+#include "tests/support/WaitForCancel.h"
 
 #include <QAction>
 #include <QDate>

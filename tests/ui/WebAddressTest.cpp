@@ -1,6 +1,6 @@
-#include "InputFiles.h"
-#include "MakerServer.h"
-#include "WebAddress.h"
+#include "ui/InputFiles.h"
+#include "ui/kit/MakerServer.h"
+#include "ui/kit/WebAddress.h"
 
 #include <QTest>
 

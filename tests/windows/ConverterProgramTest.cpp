@@ -1,7 +1,7 @@
-#include "TempDir.h"
-#include "WindowsTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/windows/WindowsTestSupport.h"
 
-#include "Converter.h"
+#include "cli/Converter.h"
 
 #include <gtest/gtest.h>
 

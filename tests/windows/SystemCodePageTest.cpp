@@ -1,9 +1,9 @@
-#include "TempDir.h"
-#include "WindowsTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/windows/WindowsTestSupport.h"
 
-#include "csv/LineReader.h"
+#include "engine/csv/LineReader.h"
 #include "platform/windows/SystemCodePage.h"
-#include "text/AnsiCodePage.h"
+#include "engine/text/AnsiCodePage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Linked into the test programs that run the converter in-process on
 // Windows: they open files and convert ANSI as quarrow-cli.exe does.
-#include "files/FileOpen.h"
+#include "engine/files/FileOpen.h"
 #include "platform/windows/SystemCodePage.h"
 #include "platform/windows/WindowsFiles.h"
 

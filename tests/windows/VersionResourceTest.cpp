@@ -1,4 +1,4 @@
-#include "WindowsTestSupport.h"
+#include "tests/windows/WindowsTestSupport.h"
 
 #include "platform/windows/VersionResource.h"
 

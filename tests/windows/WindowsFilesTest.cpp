@@ -1,9 +1,9 @@
-#include "TempDir.h"
-#include "WindowsTestSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/windows/WindowsTestSupport.h"
 
-#include "Converter.h"
-#include "QuarrowCli.h"
-#include "csv/LineReader.h"
+#include "cli/Converter.h"
+#include "cli/QuarrowCli.h"
+#include "engine/csv/LineReader.h"
 
 #include <gtest/gtest.h>
 

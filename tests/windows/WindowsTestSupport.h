@@ -1,7 +1,7 @@
 #pragma once
 
-#include "QuarrowCli.h"
-#include "files/FileOpen.h"
+#include "cli/QuarrowCli.h"
+#include "engine/files/FileOpen.h"
 #include "platform/windows/WindowsFiles.h"
 
 #include <windows.h>

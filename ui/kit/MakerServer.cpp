@@ -1,4 +1,4 @@
-#include "MakerServer.h"
+#include "ui/kit/MakerServer.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "MouseGestures.h"
+#include "ui/kit/MouseGestures.h"
 
 #include <QMouseEvent>
 #include <QWidget>

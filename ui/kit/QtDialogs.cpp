@@ -1,6 +1,6 @@
-#include "QtDialogs.h"
+#include "ui/kit/QtDialogs.h"
 
-#include "WebAddress.h"
+#include "ui/kit/WebAddress.h"
 
 #include <QApplication>
 #include <QDesktopServices>

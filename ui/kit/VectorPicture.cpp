@@ -1,4 +1,4 @@
-#include "VectorPicture.h"
+#include "ui/kit/VectorPicture.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "WebAddress.h"
+#include "ui/kit/WebAddress.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,6 +1,6 @@
-#include "FailureRecord.h"
+#include "update/core/FailureRecord.h"
 
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
 namespace quarrow {
 

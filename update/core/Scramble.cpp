@@ -1,6 +1,6 @@
-#include "Scramble.h"
+#include "update/core/Scramble.h"
 
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "ServerReply.h"
+#include "update/core/ServerReply.h"
 
 namespace quarrow {
 

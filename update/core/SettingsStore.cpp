@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "update/core/SettingsStore.h"
 
 #include <limits>
 

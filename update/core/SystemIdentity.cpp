@@ -1,6 +1,6 @@
-#include "SystemIdentity.h"
+#include "update/core/SystemIdentity.h"
 
-#include "text/UnicodeText.h"
+#include "engine/text/UnicodeText.h"
 
 #include <sys/utsname.h>
 #include <systemd/sd-id128.h>

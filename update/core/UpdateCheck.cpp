@@ -1,9 +1,9 @@
-#include "UpdateCheck.h"
+#include "update/core/UpdateCheck.h"
 
-#include "Scramble.h"
-#include "ServerReply.h"
-#include "text/MessageLookup.h"
-#include "text/UnicodeText.h"
+#include "update/core/Scramble.h"
+#include "update/core/ServerReply.h"
+#include "engine/text/MessageLookup.h"
+#include "engine/text/UnicodeText.h"
 
 #include <cxxabi.h>
 

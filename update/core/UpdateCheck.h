@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CancelSignal.h"
-#include "FailureRecord.h"
-#include "PostExchange.h"
-#include "SettingsStore.h"
-#include "SystemIdentity.h"
+#include "net/CancelSignal.h"
+#include "update/core/FailureRecord.h"
+#include "net/PostExchange.h"
+#include "update/core/SettingsStore.h"
+#include "update/core/SystemIdentity.h"
 
 #include <atomic>
 #include <functional>

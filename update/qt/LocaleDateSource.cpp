@@ -1,4 +1,4 @@
-#include "LocaleDateSource.h"
+#include "update/qt/LocaleDateSource.h"
 
 #include <QDate>
 

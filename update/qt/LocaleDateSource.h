@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UpdateCheck.h"
+#include "update/core/UpdateCheck.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "QtNoticeBox.h"
+#include "update/qt/QtNoticeBox.h"
 
 #include <QMetaObject>
 

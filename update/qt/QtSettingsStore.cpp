@@ -1,4 +1,4 @@
-#include "QtSettingsStore.h"
+#include "update/qt/QtSettingsStore.h"
 
 #include <QFileInfo>
 

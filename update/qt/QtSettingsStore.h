@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsStore.h"
+#include "update/core/SettingsStore.h"
 
 #include <QSettings>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "TNewVer.h"
+#include "update/qt/TNewVer.h"
 
-#include "MakerServer.h"
-#include "MouseGestures.h"
-#include "text/MessageLookup.h"
-#include "VectorPicture.h"
+#include "ui/kit/MakerServer.h"
+#include "ui/kit/MouseGestures.h"
+#include "engine/text/MessageLookup.h"
+#include "ui/kit/VectorPicture.h"
 
 #include <QApplication>
 #include <QCloseEvent>

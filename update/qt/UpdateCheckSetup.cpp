@@ -1,9 +1,9 @@
-#include "UpdateCheckSetup.h"
+#include "update/qt/UpdateCheckSetup.h"
 
-#include "CurlExchange.h"
-#include "LocaleDateSource.h"
-#include "MakerServer.h"
-#include "QtSettingsStore.h"
+#include "net/CurlExchange.h"
+#include "update/qt/LocaleDateSource.h"
+#include "ui/kit/MakerServer.h"
+#include "update/qt/QtSettingsStore.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 // The plain text rules of the server exchange: reply lines, tags, the
 // scrambled address, the failure record and the settings' integers.
-#include "FailureRecord.h"
-#include "Scramble.h"
-#include "ServerReply.h"
-#include "SettingsStore.h"
-#include "text/UnicodeText.h"
+#include "update/core/FailureRecord.h"
+#include "update/core/Scramble.h"
+#include "update/core/ServerReply.h"
+#include "update/core/SettingsStore.h"
+#include "engine/text/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // How an update request names the system, the user's locale and the machine.
-#include "SystemIdentity.h"
-#include "TempDir.h"
-#include "text/UnicodeText.h"
+#include "update/core/SystemIdentity.h"
+#include "tests/support/TempDir.h"
+#include "engine/text/UnicodeText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The update check's bookkeeping and decisions, with the settings, the
 // server, the date and the machine replaced by fakes. The thread tests also
 // run under ThreadSanitizer.
-#include "Scramble.h"
-#include "text/UnicodeText.h"
-#include "UpdateCheck.h"
-#include "WaitForCancel.h"
+#include "update/core/Scramble.h"
+#include "engine/text/UnicodeText.h"
+#include "update/core/UpdateCheck.h"
+#include "tests/support/WaitForCancel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The whole check over the real exchange against local HTTPS and HTTP
 // servers: which attempt answers, what reaches the server, and that a server
 // that never answers only delays the check by its time-outs.
-#include "CurlExchange.h"
-#include "LocalServer.h"
-#include "text/UnicodeText.h"
-#include "UpdateCheck.h"
+#include "net/CurlExchange.h"
+#include "tests/support/LocalServer.h"
+#include "engine/text/UnicodeText.h"
+#include "update/core/UpdateCheck.h"
 
 #include <gtest/gtest.h>
 
