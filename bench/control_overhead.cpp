@@ -111,7 +111,8 @@ void report(const char* what, const std::vector<Cost>& plain, const std::vector<
     const double cc = median(control, &Cost::cpu);
     std::printf("  %-6s wall: plain %6.2f s control %6.2f s ratio %.3f | cpu: plain %6.2f s (%6.1f MB/s) "
                 "control %6.2f s (%6.1f MB/s) ratio %.3f %s\n",
-                what, pw, cw, cw / pw, pc, megabytes / pc, cc, megabytes / cc, cc / pc, cc / pc <= 1.10 ? "ok" : "MISS");
+                what, pw, cw, cw / pw, pc, megabytes / pc, cc, megabytes / cc, cc / pc,
+                cc / pc <= 1.10 ? "ok" : "MISS");
 }
 
 } // namespace

@@ -33,7 +33,11 @@ std::string makeCsv(std::size_t bytes)
         csv.append(names[next() % 6]);
         csv.append(",user").append(std::to_string(next() % 100000)).append("@example.com,");
         csv.append(cities[next() % 5]);
-        csv.append(",").append(std::to_string(next() % 100000)).append(".").append(std::to_string(next() % 100)).append(",");
+        csv.append(",")
+            .append(std::to_string(next() % 100000))
+            .append(".")
+            .append(std::to_string(next() % 100))
+            .append(",");
         if (next() % 3 == 0)
             csv += "\"It's a \"\"quoted\"\" remark, with a comma\"";
         csv += "\r\n";
@@ -89,7 +93,12 @@ void BM_Donustur(benchmark::State& state)
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
-BENCHMARK(BM_Donustur)->ArgNames({"multi", "ansi"})->Args({0, 0})->Args({1, 0})->Args({0, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Donustur)
+    ->ArgNames({"multi", "ansi"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FieldSplit(benchmark::State& state)
 {

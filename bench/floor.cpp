@@ -186,8 +186,7 @@ int main(int argc, char** argv)
         const std::size_t size = carry + got;
         const DecodeResult decoded = decodeUtf8(bytes.get(), size, units.get());
         if (decoded.invalid) {
-            std::fprintf(stderr, "floor: invalid UTF-8 at byte offset %llu\n",
-                         offset + decoded.consumed);
+            std::fprintf(stderr, "floor: invalid UTF-8 at byte offset %llu\n", offset + decoded.consumed);
             return 1;
         }
         const long long length = encodeUtf8(units.get(), decoded.produced, encoded.get());

@@ -60,10 +60,7 @@ public:
     // True with probability permille / 1000.
     bool chance(std::uint32_t permille) { return below(1000) < permille; }
 
-    std::string_view pick(const Pool& pool)
-    {
-        return pool[below(static_cast<std::uint32_t>(pool.size()))];
-    }
+    std::string_view pick(const Pool& pool) { return pool[below(static_cast<std::uint32_t>(pool.size()))]; }
 
 private:
     std::uint64_t state_;
@@ -149,7 +146,10 @@ void appendField(std::string& row, std::string_view value, bool forceQuotes = fa
     row.push_back('"');
 }
 
-void endRow(std::string& row) { row.append("\r\n"); }
+void endRow(std::string& row)
+{
+    row.append("\r\n");
+}
 
 // yyyy-mm-dd; days stop at 28 so every date is valid.
 void appendDate(std::string& out, Rng& rng, std::uint32_t firstYear, std::uint32_t lastYear)
@@ -207,24 +207,22 @@ void appendLower(std::string& out, std::string_view text)
 // ---------------------------------------------------------------------------
 // ascii profile
 
-const Pool kFirstNames = {
-    "James", "Mary", "Robert", "Patricia", "John", "Jennifer", "Michael", "Linda",
-    "David", "Elizabeth", "William", "Barbara", "Richard", "Susan", "Joseph", "Jessica",
-    "Thomas", "Sarah", "Charles", "Karen", "Christopher", "Nancy", "Daniel", "Lisa",
-    "Matthew", "Betty", "Anthony", "Margaret", "Mark", "Sandra", "Sean", "Siobhan",
-    "Aoife", "Liam", "Ciaran", "Niamh", "Mary Ann", "Jo", "Al", "Bartholomew"};
+const Pool kFirstNames = {"James",  "Mary",     "Robert",    "Patricia", "John",       "Jennifer", "Michael",
+                          "Linda",  "David",    "Elizabeth", "William",  "Barbara",    "Richard",  "Susan",
+                          "Joseph", "Jessica",  "Thomas",    "Sarah",    "Charles",    "Karen",    "Christopher",
+                          "Nancy",  "Daniel",   "Lisa",      "Matthew",  "Betty",      "Anthony",  "Margaret",
+                          "Mark",   "Sandra",   "Sean",      "Siobhan",  "Aoife",      "Liam",     "Ciaran",
+                          "Niamh",  "Mary Ann", "Jo",        "Al",       "Bartholomew"};
 
-const Pool kLastNames = {
-    "Smith", "Johnson", "Williams", "Brown", "Jones", "Garcia", "Miller", "Davis",
-    "Rodriguez", "Martinez", "O'Brien", "O'Connor", "D'Angelo", "O'Neil", "McDonald",
-    "Anderson", "Taylor", "Thomas", "Moore", "Jackson", "Martin", "Lee", "Thompson",
-    "White", "Harris", "Clark", "Lewis", "Robinson", "Walker", "Young", "Allen", "King",
-    "Wright", "Scott", "Hill", "Green", "Adams", "Baker", "Nelson", "Carter", "Van der Berg",
-    "St. James"};
+const Pool kLastNames = {"Smith",    "Johnson",   "Williams", "Brown",   "Jones",    "Garcia",       "Miller",
+                         "Davis",    "Rodriguez", "Martinez", "O'Brien", "O'Connor", "D'Angelo",     "O'Neil",
+                         "McDonald", "Anderson",  "Taylor",   "Thomas",  "Moore",    "Jackson",      "Martin",
+                         "Lee",      "Thompson",  "White",    "Harris",  "Clark",    "Lewis",        "Robinson",
+                         "Walker",   "Young",     "Allen",    "King",    "Wright",   "Scott",        "Hill",
+                         "Green",    "Adams",     "Baker",    "Nelson",  "Carter",   "Van der Berg", "St. James"};
 
-const Pool kDomains = {
-    "example.com", "mail.example.org", "corp.example.net", "example.co.uk", "shop.example.com",
-    "example.ie"};
+const Pool kDomains = {"example.com",   "mail.example.org", "corp.example.net",
+                       "example.co.uk", "shop.example.com", "example.ie"};
 
 struct City {
     std::string_view name;
@@ -232,34 +230,33 @@ struct City {
 };
 
 const std::vector<City> kCities = {
-    {"New York", "US"}, {"Los Angeles", "US"}, {"Chicago", "US"}, {"Houston", "US"},
-    {"Phoenix", "US"}, {"Philadelphia", "US"}, {"San Antonio", "US"}, {"San Diego", "US"},
-    {"Dallas", "US"}, {"Austin", "US"}, {"Washington, D.C.", "US"}, {"Portland, OR", "US"},
-    {"Coeur d'Alene", "US"}, {"London", "GB"}, {"Manchester", "GB"}, {"Bury St Edmunds", "GB"},
-    {"Dublin", "IE"}, {"Cork", "IE"}, {"Toronto", "CA"}, {"St. John's", "CA"},
-    {"Sydney", "AU"}, {"Melbourne", "AU"}};
+    {"New York", "US"},      {"Los Angeles", "US"},  {"Chicago", "US"},          {"Houston", "US"},
+    {"Phoenix", "US"},       {"Philadelphia", "US"}, {"San Antonio", "US"},      {"San Diego", "US"},
+    {"Dallas", "US"},        {"Austin", "US"},       {"Washington, D.C.", "US"}, {"Portland, OR", "US"},
+    {"Coeur d'Alene", "US"}, {"London", "GB"},       {"Manchester", "GB"},       {"Bury St Edmunds", "GB"},
+    {"Dublin", "IE"},        {"Cork", "IE"},         {"Toronto", "CA"},          {"St. John's", "CA"},
+    {"Sydney", "AU"},        {"Melbourne", "AU"}};
 
-const Pool kCommentPhrases = {
-    "Customer asked for delivery after 5pm",
-    "Paid by card",
-    "Left at the front door, as requested",
-    "Called twice, no answer",
-    "Wants an invoice with the company's VAT number",
-    "Don't ring the bell",
-    "Order was split into 2 parcels",
-    "Replacement for item damaged in transit",
-    "Gift wrap, no price tags",
-    "Said the \"express\" option was too slow",
-    "Asked about the \"Premium, Plus\" plan",
-    "Refund issued; see ticket #4521",
-    "VIP - handle with care",
-    "Address verified by phone",
-    "It's the second complaint this month",
-    "Discount code SPRING10 applied",
-    "Prefers e-mail over phone",
-    "Box was 12\" x 8\" x 4\", 3 lbs",
-    "Backordered until next week",
-    "Customer's dog bites, leave at gate"};
+const Pool kCommentPhrases = {"Customer asked for delivery after 5pm",
+                              "Paid by card",
+                              "Left at the front door, as requested",
+                              "Called twice, no answer",
+                              "Wants an invoice with the company's VAT number",
+                              "Don't ring the bell",
+                              "Order was split into 2 parcels",
+                              "Replacement for item damaged in transit",
+                              "Gift wrap, no price tags",
+                              "Said the \"express\" option was too slow",
+                              "Asked about the \"Premium, Plus\" plan",
+                              "Refund issued; see ticket #4521",
+                              "VIP - handle with care",
+                              "Address verified by phone",
+                              "It's the second complaint this month",
+                              "Discount code SPRING10 applied",
+                              "Prefers e-mail over phone",
+                              "Box was 12\" x 8\" x 4\", 3 lbs",
+                              "Backordered until next week",
+                              "Customer's dog bites, leave at gate"};
 
 // Joins 1..maxPhrases phrases into sentences ending in fullStop.
 void appendComment(std::string& out, Rng& rng, const Pool& phrases, std::uint32_t maxPhrases,
@@ -494,8 +491,8 @@ void buildIntlRow(std::string& row, std::string& scratch, Rng& rng, std::uint64_
 
 constexpr int kWideColumns = 200;
 
-const Pool kShortWords = {"red", "green", "blue", "ok", "n/a", "yes", "no", "low", "high", "mid",
-                          "x", "alpha", "beta", "on", "off"};
+const Pool kShortWords = {"red",  "green", "blue", "ok",    "n/a",  "yes", "no", "low",
+                          "high", "mid",   "x",    "alpha", "beta", "on",  "off"};
 
 void writeWideHeader(Output& out)
 {
@@ -518,25 +515,19 @@ void buildWideRow(std::string& row, std::string& scratch, Rng& rng, std::uint64_
     for (int column = 2; column <= kWideColumns; ++column) {
         scratch.clear();
         switch (column % 8) {
-        case 0:
-            appendUInt(scratch, rng.below(10000));
-            break;
+        case 0: appendUInt(scratch, rng.below(10000)); break;
         case 1:
             scratch.push_back(static_cast<char>('A' + rng.below(26)));
             scratch.push_back(static_cast<char>('A' + rng.below(26)));
             appendUInt(scratch, rng.below(100), 2);
             break;
-        case 2:
-            scratch.push_back(rng.chance(500) ? '1' : '0');
-            break;
+        case 2: scratch.push_back(rng.chance(500) ? '1' : '0'); break;
         case 3:
             appendUInt(scratch, rng.below(100));
             scratch.push_back('.');
             appendUInt(scratch, rng.below(100), 2);
             break;
-        case 4:
-            scratch.push_back(static_cast<char>('a' + rng.below(26)));
-            break;
+        case 4: scratch.push_back(static_cast<char>('a' + rng.below(26))); break;
         case 5:
             scratch.append(rng.pick(kShortWords));
             if (rng.chance(10))
@@ -546,9 +537,7 @@ void buildWideRow(std::string& row, std::string& scratch, Rng& rng, std::uint64_
             if (!rng.chance(300))
                 appendUInt(scratch, rng.below(1000));
             break;
-        default:
-            appendUInt(scratch, rng.range(20000101, 20241228));
-            break;
+        default: appendUInt(scratch, rng.range(20000101, 20241228)); break;
         }
         appendField(row, scratch);
     }
@@ -634,9 +623,8 @@ int main(int argc, char** argv)
     }
 
     const auto permille = out.chars() == 0 ? 0 : out.nonAsciiChars() * 1000 / out.chars();
-    std::fprintf(stderr, "gen_csv: %s: %llu bytes, %llu rows, %llu.%llu%% non-ASCII characters\n",
-                 argv[3], static_cast<unsigned long long>(out.bytes()),
-                 static_cast<unsigned long long>(rows), static_cast<unsigned long long>(permille / 10),
-                 static_cast<unsigned long long>(permille % 10));
+    std::fprintf(stderr, "gen_csv: %s: %llu bytes, %llu rows, %llu.%llu%% non-ASCII characters\n", argv[3],
+                 static_cast<unsigned long long>(out.bytes()), static_cast<unsigned long long>(rows),
+                 static_cast<unsigned long long>(permille / 10), static_cast<unsigned long long>(permille % 10));
     return 0;
 }

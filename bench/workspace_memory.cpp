@@ -43,8 +43,8 @@ int main(int argc, char** argv)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double peakBytes = static_cast<double>(usage.ru_maxrss) * 1024.0;
-    std::printf("  %-28s %10lld rows  load %6.2f s  rows %.2f B/B  peak RSS %.2f B/B\n",
-                path.filename().c_str(), static_cast<long long>(report.rowCount), seconds,
+    std::printf("  %-28s %10lld rows  load %6.2f s  rows %.2f B/B  peak RSS %.2f B/B\n", path.filename().c_str(),
+                static_cast<long long>(report.rowCount), seconds,
                 static_cast<double>(workspace.rowBytes()) / inputBytes, peakBytes / inputBytes);
     return 0;
 }

@@ -403,8 +403,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 err << "  \"" << toUtf8(r.from) << "\" -> \"" << toUtf8(r.to) << "\"\n";
         }
         if (substituted > 0) {
-            err << "quarrow-cli: warning: " << substituted
-                << (substituted == 1 ? " character" : " characters")
+            err << "quarrow-cli: warning: " << substituted << (substituted == 1 ? " character" : " characters")
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
         reportRenames(err, assembler.renames());

@@ -20,7 +20,10 @@ namespace {
 
 enum class Decoding { Utf8, Ansi, Utf16Le, Utf16Be };
 
-std::string systemReason(int error) { return std::strerror(error); }
+std::string systemReason(int error)
+{
+    return std::strerror(error);
+}
 
 std::string describe(const std::filesystem::path& path, std::uint64_t lineNumber, const std::string& reason)
 {
@@ -284,7 +287,7 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
 
     std::array<unsigned char, kReadBlockSize> block{};
     std::array<char16_t, kReadBlockSize> decoded{};
-    std::size_t carried = 0; // undecoded tail of the previous block, moved to the front
+    std::size_t carried = 0;       // undecoded tail of the previous block, moved to the front
     std::uint64_t blockOffset = 0; // file offset of block[0]
     bool first = true;
     Decoding decoding = encoding == TextEncoding::Utf8 ? Decoding::Utf8 : Decoding::Ansi;

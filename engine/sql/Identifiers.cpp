@@ -27,8 +27,8 @@ bool isPlainIdentifier(std::u16string_view name) noexcept
     if (name.empty() || (name.front() >= u'0' && name.front() <= u'9'))
         return false;
     for (char16_t c : name) {
-        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-                        c == u'_' || c > 0x7F;
+        const bool ok =
+            (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c > 0x7F;
         if (!ok)
             return false;
     }
@@ -50,19 +50,16 @@ bool isAsciiOrdinaryIdentifier(std::u16string_view name) noexcept
 std::u16string quoteColumnName(Dialect dialect, NamePlace place, std::u16string_view name)
 {
     switch (dialect) {
-    case Dialect::MySql:
-        return enclose(name, u'`', u'`');
+    case Dialect::MySql: return enclose(name, u'`', u'`');
     case Dialect::MsSql:
-    case Dialect::Access:
-        return enclose(name, u'[', u']');
+    case Dialect::Access: return enclose(name, u'[', u']');
     case Dialect::Sqlite:
         if (place == NamePlace::InsertList)
             return enclose(name, u'`', u'`');
         break;
     case Dialect::Oracle:
     case Dialect::PostgreSql:
-    case Dialect::IbmDb2:
-        break;
+    case Dialect::IbmDb2: break;
     }
     // Oracle and Db2 take a name without quotes only when it begins with a
     // letter and holds letters, digits and underscores (Oracle's "Database

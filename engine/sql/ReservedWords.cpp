@@ -137,8 +137,7 @@ constexpr auto kSqlite = std::to_array<std::string_view>({
 template <std::size_t N>
 constexpr bool isWellFormed(const std::array<std::string_view, N>& list)
 {
-    if (std::adjacent_find(list.begin(), list.end(),
-                           [](std::string_view a, std::string_view b) { return !(a < b); })
+    if (std::adjacent_find(list.begin(), list.end(), [](std::string_view a, std::string_view b) { return !(a < b); })
         != list.end())
         return false;
     return std::all_of(list.begin(), list.end(), [](std::string_view word) {
@@ -171,18 +170,13 @@ constexpr std::size_t kLongestWord =
 std::span<const std::string_view> listFor(Dialect dialect) noexcept
 {
     switch (dialect) {
-    case Dialect::Oracle:
-        return kOracle;
-    case Dialect::PostgreSql:
-        return kPostgreSql;
-    case Dialect::IbmDb2:
-        return kIbmDb2;
-    case Dialect::Sqlite:
-        return kSqlite;
+    case Dialect::Oracle: return kOracle;
+    case Dialect::PostgreSql: return kPostgreSql;
+    case Dialect::IbmDb2: return kIbmDb2;
+    case Dialect::Sqlite: return kSqlite;
     case Dialect::MySql:
     case Dialect::MsSql:
-    case Dialect::Access:
-        break;
+    case Dialect::Access: break;
     }
     return {};
 }

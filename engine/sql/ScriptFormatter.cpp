@@ -25,8 +25,14 @@ constexpr std::array<bool, 128> kPlainAscii = [] {
     return plain;
 }();
 
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Encodes one non-ASCII character starting at s[i]; advances i past it.
 char* encodeNonAscii(const char16_t* s, std::size_t n, std::size_t& i, char* o, TextEncoding encoding,

@@ -15,7 +15,7 @@ class Workspace;
 
 struct ExportResult {
     std::uint64_t rowsExported = 0;
-    std::uint64_t substituted = 0; // characters the output encoding could not hold
+    std::uint64_t substituted = 0;      // characters the output encoding could not hold
     std::vector<RenamedColumn> renamed; // names cut to the database's length limit
 };
 

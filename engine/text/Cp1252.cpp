@@ -77,15 +77,13 @@ static_assert(std::is_sorted(std::begin(kBestFit), std::end(kBestFit), byCodePoi
 template <typename Table>
 unsigned char lookup(const Table& table, char32_t codePoint)
 {
-    const auto it = std::lower_bound(std::begin(table), std::end(table),
-                                     CodePointByte{codePoint, 0}, byCodePoint);
+    const auto it = std::lower_bound(std::begin(table), std::end(table), CodePointByte{codePoint, 0}, byCodePoint);
     return it != std::end(table) && it->codePoint == codePoint ? it->byte : 0;
 }
 
 constexpr bool isUnassignedByte(char32_t codePoint)
 {
-    return codePoint == 0x81 || codePoint == 0x8D || codePoint == 0x8F
-        || codePoint == 0x90 || codePoint == 0x9D;
+    return codePoint == 0x81 || codePoint == 0x8D || codePoint == 0x8F || codePoint == 0x90 || codePoint == 0x9D;
 }
 
 // Fullwidth letters and digits become their ASCII forms. Fullwidth

@@ -151,8 +151,8 @@ constexpr bool plainAscii4(std::uint64_t v, char16_t x, char16_t y, char16_t z) 
 // Writes the low bytes of four ASCII units.
 inline char* narrow4(std::uint64_t v, char* out) noexcept
 {
-    const std::uint32_t bytes = static_cast<std::uint32_t>((v & 0xFF) | ((v >> 8) & 0xFF00) | ((v >> 16) & 0xFF0000) |
-                                                           ((v >> 24) & 0xFF000000));
+    const std::uint32_t bytes = static_cast<std::uint32_t>((v & 0xFF) | ((v >> 8) & 0xFF00) | ((v >> 16) & 0xFF0000)
+                                                           | ((v >> 24) & 0xFF000000));
     std::memcpy(out, &bytes, sizeof bytes);
     return out + 4;
 }

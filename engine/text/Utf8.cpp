@@ -8,7 +8,10 @@ namespace {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
-bool isContinuation(unsigned char b) { return (b & 0xC0U) == 0x80U; }
+bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0U) == 0x80U;
+}
 
 // Valid range of the second byte after a lead byte; the third and fourth are
 // always 80..BF. Returns the sequence length, 0 for a byte that cannot lead.
@@ -72,7 +75,8 @@ DecodeResult walk(const unsigned char* in, std::size_t size, char16_t* out, bool
         if (length == 0)
             return {i, n, false};
         const std::size_t available = size - i;
-        const std::size_t have = available < static_cast<std::size_t>(length) ? available : static_cast<std::size_t>(length);
+        const std::size_t have =
+            available < static_cast<std::size_t>(length) ? available : static_cast<std::size_t>(length);
         // Check what is there, so an invalid sequence is reported even when cut short.
         if (have >= 2 && (in[i + 1] < lo || in[i + 1] > hi))
             return {i, n, false};

@@ -35,9 +35,15 @@ ReadBytes readWholeFile(const std::filesystem::path& path)
     return result;
 }
 
-const unsigned char* asBytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+const unsigned char* asBytes(const std::string& s)
+{
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
 
-bool startsWith(const std::string& bytes, std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; }
+bool startsWith(const std::string& bytes, std::string_view mark)
+{
+    return bytes.compare(0, mark.size(), mark) == 0;
+}
 
 std::optional<std::u16string> decodeUtf8(const std::string& bytes, std::size_t skip)
 {

@@ -11,9 +11,9 @@ enum class Dialect { MySql, MsSql, Access, Oracle, PostgreSql, IbmDb2, Sqlite };
 
 struct DialectInfo {
     Dialect dialect;
-    int position;                    // position in the Database list
-    std::string_view identifier;     // mysql, mssql, ...
-    std::u16string_view itemText;    // the Database list's entry
+    int position;                 // position in the Database list
+    std::string_view identifier;  // mysql, mssql, ...
+    std::u16string_view itemText; // the Database list's entry
     // The type every column gets at the first load: one that takes any text
     // the script can hold. SQL Server's varchar keeps only what the column
     // collation's code page holds and replaces the rest by '?' without an
@@ -32,7 +32,10 @@ inline constexpr std::array<DialectInfo, 7> kDialects{{
     {Dialect::Sqlite, 6, "sqlite", u"SQLite", u"text"},
 }};
 
-constexpr const DialectInfo& dialectInfo(Dialect d) { return kDialects[static_cast<std::size_t>(d)]; }
+constexpr const DialectInfo& dialectInfo(Dialect d)
+{
+    return kDialects[static_cast<std::size_t>(d)];
+}
 
 // Identifiers are compared exactly (lower-case ASCII).
 std::optional<Dialect> dialectFromIdentifier(std::string_view identifier);

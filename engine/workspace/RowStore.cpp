@@ -30,7 +30,8 @@ void RowStore::reserve(std::uint64_t units)
 void RowStore::append(std::u16string_view line)
 {
     if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < line.size()) {
-        const std::uint64_t growth = m_chunks.empty() ? kMinChunkUnits : std::min(m_chunks.back().capacity * 2, kMaxChunkUnits);
+        const std::uint64_t growth =
+            m_chunks.empty() ? kMinChunkUnits : std::min(m_chunks.back().capacity * 2, kMaxChunkUnits);
         addChunk(std::max<std::uint64_t>(line.size(), std::max(growth, kMinChunkUnits)));
     }
     Chunk& chunk = m_chunks.back();

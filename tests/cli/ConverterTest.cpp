@@ -233,7 +233,8 @@ TEST(ConverterEquivalence, TypeListIsAppliedAfterLoading)
 {
     TempDir dir;
     const auto csv = dir.write("a.csv", "a,b,c\r\n1,2,3\r\n");
-    const auto types = dir.write("types.txt", "\xEF\xBB\xBF" "int\r\n\r\n");
+    const auto types = dir.write("types.txt", "\xEF\xBB\xBF"
+                                              "int\r\n\r\n");
     const auto run = runCli({"-H", "-d", "postgresql", "--types", types.string(), csv.string()});
     EXPECT_EQ(run.status, kExitOk) << run.err;
     EXPECT_NE(run.out.find("\r\na int,\r\nb ,\r\nc text\r\n"), std::string::npos) << run.out;
@@ -243,7 +244,8 @@ TEST(ConverterOptionsParsing, OptionsReachTheScript)
 {
     TempDir dir;
     const auto csv = dir.write("a.csv", "x\ty\r\n1\t\r\n");
-    const auto run = runCli({"--header", "--separator", "\\t", "--database", "mssql", "--table", "dbo.T\xC3\xBC", "-n", "-m", csv.string()});
+    const auto run = runCli({"--header", "--separator", "\\t", "--database", "mssql", "--table", "dbo.T\xC3\xBC", "-n",
+                             "-m", csv.string()});
     EXPECT_EQ(run.status, kExitOk) << run.err;
     EXPECT_EQ(run.out, "\r\nCREATE TABLE dbo.T\xC3\xBC (\r\n[x] nvarchar(max),\r\n[y] nvarchar(max)\r\n);\r\n\r\n"
                        "INSERT INTO dbo.T\xC3\xBC ([x],[y]) VALUES\r\n('1',NULL);\r\n");
@@ -351,7 +353,8 @@ TEST(ConverterFailures, TypeListUnreadable)
 TEST(ConverterWarnings, SubstitutedCharactersAreCounted)
 {
     TempDir dir;
-    const auto csv = dir.write("a.csv", "\xEF\xBB\xBF" "x\r\n\xC5\x82\xE4\xB8\xAD\r\n");
+    const auto csv = dir.write("a.csv", "\xEF\xBB\xBF"
+                                        "x\r\n\xC5\x82\xE4\xB8\xAD\r\n");
     const auto run = runCli({"-e", "ansi", csv.string()});
     EXPECT_EQ(run.status, kExitOk);
     EXPECT_NE(run.out.find("('l?');"), std::string::npos);
@@ -677,12 +680,12 @@ TEST(ConverterBinary, InterruptedRunLeavesNoTemporaryFile)
     // The input is a pipe that never ends, so the run is still writing when
     // the signal comes.
     TempDir dir;
-    const std::string script = "cd '" + dir.path().string() + "' && mkfifo in.csv && { '" +
-                               std::string(QUARROW_CLI_BINARY) +
-                               "' -q -o out.sql in.csv & pid=$!; exec 3>in.csv; printf 'a\\n1\\n' >&3; i=0; "
-                               "while ! ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; "
-                               "ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' || exit 3; "
-                               "kill -TERM $pid; wait $pid; echo $? > status; }";
+    const std::string script =
+        "cd '" + dir.path().string() + "' && mkfifo in.csv && { '" + std::string(QUARROW_CLI_BINARY)
+        + "' -q -o out.sql in.csv & pid=$!; exec 3>in.csv; printf 'a\\n1\\n' >&3; i=0; "
+          "while ! ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; "
+          "ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' || exit 3; "
+          "kill -TERM $pid; wait $pid; echo $? > status; }";
     ASSERT_EQ(shell(script), 0);
     EXPECT_EQ(readFile(dir.path() / "status"), "143\n");
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

@@ -72,8 +72,8 @@ std::filesystem::path requireProgram(std::string_view name, const std::vector<st
 {
     auto path = findProgram(name, extra);
     if (path.empty())
-        throw std::runtime_error("`" + std::string(name) +
-                                 "` was not found; scripts/install-deps.sh installs the database packages");
+        throw std::runtime_error("`" + std::string(name)
+                                 + "` was not found; scripts/install-deps.sh installs the database packages");
     return path;
 }
 
@@ -97,8 +97,8 @@ void waitUntilReady(ChildProcess& server, const std::filesystem::path& log, cons
             return;
         std::this_thread::sleep_for(100ms);
     }
-    throw std::runtime_error(what + " did not accept connections within a minute\n" + describe(probe, last) +
-                             "its log:\n" + readAll(log));
+    throw std::runtime_error(what + " did not accept connections within a minute\n" + describe(probe, last)
+                             + "its log:\n" + readAll(log));
 }
 
 class WorkFolder {
@@ -188,8 +188,8 @@ std::filesystem::path postgresBinFolder()
     for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql", ec)) {
         const auto bin = entry.path() / "bin";
         const std::string version = entry.path().filename().string();
-        if (!std::regex_match(version, std::regex("[0-9]+")) || !std::filesystem::exists(bin / "initdb") ||
-            !std::filesystem::exists(bin / "postgres"))
+        if (!std::regex_match(version, std::regex("[0-9]+")) || !std::filesystem::exists(bin / "initdb")
+            || !std::filesystem::exists(bin / "postgres"))
             continue;
         if (std::stoi(version) > bestVersion) {
             bestVersion = std::stoi(version);
@@ -212,8 +212,8 @@ public:
 
         Command initdb;
         initdb.program = m_bin / "initdb";
-        initdb.args = {"-D", (home / "data").string(), "-U", "postgres", "-A", "trust", "-E", "UTF8",
-                       "--locale=C", "--no-sync"};
+        initdb.args = {
+            "-D", (home / "data").string(), "-U", "postgres", "-A", "trust", "-E", "UTF8", "--locale=C", "--no-sync"};
         initdb.workDir = home;
         initdb.asService = true;
         requireSuccess(initdb, run(initdb, m_work.scratch(), 120s), "initdb");
@@ -224,7 +224,7 @@ public:
         Command server;
         server.program = m_bin / "postgres";
         server.args = {"-D", (home / "data").string(), "-k", m_socketFolder, "-p", "5432",
-                       "-c", "listen_addresses=", "-c", "fsync=off", "-c", "synchronous_commit=off",
+                       "-c", "listen_addresses=",      "-c", "fsync=off",    "-c", "synchronous_commit=off",
                        "-c", "full_page_writes=off"};
         server.workDir = home;
         server.asService = true;
@@ -273,8 +273,9 @@ protected:
     }
     std::string columnNamesQuery(const std::string& table) const override
     {
-        return "SELECT 'V' || encode(convert_to(attname::text, 'UTF8'), 'hex') FROM pg_attribute WHERE attrelid = " +
-               enclose(enclose(table, '"'), '\'') + "::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum;\n";
+        return "SELECT 'V' || encode(convert_to(attname::text, 'UTF8'), 'hex') FROM pg_attribute WHERE attrelid = "
+               + enclose(enclose(table, '"'), '\'')
+               + "::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum;\n";
     }
 
 private:
@@ -284,8 +285,8 @@ private:
     {
         Command c;
         c.program = m_psql;
-        c.args = {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", m_socketFolder, "-p", "5432", "-U", "postgres",
-                  "-d", database};
+        c.args = {"-X", "-q",   "-v", "ON_ERROR_STOP=1", "-h", m_socketFolder,
+                  "-p", "5432", "-U", "postgres",        "-d", database};
         c.args.insert(c.args.end(), args.begin(), args.end());
         c.env = {"PGCLIENTENCODING=UTF8"};
         return c;
@@ -303,8 +304,7 @@ private:
 class MariaDb final : public Database {
 public:
     explicit MariaDb(const std::filesystem::path& folder)
-        : m_work(folder),
-          m_client(findProgram("mariadb").empty() ? requireProgram("mysql") : findProgram("mariadb"))
+        : m_work(folder), m_client(findProgram("mariadb").empty() ? requireProgram("mysql") : findProgram("mariadb"))
     {
         const std::vector<std::filesystem::path> sbin = {"/usr/sbin", "/usr/local/sbin"};
         const auto home = folder / "my";
@@ -385,8 +385,8 @@ protected:
     std::string columnNamesQuery(const std::string& table) const override
     {
         return "SELECT CONCAT('V', HEX(COLUMN_NAME)) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() "
-               "AND TABLE_NAME = " +
-               enclose(table, '\'') + " ORDER BY ORDINAL_POSITION;\n";
+               "AND TABLE_NAME = "
+               + enclose(table, '\'') + " ORDER BY ORDINAL_POSITION;\n";
     }
 
 private:
@@ -414,8 +414,7 @@ std::vector<CellRow> Database::cells(const std::string& database, const std::str
 {
     const Outcome outcome = query(database, sql);
     if (!outcome.succeeded() || !outcome.err.empty())
-        throw std::runtime_error("the query failed\n" + sql.substr(0, 2000) + "\n" +
-                                 describe(Command{}, outcome));
+        throw std::runtime_error("the query failed\n" + sql.substr(0, 2000) + "\n" + describe(Command{}, outcome));
     std::vector<CellRow> rows;
     std::string_view rest(outcome.out);
     while (!rest.empty()) {
@@ -461,7 +460,10 @@ std::vector<CellRow> Database::rows(const std::string& database, const std::stri
     return cells(database, sql);
 }
 
-std::unique_ptr<Database> makeSqlite(const std::filesystem::path& folder) { return std::make_unique<Sqlite>(folder); }
+std::unique_ptr<Database> makeSqlite(const std::filesystem::path& folder)
+{
+    return std::make_unique<Sqlite>(folder);
+}
 
 std::unique_ptr<Database> startPostgreSql(const std::filesystem::path& folder)
 {

@@ -108,9 +108,15 @@ constexpr auto kAnsiLiterals = std::to_array<LiteralCell>({
 
 using Rng = std::mt19937_64;
 
-std::size_t pick(Rng& rng, std::size_t n) { return static_cast<std::size_t>(rng() % n); }
+std::size_t pick(Rng& rng, std::size_t n)
+{
+    return static_cast<std::size_t>(rng() % n);
+}
 
-bool blank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool blank(char c)
+{
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 // Byte offsets where a character starts, and the end.
 std::vector<std::size_t> boundaries(const std::string& value)
@@ -155,22 +161,19 @@ std::string encodeField(const std::string& value, Rng& rng)
 {
     if (value.empty())
         return std::string(kEmptyFields[pick(rng, kEmptyFields.size())]);
-    if (value.find_first_of(std::string("\"\r\n\0", 4)) != std::string::npos || blank(value.front()) ||
-        blank(value.back()))
+    if (value.find_first_of(std::string("\"\r\n\0", 4)) != std::string::npos || blank(value.front())
+        || blank(value.back()))
         throw std::logic_error("not a value that clean-up can give: " + value);
     const std::string pad(kPads[pick(rng, kPads.size())]);
     const bool mayBeBare = value.find(',') == std::string::npos;
     switch (pick(rng, mayBeBare ? 6 : 3)) {
-    case 0:
-        return "\"" + value + "\"";
+    case 0: return "\"" + value + "\"";
     case 1: // blanks inside the quotes are trimmed
         return "\"" + pad + value + pad + "\"";
     case 2: // doubled quotes inside a quoted field, even first and last
         return "\"" + sprinkle(value, "\"\"", 1 + pick(rng, 3), 0, rng) + "\"";
-    case 3:
-        return value;
-    case 4:
-        return pad + value + pad;
+    case 3: return value;
+    case 4: return pad + value + pad;
     default: // lone quotes inside an unquoted field; not first, or the field would be quoted
         return sprinkle(value, "\"", 1 + pick(rng, 3), 1, rng);
     }
@@ -189,9 +192,10 @@ std::string trimBlanks(std::string value)
 // Pieces of the random values: everything that has broken a string, a name
 // or a client somewhere, and a few ordinary bits.
 constexpr auto kPieces = std::to_array<std::string_view>({
-    "'", "''", "\\", "\\\\", "\\n", "\\'", "'\\", ",", ";", "--", "/*", "*/", "#", "%", "_", "$$", ":v",
-    "`", "[", "]", "(", ")", "),(", "');", "NULL", "null", " ", "\t", "\x01", "\u00A0", "é", "ß", "中",
-    "日本", "😀", "👍🏽", "\u200B", "\u2028", "abc", "42", "x", "E'", "\\0", "\\Z", "\\%", "\\!", "N'",
+    "'",      "''",     "\\",  "\\\\", "\\n",  "\\'",    "'\\", ",",   ";",   "--",   "/*",  "*/",
+    "#",      "%",      "_",   "$$",   ":v",   "`",      "[",   "]",   "(",   ")",    "),(", "');",
+    "NULL",   "null",   " ",   "\t",   "\x01", "\u00A0", "é",   "ß",   "中",  "日本", "😀",   "👍🏽",
+    "\u200B", "\u2028", "abc", "42",   "x",    "E'",     "\\0", "\\Z", "\\%", "\\!",  "N'",
 });
 
 std::string randomValue(Rng& rng)
@@ -377,18 +381,10 @@ Fixture buildWide()
     for (std::size_t j = 2; j <= 500; ++j) {
         const std::string n = std::to_string(j);
         switch (j % 4) {
-        case 0:
-            b.column("col_" + n, "col_" + n);
-            break;
-        case 1:
-            b.column("Col " + n, "Col " + n);
-            break;
-        case 2:
-            b.column(n + "th", n + "th");
-            break;
-        default:
-            b.column("Wide" + n, "Wide" + n, "wide" + n);
-            break;
+        case 0: b.column("col_" + n, "col_" + n); break;
+        case 1: b.column("Col " + n, "Col " + n); break;
+        case 2: b.column(n + "th", n + "th"); break;
+        default: b.column("Wide" + n, "Wide" + n, "wide" + n); break;
         }
     }
     b.startFile();
@@ -574,7 +570,10 @@ Fixture buildTyped()
 
 } // namespace
 
-std::span<const LiteralCell> literalCells() { return kLiterals; }
+std::span<const LiteralCell> literalCells()
+{
+    return kLiterals;
+}
 
 std::uint64_t fixtureSeed()
 {

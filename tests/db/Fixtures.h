@@ -28,8 +28,8 @@ enum class Typed {
 };
 
 struct FixtureColumn {
-    std::string csv;          // the header field as the file holds it
-    std::string name;         // the column name after clean-up
+    std::string csv;  // the header field as the file holds it
+    std::string name; // the column name after clean-up
     // The name PostgreSQL holds: a bare name is folded to lower case, and in
     // an ANSI script it is the name as Windows-1252 holds it.
     std::string postgresName;

@@ -99,8 +99,8 @@ pid_t spawn(const Command& command, int in, int out, int err)
             ::_exit(126);
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0)
             ::_exit(126);
-        if (switchUser &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(account.gid()) != 0 || ::setuid(account.uid()) != 0))
+        if (switchUser
+            && (::setgroups(0, nullptr) != 0 || ::setgid(account.gid()) != 0 || ::setuid(account.uid()) != 0))
             ::_exit(126);
         // After the user switch, which clears it. Should the test process
         // die before it can stop the child, the kernel kills the child.
@@ -144,8 +144,8 @@ std::string shorten(const std::string& text)
     constexpr std::size_t kKeep = 4000;
     if (text.size() <= kKeep)
         return text;
-    return text.substr(0, kKeep / 2) + "\n[... " + std::to_string(text.size() - kKeep) + " bytes ...]\n" +
-           text.substr(text.size() - kKeep / 2);
+    return text.substr(0, kKeep / 2) + "\n[... " + std::to_string(text.size() - kKeep) + " bytes ...]\n"
+           + text.substr(text.size() - kKeep / 2);
 }
 
 } // namespace

@@ -31,12 +31,12 @@ private:
 };
 
 struct Command {
-    std::filesystem::path program;       // a full path (see findProgram)
-    std::vector<std::string> args;       // without the program
-    std::vector<std::string> env;        // NAME=value, added to (or replacing in) the environment
-    std::filesystem::path input;         // standard input; /dev/null when empty
-    std::filesystem::path workDir;       // the child's current folder; unchanged when empty
-    bool asService = false;              // run as the service account
+    std::filesystem::path program; // a full path (see findProgram)
+    std::vector<std::string> args; // without the program
+    std::vector<std::string> env;  // NAME=value, added to (or replacing in) the environment
+    std::filesystem::path input;   // standard input; /dev/null when empty
+    std::filesystem::path workDir; // the child's current folder; unchanged when empty
+    bool asService = false;        // run as the service account
 
     std::string text() const; // for messages
 };
@@ -65,8 +65,7 @@ Outcome run(const Command& command, const std::filesystem::path& scratch,
 // so no test run leaves a server behind.
 class ChildProcess {
 public:
-    ChildProcess(const Command& command, const std::filesystem::path& log, int stopSignal,
-                 std::chrono::seconds grace);
+    ChildProcess(const Command& command, const std::filesystem::path& log, int stopSignal, std::chrono::seconds grace);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

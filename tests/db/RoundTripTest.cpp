@@ -38,12 +38,9 @@ enum class Engine { Sqlite, PostgreSql, MariaDb };
 std::string engineName(Engine engine)
 {
     switch (engine) {
-    case Engine::Sqlite:
-        return "SQLite";
-    case Engine::PostgreSql:
-        return "PostgreSQL";
-    case Engine::MariaDb:
-        return "MariaDB";
+    case Engine::Sqlite: return "SQLite";
+    case Engine::PostgreSql: return "PostgreSQL";
+    case Engine::MariaDb: return "MariaDB";
     }
     return "?";
 }
@@ -300,7 +297,10 @@ std::vector<std::string> scriptTypes(const std::string& script)
     return types;
 }
 
-void PrintTo(Engine engine, std::ostream* out) { *out << engineName(engine); }
+void PrintTo(Engine engine, std::ostream* out)
+{
+    *out << engineName(engine);
+}
 void PrintTo(const Combination& c, std::ostream* out)
 {
     *out << (c.nullEmpty ? "NULL for empty cells" : "empty text for empty cells") << ", "
@@ -440,8 +440,8 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
                 got = plainDateTime(*got);
             }
             if (got != expected)
-                fault("row " + key + " (CSV line " + std::to_string(expectedRow.line) + "), column " +
-                      std::to_string(c + 1) + " '" + names[c] + "': " + difference(expected, actual[c]));
+                fault("row " + key + " (CSV line " + std::to_string(expectedRow.line) + "), column "
+                      + std::to_string(c + 1) + " '" + names[c] + "': " + difference(expected, actual[c]));
         }
     }
     for (const auto& [key, row] : byKey)
@@ -516,10 +516,22 @@ protected:
     void check(const Fixture& fixture) { roundTrip(std::get<0>(GetParam()), std::get<1>(GetParam()), fixture); }
 };
 
-TEST_P(RoundTrip, NastyValuesAndNames) { check(nastyFixture()); }
-TEST_P(RoundTrip, FiveHundredColumns) { check(wideFixture()); }
-TEST_P(RoundTrip, OneMebibyteValues) { check(longValueFixture()); }
-TEST_P(RoundTrip, SurveyQuestionsAsNames) { check(surveyFixture(std::get<0>(GetParam()))); }
+TEST_P(RoundTrip, NastyValuesAndNames)
+{
+    check(nastyFixture());
+}
+TEST_P(RoundTrip, FiveHundredColumns)
+{
+    check(wideFixture());
+}
+TEST_P(RoundTrip, OneMebibyteValues)
+{
+    check(longValueFixture());
+}
+TEST_P(RoundTrip, SurveyQuestionsAsNames)
+{
+    check(surveyFixture(std::get<0>(GetParam())));
+}
 TEST_P(RoundTrip, ExactQuotingKeepsLineBreaksQuotesAndBlanks)
 {
     check(exactQuotingFixture());

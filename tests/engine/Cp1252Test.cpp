@@ -69,8 +69,7 @@ TEST(Cp1252Decode, BulkDecodeAgreesWithByteDecodeAtEveryPosition)
 
                 std::u16string out = u"prefix";
                 decode(data, length, out);
-                ASSERT_EQ(out, expected) << "length " << length << ", offset " << offset
-                                         << ", high byte at " << high;
+                ASSERT_EQ(out, expected) << "length " << length << ", offset " << offset << ", high byte at " << high;
             }
         }
     }
@@ -126,8 +125,7 @@ TEST(Cp1252Encode, BestFitGivesTheBaseLetter)
     };
     // clang-format on
     for (const auto& row : kRows) {
-        SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase
-                                        << static_cast<unsigned>(row.codePoint));
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase << static_cast<unsigned>(row.codePoint));
         const auto encoded = encode(row.codePoint);
         EXPECT_EQ(int{encoded.byte}, int{row.byte});
         EXPECT_FALSE(encoded.exact);
@@ -155,8 +153,7 @@ TEST(Cp1252Encode, NoObviousSubstituteGivesQuestionMark)
     };
     // clang-format on
     for (const char32_t codePoint : kRows) {
-        SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase
-                                        << static_cast<unsigned>(codePoint));
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << std::uppercase << static_cast<unsigned>(codePoint));
         const auto encoded = encode(codePoint);
         EXPECT_EQ(encoded.byte, '?');
         EXPECT_FALSE(encoded.exact);
@@ -173,8 +170,8 @@ TEST(Cp1252Encode, ExactOnlyForTheCodePageItself)
         const auto encoded = encode(cp);
         const bool decodesBack = decodeByte(encoded.byte) == cp;
         if (encoded.exact != decodesBack) {
-            ADD_FAILURE() << "U+" << std::hex << std::uppercase << static_cast<unsigned>(cp)
-                          << " -> 0x" << int{encoded.byte} << " exact=" << encoded.exact;
+            ADD_FAILURE() << "U+" << std::hex << std::uppercase << static_cast<unsigned>(cp) << " -> 0x"
+                          << int{encoded.byte} << " exact=" << encoded.exact;
             return;
         }
         if (encoded.exact)
@@ -184,8 +181,7 @@ TEST(Cp1252Encode, ExactOnlyForTheCodePageItself)
         if (!encoded.exact && encoded.byte != '?') {
             const bool latin = (cp >= 0x0100 && cp <= 0x024F) || (cp >= 0x1E00 && cp <= 0x1EFF);
             const bool fullwidth = cp >= 0xFF01 && cp <= 0xFF5E;
-            EXPECT_TRUE(latin || fullwidth)
-                << "unexpected substitute for U+" << std::hex << static_cast<unsigned>(cp);
+            EXPECT_TRUE(latin || fullwidth) << "unexpected substitute for U+" << std::hex << static_cast<unsigned>(cp);
             // A script escapes the text before it is encoded, so a substitute
             // that quotes, escapes or ends something would slip through.
             const unsigned char b = encoded.byte;
@@ -202,12 +198,10 @@ TEST(Cp1252Encode, ExactOnlyForTheCodePageItself)
 // long s, the middle-dot L, n preceded by apostrophe).
 TEST(Cp1252Encode, LatinExtendedAIsCoveredExceptLettersWithoutABase)
 {
-    const std::vector<char32_t> noBase = {0x0132, 0x0133, 0x0138, 0x013F, 0x0140,
-                                          0x0149, 0x014A, 0x014B, 0x017F};
+    const std::vector<char32_t> noBase = {0x0132, 0x0133, 0x0138, 0x013F, 0x0140, 0x0149, 0x014A, 0x014B, 0x017F};
     for (char32_t cp = 0x0100; cp <= 0x017F; ++cp) {
         const auto encoded = encode(cp);
-        const bool expectQuestionMark =
-            std::find(noBase.begin(), noBase.end(), cp) != noBase.end();
+        const bool expectQuestionMark = std::find(noBase.begin(), noBase.end(), cp) != noBase.end();
         EXPECT_EQ(encoded.byte == '?', expectQuestionMark)
             << "U+" << std::hex << std::uppercase << static_cast<unsigned>(cp);
     }

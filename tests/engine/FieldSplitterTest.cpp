@@ -138,9 +138,18 @@ TEST(FieldSplitterScan, FindsSeparatorsQuotesAndNulsAtEveryPosition)
 {
     for (const char16_t sep : {u',', u';', u'\t'}) {
         SCOPED_TRACE(testing::Message() << "separator " << int{sep});
-        const char16_t lookAlikes[] = {static_cast<char16_t>(sep | 0x0100), static_cast<char16_t>(sep << 8),
-                                       0x0122, 0x2200, 0x0100, 0x8000, 0xFFFF, 0x0001, 0x0021, 0x0023,
-                                       static_cast<char16_t>(sep + 1), static_cast<char16_t>(sep - 1)};
+        const char16_t lookAlikes[] = {static_cast<char16_t>(sep | 0x0100),
+                                       static_cast<char16_t>(sep << 8),
+                                       0x0122,
+                                       0x2200,
+                                       0x0100,
+                                       0x8000,
+                                       0xFFFF,
+                                       0x0001,
+                                       0x0021,
+                                       0x0023,
+                                       static_cast<char16_t>(sep + 1),
+                                       static_cast<char16_t>(sep - 1)};
         auto text = [&lookAlikes](std::size_t length, std::size_t seed) {
             std::u16string t;
             for (std::size_t i = 0; i < length; ++i)

@@ -101,7 +101,10 @@ const char* formName(Form f)
     return "?";
 }
 
-TextEncoding chosen(Form f) { return f == Form::Ansi ? TextEncoding::Ansi : TextEncoding::Utf8; }
+TextEncoding chosen(Form f)
+{
+    return f == Form::Ansi ? TextEncoding::Ansi : TextEncoding::Utf8;
+}
 
 std::string mark(Form f)
 {
@@ -113,7 +116,10 @@ std::string mark(Form f)
     }
 }
 
-std::size_t unitSize(Form f) { return f == Form::Utf16Le || f == Form::Utf16Be ? 2 : 1; }
+std::size_t unitSize(Form f)
+{
+    return f == Form::Utf16Le || f == Form::Utf16Be ? 2 : 1;
+}
 
 // Text in the file's form, without the mark. ANSI takes ASCII and Latin-1
 // letters only, which the code page keeps at the same value.
@@ -177,7 +183,10 @@ struct ReadCase {
     Lines lines;
 };
 
-void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LineReaderCases : public testing::TestWithParam<ReadCase> {
 protected:
@@ -249,7 +258,10 @@ struct ErrorCase {
     TextEncoding encoding;
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ErrorCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LineReaderErrors : public testing::TestWithParam<ErrorCase> {
 protected:
@@ -330,8 +342,8 @@ TEST_F(LineReaderTest, BreakAcrossTheBlockBoundary)
             {u"\r" + secondBlock + u"\nc", {secondBlock, u"c"}},
         };
         for (const Tail& tail : tails) {
-            SCOPED_TRACE(testing::Message() << formName(form) << ", tail of " << tail.text.size() << " units: "
-                                            << testing::PrintToString(tail.text.substr(0, 8)));
+            SCOPED_TRACE(testing::Message() << formName(form) << ", tail of " << tail.text.size()
+                                            << " units: " << testing::PrintToString(tail.text.substr(0, 8)));
             const std::string bytes = mark(form) + encodeAs(form, filler) + encodeAs(form, tail.text);
             ASSERT_EQ(bytes.size(), kReadBlockSize + (tail.text.size() - 1) * unitSize(form));
             Lines expected = {filler};
@@ -376,8 +388,8 @@ TEST_F(LineReaderTest, MultiByteCharacterAcrossTheBlockBoundary)
         for (const std::u16string& ch : chars) {
             const std::size_t length = encodeAs(form, ch).size();
             for (std::size_t before = 1; before < length; ++before) {
-                SCOPED_TRACE(testing::Message() << formName(form) << ", " << length << "-byte character, "
-                                                << before << " byte(s) in the first block");
+                SCOPED_TRACE(testing::Message() << formName(form) << ", " << length << "-byte character, " << before
+                                                << " byte(s) in the first block");
                 const std::u16string filler(kReadBlockSize - before - mark(form).size(), u'a');
                 const std::u16string first = filler + ch + u"z";
                 const std::string bytes = mark(form) + encodeAs(form, first + u"\nnext\n");
@@ -405,7 +417,9 @@ TEST_F(LineReaderTest, LongLineSpanningManyBlocksArrivesWhole)
 {
     for (const Form form : kAllForms) {
         SCOPED_TRACE(formName(form));
-        const std::u16string pattern = form == Form::Ansi ? u"0123456789\u00E9" : u"a\u00E9\u20AC\xD83D\xDE00" u"b";
+        const std::u16string pattern = form == Form::Ansi ? u"0123456789\u00E9"
+                                                          : u"a\u00E9\u20AC\xD83D\xDE00"
+                                                            u"b";
         const std::size_t repeats = 100 * 1024 / encodeAs(form, pattern).size() + 1;
         std::u16string longLine;
         for (std::size_t i = 0; i < repeats; ++i)
@@ -415,8 +429,8 @@ TEST_F(LineReaderTest, LongLineSpanningManyBlocksArrivesWhole)
         const Lines got = readAll(m_dir.write("input.csv", bytes), chosen(form));
         ASSERT_EQ(got.size(), expected.size());
         EXPECT_EQ(got[0], expected[0]);
-        EXPECT_TRUE(got[1] == expected[1]) << "long line of " << got[1].size() << " units, expected "
-                                           << expected[1].size();
+        EXPECT_TRUE(got[1] == expected[1])
+            << "long line of " << got[1].size() << " units, expected " << expected[1].size();
         EXPECT_EQ(got[2], expected[2]);
     }
 }
@@ -462,8 +476,8 @@ TEST_F(LineReaderTest, BytesReadEndsAtTheFileSize)
         const char* what;
         std::string bytes;
     };
-    const std::string euroAcross = std::string(kReadBlockSize - 1, 'a') + "\xE2\x82\xAC\n" +
-                                   std::string(kReadBlockSize - 2, 'b') + "\xF0\x9F\x98\x80" + "\n";
+    const std::string euroAcross = std::string(kReadBlockSize - 1, 'a') + "\xE2\x82\xAC\n"
+                                   + std::string(kReadBlockSize - 2, 'b') + "\xF0\x9F\x98\x80" + "\n";
     const SizedFile files[] = {
         {"empty", ""},
         {"one byte", "a"},

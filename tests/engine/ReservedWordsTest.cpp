@@ -111,8 +111,8 @@ TEST(ReservedWords, DialectsThatQuoteEveryNameReserveNothing)
 {
     for (Dialect dialect : {Dialect::MySql, Dialect::MsSql, Dialect::Access}) {
         for (const Row& row : kRows) {
-            SCOPED_TRACE(testing::Message() << "dialect " << static_cast<int>(dialect) << ", word \""
-                                            << shown(row.word) << '"');
+            SCOPED_TRACE(testing::Message()
+                         << "dialect " << static_cast<int>(dialect) << ", word \"" << shown(row.word) << '"');
             EXPECT_FALSE(isReservedWord(dialect, row.word));
         }
     }
@@ -134,8 +134,8 @@ TEST(ReservedWords, WordWithNonAsciiCharacterIsNeverReserved)
 {
     for (Dialect dialect : {Dialect::Oracle, Dialect::PostgreSql, Dialect::IbmDb2, Dialect::Sqlite}) {
         for (std::u16string_view word : kNonAscii) {
-            SCOPED_TRACE(testing::Message() << "dialect " << static_cast<int>(dialect) << ", word \""
-                                            << shown(word) << '"');
+            SCOPED_TRACE(testing::Message()
+                         << "dialect " << static_cast<int>(dialect) << ", word \"" << shown(word) << '"');
             EXPECT_FALSE(isReservedWord(dialect, word));
         }
     }

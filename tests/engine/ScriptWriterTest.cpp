@@ -75,7 +75,10 @@ Exported exportFiles(const std::vector<std::string>& files, const ExportSetup& s
     return out;
 }
 
-std::string exportCsv(const std::string& csv, const ExportSetup& setup) { return exportFiles({csv}, setup).bytes; }
+std::string exportCsv(const std::string& csv, const ExportSetup& setup)
+{
+    return exportFiles({csv}, setup).bytes;
+}
 
 // The worked examples: id,name / 1,Anna / 2, with the header option on.
 constexpr std::string_view kExampleCsv = "id,name\r\n1,Anna\r\n2,\r\n";
@@ -244,7 +247,8 @@ TEST(ScriptWriterEdges, LaterFilesHeaderLinesAreData)
     ExportSetup s;
     s.multiRow = true;
     const auto out = exportFiles({"a\r\n1\r\n", "a\r\n2\r\n", "a\r\n3\r\n"}, s);
-    EXPECT_EQ(insertPart(out.bytes), crlf("INSERT INTO NEW_TABLE (`a`) VALUES\n('1'),\n('a'),\n('2'),\n('a'),\n('3');\n"));
+    EXPECT_EQ(insertPart(out.bytes),
+              crlf("INSERT INTO NEW_TABLE (`a`) VALUES\n('1'),\n('a'),\n('2'),\n('a'),\n('3');\n"));
     EXPECT_EQ(out.result.rowsExported, 5u);
 }
 
@@ -261,14 +265,16 @@ TEST(ScriptWriterEdges, HeaderOptionOffExportsTheFirstLine)
     ExportSetup s;
     s.header = false;
     s.separator = u';';
-    EXPECT_EQ(insertPart(exportCsv("a;b\r\n", s)), crlf("INSERT INTO NEW_TABLE (`COLUMN1`,`COLUMN2`) VALUES\n('a','b');\n"));
+    EXPECT_EQ(insertPart(exportCsv("a;b\r\n", s)),
+              crlf("INSERT INTO NEW_TABLE (`COLUMN1`,`COLUMN2`) VALUES\n('a','b');\n"));
 }
 
 TEST(ScriptWriterEdges, SameWorkspaceTwiceIsByteIdentical)
 {
     TempDir dir;
     Workspace workspace;
-    workspace.load(dir.write("a.csv", "x,y\r\n1,\"2\"\r\n3,4\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
+    workspace.load(dir.write("a.csv", "x,y\r\n1,\"2\"\r\n3,4\r\n"),
+                   LoadOptions{TextEncoding::Utf8, true, u',', Dialect::MySql});
     ScriptOptions options;
     options.headerLine = true;
     StringSink first;
@@ -313,7 +319,8 @@ TEST(ScriptWriterEscaping, MariaDbInjectionRowStaysOneValue)
     s.header = false;
     const std::string script = exportCsv("abc\\,\",1);CREATE TABLE injected (x int);#\"\r\n", s);
     // The quoted commas count for the column count (three columns), not for the split (two fields).
-    EXPECT_NE(script.find("\r\n('abc\\\\',',1);CREATE TABLE injected (x int);#','');\r\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\r\n('abc\\\\',',1);CREATE TABLE injected (x int);#','');\r\n"), std::string::npos)
+        << script;
 }
 
 // Oracle takes a string literal of at most 4,000 bytes, Db2 of 32,672: a
@@ -379,8 +386,9 @@ TEST(ScriptWriterEscaping, SqlServerNationalLiteralsOnlyForNonAscii)
     const std::string script = exportCsv("a,b,c,d\r\nplain,Köln,\xE4\xB8\xAD,\r\n", s);
     EXPECT_NE(script.find("\r\n('plain',N'K\xC3\xB6ln',N'\xE4\xB8\xAD',NULL);\r\n"), std::string::npos) << script;
     s.dialect = Dialect::Access;
-    EXPECT_NE(exportCsv("a,b,c,d\r\nplain,Köln,\xE4\xB8\xAD,\r\n", s).find("('plain','K\xC3\xB6ln','\xE4\xB8\xAD',NULL);"),
-              std::string::npos);
+    EXPECT_NE(
+        exportCsv("a,b,c,d\r\nplain,Köln,\xE4\xB8\xAD,\r\n", s).find("('plain','K\xC3\xB6ln','\xE4\xB8\xAD',NULL);"),
+        std::string::npos);
 }
 
 TEST(ScriptWriterNames, QuotedSoTheyCannotBreakOut)
@@ -450,7 +458,8 @@ TEST(ScriptWriterNames, TableNameAndTypesStayAsTyped)
 {
     TempDir dir;
     Workspace workspace;
-    workspace.load(dir.write("a.csv", "full name,order\r\n1,2\r\n"), LoadOptions{TextEncoding::Utf8, true, u',', Dialect::PostgreSql});
+    workspace.load(dir.write("a.csv", "full name,order\r\n1,2\r\n"),
+                   LoadOptions{TextEncoding::Utf8, true, u',', Dialect::PostgreSql});
     workspace.replaceType(0, u"varchar(20) NOT NULL");
     ScriptOptions options;
     options.dialect = Dialect::PostgreSql;
@@ -458,8 +467,9 @@ TEST(ScriptWriterNames, TableNameAndTypesStayAsTyped)
     options.headerLine = true;
     StringSink sink;
     Donustur(workspace, options, sink);
-    EXPECT_EQ(sink.bytes, crlf("\nCREATE TABLE my schema.\"T\" (\n\"full name\" varchar(20) NOT NULL,\n\"order\" text\n);\n\n"
-                               "INSERT INTO my schema.\"T\" (\"full name\",\"order\") VALUES\n('1','2');\n"));
+    EXPECT_EQ(sink.bytes,
+              crlf("\nCREATE TABLE my schema.\"T\" (\n\"full name\" varchar(20) NOT NULL,\n\"order\" text\n);\n\n"
+                   "INSERT INTO my schema.\"T\" (\"full name\",\"order\") VALUES\n('1','2');\n"));
 }
 
 TEST(ScriptWriterStatements, SqlServerStartsANewInsertEvery1000Rows)
@@ -694,9 +704,12 @@ TEST(ScriptWriterEncoding, AnsiOutputSubstitutesAndCounts)
     // Read as ANSI: bytes are Windows-1252. A UTF-8 file with its mark is
     // read as UTF-8 whatever the choice, which lets the test hold characters
     // that Windows-1252 lacks.
-    const auto out = exportFiles({"\xEF\xBB\xBF" "a\xC5\x82,b\r\n\xE2\x82\xAC\xC3\xA9,\xE4\xB8\xAD\xF0\x9F\x98\x80\r\n"}, s);
+    const auto out = exportFiles({"\xEF\xBB\xBF"
+                                  "a\xC5\x82,b\r\n\xE2\x82\xAC\xC3\xA9,\xE4\xB8\xAD\xF0\x9F\x98\x80\r\n"},
+                                 s);
     EXPECT_EQ(out.bytes, "\r\nCREATE TABLE NEW_TABLE (\r\n`al` text,\r\n`b` text\r\n);\r\n\r\n"
-                         "INSERT INTO NEW_TABLE (`al`,`b`) VALUES\r\n('\x80\xE9','?" "?');\r\n");
+                         "INSERT INTO NEW_TABLE (`al`,`b`) VALUES\r\n('\x80\xE9','?"
+                         "?');\r\n");
     // ł in the create line and in the insert header, 中 and the emoji.
     EXPECT_EQ(out.result.substituted, 4u);
 }
@@ -821,7 +834,9 @@ TEST(ScriptWriterEncoding, AnsiScriptEqualsTheScriptOfTheFittedText)
 TEST(ScriptWriterEncoding, Utf8OutputHasNoMarkAndKeepsEverything)
 {
     ExportSetup s;
-    const auto out = exportFiles({"\xEF\xBB\xBF" "a\r\n\xF0\x9F\x98\x80 \xE4\xB8\xAD\r\n"}, s);
+    const auto out = exportFiles({"\xEF\xBB\xBF"
+                                  "a\r\n\xF0\x9F\x98\x80 \xE4\xB8\xAD\r\n"},
+                                 s);
     EXPECT_EQ(out.bytes.substr(0, 2), "\r\n");
     EXPECT_NE(out.bytes.find("('\xF0\x9F\x98\x80 \xE4\xB8\xAD');"), std::string::npos);
     EXPECT_EQ(out.result.substituted, 0u);
@@ -838,8 +853,8 @@ TEST(ScriptWriterRoundTrip, DistinctValuesAcrossTheBlockBoundary)
         const std::string v2 = "\"q" + std::to_string(r) + ",x\"";
         const std::string v3 = "it's " + std::to_string(r * 7);
         csv += v1 + "," + v2 + "," + v3 + "\r\n";
-        expected += std::string(r == 0 ? "" : ",\r\n") + "('" + v1 + "','q" + std::to_string(r) + ",x','it''s " +
-                    std::to_string(r * 7) + "')";
+        expected += std::string(r == 0 ? "" : ",\r\n") + "('" + v1 + "','q" + std::to_string(r) + ",x','it''s "
+                    + std::to_string(r * 7) + "')";
     }
     ASSERT_GT(csv.size(), 3 * 4096u);
     ExportSetup s;
@@ -919,7 +934,8 @@ TEST(ScriptWriterFailures, ExistingFileIsReplacedWhole)
     ScriptOptions options;
     options.headerLine = true;
     Donustur(workspace, options, target);
-    EXPECT_EQ(test::readFile(target), crlf("\nCREATE TABLE NEW_TABLE (\n`a` text\n);\n\nINSERT INTO NEW_TABLE (`a`) VALUES\n('1');\n"));
+    EXPECT_EQ(test::readFile(target),
+              crlf("\nCREATE TABLE NEW_TABLE (\n`a` text\n);\n\nINSERT INTO NEW_TABLE (`a`) VALUES\n('1');\n"));
 }
 
 } // namespace

@@ -87,7 +87,10 @@ struct LoadCase {
 };
 
 // Test names show the label, not the bytes of the case.
-void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.label; }
+void PrintTo(const LoadCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class TypeListLoad : public TypeListFiles, public testing::WithParamInterface<LoadCase> {};
 

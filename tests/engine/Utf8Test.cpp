@@ -101,7 +101,10 @@ struct DecodeCase {
     bool valid;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name << " [" << hex(c.input) << "]"; }
+void PrintTo(const DecodeCase& c, std::ostream* os)
+{
+    *os << c.name << " [" << hex(c.input) << "]";
+}
 
 class Utf8Decode : public testing::TestWithParam<DecodeCase> {};
 
@@ -198,8 +201,8 @@ TEST(Utf8DecodeExhaustive, EveryLeadAndSecondByteAgreesWithTheDefinition)
         else if (lead >= 0xF0 && lead <= 0xF7)
             length = 4;
         for (int second = 0; second <= 0xFF; ++second) {
-            std::vector<unsigned char> in = {static_cast<unsigned char>(lead), static_cast<unsigned char>(second),
-                                             0x80, 0x80};
+            std::vector<unsigned char> in = {static_cast<unsigned char>(lead), static_cast<unsigned char>(second), 0x80,
+                                             0x80};
             if (length != 0)
                 in.resize(length);
 
@@ -208,8 +211,8 @@ TEST(Utf8DecodeExhaustive, EveryLeadAndSecondByteAgreesWithTheDefinition)
                 std::uint32_t cp = static_cast<std::uint32_t>(lead) & (0x7Fu >> length);
                 for (std::size_t k = 1; k < length; ++k)
                     cp = (cp << 6) | (in[k] & 0x3Fu);
-                expectValid = cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) &&
-                              referenceUtf8(static_cast<char32_t>(cp)).size() == length;
+                expectValid = cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)
+                              && referenceUtf8(static_cast<char32_t>(cp)).size() == length;
             }
 
             const Decoded d = runDecode(in, true);
@@ -295,7 +298,10 @@ struct EncodeCase {
     std::uint64_t replacements;
 };
 
-void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncodeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Utf8Encode : public testing::TestWithParam<EncodeCase> {};
 

@@ -120,7 +120,9 @@ TEST_F(WorkspaceLoad, EncodingOptionReachesTheReader)
 {
     LoadOptions o = options(false);
     o.encoding = TextEncoding::Ansi;
-    ws.load(dir.write("ansi.csv", "d\xE9" "cimal,\x80\n"), o);
+    ws.load(dir.write("ansi.csv", "d\xE9"
+                                  "cimal,\x80\n"),
+            o);
     EXPECT_EQ(rowsOf(ws), (Strings{u"d\u00E9cimal,\u20AC"}));
 }
 
@@ -148,7 +150,10 @@ struct SetupCase {
 };
 
 // Test names show the label, not the bytes of the case.
-void PrintTo(const SetupCase& c, std::ostream* out) { *out << c.label; }
+void PrintTo(const SetupCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class WorkspaceFirstLoad : public testing::TestWithParam<SetupCase> {};
 
@@ -423,8 +428,7 @@ TEST_F(WorkspaceLoad, EmptyFirstFileLeavesTheSetupToTheNextFile)
     EXPECT_TRUE(ws.columnNames().empty());
     EXPECT_TRUE(ws.columnTypes().empty());
 
-    const LoadReport second =
-        ws.load(dir.write("b.csv", "p;q;r\n1;2;3\n"), options(true, u';', Dialect::PostgreSql));
+    const LoadReport second = ws.load(dir.write("b.csv", "p;q;r\n1;2;3\n"), options(true, u';', Dialect::PostgreSql));
     EXPECT_EQ(second.filesLoaded, 1);
     EXPECT_EQ(second.rowCount, 2);
     EXPECT_EQ(ws.columnCount(), 3);

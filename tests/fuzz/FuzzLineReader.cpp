@@ -75,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             quarrow::readLines(path, encoding, sink);
         } catch (const quarrow::ReadError&) {
-            const bool marked = size >= 2 && ((data[0] == 0xEF && size >= 3 && data[1] == 0xBB && data[2] == 0xBF) ||
-                                              (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+            const bool marked = size >= 2
+                                && ((data[0] == 0xEF && size >= 3 && data[1] == 0xBB && data[2] == 0xBF)
+                                    || (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
             if (encoding == quarrow::TextEncoding::Ansi && !marked)
                 std::abort(); // ANSI accepts every byte
         }

@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t number = 1; number <= 6; ++number) {
             const std::u16string_view line = replyLine(lines, number);
             const std::u16string value = tagValue(line, name);
-            if (!value.empty() &&
-                line != u"<" + std::u16string(name) + u">" + value + u"</" + std::u16string(name) + u">")
+            if (!value.empty()
+                && line != u"<" + std::u16string(name) + u">" + value + u"</" + std::u16string(name) + u">")
                 std::abort();
         }
     }
