@@ -54,7 +54,7 @@ std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const 
     Workspace workspace;
     for (const auto& f : files)
         workspace.load(f, loadOptionsFor(o.script));
-    const auto profile = profileWorkspace(workspace, o.script.separator, o.script.headerLine);
+    const auto profile = profileWorkspace(workspace, {o.script.separator, o.script.headerLine, o.script.exactQuoting});
     const auto suggestions = suggestTypes(profile, o.script.dialect, o.script.nullEmpty);
     for (std::size_t i = 0; i < suggestions.size(); ++i)
         workspace.replaceType(i, suggestions[i].type);
