@@ -71,6 +71,7 @@ private:
 struct FormattedBatch {
     FormattedRows rows;
     std::uint64_t substituted = 0;
+    TableProfile shapes; // the field counts of the batch's rows, when counted
 };
 
 // Turns the stream of line batches into script bytes, exactly as the writer
@@ -78,11 +79,15 @@ struct FormattedBatch {
 // worker threads, each with its own copy of the formatter, and written in
 // order: a row's bytes depend only on the row and its position. Statements
 // cut by size are cut here, in order, by the window writer's StatementCutter.
+// With `countShapes` each batch's rows are also counted by their fields on
+// its worker, and the counts added up in order: the reading thread, which
+// sets the pace, does no more than read and cut.
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
-                    Recycler<LineBatch>& batches, ByteBudget& budget)
-        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget)
+                    Recycler<LineBatch>& batches, ByteBudget& budget, bool countShapes)
+        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget),
+          m_countShapes(countShapes), m_shapes(0, options.script.separator, options.script.exactQuoting)
     {
     }
 
@@ -131,6 +136,8 @@ public:
             FormattedRows rows;
             formatRows(formatter, batch, skip, first, rows);
             m_substituted += formatter.substituted();
+            if (m_countShapes)
+                addShapes(shapesOf(batch, skip));
             batch = LineBatch{};
             m_cutter->write(m_sink, rows);
             m_budget.give(charged);
@@ -143,9 +150,11 @@ public:
         rows.clear();
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
                                                              rows = std::move(rows), skip, first, charged]() mutable {
-            FormattedBatch out{std::move(rows), 0};
+            FormattedBatch out{std::move(rows), 0, {}};
             formatRows(formatter, batch, skip, first, out.rows);
             out.substituted = formatter.substituted();
+            if (m_countShapes)
+                out.shapes = shapesOf(batch, skip);
             m_budget.give(charged);
             m_batches.give(std::move(batch));
             return out;
@@ -153,6 +162,7 @@ public:
     }
 
     bool started() const noexcept { return m_formatter.has_value(); }
+    std::size_t columnCount() const noexcept { return m_columnCount; }
     const std::vector<ColumnRename>& renames() const noexcept { return m_renames; }
 
     const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
@@ -169,6 +179,13 @@ public:
         return m_substituted + m_cutter->substituted();
     }
 
+    // The rows' field counts, every input named; after finish().
+    const TableProfile& shapes()
+    {
+        startShapeFilesTo(m_options.inputs.size());
+        return m_shapes.profile();
+    }
+
 private:
     static constexpr std::size_t kMaxInFlight = 3;
 
@@ -177,6 +194,8 @@ private:
         const ScriptOptions& script = m_options.script;
         ColumnSetup setup = setUpColumns(firstLine, loadOptionsFor(script));
         m_renames = setup.renames;
+        m_columnCount = setup.names.size();
+        m_shapes.setColumns(m_columnCount, true);
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
@@ -208,11 +227,46 @@ private:
         }
     }
 
+    // The field counts of the batch's rows, the first `skip` of them not
+    // written, as one profiler of every row would have made them.
+    TableProfile shapesOf(const LineBatch& batch, std::size_t skip) const
+    {
+        TableProfiler profiler(0, m_options.script.separator, m_options.script.exactQuoting);
+        profiler.setColumns(m_columnCount, true);
+        profiler.resumeFile(batch.file, m_options.inputs[batch.file].string(), batch.firstLine - 1);
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i < batch.ends.size(); ++i) {
+            const std::size_t end = batch.ends[i];
+            if (i < skip)
+                profiler.skipLine();
+            else if (batch.utf8)
+                profiler.addUtf8Row(std::string_view(batch.bytes).substr(begin, end - begin));
+            else
+                profiler.addRow(std::u16string_view(batch.text).substr(begin, end - begin));
+            begin = end;
+        }
+        return profiler.take();
+    }
+
+    void startShapeFilesTo(std::size_t files)
+    {
+        while (m_shapes.profile().files.size() < files)
+            m_shapes.startFile(m_options.inputs[m_shapes.profile().files.size()].string());
+    }
+
+    void addShapes(const TableProfile& part)
+    {
+        startShapeFilesTo(part.files.size());
+        m_shapes.append(part);
+    }
+
     void writeOldest()
     {
         FormattedBatch done = m_inFlight.front().get();
         m_inFlight.pop_front();
         m_substituted += done.substituted;
+        if (m_countShapes)
+            addShapes(done.shapes);
         m_cutter->write(m_sink, done.rows);
         m_buffers.give(std::move(done.rows));
     }
@@ -229,26 +283,23 @@ private:
     std::vector<ColumnRename> m_renames;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
+    bool m_countShapes;
+    std::size_t m_columnCount = 0;
+    TableProfiler m_shapes;
 };
 
-// `shapes`, when given, sees every line on its way to the batches.
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead, ProfilingSink* shapes)
+             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead)
 {
     // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
-    if (shapes)
-        shapes->passTo(&sink);
-    LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
         for (std::size_t f = 0; f < options.inputs.size(); ++f) {
             const auto& path = options.inputs[f];
             sink.startFile(f);
-            if (shapes)
-                shapes->startFile(path.string());
             try {
-                readLines(path, options.script.encoding, first, &bytesRead,
+                readLines(path, options.script.encoding, sink, &bytesRead,
                           {options.script.exactQuoting, options.script.separator});
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
@@ -331,13 +382,10 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
     }
 
     // Without a reading before the writing one, that one counts the rows' fields.
-    std::optional<ProfilingSink> shapes;
     const bool readTwice = options.suggestTypes || options.explain || options.strict;
     if (readTwice) {
         if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))
             return *stop;
-    } else {
-        shapes.emplace(options.script, true);
     }
 
     std::optional<OutputFile> file;
@@ -364,9 +412,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             sink = &*stream;
         }
 
-        ScriptAssembler assembler(options, types, *sink, batches, budget);
+        ScriptAssembler assembler(options, types, *sink, batches, budget, !readTwice);
         ProgressDisplay display(err, progress, totalBytes, bytesRead, readTwice ? "writing: " : "");
-        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead, shapes ? &*shapes : nullptr); });
+        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
@@ -407,8 +455,8 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
         reportRenames(err, assembler.renames());
-        if (shapes)
-            warnAboutStructure(shapes->profile(), shapes->columns().names.size(), err);
+        if (!readTwice)
+            warnAboutStructure(assembler.shapes(), assembler.columnCount(), err);
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();
