@@ -134,10 +134,11 @@ public:
                 writeOldest();
             ScriptFormatter formatter = *m_formatter;
             FormattedRows rows;
-            formatRows(formatter, batch, skip, first, rows);
+            std::optional<TableProfiler> shapes = shapeCounter(batch);
+            formatRows(formatter, batch, skip, first, rows, shapes ? &*shapes : nullptr);
             m_substituted += formatter.substituted();
-            if (m_countShapes)
-                addShapes(shapesOf(batch, skip));
+            if (shapes)
+                addShapes(shapes->take());
             batch = LineBatch{};
             m_cutter->write(m_sink, rows);
             m_budget.give(charged);
@@ -151,10 +152,11 @@ public:
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
                                                              rows = std::move(rows), skip, first, charged]() mutable {
             FormattedBatch out{std::move(rows), 0, {}};
-            formatRows(formatter, batch, skip, first, out.rows);
+            std::optional<TableProfiler> shapes = shapeCounter(batch);
+            formatRows(formatter, batch, skip, first, out.rows, shapes ? &*shapes : nullptr);
             out.substituted = formatter.substituted();
-            if (m_countShapes)
-                out.shapes = shapesOf(batch, skip);
+            if (shapes)
+                out.shapes = shapes->take();
             m_budget.give(charged);
             m_batches.give(std::move(batch));
             return out;
@@ -209,43 +211,47 @@ private:
     }
 
     // Formats the batch's rows back to back, noting where each begins for
-    // the statement cutter.
+    // the statement cutter; `shapes`, when given, counts each row's fields
+    // while the row is at hand.
     static void formatRows(ScriptFormatter& formatter, const LineBatch& batch, std::size_t skip, std::uint64_t index,
-                           FormattedRows& out)
+                           FormattedRows& out, TableProfiler* shapes)
     {
         std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
         const std::u16string_view text(batch.text);
         const std::string_view utf8Text(batch.bytes);
+        if (shapes) {
+            for (std::size_t i = 0; i < skip; ++i)
+                shapes->skipLine();
+        }
         for (std::size_t i = skip; i < batch.ends.size(); ++i) {
             const std::size_t end = batch.ends[i];
             out.starts.push_back(out.bytes.size());
-            if (batch.utf8)
-                formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
-            else
-                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+            if (batch.utf8) {
+                const std::string_view row = utf8Text.substr(begin, end - begin);
+                formatter.appendUtf8Row(out.bytes, row, index++);
+                if (shapes)
+                    shapes->addUtf8Row(row);
+            } else {
+                const std::u16string_view row = text.substr(begin, end - begin);
+                formatter.appendRow(out.bytes, row, index++);
+                if (shapes)
+                    shapes->addRow(row);
+            }
             begin = end;
         }
     }
 
-    // The field counts of the batch's rows, the first `skip` of them not
-    // written, as one profiler of every row would have made them.
-    TableProfile shapesOf(const LineBatch& batch, std::size_t skip) const
+    // A counter of the batch's rows' fields, as one profiler of every row
+    // would count them; none when the rows are not counted here.
+    std::optional<TableProfiler> shapeCounter(const LineBatch& batch) const
     {
-        TableProfiler profiler(0, m_options.script.separator, m_options.script.exactQuoting);
-        profiler.setColumns(m_columnCount, true);
-        profiler.resumeFile(batch.file, m_options.inputs[batch.file].string(), batch.firstLine - 1);
-        std::size_t begin = 0;
-        for (std::size_t i = 0; i < batch.ends.size(); ++i) {
-            const std::size_t end = batch.ends[i];
-            if (i < skip)
-                profiler.skipLine();
-            else if (batch.utf8)
-                profiler.addUtf8Row(std::string_view(batch.bytes).substr(begin, end - begin));
-            else
-                profiler.addRow(std::u16string_view(batch.text).substr(begin, end - begin));
-            begin = end;
-        }
-        return profiler.take();
+        if (!m_countShapes)
+            return std::nullopt;
+        std::optional<TableProfiler> profiler(std::in_place, 0, m_options.script.separator,
+                                              m_options.script.exactQuoting);
+        profiler->setColumns(m_columnCount, true);
+        profiler->resumeFile(batch.file, m_options.inputs[batch.file].string(), batch.firstLine - 1);
+        return profiler;
     }
 
     void startShapeFilesTo(std::size_t files)
