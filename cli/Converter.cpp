@@ -72,6 +72,7 @@ private:
 struct FormattedBatch {
     FormattedRows rows;
     std::uint64_t substituted = 0;
+    TableProfile shapes; // the field counts of the batch's rows, when counted
 };
 
 // Turns the stream of line batches into script bytes, exactly as the writer
@@ -79,11 +80,15 @@ struct FormattedBatch {
 // worker threads, each with its own copy of the formatter, and written in
 // order: a row's bytes depend only on the row and its position. Statements
 // cut by size are cut here, in order, by the window writer's StatementCutter.
+// With `countShapes` each batch's rows are also counted by their fields on
+// its worker, and the counts added up in order: the reading thread, which
+// sets the pace, does no more than read and cut.
 class ScriptAssembler {
 public:
     ScriptAssembler(const ConverterOptions& options, const std::optional<TypeList>& types, ByteSink& sink,
-                    Recycler<LineBatch>& batches, ByteBudget& budget)
-        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget)
+                    Recycler<LineBatch>& batches, ByteBudget& budget, bool countShapes)
+        : m_options(options), m_types(types), m_sink(sink), m_batches(batches), m_budget(budget),
+          m_countShapes(countShapes), m_shapes(0, options.script.separator, options.script.exactQuoting)
     {
     }
 
@@ -130,8 +135,11 @@ public:
                 writeOldest();
             ScriptFormatter formatter = *m_formatter;
             FormattedRows rows;
-            formatRows(formatter, batch, skip, first, rows);
+            std::optional<TableProfiler> shapes = shapeCounter(batch);
+            formatRows(formatter, batch, skip, first, rows, shapes ? &*shapes : nullptr);
             m_substituted += formatter.substituted();
+            if (shapes)
+                addShapes(shapes->take());
             batch = LineBatch{};
             m_cutter->write(m_sink, rows);
             m_budget.give(charged);
@@ -144,9 +152,12 @@ public:
         rows.clear();
         m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
                                                              rows = std::move(rows), skip, first, charged]() mutable {
-            FormattedBatch out{std::move(rows), 0};
-            formatRows(formatter, batch, skip, first, out.rows);
+            FormattedBatch out{std::move(rows), 0, {}};
+            std::optional<TableProfiler> shapes = shapeCounter(batch);
+            formatRows(formatter, batch, skip, first, out.rows, shapes ? &*shapes : nullptr);
             out.substituted = formatter.substituted();
+            if (shapes)
+                out.shapes = shapes->take();
             m_budget.give(charged);
             m_batches.give(std::move(batch));
             return out;
@@ -154,6 +165,7 @@ public:
     }
 
     bool started() const noexcept { return m_formatter.has_value(); }
+    std::size_t columnCount() const noexcept { return m_columnCount; }
     const std::vector<ColumnRename>& renames() const noexcept { return m_renames; }
 
     const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
@@ -170,6 +182,13 @@ public:
         return m_substituted + m_cutter->substituted();
     }
 
+    // The rows' field counts, every input named; after finish().
+    const TableProfile& shapes()
+    {
+        startShapeFilesTo(m_options.inputs.size());
+        return m_shapes.profile();
+    }
+
 private:
     static constexpr std::size_t kMaxInFlight = 3;
 
@@ -178,6 +197,8 @@ private:
         const ScriptOptions& script = m_options.script;
         ColumnSetup setup = setUpColumns(firstLine, loadOptionsFor(script));
         m_renames = setup.renames;
+        m_columnCount = setup.names.size();
+        m_shapes.setColumns(m_columnCount, true);
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
@@ -191,22 +212,59 @@ private:
     }
 
     // Formats the batch's rows back to back, noting where each begins for
-    // the statement cutter.
+    // the statement cutter; `shapes`, when given, counts each row's fields
+    // while the row is at hand.
     static void formatRows(ScriptFormatter& formatter, const LineBatch& batch, std::size_t skip, std::uint64_t index,
-                           FormattedRows& out)
+                           FormattedRows& out, TableProfiler* shapes)
     {
         std::size_t begin = skip == 0 ? 0 : batch.ends[skip - 1];
         const std::u16string_view text(batch.text);
         const std::string_view utf8Text(batch.bytes);
+        if (shapes) {
+            for (std::size_t i = 0; i < skip; ++i)
+                shapes->skipLine();
+        }
         for (std::size_t i = skip; i < batch.ends.size(); ++i) {
             const std::size_t end = batch.ends[i];
             out.starts.push_back(out.bytes.size());
-            if (batch.utf8)
-                formatter.appendUtf8Row(out.bytes, utf8Text.substr(begin, end - begin), index++);
-            else
-                formatter.appendRow(out.bytes, text.substr(begin, end - begin), index++);
+            if (batch.utf8) {
+                const std::string_view row = utf8Text.substr(begin, end - begin);
+                formatter.appendUtf8Row(out.bytes, row, index++);
+                if (shapes)
+                    shapes->addUtf8Row(row);
+            } else {
+                const std::u16string_view row = text.substr(begin, end - begin);
+                formatter.appendRow(out.bytes, row, index++);
+                if (shapes)
+                    shapes->addRow(row);
+            }
             begin = end;
         }
+    }
+
+    // A counter of the batch's rows' fields, as one profiler of every row
+    // would count them; none when the rows are not counted here.
+    std::optional<TableProfiler> shapeCounter(const LineBatch& batch) const
+    {
+        if (!m_countShapes)
+            return std::nullopt;
+        std::optional<TableProfiler> profiler(std::in_place, 0, m_options.script.separator,
+                                              m_options.script.exactQuoting);
+        profiler->setColumns(m_columnCount, true);
+        profiler->resumeFile(batch.file, pathText(m_options.inputs[batch.file]), batch.firstLine - 1);
+        return profiler;
+    }
+
+    void startShapeFilesTo(std::size_t files)
+    {
+        while (m_shapes.profile().files.size() < files)
+            m_shapes.startFile(pathText(m_options.inputs[m_shapes.profile().files.size()]));
+    }
+
+    void addShapes(const TableProfile& part)
+    {
+        startShapeFilesTo(part.files.size());
+        m_shapes.append(part);
     }
 
     void writeOldest()
@@ -214,6 +272,8 @@ private:
         FormattedBatch done = m_inFlight.front().get();
         m_inFlight.pop_front();
         m_substituted += done.substituted;
+        if (m_countShapes)
+            addShapes(done.shapes);
         m_cutter->write(m_sink, done.rows);
         m_buffers.give(std::move(done.rows));
     }
@@ -230,26 +290,23 @@ private:
     std::vector<ColumnRename> m_renames;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
+    bool m_countShapes;
+    std::size_t m_columnCount = 0;
+    TableProfiler m_shapes;
 };
 
-// `shapes`, when given, sees every line on its way to the batches.
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,
-             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead, ProfilingSink* shapes)
+             ByteBudget& budget, std::atomic<std::uint64_t>& bytesRead)
 {
     // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
-    if (shapes)
-        shapes->passTo(&sink);
-    LineSink& first = shapes ? static_cast<LineSink&>(*shapes) : sink;
     try {
         for (std::size_t f = 0; f < options.inputs.size(); ++f) {
             const auto& path = options.inputs[f];
             sink.startFile(f);
-            if (shapes)
-                shapes->startFile(pathText(path));
             try {
-                readLines(path, options.script.encoding, first, &bytesRead,
+                readLines(path, options.script.encoding, sink, &bytesRead,
                           {options.script.exactQuoting, options.script.separator});
             } catch (const ReadError& e) {
                 sink.fail(std::string("File load error! ") + e.what());
@@ -332,13 +389,10 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
     }
 
     // Without a reading before the writing one, that one counts the rows' fields.
-    std::optional<ProfilingSink> shapes;
     const bool readTwice = options.suggestTypes || options.explain || options.strict;
     if (readTwice) {
         if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))
             return *stop;
-    } else {
-        shapes.emplace(options.script, true);
     }
 
     std::optional<OutputFile> file;
@@ -365,9 +419,9 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
             sink = &*stream;
         }
 
-        ScriptAssembler assembler(options, types, *sink, batches, budget);
+        ScriptAssembler assembler(options, types, *sink, batches, budget, !readTwice);
         ProgressDisplay display(err, progress, totalBytes, bytesRead, readTwice ? "writing: " : "");
-        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead, shapes ? &*shapes : nullptr); });
+        reader = std::thread([&] { readAll(options, queue, batches, budget, bytesRead); });
 
         std::optional<std::string> readError;
         while (auto batch = queue.pop()) {
@@ -407,8 +461,8 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
         reportRenames(err, assembler.renames());
-        if (shapes)
-            warnAboutStructure(shapes->profile(), shapes->columns().names.size(), err);
+        if (!readTwice)
+            warnAboutStructure(assembler.shapes(), assembler.columnCount(), err);
         return kExitOk;
     } catch (const std::exception& e) {
         stopReader();

@@ -15,8 +15,9 @@
 namespace quarrow::cli {
 
 ProfilingSink::ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineSink* next)
-    : m_script(script), m_shapesOnly(shapesOnly), m_next(next), m_profiler(0, script.separator),
-      m_counter(script.separator), m_byteCounter(static_cast<char>(script.separator))
+    : m_script(script), m_shapesOnly(shapesOnly), m_next(next), m_profiler(0, script.separator, script.exactQuoting),
+      m_counter(script.separator, script.exactQuoting),
+      m_byteCounter(static_cast<char>(script.separator), script.exactQuoting)
 {
 }
 
@@ -181,10 +182,10 @@ void readInputs(const ConverterOptions& options, BatchingSink& sink, BoundedQueu
 
 // The profile of one batch's lines, the first `skip` of them not written, as
 // the profiler of the whole table would have made it.
-TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t columns, char16_t separator,
+TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t columns, const ScriptOptions& script,
                           std::string fileName)
 {
-    TableProfiler profiler(0, separator);
+    TableProfiler profiler(0, script.separator, script.exactQuoting);
     profiler.setColumns(columns);
     profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1);
     std::size_t begin = 0;
@@ -233,7 +234,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     };
 
     InputProfile result;
-    TableProfiler whole(0, script.separator);
+    TableProfiler whole(0, script.separator, script.exactQuoting);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
             whole.startFile(pathText(options.inputs[whole.profile().files.size()]));
@@ -262,7 +263,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
                 inFlight.push_back(std::async(std::launch::async, [&, batch = std::move(*batch), skip,
                                                                    columns = result.columns.names.size()]() mutable {
                     TableProfile part =
-                        profileBatch(batch, skip, columns, script.separator, pathText(options.inputs[batch.file]));
+                        profileBatch(batch, skip, columns, script, pathText(options.inputs[batch.file]));
                     budget.give(batch.charged);
                     recycler.give(std::move(batch));
                     return part;

@@ -19,8 +19,9 @@ namespace quarrow::cli {
 
 // Profiles the lines the reader hands over, as the script will have them:
 // the first line gives the columns (and is skipped when it holds the
-// names). With a next sink it passes every line on unchanged, so that the
-// converter's one reading also counts the rows' fields.
+// names). With a next sink it passes every line on unchanged, so that one
+// reading can also count the rows' fields (the converter's writing pass
+// counts them on its formatting workers instead).
 class ProfilingSink final : public LineSink {
 public:
     ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineSink* next = nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/profile/ColumnProfile.h"
+#include "engine/profile/WorkspaceProfile.h"
 #include "engine/workspace/Workspace.h"
 
 #include <optional>
@@ -9,9 +10,9 @@
 namespace quarrow {
 
 // The profile of the workspace's rows as an export would write them, made
-// when first asked for and kept until the rows or the separator change:
-// profiling reads every row, and a large load is read once, not at every
-// press of a button.
+// when first asked for and kept until the rows or the way they are read
+// change: profiling reads every row, and a large load is read once, not at
+// every press of a button.
 class LoadedDataProfile final {
 public:
     explicit LoadedDataProfile(const Workspace& workspace) : m_workspace(workspace) {}
@@ -19,24 +20,23 @@ public:
     // After Clear or a load: the rows are no longer those profiled.
     void forget() noexcept { m_profile.reset(); }
 
-    const TableProfile& profile(char16_t separator, bool headerLine);
-    // The profile when one is at hand for these options, else nullptr.
-    const TableProfile* cached(char16_t separator, bool headerLine) const noexcept
+    const TableProfile& profile(const ProfileReading& reading);
+    // The profile when one is at hand for this reading, else nullptr.
+    const TableProfile* cached(const ProfileReading& reading) const noexcept
     {
-        return current(separator, headerLine) ? &*m_profile : nullptr;
+        return current(reading) ? &*m_profile : nullptr;
     }
     // The rows whose field count differs from the columns, in sentences;
     // empty when every row fits. Counts only fields unless a full profile
     // is at hand.
-    std::string structureWarnings(char16_t separator, bool headerLine);
+    std::string structureWarnings(const ProfileReading& reading);
 
 private:
-    bool current(char16_t separator, bool headerLine) const noexcept;
+    bool current(const ProfileReading& reading) const noexcept;
 
     const Workspace& m_workspace;
     std::optional<TableProfile> m_profile;
-    char16_t m_separator = u'\0';
-    bool m_headerLine = false;
+    ProfileReading m_reading;
     std::size_t m_rows = 0;
 };
 

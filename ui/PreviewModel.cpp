@@ -63,7 +63,10 @@ void PreviewModel::split(int row) const
 {
     if (row == m_splitRow)
         return;
-    m_splitter.split(m_workspace.row(workspaceRow(row)), m_settings.separator);
+    if (m_settings.exactQuoting)
+        m_splitter.splitExact(m_workspace.row(workspaceRow(row)), m_settings.separator);
+    else
+        m_splitter.split(m_workspace.row(workspaceRow(row)), m_settings.separator);
     m_splitRow = row;
 }
 
@@ -74,8 +77,11 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
     split(index.row());
     const auto fields = static_cast<int>(m_splitter.size());
     const bool missing = index.column() >= fields;
-    const std::u16string value =
-        missing ? std::u16string() : cleanField(m_splitter[static_cast<std::size_t>(index.column())]);
+    // Read exactly, a field's value is written as it stands.
+    const std::u16string value = missing ? std::u16string()
+                                 : m_settings.exactQuoting
+                                     ? std::u16string(m_splitter[static_cast<std::size_t>(index.column())])
+                                     : cleanField(m_splitter[static_cast<std::size_t>(index.column())]);
     const bool null = value.empty() && m_settings.nullEmpty;
     switch (role) {
     case Qt::DisplayRole: return null ? QStringLiteral("NULL") : QString::fromStdU16String(value);

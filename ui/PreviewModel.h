@@ -25,6 +25,7 @@ public:
         bool headerLine = false;
         bool nullEmpty = false;
         std::vector<QString> suggestions; // per column; empty when not computed
+        bool exactQuoting = false;        // the rows are records read exactly
     };
 
     explicit PreviewModel(const Workspace& workspace, QObject* parent = nullptr);
@@ -38,7 +39,7 @@ public:
     bool showsRowsOf(const Settings& settings) const noexcept
     {
         return settings.separator == m_settings.separator && settings.headerLine == m_settings.headerLine
-               && settings.nullEmpty == m_settings.nullEmpty;
+               && settings.nullEmpty == m_settings.nullEmpty && settings.exactQuoting == m_settings.exactQuoting;
     }
 
     // Rows an export writes, of which the first kMaxRows are shown.

@@ -592,7 +592,7 @@ std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
         work.setProgress([] { return BackgroundWork::Progress{QStringLiteral("Reading the loaded rows..."), 0, 0}; });
         BusyCursor busy;
         const CurrentWork current(m_work, work);
-        work.run([&] { read = &m_dataProfile.profile(reading.separator, reading.headerLine); });
+        work.run([&] { read = &m_dataProfile.profile(profileReadingOf(reading)); });
     }
     const TableProfile& profile = *read;
     const auto suggestions = suggestTypes(profile, reading.dialect, m_nullEmptyBox->isChecked());
@@ -647,8 +647,7 @@ void TAppForm::ButtonExportClick()
             work.run([&] {
                 result =
                     Donustur(m_workspace, options, localPath(path), ExportControl{&rowsWritten, &work.cancelFlag()});
-                structure =
-                    QString::fromStdString(m_dataProfile.structureWarnings(reading.separator, reading.headerLine));
+                structure = QString::fromStdString(m_dataProfile.structureWarnings(profileReadingOf(reading)));
             });
         } catch (const ExportCancelled&) {
             return; // the partly written file is gone; nothing to report
@@ -673,8 +672,9 @@ void TAppForm::Preview1Click()
             m_workspace,
             [this] {
                 const LoadOptions reading = readingOptions();
-                PreviewModel::Settings settings{reading.separator, reading.headerLine, m_nullEmptyBox->isChecked(), {}};
-                if (const TableProfile* profile = m_dataProfile.cached(reading.separator, reading.headerLine)) {
+                PreviewModel::Settings settings{
+                    reading.separator, reading.headerLine, m_nullEmptyBox->isChecked(), {}, reading.exactQuoting};
+                if (const TableProfile* profile = m_dataProfile.cached(profileReadingOf(reading))) {
                     for (const auto& s : suggestTypes(*profile, reading.dialect, settings.nullEmpty))
                         settings.suggestions.push_back(QString::fromStdU16String(s.type));
                 }

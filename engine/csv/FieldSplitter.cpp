@@ -1,5 +1,7 @@
 #include "engine/csv/FieldSplitter.h"
 
+#include "engine/csv/ExactQuoting.h"
+
 #include "engine/text/Scan.h"
 
 #include <algorithm>
@@ -27,6 +29,26 @@ void FieldSplitter::split(std::u16string_view line, char16_t separator)
             if (raw[i] == kQuote)
                 ++i;
         }
+        m_fields.emplace_back(m_scratch.data() + at, m_scratch.size() - at);
+    });
+}
+
+void FieldSplitter::splitExact(std::u16string_view record, char16_t separator)
+{
+    m_fields.clear();
+    // A value is never longer than its field: reserving the record's length
+    // keeps every view into the scratch text valid.
+    m_scratch.clear();
+    if (m_scratch.capacity() < record.size())
+        m_scratch.reserve(record.size());
+    const char16_t* const end = record.data() + record.size();
+    forEachExactField(record.data(), end, separator, [&](const char16_t* begin, const char16_t* fieldEnd) {
+        if (begin == fieldEnd || *begin != kQuote) {
+            m_fields.emplace_back(begin, static_cast<std::size_t>(fieldEnd - begin));
+            return;
+        }
+        const std::size_t at = m_scratch.size();
+        forEachValueRun(begin, fieldEnd, [&](const char16_t* b, const char16_t* e) { m_scratch.append(b, e); });
         m_fields.emplace_back(m_scratch.data() + at, m_scratch.size() - at);
     });
 }

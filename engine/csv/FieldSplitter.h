@@ -90,12 +90,17 @@ inline std::size_t countRawFields(const Unit* const begin, const Unit* const end
 }
 
 // Counts the fields of a line as forEachRawFieldIn() finds them, from the
-// line's pieces in order: for lines too long to be held whole. The
-// separator must be neither the double quote nor NUL.
+// line's pieces in order: for lines too long to be held whole. With
+// `exactQuoting` the line is a record read exactly and the count is that of
+// forEachExactField() (csv/ExactQuoting.h): text after a closing quote stays
+// in its field. The separator must be neither the double quote nor NUL.
 template <typename Unit>
 class RawFieldCounter {
 public:
-    explicit RawFieldCounter(Unit separator) noexcept : m_separator(separator) {}
+    explicit RawFieldCounter(Unit separator, bool exactQuoting = false) noexcept
+        : m_separator(separator), m_exact(exactQuoting)
+    {
+    }
 
     void feed(const Unit* p, const Unit* const end) noexcept
     {
@@ -118,13 +123,16 @@ public:
                 break;
             case State::QuoteSeen:
                 // A doubled quote stays inside; anything else follows a
-                // closing quote, and what is not a separator starts a field.
+                // closing quote, and what is not a separator starts a field,
+                // or read exactly, is appended to this one.
                 if (c == quote)
                     m_state = State::Quoted;
                 else if (c == m_separator)
                     m_state = State::AfterSeparator;
-                else
+                else if (!m_exact)
                     fieldStart(c);
+                else
+                    m_state = c == Unit{0} ? State::Stopped : State::Unquoted;
                 break;
             case State::AfterSeparator:
                 if (c == Unit{0}) {
@@ -167,6 +175,7 @@ private:
     }
 
     Unit m_separator;
+    bool m_exact;
     State m_state = State::FieldStart;
     std::size_t m_fields = 0;
 };
@@ -184,6 +193,9 @@ inline void forEachRawField(std::u16string_view line, char16_t separator, OnFiel
 class FieldSplitter {
 public:
     void split(std::u16string_view line, char16_t separator);
+    // Splits a record read exactly into the values its fields give (see
+    // csv/ExactQuoting.h).
+    void splitExact(std::u16string_view record, char16_t separator);
 
     std::size_t size() const noexcept { return m_fields.size(); }
     std::u16string_view operator[](std::size_t i) const noexcept { return m_fields[i]; }

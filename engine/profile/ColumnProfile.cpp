@@ -1,5 +1,6 @@
 #include "engine/profile/ColumnProfile.h"
 
+#include "engine/csv/ExactQuoting.h"
 #include "engine/csv/FieldSplitter.h"
 #include "engine/text/Scan.h"
 #include "engine/text/Utf8.h"
@@ -31,9 +32,10 @@ struct Measure {
     bool quotes = false; // double quotes inside, dropped from the value
 };
 
-// Lengths of the value that [p, end) gives once its double quotes are gone.
+// Lengths of the value that [p, end) gives once its double quotes are gone,
+// or with `keepQuotes` (a value read exactly) as it stands.
 template <typename Unit>
-Measure measure(const Unit* p, const Unit* const end) noexcept
+Measure measure(const Unit* p, const Unit* const end, bool keepQuotes) noexcept
 {
     using Lanes = scan::Lanes<Unit>;
     Measure m;
@@ -56,7 +58,7 @@ Measure measure(const Unit* p, const Unit* const end) noexcept
         if (p == end)
             break;
         const auto c = static_cast<std::uint32_t>(*p++);
-        if (c == kQuote) {
+        if (c == kQuote && !keepQuotes) {
             m.quotes = true;
         } else if (c < 0x80) {
             ++plain;
@@ -116,15 +118,16 @@ bool longerThanSeen(const ColumnProfile& column, std::uint64_t units, bool ascii
         return units > std::min(column.maxChars, column.maxUtf16Units) || 3 * units > column.maxBytes;
 }
 
-// The value as UTF-8, double quotes dropped, cut after kSampleChars characters.
+// The value as UTF-8, double quotes dropped unless `keepQuotes`, cut after
+// kSampleChars characters.
 template <typename Unit>
-std::string sample(const Unit* p, const Unit* const end)
+std::string sample(const Unit* p, const Unit* const end, bool keepQuotes)
 {
     std::string out;
     std::size_t chars = 0;
     if constexpr (sizeof(Unit) == 1) {
         for (; p < end; ++p) {
-            if (*p == kQuote)
+            if (*p == kQuote && !keepQuotes)
                 continue;
             if ((*p & 0xC0) != 0x80 && ++chars > kSampleChars)
                 return out + "...";
@@ -133,7 +136,7 @@ std::string sample(const Unit* p, const Unit* const end)
     } else {
         std::u16string units;
         for (; p < end; ++p) {
-            if (*p == kQuote)
+            if (*p == kQuote && !keepQuotes)
                 continue;
             if (!(*p >= 0xDC00 && *p <= 0xDFFF && !units.empty()) && ++chars > kSampleChars)
                 break;
@@ -357,7 +360,8 @@ std::string TableProfile::where(const ValueSite& site) const
     return text;
 }
 
-TableProfiler::TableProfiler(std::size_t columns, char16_t separator) : m_separator(separator)
+TableProfiler::TableProfiler(std::size_t columns, char16_t separator, bool exactQuoting)
+    : m_separator(separator), m_exact(exactQuoting)
 {
     setColumns(columns);
 }
@@ -464,7 +468,10 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     const auto separator = static_cast<Unit>(m_separator);
     if (m_shapesOnly) {
         std::size_t fields = 0;
-        forEachRawFieldIn(begin, end, separator, [&](const Unit*, const Unit*, bool) { ++fields; });
+        if (m_exact)
+            forEachExactField(begin, end, separator, [&](const Unit*, const Unit*) { ++fields; });
+        else
+            fields = countRawFields(begin, end, separator);
         recordFields(fields);
         return;
     }
@@ -474,11 +481,19 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     // longer than the longest of a text column, as most values are.
     const bool asciiRow = asciiOnly(begin, end);
     std::size_t fields = 0;
-    forEachRawFieldIn(begin, end, separator, [&](const Unit* b, const Unit* e, bool) {
-        if (fields < columnCount)
-            addValue(columns[fields], b, e, asciiRow);
-        ++fields;
-    });
+    if (m_exact) {
+        forEachExactField(begin, end, separator, [&](const Unit* b, const Unit* e) {
+            if (fields < columnCount)
+                addExactField(columns[fields], b, e, asciiRow);
+            ++fields;
+        });
+    } else {
+        forEachRawFieldIn(begin, end, separator, [&](const Unit* b, const Unit* e, bool) {
+            if (fields < columnCount)
+                addValue(columns[fields], b, e, asciiRow);
+            ++fields;
+        });
+    }
     for (std::size_t c = fields; c < columnCount; ++c)
         addEmpty(columns[c]);
     recordFields(fields);
@@ -548,6 +563,38 @@ inline void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const 
 }
 
 template <typename Unit>
+void TableProfiler::addExactField(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
+{
+    // Nothing is trimmed: only a field whose value has no character is
+    // empty. A quoted field's value is put together from its runs.
+    if (b < e && *b == static_cast<Unit>(kQuote)) {
+        auto& value = [this]() -> std::vector<Unit>& {
+            if constexpr (sizeof(Unit) == 1)
+                return m_exactBytes;
+            else
+                return m_exactText;
+        }();
+        value.clear();
+        forEachValueRun(b, e, [&](const Unit* run, const Unit* runEnd) { value.insert(value.end(), run, runEnd); });
+        b = value.data();
+        e = b + value.size();
+    }
+    if (b == e) {
+        addEmpty(column);
+        return;
+    }
+    ++column.nonEmpty;
+    const auto& holds = column.holds;
+    if (!(holds[0] || holds[1] || holds[2] || holds[3])
+        && !longerThanSeen<Unit>(column, static_cast<std::uint64_t>(e - b), ascii)) {
+        if (!ascii && !column.nonAscii && !asciiOnly(b, e))
+            column.nonAscii = true;
+        return;
+    }
+    measureAndType(column, b, e);
+}
+
+template <typename Unit>
 void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const Unit* e)
 {
     auto& holds = column.holds;
@@ -561,7 +608,8 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
         shape = classify(reinterpret_cast<const char*>(b), units);
         shaped = shape.integer || shape.decimal || shape.date || shape.dateTime;
     }
-    const Measure m = shaped ? Measure{units, units, units, true, false} : measure(b, e);
+    // Read exactly, a quote is part of the value: never a number or a date.
+    const Measure m = shaped ? Measure{units, units, units, true, false} : measure(b, e, m_exact);
     column.maxChars = std::max(column.maxChars, m.chars);
     column.maxBytes = std::max(column.maxBytes, m.bytes);
     column.maxUtf16Units = std::max(column.maxUtf16Units, m.utf16Units);
@@ -573,7 +621,7 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
         char text[kMaxShapedChars];
         std::size_t n = 0;
         for (const Unit* p = b; p < e; ++p) {
-            if (*p != static_cast<Unit>(kQuote))
+            if (*p != static_cast<Unit>(kQuote) || m_exact)
                 text[n++] = static_cast<char>(*p);
         }
         shape = classify(text, n);
@@ -584,7 +632,7 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
     for (std::size_t k = 0; k < kNarrowKinds; ++k)
         ruledOut = ruledOut || (holds[k] && !fits[k]);
     if (ruledOut) {
-        const std::string value = sample(b, e);
+        const std::string value = sample(b, e, m_exact);
         for (std::size_t k = 0; k < kNarrowKinds; ++k) {
             if (holds[k] && !fits[k])
                 ruleOut(column, k, value);

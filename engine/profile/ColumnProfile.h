@@ -29,8 +29,9 @@ struct ValueSite {
 
 // Everything the typing of one column needs, in the same few bytes however
 // many rows it has seen. Values are those the script writes: after field
-// clean-up (double quotes dropped, blanks trimmed); missing fields of a
-// short row are empty cells.
+// clean-up (double quotes dropped, blanks trimmed), or for records read
+// exactly the fields' values as they stand (csv/ExactQuoting.h); missing
+// fields of a short row are empty cells.
 struct ColumnProfile {
     std::uint64_t nonEmpty = 0;
     std::uint64_t empty = 0;
@@ -109,10 +110,12 @@ struct TableProfile {
 // converter's streaming reader feed it the same way: startFile() for each
 // file, then every line of it in order, skipLine() for a line that is not
 // written (the header) and addRow() for the others. No allocation per row
-// or cell once the first values that ruled a kind out are kept.
+// or cell once the first values that ruled a kind out are kept. With
+// `exactQuoting` the rows are records read exactly, split and valued as the
+// script writes them then.
 class TableProfiler {
 public:
-    TableProfiler(std::size_t columns, char16_t separator);
+    TableProfiler(std::size_t columns, char16_t separator, bool exactQuoting = false);
 
     // For a reader that learns the columns from the first line: sets them
     // before the first row. With `shapesOnly` only the field counts of the
@@ -152,14 +155,21 @@ private:
     void addValue(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
     template <typename Unit>
     void measureAndType(ColumnProfile& column, const Unit* begin, const Unit* end);
+    // A field of a record read exactly, its quotes still in it.
+    template <typename Unit>
+    void addExactField(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
     void addEmpty(ColumnProfile& column);
     void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
 
     TableProfile m_profile;
     char16_t m_separator;
+    bool m_exact;
     std::size_t m_columns = 0;
     bool m_shapesOnly = false;
     std::uint64_t m_line = 0;
+    // The value of a quoted field read exactly, its quotes resolved.
+    std::vector<unsigned char> m_exactBytes;
+    std::vector<char16_t> m_exactText;
 };
 
 } // namespace quarrow

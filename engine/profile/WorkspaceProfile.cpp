@@ -4,16 +4,16 @@
 
 namespace quarrow {
 
-TableProfile profileWorkspace(const Workspace& workspace, char16_t separator, bool headerLine, bool shapesOnly)
+TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& reading, bool shapesOnly)
 {
-    TableProfiler profiler(0, separator);
+    TableProfiler profiler(0, reading.separator, reading.exactQuoting);
     profiler.setColumns(workspace.columnNames().size(), shapesOnly);
     const auto& files = workspace.files();
     for (std::size_t f = 0; f < files.size(); ++f) {
         profiler.startFile(pathText(files[f].path.filename()));
         const std::size_t end = f + 1 < files.size() ? files[f + 1].firstRow : workspace.rowCount();
         for (std::size_t r = files[f].firstRow; r < end; ++r) {
-            if (r == 0 && headerLine)
+            if (r == 0 && reading.headerLine)
                 profiler.skipLine();
             else
                 profiler.addRow(workspace.row(r));

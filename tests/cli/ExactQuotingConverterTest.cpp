@@ -2,7 +2,10 @@
 #include "tests/cli/RunCli.h"
 
 #include "cli/Converter.h"
+#include "cli/ProfilePass.h"
 #include "cli/QuarrowCli.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/profile/WorkspaceProfile.h"
 #include "engine/sql/ScriptWriter.h"
 #include "engine/workspace/Workspace.h"
 
@@ -131,6 +134,118 @@ TEST(ConverterExactQuoting, UnclosedQuoteFailsAndWritesNothing)
     EXPECT_NE(run.err.find("File load error! "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("open.csv: line 40002: "), std::string::npos) << run.err;
     EXPECT_EQ(readFile(target), "previous script");
+}
+
+// The window's way: load, profile the rows, put the suggestions in as
+// types, write; and the structure paragraph from the field counts alone.
+struct WindowResult {
+    std::string script;
+    std::string structure;
+};
+WindowResult viaWindow(const std::filesystem::path& file, const ScriptOptions& script)
+{
+    Workspace workspace;
+    workspace.load(file, loadOptionsFor(script));
+    const ProfileReading reading{script.separator, script.headerLine, script.exactQuoting};
+    const auto profile = profileWorkspace(workspace, reading);
+    const auto suggestions = suggestTypes(profile, script.dialect, script.nullEmpty);
+    for (std::size_t i = 0; i < suggestions.size(); ++i)
+        workspace.replaceType(i, suggestions[i].type);
+    StringSink sink;
+    Donustur(workspace, script, sink);
+    return {sink.bytes, describeStructure(profileWorkspace(workspace, reading, true), workspace.columnNames().size())};
+}
+
+std::string headOf(const std::string& script)
+{
+    return script.substr(0, script.find(");\r\n"));
+}
+
+// Suggested types come from the values the exact reading writes: blanks
+// inside quotes and around bare values stay, a doubled quote is one quote
+// and a stray one is kept, text after a closing quote is appended, a line
+// break inside quotes is part of the value. Each column holds one such
+// value among plain ones; read by the default rules most would be numbers
+// or dates, and a type that rejected or changed the value.
+TEST(ConverterExactQuoting, SuggestedTypesFitTheValuesWritten)
+{
+    TempDir dir;
+    const auto csv = dir.write(
+        "traps.csv",
+        "appended,quoted_blank,bare_blank,doubled,stray,separator,day_blank,day_break,empty,day,plain\r\n"
+        "\"1\"2,\" 7\", 8,\"1\"\"2\",3\"4,\"1,5\",\"2023-01-01 \",\"2023-01-02\r\n\",\"\",\"2023-01-03\",9\r\n"
+        "5,7,8,12,34,15,2023-01-01,2023-01-02,1,2023-01-04,10\r\n"
+        "\"6\",\"7\",\"8\",\"9\",\"10\",\"11\",\"2023-01-05\",\"2023-01-06\",\"\",\"2023-01-07\",\"11\"\r\n");
+    const std::string expectedHead = "\r\nCREATE TABLE NEW_TABLE (\r\nappended smallint,\r\nquoted_blank text,\r\n"
+                                     "bare_blank text,\r\ndoubled text,\r\nstray text,\r\nseparator text,\r\n"
+                                     "day_blank text,\r\nday_break text,\r\nempty smallint,\r\nday date,\r\n"
+                                     "plain smallint\r\n";
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+        SCOPED_TRACE(encoding == TextEncoding::Utf8 ? "utf-8" : "ansi");
+        ConverterOptions o;
+        o.inputs = {csv};
+        o.script.dialect = Dialect::PostgreSql;
+        o.script.headerLine = true;
+        o.script.nullEmpty = true;
+        o.script.encoding = encoding;
+        o.script.exactQuoting = true;
+        o.suggestTypes = true;
+        o.explain = true;
+        std::ostringstream out;
+        std::ostringstream err;
+        ASSERT_EQ(convert(o, out, err, false), kExitOk) << err.str();
+        EXPECT_EQ(headOf(out.str()), expectedHead);
+        EXPECT_NE(out.str().find("('12',' 7',' 8','1\"2','3\"4','1,5','2023-01-01 ','2023-01-02\r\n',NULL,'2023-01-03',"
+                                 "'9')"),
+                  std::string::npos)
+            << out.str();
+        // The explanation quotes the value as written.
+        EXPECT_NE(err.str().find("line 2 of " + csv.string() + ": '1\"2'"), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().find("warning"), std::string::npos) << err.str();
+
+        const WindowResult window = viaWindow(csv, o.script);
+        EXPECT_TRUE(window.script == out.str()) << window.script;
+        EXPECT_EQ(window.structure, "");
+    }
+}
+
+// Rows are counted by the fields the exact reading writes, in the writing
+// pass, in the first reading and in the window, also for records long
+// enough to reach the counting in pieces.
+TEST(ConverterExactQuoting, StructureWarningsCountTheFieldsWritten)
+{
+    TempDir dir;
+    const std::string longText(3 * kReadBlockSize, 'w');
+    std::string text = "a,b\r\n\"x\"y,1\r\n\"p,q\"r,2\r\n\"1\"2\r\n\"a\"b,\"c\"d,e\r\n";
+    text += "\"" + longText + "\"tail,4\r\n";
+    text += "\"" + longText + "\"tail\r\n";
+    text += "last,\"z\"z," + longText + "\r\n";
+    text += "\"m\r\nn\"o,\"\"\r\n";
+    const auto csv = dir.write("shapes.csv", text);
+    auto paragraph = [](const std::string& prefix, const std::string& file) {
+        return prefix + "2 rows have more fields than the 2 columns (the extra fields are not written): " + file
+               + " lines 5, 8\n" + prefix
+               + "2 rows have fewer fields than the 2 columns (the missing ones are written empty): " + file
+               + " lines 4, 7\n";
+    };
+    const std::string expected = paragraph("quarrow-cli: warning: ", csv.string());
+    for (const bool firstReading : {false, true}) {
+        SCOPED_TRACE(firstReading ? "--suggest-types" : "one reading");
+        std::vector<std::string> args = {"--rfc4180", "-H", "-q", "-d", "postgresql", csv.string()};
+        if (firstReading)
+            args.push_back("--suggest-types");
+        const auto run = runCli(args);
+        EXPECT_EQ(run.status, kExitOk);
+        EXPECT_EQ(run.err, expected);
+        for (const char* row : {"('xy','1')", "('p,qr','2')", "('12','')", "('ab','cd')", "('m\r\nno','')"})
+            EXPECT_NE(run.out.find(row), std::string::npos) << row;
+    }
+
+    ScriptOptions script;
+    script.headerLine = true;
+    script.exactQuoting = true;
+    const WindowResult window = viaWindow(csv, script);
+    EXPECT_EQ(window.structure, paragraph("", "shapes.csv"));
 }
 
 } // namespace

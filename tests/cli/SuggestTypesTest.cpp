@@ -54,7 +54,7 @@ std::string viaWorkspace(const std::vector<std::filesystem::path>& files, const 
     Workspace workspace;
     for (const auto& f : files)
         workspace.load(f, loadOptionsFor(o.script));
-    const auto profile = profileWorkspace(workspace, o.script.separator, o.script.headerLine);
+    const auto profile = profileWorkspace(workspace, {o.script.separator, o.script.headerLine, o.script.exactQuoting});
     const auto suggestions = suggestTypes(profile, o.script.dialect, o.script.nullEmpty);
     for (std::size_t i = 0; i < suggestions.size(); ++i)
         workspace.replaceType(i, suggestions[i].type);
@@ -203,6 +203,53 @@ TEST(StructureWarnings, CountedPerFileOnStderrAndRefusedUnderStrict)
     const auto toStdout = runCli({"-H", "--strict", first.string()});
     EXPECT_EQ(toStdout.status, kExitFailure);
     EXPECT_EQ(toStdout.out, "");
+}
+
+// The writing pass counts each batch's rows on its worker and adds the
+// counts up in order: over many batches, a line longer than a batch may be
+// and several files, the warnings are those of the first reading, which
+// counts every line in order, the earliest lines first.
+TEST(StructureWarnings, WritingPassCountsEveryBatchInOrder)
+{
+    TempDir dir;
+    std::string text = "a,b\r\n";
+    for (int line = 2; line <= 40001; ++line) {
+        if (line == 25000)
+            text += "x," + std::string(std::size_t{5} << 20, 'y') + ",z\r\n";
+        else if (line == 3 || (line >= 16385 && line <= 16387) || line == 30000 || line == 40001)
+            text += "1,2,3\r\n";
+        else if (line % 9000 == 0)
+            text += "1\r\n";
+        else
+            text += "1,2\r\n";
+    }
+    const auto many = dir.write("many.csv", text);
+    const auto empty = dir.write("empty.csv", "");
+    const auto last = dir.write("last.csv", "1,2\r\n\"1\"\r\n");
+    struct Reading {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    const Reading readings[] = {{"utf-8", {}}, {"exact", {"--rfc4180"}}, {"ansi", {"-e", "ansi"}}};
+    for (const auto& reading : readings) {
+        SCOPED_TRACE(reading.name);
+        std::vector<std::string> args = {"-H", "-q", "-o", (dir.path() / "out.sql").string()};
+        args.insert(args.end(), reading.args.begin(), reading.args.end());
+        args.insert(args.end(), {many.string(), empty.string(), last.string()});
+        const auto plain = runCli(args);
+        ASSERT_EQ(plain.status, kExitOk) << plain.err;
+        EXPECT_NE(plain.err.find("7 rows have more fields than the 2 columns (the extra fields are not written): "
+                                 + many.string() + " lines 3, 16385, 16386, 16387, 25000 and 2 more\n"),
+                  std::string::npos)
+            << plain.err;
+        EXPECT_NE(plain.err.find("5 rows have fewer fields"), std::string::npos) << plain.err;
+        EXPECT_NE(plain.err.find(many.string() + " lines 9000, 18000, 27000, 36000"), std::string::npos) << plain.err;
+        EXPECT_NE(plain.err.find(last.string() + " line 2"), std::string::npos) << plain.err;
+        args.push_back("--suggest-types");
+        const auto twice = runCli(args);
+        ASSERT_EQ(twice.status, kExitOk) << twice.err;
+        EXPECT_EQ(plain.err, twice.err);
+    }
 }
 
 // The one profiler that sees every line in order, as the first reading was

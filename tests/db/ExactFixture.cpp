@@ -118,7 +118,69 @@ Fixture makeExactFixture()
     return fixture;
 }
 
+// Read exactly, typed from the values written: each trap column holds one
+// value that the default reading would take for a number or a date (its
+// quotes dropped, its blanks trimmed) among values that are; the other
+// columns type cleanly although their fields are quoted or carry text
+// after the closing quote.
+Fixture makeExactTypedFixture()
+{
+    Fixture fixture;
+    fixture.title = "exact typed";
+    fixture.exactQuoting = true;
+    fixture.suggestTypes = true;
+    const std::vector<std::pair<std::string, Typed>> columns = {
+        {"id", Typed::Text},         {"appended", Typed::Integer}, {"quoted_blank", Typed::Text},
+        {"bare_blank", Typed::Text}, {"doubled", Typed::Text},     {"stray", Typed::Text},
+        {"day_blank", Typed::Text},  {"day_break", Typed::Text},   {"day", Typed::Date},
+        {"sparse", Typed::Sparse},   {"amount", Typed::Decimal},
+    };
+    std::string header;
+    for (const auto& [name, typed] : columns) {
+        header += (header.empty() ? "" : ",") + name;
+        fixture.columns.push_back({name, name, name, typed});
+    }
+    fixture.csv = header + "\r\n";
+    std::size_t line = 2;
+    for (int r = 1; r <= 40; ++r) {
+        const std::string n = std::to_string(r);
+        const std::string day = "2023-0" + std::to_string(1 + r % 9) + "-1" + std::to_string(r % 10);
+        const bool trap = r == 17;
+        // {field as the file holds it, value written}
+        const std::vector<std::pair<std::string, std::string>> cells = {
+            {"k" + n, "k" + n},
+            {"\"" + n + "\"" + n, n + n},
+            trap ? std::pair<std::string, std::string>{"\" " + n + "\"", " " + n} : std::pair{"\"" + n + "\"", n},
+            trap ? std::pair<std::string, std::string>{n + " ", n + " "} : std::pair{n, n},
+            trap ? std::pair<std::string, std::string>{"\"1\"\"" + n + "\"", "1\"" + n} : std::pair{"\"" + n + "\"", n},
+            trap ? std::pair<std::string, std::string>{n + "\"", n + "\""} : std::pair{n, n},
+            trap ? std::pair<std::string, std::string>{"\"" + day + " \"", day + " "} : std::pair{day, day},
+            trap ? std::pair<std::string, std::string>{"\"" + day + "\r\n\"", day + "\r\n"}
+                 : std::pair{"\"" + day + "\"", day},
+            {"\"" + day + "\"", day},
+            r % 3 == 0 ? std::pair<std::string, std::string>{"\"\"", ""} : std::pair{"\"" + n + "\"", n},
+            {"\"" + n + ".\"5", n + ".5"},
+        };
+        std::string record;
+        std::vector<std::string> values;
+        for (const auto& [csv, value] : cells) {
+            record += (record.empty() ? "" : ",") + csv;
+            values.push_back(value);
+        }
+        fixture.rows.push_back({line, values});
+        fixture.csv += record + "\r\n";
+        line += breaksIn(record) + 1;
+    }
+    return fixture;
+}
+
 } // namespace
+
+const Fixture& exactTypedFixture()
+{
+    static const Fixture fixture = makeExactTypedFixture();
+    return fixture;
+}
 
 const Fixture& exactQuotingFixture()
 {

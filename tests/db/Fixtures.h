@@ -94,5 +94,9 @@ const Fixture& typedFixture();
 // Read exactly: values with CR LF, LF and CR inside, doubled and stray quotes,
 // blanks at both ends; header names with blanks around them.
 const Fixture& exactQuotingFixture();
+// Read exactly and typed from the values written: blanks inside quotes and
+// around bare values, doubled and stray quotes, line breaks inside quotes,
+// text after a closing quote, beside columns of quoted numbers and dates.
+const Fixture& exactTypedFixture();
 
 } // namespace quarrow::dbtest

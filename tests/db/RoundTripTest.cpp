@@ -544,6 +544,10 @@ TEST_P(RoundTrip, SuggestedTypesKeepEveryValue)
 {
     check(typedFixture());
 }
+TEST_P(RoundTrip, ExactQuotingSuggestedTypesKeepEveryValue)
+{
+    check(exactTypedFixture());
+}
 
 const auto kCombinations = ::testing::Values(Combination{false, false}, Combination{true, false},
                                              Combination{false, true}, Combination{true, true});
@@ -747,28 +751,31 @@ TEST(Fixtures, EngineReadsTheIntendedValues)
 
 TEST(Fixtures, ExactReadingGivesTheIntendedValues)
 {
-    TempDir dir;
-    const Fixture& fixture = exactQuotingFixture();
-    Workspace workspace;
-    const auto report = workspace.load(dir.write("f.csv", fixture.csv),
-                                       LoadOptions{fixture.encoding, true, u',', Dialect::MySql, true});
-    ASSERT_FALSE(report.readFailed) << report.failure;
-    ASSERT_EQ(workspace.rowCount(), fixture.rows.size() + 1);
-    std::vector<std::string> names;
-    for (const auto& n : workspace.columnNames())
-        names.push_back(toUtf8(n));
-    std::vector<std::string> expectedNames;
-    for (const auto& column : fixture.columns)
-        expectedNames.push_back(column.name);
-    ASSERT_EQ(names, expectedNames);
-    for (std::size_t r = 0; r < fixture.rows.size(); ++r) {
-        const std::u16string_view record = workspace.row(r + 1);
-        std::vector<std::string> values;
-        forEachExactField(record.data(), record.data() + record.size(), u',',
-                          [&](const char16_t* b, const char16_t* e) {
-                              values.push_back(toUtf8(exactValue({b, static_cast<std::size_t>(e - b)})));
-                          });
-        ASSERT_EQ(values, fixture.rows[r].values) << "CSV line " << fixture.rows[r].line;
+    for (const Fixture* exact : {&exactQuotingFixture(), &exactTypedFixture()}) {
+        SCOPED_TRACE(exact->title);
+        const Fixture& fixture = *exact;
+        TempDir dir;
+        Workspace workspace;
+        const auto report = workspace.load(dir.write("f.csv", fixture.csv),
+                                           LoadOptions{fixture.encoding, true, u',', Dialect::MySql, true});
+        ASSERT_FALSE(report.readFailed) << report.failure;
+        ASSERT_EQ(workspace.rowCount(), fixture.rows.size() + 1);
+        std::vector<std::string> names;
+        for (const auto& n : workspace.columnNames())
+            names.push_back(toUtf8(n));
+        std::vector<std::string> expectedNames;
+        for (const auto& column : fixture.columns)
+            expectedNames.push_back(column.name);
+        ASSERT_EQ(names, expectedNames);
+        for (std::size_t r = 0; r < fixture.rows.size(); ++r) {
+            const std::u16string_view record = workspace.row(r + 1);
+            std::vector<std::string> values;
+            forEachExactField(record.data(), record.data() + record.size(), u',',
+                              [&](const char16_t* b, const char16_t* e) {
+                                  values.push_back(toUtf8(exactValue({b, static_cast<std::size_t>(e - b)})));
+                              });
+            ASSERT_EQ(values, fixture.rows[r].values) << "CSV line " << fixture.rows[r].line;
+        }
     }
 }
 

@@ -469,7 +469,7 @@ TEST(WorkspaceProfile, CountsLinesPerFileAndSkipsOnlyTheFirstHeader)
     options.headerLine = true;
     workspace.load(dir.write("a.csv", "id,when\r\n1,2023-01-01\r\n2,2023-01-02\r\n"), options);
     workspace.load(dir.write("b.csv", "id,when\r\n3,2023-01-03\r\n"), options);
-    const TableProfile profile = profileWorkspace(workspace, u',', true);
+    const TableProfile profile = profileWorkspace(workspace, {u',', true});
     EXPECT_EQ(profile.rows, 4u);
     ASSERT_EQ(profile.files.size(), 2u);
     EXPECT_EQ(profile.files[1].name, "b.csv");

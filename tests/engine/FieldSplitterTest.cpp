@@ -1,5 +1,7 @@
 #include "engine/csv/FieldSplitter.h"
 
+#include "engine/csv/ExactQuoting.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -277,27 +279,68 @@ namespace quarrow {
 namespace {
 
 // A long line is counted from its pieces: any cut gives the count of the
-// whole line, quotes, doubled quotes, NULs and trailing separators included.
+// whole line, quotes, doubled quotes, NULs and trailing separators included;
+// read exactly, the count of the whole record (text after a closing quote
+// stays in its field).
 TEST(RawFieldCounterTest, PiecesCountAsTheWholeLine)
 {
     std::mt19937 random(20261210);
-    const char16_t alphabet[] = {u'a', u',', u'"', u'"', u',', u'\0', u' ', u'x', u'\u00E9'};
-    RawFieldCounter<char16_t> counter(u',');
-    for (int round = 0; round < 20000; ++round) {
-        std::u16string line;
-        const std::size_t length = random() % 16;
-        for (std::size_t i = 0; i < length; ++i)
-            line.push_back(alphabet[random() % std::size(alphabet)]);
-        std::size_t expected = 0;
-        forEachRawField(line, u',', [&](const char16_t*, const char16_t*, bool) { ++expected; });
-        std::size_t at = 0;
-        while (at < line.size()) {
-            const std::size_t piece = 1 + random() % 4;
-            const std::size_t end = std::min(line.size(), at + piece);
-            counter.feed(line.data() + at, line.data() + end);
-            at = end;
+    const char16_t alphabet[] = {u'a', u',', u'"', u'"', u',', u'\0', u' ', u'x', u'\u00E9', u'\n'};
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact" : "default");
+        RawFieldCounter<char16_t> counter(u',', exact);
+        for (int round = 0; round < 20000; ++round) {
+            std::u16string line;
+            const std::size_t length = random() % 16;
+            for (std::size_t i = 0; i < length; ++i)
+                line.push_back(alphabet[random() % std::size(alphabet)]);
+            std::size_t expected = 0;
+            if (exact)
+                expected = exactFieldCount(line, u',');
+            else
+                forEachRawField(line, u',', [&](const char16_t*, const char16_t*, bool) { ++expected; });
+            std::size_t at = 0;
+            while (at < line.size()) {
+                const std::size_t piece = 1 + random() % 4;
+                const std::size_t end = std::min(line.size(), at + piece);
+                counter.feed(line.data() + at, line.data() + end);
+                at = end;
+            }
+            ASSERT_EQ(counter.finish(), expected) << "round " << round << ", line of " << line.size() << " units";
         }
-        ASSERT_EQ(counter.finish(), expected) << "round " << round << ", line of " << line.size() << " units";
+    }
+    // Text after a closing quote: one field read exactly, two otherwise.
+    RawFieldCounter<char> exact(',', true);
+    exact.feed("\"a\"b,c", "\"a\"b,c" + 7);
+    EXPECT_EQ(exact.finish(), 2u);
+}
+
+// The preview splits a record read exactly into the values the script
+// writes: nothing trimmed or dropped but the quoting itself.
+TEST(FieldSplitterTest, SplitExactGivesTheWrittenValues)
+{
+    struct Case {
+        std::u16string_view record;
+        std::vector<std::u16string_view> values;
+    };
+    const Case cases[] = {
+        {u"\"a\"b,c", {u"ab", u"c"}},
+        {u" 1 ,\" 2\",\"\"", {u" 1 ", u" 2", u""}},
+        {u"1\"2,\"3\"\"4\"", {u"1\"2", u"3\"4"}},
+        {u"\"x,\r\ny\",", {u"x,\r\ny", u""}},
+        {u"\"a\"\"\"b\"c", {u"a\"b\"c"}},
+        {u"", {}},
+    };
+    FieldSplitter splitter;
+    for (const auto& c : cases) {
+        splitter.splitExact(c.record, u',');
+        EXPECT_EQ(splitter.fields(), c.values);
+        ASSERT_EQ(splitter.size(), exactFieldCount(c.record, u','));
+        std::size_t i = 0;
+        forEachExactField(
+            c.record.data(), c.record.data() + c.record.size(), u',', [&](const char16_t* b, const char16_t* e) {
+                EXPECT_EQ(splitter[i++], exactValue(std::u16string_view(b, static_cast<std::size_t>(e - b))));
+            });
     }
 }
 

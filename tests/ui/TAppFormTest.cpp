@@ -669,6 +669,44 @@ private slots:
         }
     }
 
+    // Read exactly, the suggestions, the structure paragraph and the preview
+    // take the values the export writes: a doubled quote is one, blanks
+    // inside quotes stay, text after a closing quote is appended to the
+    // value and a quoted separator is part of it.
+    void exactReadingProfilesAndPreviewsTheValuesWritten()
+    {
+        writeFile(path("exact.csv"), "id,code,day\n1,\"1\"\"2\",\"2023-01-02 \"\n\"2\"3,\"a,b\"x,2023-01-03\n");
+        control<QAction>("ExactCsvQuoting1")->setChecked(true);
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        control<QCheckBox>("CheckBox2")->setChecked(true);
+        m_form->Ekle(path("exact.csv"));
+        control<QComboBox>("DB")->setCurrentIndex(4);
+        control<QPushButton>("ButtonColumn")->click();
+        auto* window = m_form->findChild<TFormColumnTypes*>(u"FormColumnTypes"_qs);
+        QVERIFY(window != nullptr);
+        window->findChild<QPushButton*>(u"ButtonSuggest"_qs)->click();
+        QCOMPARE(toStrings(window->cellTypes()), (QStringList{u"smallint"_qs, u"text"_qs, u"text"_qs}));
+        window->findChild<QPushButton*>(u"ButtonOK"_qs)->click();
+        delete window;
+
+        m_dialogs->saveFileAnswers.push_back(path("exact.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].text, u"Operation completed.\n\nFile saved: "_qs + path("exact.sql"));
+
+        trigger("Preview1");
+        auto* preview = m_form->findChild<TFormPreview*>(u"FormPreview"_qs);
+        QVERIFY(preview != nullptr);
+        const QAbstractItemModel& model = preview->model();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(0, 1), Qt::DisplayRole).toString(), u"1\"2"_qs);
+        QCOMPARE(model.data(model.index(0, 2), Qt::DisplayRole).toString(), u"2023-01-02 "_qs);
+        QCOMPARE(model.data(model.index(1, 0), Qt::DisplayRole).toString(), u"23"_qs);
+        QCOMPARE(model.data(model.index(1, 1), Qt::DisplayRole).toString(), u"a,bx"_qs);
+        QVERIFY(!model.data(model.index(1, 0), Qt::BackgroundRole).isValid());
+        QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"code\ntext"_qs);
+    }
+
     void exportTellsAboutRowsThatDoNotFit()
     {
         writeFile(path("ragged.csv"), "id,name\n1,Ann,extra\n2\n3,Cy\n");
