@@ -293,6 +293,16 @@ bool before(const ValueSite& a, const ValueSite& b) noexcept
     return a.file != b.file ? a.file < b.file : a.line < b.line;
 }
 
+// A site of a later part, its line moved on by the lines its file's
+// earlier records spanned.
+ValueSite shifted(const ValueSite& site, const std::vector<FileShape>& files)
+{
+    ValueSite moved = site;
+    if (moved && moved.file < files.size())
+        moved.line += files[moved.file].spannedLines;
+    return moved;
+}
+
 } // namespace
 
 std::string_view kindName(ValueKind kind) noexcept
@@ -386,11 +396,11 @@ void TableProfiler::startFile(std::string name)
     m_line = 0;
 }
 
-void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t linesBefore)
+void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t recordsBefore)
 {
     m_profile.files.resize(file + 1);
     m_profile.files[file].name = std::move(name);
-    m_line = linesBefore;
+    m_line = recordsBefore;
 }
 
 void TableProfile::append(const TableProfile& later)
@@ -398,29 +408,14 @@ void TableProfile::append(const TableProfile& later)
     rows += later.rows;
     if (files.size() < later.files.size())
         files.resize(later.files.size());
-    for (std::size_t f = 0; f < later.files.size(); ++f) {
-        FileShape& file = files[f];
-        const FileShape& next = later.files[f];
-        if (file.name.empty())
-            file.name = next.name;
-        file.rows += next.rows;
-        file.longRows += next.longRows;
-        file.shortRows += next.shortRows;
-        for (const auto line : next.firstLongLines) {
-            if (file.firstLongLines.size() < kShapeLinesKept)
-                file.firstLongLines.push_back(line);
-        }
-        for (const auto line : next.firstShortLines) {
-            if (file.firstShortLines.size() < kShapeLinesKept)
-                file.firstShortLines.push_back(line);
-        }
-    }
+    // The columns' sites are moved on before the files count the later
+    // part's spanned lines.
     for (std::size_t c = 0; c < columns.size() && c < later.columns.size(); ++c) {
         ColumnProfile& column = columns[c];
         const ColumnProfile& next = later.columns[c];
         column.nonEmpty += next.nonEmpty;
         if (column.empty == 0)
-            column.firstEmpty = next.firstEmpty;
+            column.firstEmpty = shifted(next.firstEmpty, files);
         column.empty += next.empty;
         column.maxChars = std::max(column.maxChars, next.maxChars);
         column.maxBytes = std::max(column.maxBytes, next.maxBytes);
@@ -430,7 +425,7 @@ void TableProfile::append(const TableProfile& later)
         for (std::size_t k = 0; k < kNarrowKinds; ++k) {
             if (column.holds[k] && !next.holds[k]) {
                 column.holds[k] = false;
-                column.ruledOutBy[k] = next.ruledOutBy[k];
+                column.ruledOutBy[k] = shifted(next.ruledOutBy[k], files);
             }
             typed = typed || column.holds[k];
         }
@@ -448,6 +443,56 @@ void TableProfile::append(const TableProfile& later)
         column.minYear = std::min(column.minYear, next.minYear);
         column.fractionDigits = std::max(column.fractionDigits, next.fractionDigits);
     }
+    for (std::size_t f = 0; f < later.files.size(); ++f) {
+        FileShape& file = files[f];
+        const FileShape& next = later.files[f];
+        if (file.name.empty())
+            file.name = next.name;
+        file.rows += next.rows;
+        file.longRows += next.longRows;
+        file.shortRows += next.shortRows;
+        for (const auto line : next.firstLongLines) {
+            if (file.firstLongLines.size() < kShapeLinesKept)
+                file.firstLongLines.push_back(line + file.spannedLines);
+        }
+        for (const auto line : next.firstShortLines) {
+            if (file.firstShortLines.size() < kShapeLinesKept)
+                file.firstShortLines.push_back(line + file.spannedLines);
+        }
+        file.spannedLines += next.spannedLines;
+    }
+}
+
+void TableProfiler::skipLine(std::u16string_view record)
+{
+    ++m_line;
+    if (m_exact)
+        endRecord(record.data(), record.data() + record.size());
+}
+
+void TableProfiler::skipUtf8Line(std::string_view record)
+{
+    ++m_line;
+    if (m_exact) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(record.data());
+        endRecord(bytes, bytes + record.size());
+    }
+}
+
+template <typename Unit>
+void TableProfiler::endRecord(const Unit* begin, const Unit* end)
+{
+    addSpannedLines(countLineBreaks(begin, end));
+}
+
+void TableProfiler::addSpannedLines(std::uint64_t lines)
+{
+    if (lines == 0)
+        return;
+    if (m_profile.files.empty())
+        startFile({});
+    m_line += lines;
+    m_profile.files.back().spannedLines += lines;
 }
 
 void TableProfiler::addRow(std::u16string_view line)
@@ -473,6 +518,8 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
         else
             fields = countRawFields(begin, end, separator);
         recordFields(fields);
+        if (m_exact)
+            endRecord(begin, end);
         return;
     }
     ColumnProfile* const columns = m_profile.columns.data();
@@ -497,12 +544,15 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     for (std::size_t c = fields; c < columnCount; ++c)
         addEmpty(columns[c]);
     recordFields(fields);
+    if (m_exact)
+        endRecord(begin, end);
 }
 
-void TableProfiler::addShape(std::size_t fields)
+void TableProfiler::addShape(std::size_t fields, std::uint64_t lineBreaks)
 {
     beginRow();
     recordFields(fields);
+    addSpannedLines(lineBreaks);
 }
 
 void TableProfiler::beginRow()
