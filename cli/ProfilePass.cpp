@@ -1,10 +1,10 @@
 #include "cli/ProfilePass.h"
 
 #include "cli/Converter.h"
+#include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/ScriptFormatter.h"
-#include "engine/csv/ExactQuoting.h"
 #include "engine/text/Utf8.h"
 
 #include <algorithm>

@@ -487,12 +487,9 @@ void TableProfiler::endRecord(const Unit* begin, const Unit* end)
 
 void TableProfiler::addSpannedLines(std::uint64_t lines)
 {
-    if (lines == 0)
-        return;
-    if (m_profile.files.empty())
-        startFile({});
     m_line += lines;
-    m_profile.files.back().spannedLines += lines;
+    if (lines > 0 && !m_profile.files.empty())
+        m_profile.files.back().spannedLines += lines;
 }
 
 void TableProfiler::addRow(std::u16string_view line)
