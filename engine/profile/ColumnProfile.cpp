@@ -508,15 +508,33 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
 {
     beginRow();
     const auto separator = static_cast<Unit>(m_separator);
+    // Read exactly, the record's line breaks: a break outside quotes would
+    // have ended it, so only quoted fields, and what a NUL cut off from the
+    // fields, are looked at.
+    std::uint64_t breaks = 0;
+    const Unit* counted = begin;
+    auto countBreaks = [&](const Unit* b, const Unit* e) {
+        if (b < e && *b == static_cast<Unit>(kQuote))
+            breaks += countLineBreaks(b, e);
+        counted = e;
+    };
+    auto endExactRecord = [&] {
+        if (counted < end)
+            breaks += countLineBreaks(counted, end);
+        addSpannedLines(breaks);
+    };
     if (m_shapesOnly) {
         std::size_t fields = 0;
         if (m_exact)
-            forEachExactField(begin, end, separator, [&](const Unit*, const Unit*) { ++fields; });
+            forEachExactField(begin, end, separator, [&](const Unit* b, const Unit* e) {
+                ++fields;
+                countBreaks(b, e);
+            });
         else
             fields = countRawFields(begin, end, separator);
         recordFields(fields);
         if (m_exact)
-            endRecord(begin, end);
+            endExactRecord();
         return;
     }
     ColumnProfile* const columns = m_profile.columns.data();
@@ -527,6 +545,7 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     std::size_t fields = 0;
     if (m_exact) {
         forEachExactField(begin, end, separator, [&](const Unit* b, const Unit* e) {
+            countBreaks(b, e);
             if (fields < columnCount)
                 addExactField(columns[fields], b, e, asciiRow);
             ++fields;
@@ -542,7 +561,7 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
         addEmpty(columns[c]);
     recordFields(fields);
     if (m_exact)
-        endRecord(begin, end);
+        endExactRecord();
 }
 
 void TableProfiler::addShape(std::size_t fields, std::uint64_t lineBreaks)

@@ -329,6 +329,9 @@ TEST(ConverterExactQuoting, MessagesNameThePhysicalLineOfARecord)
         c.bad[0].longRows.push_back(f.add("6,\"i\r\n\r\nj\",6,extra"));
         c.explainedLine = f.add("7,z,12a");
         c.bad[0].shortRows.push_back(f.add("8"));
+        // A NUL ends the record's fields, not its lines.
+        c.bad[0].shortRows.push_back(f.add(std::string("9,\"k\0\r\nl\",9", 11)));
+        c.bad[0].longRows.push_back(f.add("10,m,10,extra"));
         cases.push_back(std::move(c));
     }
     {
