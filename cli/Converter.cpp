@@ -122,6 +122,17 @@ public:
                 skip = 1;
         }
         if (batch.ends.size() <= skip) {
+            // A header read exactly alone in its batch: the lines it spans
+            // still count.
+            if (skip > 0 && m_options.script.exactQuoting) {
+                if (std::optional<TableProfiler> shapes = shapeCounter(batch)) {
+                    while (!m_inFlight.empty())
+                        writeOldest();
+                    FormattedRows none;
+                    formatRows(*m_formatter, batch, skip, m_rows, none, &*shapes);
+                    addShapes(shapes->take());
+                }
+            }
             m_budget.give(charged);
             return;
         }
@@ -221,8 +232,15 @@ private:
         const std::u16string_view text(batch.text);
         const std::string_view utf8Text(batch.bytes);
         if (shapes) {
-            for (std::size_t i = 0; i < skip; ++i)
-                shapes->skipLine();
+            std::size_t headerBegin = 0;
+            for (std::size_t i = 0; i < skip; ++i) {
+                const std::size_t headerEnd = batch.ends[i];
+                if (batch.utf8)
+                    shapes->skipUtf8Line(utf8Text.substr(headerBegin, headerEnd - headerBegin));
+                else
+                    shapes->skipLine(text.substr(headerBegin, headerEnd - headerBegin));
+                headerBegin = headerEnd;
+            }
         }
         for (std::size_t i = skip; i < batch.ends.size(); ++i) {
             const std::size_t end = batch.ends[i];

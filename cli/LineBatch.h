@@ -30,7 +30,7 @@ struct LineBatch {
     bool utf8 = false;
     std::vector<std::size_t> ends;
     std::size_t file = 0;        // index of the file among the inputs
-    std::uint64_t firstLine = 1; // number in its file of the batch's first line
+    std::uint64_t firstLine = 1; // number in its file of the batch's first line (record, read exactly)
     std::size_t charged = 0;     // taken from the ByteBudget, given back once worked on
     std::optional<std::string> error;
 

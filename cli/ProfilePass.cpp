@@ -1,6 +1,7 @@
 #include "cli/ProfilePass.h"
 
 #include "cli/Converter.h"
+#include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/ScriptFormatter.h"
@@ -13,6 +14,23 @@
 #include <thread>
 
 namespace quarrow::cli {
+
+namespace {
+
+// Counts the line breaks of a piece of a record: an LF that opens it ends
+// the CR LF of the pieces before when they left `afterCr`.
+template <typename Unit>
+void countPieceLineBreaks(const Unit* p, const Unit* const end, std::uint64_t& breaks, bool& afterCr)
+{
+    if (p == end)
+        return;
+    if (afterCr && *p == Unit{'\n'})
+        ++p;
+    afterCr = end[-1] == Unit{'\r'};
+    breaks += countLineBreaks(p, end);
+}
+
+} // namespace
 
 ProfilingSink::ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineSink* next)
     : m_script(script), m_shapesOnly(shapesOnly), m_next(next), m_profiler(0, script.separator, script.exactQuoting),
@@ -27,6 +45,8 @@ void ProfilingSink::startFile(std::string name)
     m_inPieces = false;
     m_counter.finish();
     m_byteCounter.finish();
+    m_pieceBreaks = 0;
+    m_pieceEndsInCr = false;
     if (!m_started) {
         m_firstLine.clear();
         m_firstLineBytes.clear();
@@ -42,9 +62,11 @@ bool ProfilingSink::takesParts() const
 
 void ProfilingSink::linePart(std::u16string_view piece)
 {
-    if (m_started)
+    if (m_started) {
         m_counter.feed(piece.data(), piece.data() + piece.size());
-    else
+        if (m_script.exactQuoting)
+            countPieceLineBreaks(piece.data(), piece.data() + piece.size(), m_pieceBreaks, m_pieceEndsInCr);
+    } else
         m_firstLine.append(piece);
     m_inPieces = true;
     m_next->linePart(piece);
@@ -52,12 +74,26 @@ void ProfilingSink::linePart(std::u16string_view piece)
 
 void ProfilingSink::utf8LinePart(std::string_view piece)
 {
-    if (m_started)
+    if (m_started) {
         m_byteCounter.feed(piece.data(), piece.data() + piece.size());
-    else
+        if (m_script.exactQuoting) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+            countPieceLineBreaks(bytes, bytes + piece.size(), m_pieceBreaks, m_pieceEndsInCr);
+        }
+    } else
         m_firstLineBytes.append(piece);
     m_inPieces = true;
     m_next->utf8LinePart(piece);
+}
+
+template <typename Unit>
+void ProfilingSink::addPiecedShape(std::size_t fields, const Unit* lastPiece, const Unit* end)
+{
+    if (m_script.exactQuoting)
+        countPieceLineBreaks(lastPiece, end, m_pieceBreaks, m_pieceEndsInCr);
+    m_profiler.addShape(fields, m_pieceBreaks);
+    m_pieceBreaks = 0;
+    m_pieceEndsInCr = false;
 }
 
 bool ProfilingSink::start(std::u16string_view firstLine)
@@ -66,7 +102,7 @@ bool ProfilingSink::start(std::u16string_view firstLine)
     m_profiler.setColumns(m_setup.names.size(), m_shapesOnly);
     m_started = true;
     if (m_script.headerLine)
-        m_profiler.skipLine();
+        m_profiler.skipLine(firstLine);
     return m_script.headerLine;
 }
 
@@ -77,7 +113,7 @@ void ProfilingSink::line(std::u16string_view text)
         m_inPieces = false;
         if (m_started) {
             m_counter.feed(text.data(), text.data() + text.size());
-            m_profiler.addShape(m_counter.finish());
+            addPiecedShape(m_counter.finish(), text.data(), text.data() + text.size());
         } else {
             m_firstLine.append(text);
             if (!start(m_firstLine))
@@ -107,7 +143,8 @@ void ProfilingSink::utf8Line(std::string_view bytes)
         m_inPieces = false;
         if (m_started) {
             m_byteCounter.feed(bytes.data(), bytes.data() + bytes.size());
-            m_profiler.addShape(m_byteCounter.finish());
+            const auto* last = reinterpret_cast<const unsigned char*>(bytes.data());
+            addPiecedShape(m_byteCounter.finish(), last, last + bytes.size());
         } else {
             m_firstLineBytes.append(bytes);
             std::u16string first(m_firstLineBytes.size(), u'\0');
@@ -191,8 +228,10 @@ TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t 
     std::size_t begin = 0;
     for (std::size_t i = 0; i < batch.ends.size(); ++i) {
         const std::size_t end = batch.ends[i];
-        if (i < skip)
-            profiler.skipLine();
+        if (i < skip && batch.utf8)
+            profiler.skipUtf8Line(std::string_view(batch.bytes).substr(begin, end - begin));
+        else if (i < skip)
+            profiler.skipLine(std::u16string_view(batch.text).substr(begin, end - begin));
         else if (batch.utf8)
             profiler.addUtf8Row(std::string_view(batch.bytes).substr(begin, end - begin));
         else
@@ -257,7 +296,9 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
                 result.started = true;
                 skip = script.headerLine ? 1 : 0;
             }
-            if (batch->ends.size() > skip) {
+            // Read exactly, a header alone in its batch still counts for
+            // the lines it spans.
+            if (batch->ends.size() > skip || (skip > 0 && script.exactQuoting)) {
                 if (inFlight.size() >= maxInFlight)
                     addOldest();
                 inFlight.push_back(std::async(std::launch::async, [&, batch = std::move(*batch), skip,

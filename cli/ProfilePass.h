@@ -45,6 +45,9 @@ public:
 private:
     // True when the line is the header and is not profiled.
     bool start(std::u16string_view firstLine);
+    // A record that came in pieces, counted: its last piece is [lastPiece, end).
+    template <typename Unit>
+    void addPiecedShape(std::size_t fields, const Unit* lastPiece, const Unit* end);
 
     ScriptOptions m_script;
     bool m_shapesOnly;
@@ -60,6 +63,10 @@ private:
     std::string m_firstLineBytes;
     RawFieldCounter<char16_t> m_counter;
     RawFieldCounter<char> m_byteCounter;
+    // The line breaks of a record read exactly that arrives in pieces; a CR
+    // that ends a piece may have its LF in the next.
+    std::uint64_t m_pieceBreaks = 0;
+    bool m_pieceEndsInCr = false;
 };
 
 // Prints the rows whose field count differs from the columns as warnings.

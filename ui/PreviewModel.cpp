@@ -1,5 +1,7 @@
 #include "ui/PreviewModel.h"
 
+#include "engine/csv/ExactQuoting.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -34,6 +36,21 @@ void PreviewModel::reset(Settings settings)
     m_rows = static_cast<int>(std::min<std::size_t>(exportedRows(), kMaxRows));
     m_columns = static_cast<int>(m_workspace.columnNames().size());
     m_splitRow = -1;
+    m_lines.clear();
+    if (m_settings.exactQuoting && m_rows > 0) {
+        const std::size_t shown = workspaceRow(m_rows - 1) + 1;
+        m_lines.reserve(shown);
+        const auto& files = m_workspace.files();
+        auto file = files.begin();
+        std::uint64_t line = 1;
+        for (std::size_t r = 0; r < shown; ++r) {
+            for (; file != files.end() && file->firstRow <= r; ++file)
+                line = 1;
+            const std::u16string_view record = m_workspace.row(r);
+            m_lines.push_back(line);
+            line += 1 + countLineBreaks(record.data(), record.data() + record.size());
+        }
+    }
     endResetModel();
 }
 
@@ -131,7 +148,7 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
         if (file == files.begin())
             return section + 1;
         --file;
-        const auto line = static_cast<qulonglong>(row - file->firstRow + 1);
+        const auto line = static_cast<qulonglong>(row < m_lines.size() ? m_lines[row] : row - file->firstRow + 1);
         if (role == Qt::ToolTipRole)
             return QString(QStringLiteral("Line ") + QString::number(line) + QStringLiteral(" of ")
                            + QString::fromStdU16String(file->path.filename().u16string()));

@@ -57,6 +57,9 @@ private:
 
     const Workspace& m_workspace;
     Settings m_settings;
+    // Read exactly, the line of its file where each workspace row shown
+    // begins (records may span lines); empty otherwise.
+    std::vector<std::uint64_t> m_lines;
     int m_rows = 0;
     int m_columns = 0;
     mutable int m_splitRow = -1;

@@ -93,6 +93,23 @@ inline void forEachValueRun(const Unit* p, const Unit* const end, OnRun&& onRun)
     }
 }
 
+// How many line breaks (CR LF, LF or a lone CR) [p, end) holds: for a
+// record read exactly, the physical lines it spans beyond its first.
+template <typename Unit>
+inline std::uint64_t countLineBreaks(const Unit* p, const Unit* const end) noexcept
+{
+    constexpr auto cr = static_cast<Unit>('\r');
+    constexpr auto lf = static_cast<Unit>('\n');
+    std::uint64_t breaks = 0;
+    while ((p = scan::findEither(p, end, cr, lf)) != end) {
+        ++breaks;
+        if (*p == cr && end - p >= 2 && p[1] == lf)
+            ++p;
+        ++p;
+    }
+    return breaks;
+}
+
 // The value of a raw field, as forEachValueRun() gives it.
 std::u16string exactValue(std::u16string_view rawField);
 

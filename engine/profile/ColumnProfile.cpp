@@ -293,6 +293,16 @@ bool before(const ValueSite& a, const ValueSite& b) noexcept
     return a.file != b.file ? a.file < b.file : a.line < b.line;
 }
 
+// A site of a later part, its line moved on by the lines its file's
+// earlier records spanned.
+ValueSite shifted(const ValueSite& site, const std::vector<FileShape>& files)
+{
+    ValueSite moved = site;
+    if (moved && moved.file < files.size())
+        moved.line += files[moved.file].spannedLines;
+    return moved;
+}
+
 } // namespace
 
 std::string_view kindName(ValueKind kind) noexcept
@@ -386,11 +396,11 @@ void TableProfiler::startFile(std::string name)
     m_line = 0;
 }
 
-void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t linesBefore)
+void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t recordsBefore)
 {
     m_profile.files.resize(file + 1);
     m_profile.files[file].name = std::move(name);
-    m_line = linesBefore;
+    m_line = recordsBefore;
 }
 
 void TableProfile::append(const TableProfile& later)
@@ -398,29 +408,14 @@ void TableProfile::append(const TableProfile& later)
     rows += later.rows;
     if (files.size() < later.files.size())
         files.resize(later.files.size());
-    for (std::size_t f = 0; f < later.files.size(); ++f) {
-        FileShape& file = files[f];
-        const FileShape& next = later.files[f];
-        if (file.name.empty())
-            file.name = next.name;
-        file.rows += next.rows;
-        file.longRows += next.longRows;
-        file.shortRows += next.shortRows;
-        for (const auto line : next.firstLongLines) {
-            if (file.firstLongLines.size() < kShapeLinesKept)
-                file.firstLongLines.push_back(line);
-        }
-        for (const auto line : next.firstShortLines) {
-            if (file.firstShortLines.size() < kShapeLinesKept)
-                file.firstShortLines.push_back(line);
-        }
-    }
+    // The columns' sites are moved on before the files count the later
+    // part's spanned lines.
     for (std::size_t c = 0; c < columns.size() && c < later.columns.size(); ++c) {
         ColumnProfile& column = columns[c];
         const ColumnProfile& next = later.columns[c];
         column.nonEmpty += next.nonEmpty;
         if (column.empty == 0)
-            column.firstEmpty = next.firstEmpty;
+            column.firstEmpty = shifted(next.firstEmpty, files);
         column.empty += next.empty;
         column.maxChars = std::max(column.maxChars, next.maxChars);
         column.maxBytes = std::max(column.maxBytes, next.maxBytes);
@@ -430,7 +425,7 @@ void TableProfile::append(const TableProfile& later)
         for (std::size_t k = 0; k < kNarrowKinds; ++k) {
             if (column.holds[k] && !next.holds[k]) {
                 column.holds[k] = false;
-                column.ruledOutBy[k] = next.ruledOutBy[k];
+                column.ruledOutBy[k] = shifted(next.ruledOutBy[k], files);
             }
             typed = typed || column.holds[k];
         }
@@ -448,6 +443,53 @@ void TableProfile::append(const TableProfile& later)
         column.minYear = std::min(column.minYear, next.minYear);
         column.fractionDigits = std::max(column.fractionDigits, next.fractionDigits);
     }
+    for (std::size_t f = 0; f < later.files.size(); ++f) {
+        FileShape& file = files[f];
+        const FileShape& next = later.files[f];
+        if (file.name.empty())
+            file.name = next.name;
+        file.rows += next.rows;
+        file.longRows += next.longRows;
+        file.shortRows += next.shortRows;
+        for (const auto line : next.firstLongLines) {
+            if (file.firstLongLines.size() < kShapeLinesKept)
+                file.firstLongLines.push_back(line + file.spannedLines);
+        }
+        for (const auto line : next.firstShortLines) {
+            if (file.firstShortLines.size() < kShapeLinesKept)
+                file.firstShortLines.push_back(line + file.spannedLines);
+        }
+        file.spannedLines += next.spannedLines;
+    }
+}
+
+void TableProfiler::skipLine(std::u16string_view record)
+{
+    ++m_line;
+    if (m_exact)
+        endRecord(record.data(), record.data() + record.size());
+}
+
+void TableProfiler::skipUtf8Line(std::string_view record)
+{
+    ++m_line;
+    if (m_exact) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(record.data());
+        endRecord(bytes, bytes + record.size());
+    }
+}
+
+template <typename Unit>
+void TableProfiler::endRecord(const Unit* begin, const Unit* end)
+{
+    addSpannedLines(countLineBreaks(begin, end));
+}
+
+void TableProfiler::addSpannedLines(std::uint64_t lines)
+{
+    m_line += lines;
+    if (lines > 0 && !m_profile.files.empty())
+        m_profile.files.back().spannedLines += lines;
 }
 
 void TableProfiler::addRow(std::u16string_view line)
@@ -466,13 +508,33 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
 {
     beginRow();
     const auto separator = static_cast<Unit>(m_separator);
+    // Read exactly, the record's line breaks: a break outside quotes would
+    // have ended it, so only quoted fields, and what a NUL cut off from the
+    // fields, are looked at.
+    std::uint64_t breaks = 0;
+    const Unit* counted = begin;
+    auto countBreaks = [&](const Unit* b, const Unit* e) {
+        if (b < e && *b == static_cast<Unit>(kQuote))
+            breaks += countLineBreaks(b, e);
+        counted = e;
+    };
+    auto endExactRecord = [&] {
+        if (counted < end)
+            breaks += countLineBreaks(counted, end);
+        addSpannedLines(breaks);
+    };
     if (m_shapesOnly) {
         std::size_t fields = 0;
         if (m_exact)
-            forEachExactField(begin, end, separator, [&](const Unit*, const Unit*) { ++fields; });
+            forEachExactField(begin, end, separator, [&](const Unit* b, const Unit* e) {
+                ++fields;
+                countBreaks(b, e);
+            });
         else
             fields = countRawFields(begin, end, separator);
         recordFields(fields);
+        if (m_exact)
+            endExactRecord();
         return;
     }
     ColumnProfile* const columns = m_profile.columns.data();
@@ -483,6 +545,7 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     std::size_t fields = 0;
     if (m_exact) {
         forEachExactField(begin, end, separator, [&](const Unit* b, const Unit* e) {
+            countBreaks(b, e);
             if (fields < columnCount)
                 addExactField(columns[fields], b, e, asciiRow);
             ++fields;
@@ -497,12 +560,15 @@ void TableProfiler::addRowOf(const Unit* begin, const Unit* end)
     for (std::size_t c = fields; c < columnCount; ++c)
         addEmpty(columns[c]);
     recordFields(fields);
+    if (m_exact)
+        endExactRecord();
 }
 
-void TableProfiler::addShape(std::size_t fields)
+void TableProfiler::addShape(std::size_t fields, std::uint64_t lineBreaks)
 {
     beginRow();
     recordFields(fields);
+    addSpannedLines(lineBreaks);
 }
 
 void TableProfiler::beginRow()

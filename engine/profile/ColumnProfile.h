@@ -81,6 +81,9 @@ struct FileShape {
     std::uint64_t shortRows = 0;
     std::vector<std::uint64_t> firstLongLines; // at most kShapeLinesKept
     std::vector<std::uint64_t> firstShortLines;
+    // Line breaks inside records read exactly (header included): the
+    // physical lines beyond the first of each record.
+    std::uint64_t spannedLines = 0;
 
     friend bool operator==(const FileShape&, const FileShape&) = default;
 };
@@ -101,6 +104,9 @@ struct TableProfile {
     // profiler of its own (see TableProfiler::resumeFile), and added up in
     // order gives exactly the profile of the whole. Both have the same
     // columns; `later` names its files by their index in this profile's.
+    // Its line numbers are moved on past the lines that this profile's
+    // records of the same file spanned (FileShape::spannedLines), which a
+    // part cannot know.
     void append(const TableProfile& later);
 
     friend bool operator==(const TableProfile&, const TableProfile&) = default;
@@ -126,13 +132,19 @@ public:
     void startFile(std::string name);
     // For a profiler that takes over in the middle of a table: the rows that
     // follow are those of file number `file` (from 0) after its first
-    // `linesBefore` lines. The files before it are left unnamed and empty.
-    void resumeFile(std::size_t file, std::string name, std::uint64_t linesBefore);
-    void skipLine() noexcept { ++m_line; }
+    // `recordsBefore` lines, or records when they are read exactly; the
+    // lines those records spanned are added by TableProfile::append(). The
+    // files before it are left unnamed and empty.
+    void resumeFile(std::size_t file, std::string name, std::uint64_t recordsBefore);
+    // A line (or record) that is not written; a record read exactly is
+    // needed for the lines it spans.
+    void skipLine(std::u16string_view record = {});
+    void skipUtf8Line(std::string_view record);
     void addRow(std::u16string_view line);
     // A row counted by its fields alone, for a profiler that keeps only the
-    // shapes (a line too long to be held whole is counted in pieces).
-    void addShape(std::size_t fields);
+    // shapes (a line too long to be held whole is counted in pieces): a
+    // record read exactly tells how many line breaks it holds.
+    void addShape(std::size_t fields, std::uint64_t lineBreaks = 0);
     // The line as valid UTF-8; only with an ASCII separator other than the
     // double quote and NUL (otherwise decode it and call addRow()).
     void addUtf8Row(std::string_view line);
@@ -148,6 +160,10 @@ public:
 private:
     template <typename Unit>
     void addRowOf(const Unit* begin, const Unit* end);
+    // After a record read exactly: the physical lines it spanned.
+    template <typename Unit>
+    void endRecord(const Unit* begin, const Unit* end);
+    void addSpannedLines(std::uint64_t lines);
     void beginRow();
     void recordFields(std::size_t fields);
     // `ascii`: the row, hence the value, holds only ASCII.

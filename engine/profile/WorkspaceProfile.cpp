@@ -14,7 +14,7 @@ TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& 
         const std::size_t end = f + 1 < files.size() ? files[f + 1].firstRow : workspace.rowCount();
         for (std::size_t r = files[f].firstRow; r < end; ++r) {
             if (r == 0 && reading.headerLine)
-                profiler.skipLine();
+                profiler.skipLine(workspace.row(r));
             else
                 profiler.addRow(workspace.row(r));
         }

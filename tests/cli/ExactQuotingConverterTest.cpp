@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 
 namespace quarrow::cli {
@@ -246,6 +247,214 @@ TEST(ConverterExactQuoting, StructureWarningsCountTheFieldsWritten)
     script.exactQuoting = true;
     const WindowResult window = viaWindow(csv, script);
     EXPECT_EQ(window.structure, paragraph("", "shapes.csv"));
+}
+
+// A CSV file put together record by record, noting the physical line where
+// each record begins.
+struct LinedCsv {
+    std::string text;
+    std::uint64_t nextLine = 1;
+
+    std::uint64_t add(const std::string& record)
+    {
+        const std::uint64_t line = nextLine;
+        text += record + "\r\n";
+        for (std::size_t i = 0; i < record.size(); ++i) {
+            if (record[i] == '\n' || (record[i] == '\r' && (i + 1 == record.size() || record[i + 1] != '\n')))
+                ++nextLine;
+        }
+        ++nextLine;
+        return line;
+    }
+};
+
+// Where the rows of a file that do not fit the columns begin.
+struct BadLines {
+    std::vector<std::uint64_t> longRows;
+    std::vector<std::uint64_t> shortRows;
+};
+
+// The structure paragraph for files (named as given) whose bad rows begin
+// on the given lines, at most kShapeLinesKept of each per file.
+std::string structureOf(const std::vector<std::string>& names, const std::vector<BadLines>& files,
+                        const std::string& prefix)
+{
+    std::string out;
+    for (const bool longRows : {true, false}) {
+        std::size_t total = 0;
+        std::string where;
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            const auto& lines = longRows ? files[f].longRows : files[f].shortRows;
+            if (lines.empty())
+                continue;
+            total += lines.size();
+            where += (where.empty() ? "" : "; ") + names[f] + (lines.size() == 1 ? " line " : " lines ");
+            for (std::size_t i = 0; i < lines.size(); ++i)
+                where += (i > 0 ? ", " : "") + std::to_string(lines[i]);
+        }
+        if (total == 0)
+            continue;
+        out += prefix + std::to_string(total) + (total == 1 ? " row has " : " rows have ")
+               + (longRows ? "more fields than the 3 columns (the extra fields are not written): "
+                           : "fewer fields than the 3 columns (the missing ones are written empty): ")
+               + where + "\n";
+    }
+    return out;
+}
+
+// Records that span lines come before rows with too many or too few fields
+// and before the value that keeps column n from being a number: every
+// message names the physical line where that row's record begins, in the
+// converter's writing pass and first reading (batches cut finely, so that
+// the lines spanned lie in earlier batches) and in the window's profile.
+TEST(ConverterExactQuoting, MessagesNameThePhysicalLineOfARecord)
+{
+    struct Case {
+        const char* name;
+        std::vector<LinedCsv> files;
+        std::vector<BadLines> bad;
+        std::size_t explainedFile = 0;
+        std::uint64_t explainedLine = 0;
+    };
+    std::vector<Case> cases;
+    {
+        Case c{"CR LF, LF and CR, several in one record", {LinedCsv{}}, {BadLines{}}};
+        LinedCsv& f = c.files[0];
+        f.add("id,note,n");
+        f.add("1,\"a\r\nb\",1");
+        f.add("2,\"c\nd\re\r\nf\",2");
+        c.bad[0].longRows.push_back(f.add("3,x,3,extra"));
+        c.bad[0].shortRows.push_back(f.add("4,y"));
+        f.add("5,\"g\rh\",5");
+        c.bad[0].longRows.push_back(f.add("6,\"i\r\n\r\nj\",6,extra"));
+        c.explainedLine = f.add("7,z,12a");
+        c.bad[0].shortRows.push_back(f.add("8"));
+        // A NUL ends the record's fields, not its lines.
+        c.bad[0].shortRows.push_back(f.add(std::string("9,\"k\0\r\nl\",9", 11)));
+        c.bad[0].longRows.push_back(f.add("10,m,10,extra"));
+        cases.push_back(std::move(c));
+    }
+    {
+        Case c{"the header spans lines", {LinedCsv{}}, {BadLines{}}};
+        LinedCsv& f = c.files[0];
+        f.add("id,\"no\r\nte\",n");
+        c.bad[0].longRows.push_back(f.add("1,x,1,extra"));
+        f.add("2,\"a\nb\",2");
+        c.bad[0].shortRows.push_back(f.add("3,y"));
+        c.explainedLine = f.add("4,z,12a");
+        cases.push_back(std::move(c));
+    }
+    {
+        Case c{"the second of two files", {LinedCsv{}, LinedCsv{}}, {BadLines{}, BadLines{}}};
+        LinedCsv& a = c.files[0];
+        a.add("id,note,n");
+        a.add("1,\"a\r\nb\r\nc\",1");
+        c.bad[0].longRows.push_back(a.add("2,x,2,extra"));
+        LinedCsv& b = c.files[1];
+        b.add("3,\"d\re\",3");
+        c.bad[1].shortRows.push_back(b.add("4,\"f\ng\""));
+        c.bad[1].longRows.push_back(b.add("5,y,5,extra"));
+        c.explainedFile = 1;
+        c.explainedLine = b.add("6,z,12a");
+        cases.push_back(std::move(c));
+    }
+    {
+        // More records than a batch of the writing pass holds, each of the
+        // first ones spanning lines; bad rows on both sides of batch
+        // boundaries.
+        Case c{"across batches", {LinedCsv{}}, {BadLines{}}};
+        LinedCsv& f = c.files[0];
+        f.add("id,note,n");
+        for (std::size_t i = 0; i < kBatchLines + 10; ++i) {
+            const std::string id = std::to_string(i);
+            f.add(id + ",\"" + id + (i % 2 == 0 ? "\r\n" : "\n") + "x\"," + id);
+            if (i == 3)
+                c.bad[0].longRows.push_back(f.add("3,x,3,extra"));
+        }
+        c.bad[0].shortRows.push_back(f.add("4,y"));
+        for (std::size_t i = 0; i < kBatchLines; ++i)
+            f.add("5,\"a\rb\",5");
+        c.bad[0].longRows.push_back(f.add("6,x,6,extra"));
+        c.explainedLine = f.add("7,z,12a");
+        cases.push_back(std::move(c));
+    }
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::vector<std::filesystem::path> paths;
+        std::vector<std::string> names;
+        std::vector<std::string> fileNames;
+        for (std::size_t f = 0; f < c.files.size(); ++f) {
+            fileNames.push_back(std::string(1, static_cast<char>('a' + f)) + ".csv");
+            paths.push_back(dir.write(fileNames.back(), c.files[f].text));
+            names.push_back(paths.back().string());
+        }
+        const std::string explained =
+            "line " + std::to_string(c.explainedLine) + " of " + names[c.explainedFile] + ": '12a'";
+
+        for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+            SCOPED_TRACE(encoding == TextEncoding::Utf8 ? "utf-8" : "ansi");
+            ConverterOptions o;
+            o.inputs = paths;
+            o.script.dialect = Dialect::PostgreSql;
+            o.script.headerLine = true;
+            o.script.nullEmpty = true;
+            o.script.encoding = encoding;
+            o.script.exactQuoting = true;
+            for (const bool firstReading : {false, true}) {
+                SCOPED_TRACE(firstReading ? "--suggest-types --explain" : "one reading");
+                o.suggestTypes = firstReading;
+                o.explain = firstReading;
+                std::ostringstream out;
+                std::ostringstream err;
+                ASSERT_EQ(convert(o, out, err, false), kExitOk) << err.str();
+                const std::string warnings = structureOf(names, c.bad, "quarrow-cli: warning: ");
+                if (firstReading) {
+                    EXPECT_NE(err.str().find(explained), std::string::npos) << err.str();
+                    EXPECT_NE(err.str().find(warnings), std::string::npos) << err.str();
+                } else {
+                    EXPECT_EQ(err.str(), warnings);
+                }
+            }
+
+            // Batches of a record or a few in the small files, of many in
+            // the large one (a thread each).
+            const std::vector<std::size_t> batchSizes =
+                c.files[0].nextLine < 100 ? std::vector<std::size_t>{1, 2, 3} : std::vector<std::size_t>{1000, 4099};
+            for (const std::size_t batchLines : batchSizes) {
+                SCOPED_TRACE("first reading in batches of " + std::to_string(batchLines));
+                std::atomic<std::uint64_t> bytesRead{0};
+                const InputProfile read = profileInputs(o, bytesRead, nullptr, batchLines);
+                ASSERT_FALSE(read.error) << *read.error;
+                ASSERT_EQ(read.profile.columns.size(), 3u);
+                EXPECT_EQ(describeStructure(read.profile, 3), structureOf(names, c.bad, ""));
+                const ValueSite* why = read.profile.columns[2].whyNotNarrower(true);
+                ASSERT_NE(why, nullptr);
+                EXPECT_EQ(read.profile.where(*why),
+                          "line " + std::to_string(c.explainedLine) + " of " + names[c.explainedFile]);
+            }
+        }
+
+        // The window: the Suggest tooltips' and the Success box's profile.
+        Workspace workspace;
+        ScriptOptions script;
+        script.headerLine = true;
+        script.exactQuoting = true;
+        for (const auto& path : paths)
+            workspace.load(path, loadOptionsFor(script));
+        const ProfileReading reading{script.separator, script.headerLine, script.exactQuoting};
+        for (const bool shapesOnly : {false, true}) {
+            const TableProfile profile = profileWorkspace(workspace, reading, shapesOnly);
+            EXPECT_EQ(describeStructure(profile, 3), structureOf(fileNames, c.bad, ""));
+            if (shapesOnly)
+                continue;
+            const ValueSite* why = profile.columns[2].whyNotNarrower(true);
+            ASSERT_NE(why, nullptr);
+            EXPECT_EQ(profile.where(*why),
+                      "line " + std::to_string(c.explainedLine) + " of " + fileNames[c.explainedFile]);
+        }
+    }
 }
 
 } // namespace
