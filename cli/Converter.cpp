@@ -319,27 +319,8 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
     // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
-    try {
-        for (std::size_t f = 0; f < options.inputs.size(); ++f) {
-            const auto& path = options.inputs[f];
-            sink.startFile(f);
-            try {
-                readLines(path, options.script.encoding, sink, &bytesRead,
-                          {options.script.exactQuoting, options.script.separator});
-            } catch (const ReadError& e) {
-                sink.fail(std::string("File load error! ") + e.what());
-                break;
-            }
-        }
-        sink.flush();
-    } catch (const Cancelled&) {
-    } catch (const std::exception& e) {
-        try {
-            sink.fail(e.what());
-        } catch (const Cancelled&) {
-        }
-    }
-    queue.close();
+    readInputsInto(options.inputs, options.script.encoding, {options.script.exactQuoting, options.script.separator},
+                   sink, queue, bytesRead);
 }
 
 // A name in a message to a terminal: UTF-8, with control characters

@@ -6,7 +6,9 @@
 #include "engine/csv/LineReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -156,5 +158,33 @@ private:
     std::size_t m_uncharged = 0;
     std::uint64_t m_linesInFile = 0;
 };
+
+// Reads `inputs` one after another into `sink` and closes `queue` when they
+// are read. A failure reaches the consumer as the error of the last batch,
+// with what was read before it; a reading the consumer cancelled just ends.
+inline void readInputsInto(const std::vector<std::filesystem::path>& inputs, TextEncoding encoding,
+                           RecordCutting cutting, BatchingSink& sink, BoundedQueue<LineBatch>& queue,
+                           std::atomic<std::uint64_t>& bytesRead)
+{
+    try {
+        for (std::size_t f = 0; f < inputs.size(); ++f) {
+            sink.startFile(f);
+            try {
+                readLines(inputs[f], encoding, sink, &bytesRead, cutting);
+            } catch (const ReadError& e) {
+                sink.fail(std::string("File load error! ") + e.what());
+                break;
+            }
+        }
+        sink.flush();
+    } catch (const Cancelled&) {
+    } catch (const std::exception& e) {
+        try {
+            sink.fail(e.what());
+        } catch (const Cancelled&) {
+        }
+    }
+    queue.close();
+}
 
 } // namespace quarrow::cli

@@ -192,31 +192,6 @@ constexpr std::size_t kQueueDepth = 4;
 // Bytes of lines read but not yet profiled (see ByteBudget).
 constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
 
-void readInputs(const ConverterOptions& options, BatchingSink& sink, BoundedQueue<LineBatch>& queue,
-                std::atomic<std::uint64_t>& bytesRead)
-{
-    try {
-        for (std::size_t f = 0; f < options.inputs.size(); ++f) {
-            sink.startFile(f);
-            try {
-                readLines(options.inputs[f], options.script.encoding, sink, &bytesRead,
-                          {options.script.exactQuoting, options.script.separator});
-            } catch (const ReadError& e) {
-                sink.fail(std::string("File load error! ") + e.what());
-                break;
-            }
-        }
-        sink.flush();
-    } catch (const Cancelled&) {
-    } catch (const std::exception& e) {
-        try {
-            sink.fail(e.what());
-        } catch (const Cancelled&) {
-        }
-    }
-    queue.close();
-}
-
 // The profile of one batch's lines, the first `skip` of them not written, as
 // the profiler of the whole table would have made it.
 TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t columns, const ScriptOptions& script,
@@ -264,7 +239,10 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     // UTF-8 lines stay bytes when the profiler takes them as they are.
     const bool utf8 = script.encoding == TextEncoding::Utf8 && TableProfiler::takesUtf8(script.separator);
     BatchingSink sink(queue, recycler, budget, utf8, batchLines);
-    std::thread reader([&] { readInputs(options, sink, queue, bytesRead); });
+    std::thread reader([&] {
+        readInputsInto(options.inputs, script.encoding, {script.exactQuoting, script.separator}, sink, queue,
+                       bytesRead);
+    });
     auto stopReader = [&] {
         budget.close();
         queue.close();

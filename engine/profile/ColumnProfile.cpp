@@ -611,21 +611,7 @@ inline void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const 
         ++b;
     while (e > b && trimmed(e[-1]))
         --e;
-    if (b == e) {
-        addEmpty(column);
-        return;
-    }
-    ++column.nonEmpty;
-    const auto& holds = column.holds;
-    if (!(holds[0] || holds[1] || holds[2] || holds[3])
-        && !longerThanSeen<Unit>(column, static_cast<std::uint64_t>(e - b), ascii)) {
-        // Text that cannot be longer than the longest by any count: only
-        // whether it is ASCII is left to learn.
-        if (!ascii && !column.nonAscii && !asciiOnly(b, e))
-            column.nonAscii = true;
-        return;
-    }
-    measureAndType(column, b, e);
+    addWrittenValue(column, b, e, ascii);
 }
 
 template <typename Unit>
@@ -645,6 +631,12 @@ void TableProfiler::addExactField(ColumnProfile& column, const Unit* b, const Un
         b = value.data();
         e = b + value.size();
     }
+    addWrittenValue(column, b, e, ascii);
+}
+
+template <typename Unit>
+inline void TableProfiler::addWrittenValue(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
+{
     if (b == e) {
         addEmpty(column);
         return;
@@ -653,6 +645,8 @@ void TableProfiler::addExactField(ColumnProfile& column, const Unit* b, const Un
     const auto& holds = column.holds;
     if (!(holds[0] || holds[1] || holds[2] || holds[3])
         && !longerThanSeen<Unit>(column, static_cast<std::uint64_t>(e - b), ascii)) {
+        // Text that cannot be longer than the longest by any count: only
+        // whether it is ASCII is left to learn.
         if (!ascii && !column.nonAscii && !asciiOnly(b, e))
             column.nonAscii = true;
         return;

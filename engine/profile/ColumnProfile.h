@@ -174,6 +174,9 @@ private:
     // A field of a record read exactly, its quotes still in it.
     template <typename Unit>
     void addExactField(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
+    // A value as it is written (trimmed or unquoted as its reading does).
+    template <typename Unit>
+    void addWrittenValue(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
     void addEmpty(ColumnProfile& column);
     void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
 
