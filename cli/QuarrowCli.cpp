@@ -69,7 +69,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         ->option_text("ENC")
         ->check(CLI::IsMember({"utf8", "ansi"}));
     app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
-    app.add_flag("-m,--multi-row", options.script.multiRow, "one multi-row INSERT statement");
+    app.add_flag("-m,--multi-row", options.script.multiRow,
+                 "multi-row INSERT statements (MySQL and Db2 start a new one before 1 MiB; Access keeps one per row)");
     app.add_flag("--rfc4180", options.script.exactQuoting,
                  "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
