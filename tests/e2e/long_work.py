@@ -31,6 +31,7 @@ import time
 
 import pyatspi
 
+from feedback_about import showing, top_level
 from smoke import closed_port, exit_through_menu, extents, program_environment, program_nodes, wait_for
 
 TITLE = "TARNIX - Quarrow"
@@ -99,19 +100,6 @@ def painted(colours):
     # A window the program has not painted is one flat colour; the main
     # window's text, pictures and frames give it hundreds.
     return colours > 16
-
-
-def top_level(node):
-    while node.parent is not None and node.parent.getRoleName() != "application":
-        node = node.parent
-    return node
-
-
-def showing(node):
-    try:
-        return node.getState().contains(pyatspi.STATE_SHOWING)
-    except Exception:
-        return False
 
 
 def enabled(node):
