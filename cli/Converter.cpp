@@ -7,6 +7,7 @@
 #include "cli/ProfilePass.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/Recycler.h"
+#include "cli/WorkerPool.h"
 #include "engine/csv/LineReader.h"
 #include "engine/files/FileOpen.h"
 #include "engine/sql/ByteSink.h"
@@ -161,8 +162,8 @@ public:
             writeOldest();
         FormattedRows rows = m_buffers.take();
         rows.clear();
-        m_inFlight.push_back(std::async(std::launch::async, [this, formatter = *m_formatter, batch = std::move(batch),
-                                                             rows = std::move(rows), skip, first, charged]() mutable {
+        m_inFlight.push_back(m_pool.submit([this, formatter = *m_formatter, batch = std::move(batch),
+                                            rows = std::move(rows), skip, first, charged]() mutable {
             FormattedBatch out{std::move(rows), 0, {}};
             std::optional<TableProfiler> shapes = shapeCounter(batch);
             formatRows(formatter, batch, skip, first, out.rows, shapes ? &*shapes : nullptr);
@@ -311,6 +312,9 @@ private:
     bool m_countShapes;
     std::size_t m_columnCount = 0;
     TableProfiler m_shapes;
+    // Last: its tasks use the members above, and it finishes them before
+    // those are destroyed.
+    WorkerPool m_pool;
 };
 
 void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Recycler<LineBatch>& recycler,

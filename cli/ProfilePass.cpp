@@ -1,6 +1,7 @@
 #include "cli/ProfilePass.h"
 
 #include "cli/Converter.h"
+#include "cli/WorkerPool.h"
 #include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
 #include "engine/profile/TypeSuggestion.h"
@@ -256,8 +257,12 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
         while (whole.profile().files.size() < files)
             whole.startFile(pathText(options.inputs[whole.profile().files.size()]));
     };
-    const std::size_t maxInFlight = std::max(2u, std::thread::hardware_concurrency());
+    // Twice as many batches as threads: a thread that finishes one finds
+    // the next waiting.
+    const std::size_t threads = WorkerPool::defaultThreads();
+    const std::size_t maxInFlight = 2 * threads;
     std::deque<std::future<TableProfile>> inFlight;
+    WorkerPool pool(threads);
     auto addOldest = [&] {
         const TableProfile part = inFlight.front().get();
         inFlight.pop_front();
@@ -279,14 +284,14 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
             if (batch->ends.size() > skip || (skip > 0 && script.exactQuoting)) {
                 if (inFlight.size() >= maxInFlight)
                     addOldest();
-                inFlight.push_back(std::async(std::launch::async, [&, batch = std::move(*batch), skip,
-                                                                   columns = result.columns.names.size()]() mutable {
-                    TableProfile part =
-                        profileBatch(batch, skip, columns, script, pathText(options.inputs[batch.file]));
-                    budget.give(batch.charged);
-                    recycler.give(std::move(batch));
-                    return part;
-                }));
+                inFlight.push_back(
+                    pool.submit([&, batch = std::move(*batch), skip, columns = result.columns.names.size()]() mutable {
+                        TableProfile part =
+                            profileBatch(batch, skip, columns, script, pathText(options.inputs[batch.file]));
+                        budget.give(batch.charged);
+                        recycler.give(std::move(batch));
+                        return part;
+                    }));
             } else {
                 budget.give(batch->charged);
             }

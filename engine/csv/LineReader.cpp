@@ -59,7 +59,7 @@ public:
                 start = i = 1;
         }
         for (;; ++i) {
-            i = static_cast<std::size_t>(scan::findEither<Unit>(text + i, text + size, '\n', '\r') - text);
+            i = static_cast<std::size_t>(scan::findAny<Unit>(text + i, text + size, '\n', '\r', '\r') - text);
             if (i == size)
                 break;
             const Unit c = text[i];
