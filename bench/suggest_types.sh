@@ -33,12 +33,10 @@ mb=${ASCII_MB:-100}
 quarrow=$build_dir/cli/quarrow-cli
 gen_csv=$build_dir/bench/gen_csv
 sqlite=${SQLITE3:-sqlite3}
-time_bin=/usr/bin/time
 
 die() { echo "suggest_types.sh: $*" >&2; exit 1; }
 [[ -x $quarrow ]] || die "quarrow-cli not found at $quarrow"
 [[ -x $gen_csv ]] || die "gen_csv not found at $gen_csv (build target gen_csv)"
-[[ -x $time_bin ]] || die "$time_bin not found (it comes with the 'time' package)"
 have_sqlite=1
 command -v "$sqlite" >/dev/null 2>&1 || { have_sqlite=0; echo "note: $sqlite not found; skipping it" >&2; }
 
@@ -54,10 +52,16 @@ time_file=$work_dir/.suggest-time.$$
 out=$work_dir/.suggest-out.$$
 trap 'rm -f "$time_file" "$out"' EXIT
 
-# Prints "wall cpu" of one run; the run's output goes to $out.
+# Prints "wall cpu" of one run, in milliseconds' resolution (GNU time's
+# hundredths are a twentieth of a run here); the run's output goes to $out,
+# opened (and emptied) before the clock starts.
 timed() {
-    "$time_bin" -o "$time_file" -f '%e %U %S' "$@" >"$out" 2>/dev/null || die "failed: $*"
-    awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$time_file"
+    local TIMEFORMAT='%3R %3U %3S' status=0
+    exec 3>"$out"
+    { time "$@" >&3 2>/dev/null || status=$?; } 2>"$time_file"
+    exec 3>&-
+    ((status == 0)) || die "failed: $*"
+    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$time_file"
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -80,11 +84,11 @@ sw=$(median "${suggest_wall[@]}") sc=$(median "${suggest_cpu[@]}")
 size=$(stat -L -c %s "$input")
 printf '%s: %.1f MB, %d rounds, medians\n' "$(basename "$input")" "$(echo "$size / 1000000" | bc -l)" "$rounds"
 printf '%-24s %8s %8s %10s\n' run wall_s cpu_s MB/s_wall
-printf '%-24s %8.2f %8.2f %10.1f\n' "quarrow-cli" "$pw" "$pc" "$(echo "$size / 1000000 / $pw" | bc -l)"
-printf '%-24s %8.2f %8.2f %10.1f\n' "quarrow-cli --suggest" "$sw" "$sc" "$(echo "$size / 1000000 / $sw" | bc -l)"
+printf '%-24s %8.3f %8.3f %10.1f\n' "quarrow-cli" "$pw" "$pc" "$(echo "$size / 1000000 / $pw" | bc -l)"
+printf '%-24s %8.3f %8.3f %10.1f\n' "quarrow-cli --suggest" "$sw" "$sc" "$(echo "$size / 1000000 / $sw" | bc -l)"
 if ((have_sqlite)); then
     qw=$(median "${sqlite_wall[@]}") qc=$(median "${sqlite_cpu[@]}")
-    printf '%-24s %8.2f %8.2f %10.1f\n' "sqlite3 import+dump" "$qw" "$qc" "$(echo "$size / 1000000 / $qw" | bc -l)"
+    printf '%-24s %8.3f %8.3f %10.1f\n' "sqlite3 import+dump" "$qw" "$qc" "$(echo "$size / 1000000 / $qw" | bc -l)"
 fi
 printf 'suggest/plain: wall %.2f, cpu %.2f\n' "$(echo "$sw / $pw" | bc -l)" "$(echo "$sc / $pc" | bc -l)"
 if ((have_sqlite)); then
