@@ -29,16 +29,46 @@ template <typename Unit, typename OnField>
 inline void forEachRawFieldIn(const Unit* p, const Unit* const end, const Unit separator, OnField&& onField)
 {
     const auto quote = static_cast<Unit>(kQuote);
+    // Every stop is at a separator, a quote or a NUL; each field goes on past
+    // the ones that do not end it (a quote in an unquoted field, a separator
+    // in a quoted one).
+    scan::MarkFinder<Unit> marks(p, end, separator, quote, Unit{0});
     while (p < end && *p != Unit{0}) {
+        // Where no quote or NUL comes before a separator, each separator ends
+        // a field, as in most lines: those fields are taken in a row.
+        if (separator != quote && separator != Unit{0}) {
+            std::uint64_t separators = marks.onlyFirstAhead(p);
+            if (separators != 0) {
+                const Unit* const from = p;
+                do {
+                    const Unit* const s = from + std::countr_zero(separators);
+                    onField(p, s, false);
+                    p = s + 1;
+                    separators &= separators - 1;
+                } while (separators != 0);
+                if (p == end || *p == Unit{0}) {
+                    onField(p, p, false);
+                    break;
+                }
+            }
+        }
         if (*p == quote) {
             const Unit* const start = ++p;
-            const Unit* q = scan::findEither(p, end, quote, Unit{0});
-            while (q + 1 < end && *q == quote && q[1] == quote)
-                q = scan::findEither(q + 2, end, quote, Unit{0});
+            const Unit* q = marks.next(p);
+            while (q < end && *q != Unit{0}) {
+                if (*q != quote)
+                    q = marks.next(q + 1); // a separator inside the quotes
+                else if (q + 1 < end && q[1] == quote)
+                    q = marks.next(q + 2);
+                else
+                    break;
+            }
             onField(start, q, true);
             p = (q < end && *q == quote) ? q + 1 : q;
         } else {
-            const Unit* s = scan::findEither(p, end, separator, Unit{0});
+            const Unit* s = marks.next(p);
+            while (s < end && *s == quote && separator != quote)
+                s = marks.next(s + 1);
             onField(p, s, false);
             p = s;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -156,5 +157,160 @@ inline char* narrow4(std::uint64_t v, char* out) noexcept
     std::memcpy(out, &bytes, sizeof bytes);
     return out + 4;
 }
+
+// ---------------------------------------------------------------------------
+// Walking the marks of a line.
+
+// Marking pays where the lanes of a vector comparison become bits in one
+// instruction (SSE2 on x86-64); elsewhere the finder below looks with
+// findAny() instead.
+#if defined(__GNUC__) && defined(__SSE2__)
+inline constexpr bool kMarkScan = kVectorScan;
+#else
+inline constexpr bool kMarkScan = false;
+#endif
+
+// Finds, one after another, the positions in [begin, end) holding `a`, `b`
+// or `c`. Field splitting stops every dozen bytes or so; looking afresh from
+// each stop would compare the same vector several times. Instead the finder
+// marks up to 64 units at once into the bits of two words, one for `a` and
+// one for `b` or `c`, and each look is a shift and a count of trailing
+// zeros. It never reads outside [begin, end).
+template <typename Unit>
+class MarkFinder {
+public:
+    MarkFinder(const Unit* begin, const Unit* end, Unit a, Unit b, Unit c) noexcept
+        : m_begin(begin), m_end(end), m_base(begin), m_a(a), m_b(b), m_c(c)
+    {
+    }
+
+    // The first marked position at or after `from`, or end. `from` never
+    // goes back before a position already asked for.
+    const Unit* next(const Unit* from) noexcept
+    {
+        if constexpr (kMarkScan) {
+            for (;;) {
+                const auto offset = static_cast<std::size_t>(from - m_base);
+                if (offset < m_size) {
+                    const std::uint64_t ahead = (m_aBits | m_otherBits) >> offset;
+                    if (ahead != 0)
+                        return from + std::countr_zero(ahead);
+                    from = m_base + m_size;
+                }
+                if (from >= m_end)
+                    return m_end;
+                mark(from);
+            }
+        } else {
+            return findAny(from, m_end, m_a, m_b, m_c);
+        }
+    }
+
+    // The positions holding `a` from `from` on, as bits counted from `from`,
+    // up to the first `b` or `c` or as far as the units marked at once
+    // reach: a stretch where only `a` needs looking at. None when the text
+    // is not marked.
+    std::uint64_t onlyFirstAhead(const Unit* from) noexcept
+    {
+        if constexpr (kMarkScan) {
+            auto offset = static_cast<std::size_t>(from - m_base);
+            if (offset >= m_size) {
+                if (from >= m_end)
+                    return 0;
+                mark(from);
+                offset = 0;
+            }
+            const std::uint64_t others = m_otherBits >> offset;
+            const std::uint64_t before = others == 0 ? ~std::uint64_t{0} : (others & (0 - others)) - 1;
+            return (m_aBits >> offset) & before;
+        } else {
+            return 0;
+        }
+    }
+
+private:
+    static constexpr std::size_t kPerVector = 16 / sizeof(Unit);
+
+    // Marks the units of [p, p + 64), or to the end.
+    void mark(const Unit* p) noexcept
+    {
+        m_base = p;
+        m_size = std::min<std::size_t>(64, static_cast<std::size_t>(m_end - p));
+        std::uint64_t aBits = 0;
+        std::uint64_t otherBits = 0;
+        std::size_t k = 0;
+        for (; k + kPerVector <= m_size; k += kPerVector) {
+            const auto [a, other] = vectorBits(p + k);
+            aBits |= a << k;
+            otherBits |= other << k;
+        }
+        if (k < m_size) {
+            const std::size_t rest = m_size - k;
+            if (static_cast<std::size_t>(m_end - m_begin) >= kPerVector) {
+                // The last vector of the text, read again from an earlier
+                // start rather than past the end.
+                const auto [a, other] = vectorBits(m_end - kPerVector);
+                aBits |= (a >> (kPerVector - rest)) << k;
+                otherBits |= (other >> (kPerVector - rest)) << k;
+            } else {
+                for (; k < m_size; ++k) {
+                    aBits |= static_cast<std::uint64_t>(p[k] == m_a) << k;
+                    otherBits |= static_cast<std::uint64_t>(p[k] == m_b || p[k] == m_c) << k;
+                }
+            }
+        }
+        m_aBits = aBits;
+        m_otherBits = otherBits;
+    }
+
+    struct Bits {
+        std::uint64_t a;
+        std::uint64_t other;
+    };
+
+    // One bit for each unit of the vector at p, lowest unit lowest bit.
+    Bits vectorBits(const Unit* p) const noexcept
+    {
+#if defined(__GNUC__) && defined(__SSE2__)
+        using Vector = std::conditional_t<sizeof(Unit) == 1, ByteVector, UnitVector>;
+        using Lane = std::conditional_t<sizeof(Unit) == 1, std::uint8_t, std::uint16_t>;
+        Vector v;
+        std::memcpy(&v, p, sizeof v);
+        const Vector a = v == (Vector{} + static_cast<Lane>(m_a));
+        const Vector other = (v == (Vector{} + static_cast<Lane>(m_b))) | (v == (Vector{} + static_cast<Lane>(m_c)));
+        return {laneBits(a), laneBits(other)};
+#else
+        (void)p;
+        return {0, 0};
+#endif
+    }
+
+#if defined(__GNUC__) && defined(__SSE2__)
+    // The lanes of a comparison, each all ones or zero, as bits.
+    template <typename Vector>
+    static std::uint64_t laneBits(const Vector& hit) noexcept
+    {
+        typedef char Chars __attribute__((vector_size(16)));
+        typedef short Shorts __attribute__((vector_size(16)));
+        if constexpr (sizeof(Unit) == 1) {
+            return static_cast<std::uint32_t>(__builtin_ia32_pmovmskb128(reinterpret_cast<Chars>(hit)));
+        } else {
+            // Each lane of -1 or 0 packed into a byte, then gathered.
+            const Chars bytes = __builtin_ia32_packsswb128(reinterpret_cast<Shorts>(hit), Shorts{});
+            return static_cast<std::uint32_t>(__builtin_ia32_pmovmskb128(bytes));
+        }
+    }
+#endif
+
+    const Unit* m_begin;
+    const Unit* m_end;
+    const Unit* m_base;
+    std::size_t m_size = 0;
+    std::uint64_t m_aBits = 0;
+    std::uint64_t m_otherBits = 0;
+    Unit m_a;
+    Unit m_b;
+    Unit m_c;
+};
 
 } // namespace quarrow::scan

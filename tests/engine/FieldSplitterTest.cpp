@@ -187,6 +187,92 @@ TEST(FieldSplitterScan, FindsSeparatorsQuotesAndNulsAtEveryPosition)
     }
 }
 
+// The walk marks a line's separators, quotes and NULs many units at a time
+// and takes runs of plain fields from the marks. It must find what the rules
+// give one unit at a time, for lines of any length (marked in blocks, with a
+// short tail) and quotes, NULs and separators anywhere, in either unit.
+struct RawField {
+    std::size_t begin;
+    std::size_t end;
+    bool quoted;
+    bool operator==(const RawField&) const = default;
+};
+
+template <typename Unit>
+std::vector<RawField> rawFieldsByUnit(const std::basic_string<Unit>& line, Unit separator)
+{
+    const auto quote = static_cast<Unit>('"');
+    const std::size_t n = line.size();
+    auto find = [&](std::size_t from, Unit a) {
+        while (from < n && line[from] != a && line[from] != Unit{0})
+            ++from;
+        return from;
+    };
+    std::vector<RawField> fields;
+    std::size_t p = 0;
+    while (p < n && line[p] != Unit{0}) {
+        if (line[p] == quote) {
+            const std::size_t start = ++p;
+            std::size_t q = find(p, quote);
+            while (q + 1 < n && line[q] == quote && line[q + 1] == quote)
+                q = find(q + 2, quote);
+            fields.push_back({start, q, true});
+            p = q < n && line[q] == quote ? q + 1 : q;
+        } else {
+            const std::size_t s = find(p, separator);
+            fields.push_back({p, s, false});
+            p = s;
+        }
+        if (p < n && line[p] == separator && separator != Unit{0}) {
+            ++p;
+            if (p == n || line[p] == Unit{0}) {
+                fields.push_back({p, p, false});
+                break;
+            }
+        }
+    }
+    return fields;
+}
+
+template <typename Unit>
+void rawFieldsMatchTheUnitWalk(const std::vector<Unit>& letters)
+{
+    std::mt19937 random(20261210);
+    for (const Unit separator : {Unit{','}, Unit{'\t'}, Unit{'"'}, Unit{0}}) {
+        SCOPED_TRACE(testing::Message() << "separator " << static_cast<int>(separator));
+        for (int round = 0; round < 6000; ++round) {
+            // Mostly plain text with separators; now and then quotes, rarely
+            // a NUL, so that lines run long both with and without them.
+            const std::size_t quotes = round % 4 == 0 ? 0 : 1 + static_cast<std::size_t>(round % 7);
+            const std::size_t nuls = round % 5 == 0 ? 1 : 0;
+            std::basic_string<Unit> line;
+            const std::size_t length = random() % (round % 3 == 0 ? 20 : 300);
+            for (std::size_t i = 0; i < length; ++i) {
+                const auto pick = random() % 100;
+                line.push_back(pick < quotes               ? Unit{'"'}
+                               : pick < quotes + nuls      ? Unit{0}
+                               : pick < quotes + nuls + 12 ? separator
+                                                           : letters[random() % letters.size()]);
+            }
+            std::vector<RawField> actual;
+            quarrow::forEachRawFieldIn(line.data(), line.data() + line.size(), separator,
+                                       [&](const Unit* b, const Unit* e, bool quoted) {
+                                           actual.push_back({static_cast<std::size_t>(b - line.data()),
+                                                             static_cast<std::size_t>(e - line.data()), quoted});
+                                       });
+            ASSERT_TRUE(actual == rawFieldsByUnit(line, separator))
+                << "round " << round << ", line of " << line.size() << " units";
+        }
+    }
+}
+
+TEST(FieldSplitterScan, MarkedWalkMatchesTheUnitWalk)
+{
+    rawFieldsMatchTheUnitWalk<unsigned char>({'a', 'b', ' ', 0x01, 0x0B, 0x2D, 0x80, 0xA2, 0xC3, 0xA9, 0xFF});
+    rawFieldsMatchTheUnitWalk<char16_t>(
+        {u'a', u'b', u' ', 0x00E9, 0x2C00, 0x012C, 0x2200, 0x0122, 0x0900, 0x0100, 0xD83D, 0xDE00, 0xFFFF});
+}
+
 // ---------------------------------------------------------------------------
 // Counting separators.
 

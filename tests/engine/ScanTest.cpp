@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,6 +42,26 @@ void findAnyMatchesTheUnitWalk(const std::vector<Unit>& alphabet)
         const Unit* const end = begin + length;
         ASSERT_EQ(scan::findAny(begin, end, a, b, c) - begin, findAnyByUnit(begin, end, a, b, c) - begin)
             << "round " << round << ", offset " << offset << ", length " << length;
+
+        // The finder stops at the same places, one after another; where it
+        // offers a run of `a` alone, each marked unit is an `a`, and every
+        // unit up to the last of them is an `a` if marked and neither `b`
+        // nor `c`.
+        scan::MarkFinder<Unit> marks(begin, end, a, b, c);
+        for (const Unit* from = begin;; ++from) {
+            const std::uint64_t run = marks.onlyFirstAhead(from);
+            const int last = run == 0 ? -1 : 63 - std::countl_zero(run);
+            for (int i = 0; i <= last; ++i) {
+                ASSERT_LT(from + i, end);
+                ASSERT_EQ(((run >> i) & 1) != 0, from[i] == a) << "round " << round << ", unit " << (from - begin) + i;
+                ASSERT_TRUE(from[i] != b && from[i] != c) << "round " << round << ", unit " << (from - begin) + i;
+            }
+            const Unit* const found = marks.next(from);
+            ASSERT_EQ(found - begin, findAnyByUnit(from, end, a, b, c) - begin) << "round " << round;
+            if (found == end)
+                break;
+            from = found;
+        }
     }
 }
 
