@@ -158,3 +158,35 @@ inline char* narrow4(std::uint64_t v, char* out) noexcept
 }
 
 } // namespace quarrow::scan
+
+// The script formatter's copying of plain runs sixteen bytes at a time.
+namespace quarrow::scan {
+
+#if defined(__GNUC__)
+// The index of the first marked lane of a vector comparison's result (each
+// lane all-ones or zero) of `Unit` lanes, or the number of lanes when none is.
+template <typename Unit, typename Marks>
+inline std::size_t firstMarkedLane(const Marks& marks) noexcept
+{
+    static_assert(sizeof(Marks) == 16);
+#if defined(__SSE2__)
+    // One instruction gathers the marks into a bit a byte: one count, and no
+    // branch on which half holds the first.
+    typedef char Bytes __attribute__((vector_size(16)));
+    Bytes bytes;
+    std::memcpy(&bytes, &marks, sizeof bytes);
+    const auto bits = static_cast<unsigned>(__builtin_ia32_pmovmskb128(bytes));
+    return static_cast<std::size_t>(std::countr_zero(bits | 0x10000U)) / sizeof(Unit);
+#else
+    std::uint64_t words[2];
+    std::memcpy(words, &marks, sizeof words);
+    // A word without a mark counts 64 zero bits: all its lanes.
+    const auto low = static_cast<std::size_t>(std::countr_zero(words[0])) / Lanes<Unit>::kBits;
+    return low < Lanes<Unit>::kPerWord
+               ? low
+               : low + static_cast<std::size_t>(std::countr_zero(words[1])) / Lanes<Unit>::kBits;
+#endif
+}
+#endif
+
+} // namespace quarrow::scan

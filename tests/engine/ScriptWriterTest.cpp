@@ -1021,7 +1021,8 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
     // blanks and controls, the escaped characters, characters of 2, 3 and 4
     // UTF-8 bytes, halves of a surrogate pair, and a character that ANSI
     // writes as a best-fit letter. Runs of plain letters reach the word-wide
-    // scans.
+    // scans, and longer lines the sixteen-byte ones of UTF-8 rows, with
+    // their stops at every place in a vector.
     const std::u16string pieces[] = {u"a",          u"b",      u"xyzw",   u"longer plain run",
                                      u",",          u";",      u"\t",     u"\"",
                                      u"\"\"",       u" ",      u"\x01",   u"\0"s,
@@ -1038,7 +1039,7 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
     std::size_t utf8Lines = 0;
     for (int round = 0; round < 6000; ++round) {
         std::u16string line;
-        const auto length = random() % 16;
+        const auto length = random() % 4 == 0 ? random() % 48 : random() % 16;
         for (std::uint64_t i = 0; i < length; ++i)
             line += pieces[random() % std::size(pieces)];
         const std::size_t columns = random() % 6;
