@@ -374,10 +374,12 @@ public:
 
 private:
 #if defined(__GNUC__)
-    // The lanes of the sixteen bytes `v` that end a plain run.
+    // The lanes of the sixteen bytes `v` that end a plain run. The double
+    // quote is a char here: Clang 14 crashes comparing a byte vector with
+    // kQuote, a char16_t.
     auto stops(const scan::ByteVector& v, const bool nonAscii) const noexcept
     {
-        auto hit = (v == 0) | (v == kQuote) | (v == '\'') | (v == m_separators) | (v == m_backslashes);
+        auto hit = (v == 0) | (v == '"') | (v == '\'') | (v == m_separators) | (v == m_backslashes);
         if constexpr (Breaks)
             hit |= (v == '\r') | (v == '\n');
         if (nonAscii)
