@@ -314,3 +314,44 @@ private:
 };
 
 } // namespace quarrow::scan
+
+// The script formatter's copying of plain runs sixteen bytes at a time.
+namespace quarrow::scan {
+
+#if defined(__GNUC__)
+// One bit a byte of a vector comparison's result (each byte all-ones or
+// zero), the first byte lowest.
+template <typename Marks>
+inline std::uint32_t byteMarks(const Marks& marks) noexcept
+{
+    static_assert(sizeof(Marks) == 16);
+#if defined(__SSE2__)
+    // One instruction gathers them.
+    typedef char Bytes __attribute__((vector_size(16)));
+    Bytes bytes;
+    std::memcpy(&bytes, &marks, sizeof bytes);
+    return static_cast<std::uint32_t>(__builtin_ia32_pmovmskb128(bytes));
+#else
+    // The high bits of a word's bytes, moved down to bits 0, 8, ..., 56: the
+    // multiplication shifts each to its place in the top byte, and no two
+    // of its partial products meet.
+    std::uint64_t words[2];
+    std::memcpy(words, &marks, sizeof words);
+    const auto gather = [](std::uint64_t word) {
+        return static_cast<std::uint32_t>((((word & Lanes<char>::kHigh) >> 7) * 0x0102040810204080ULL) >> 56);
+    };
+    return gather(words[0]) | gather(words[1]) << 8;
+#endif
+}
+
+// The index of the first marked lane of a vector comparison's result of
+// `Unit` lanes, or the number of lanes when none is: one count, and no
+// branch on which half holds it.
+template <typename Unit, typename Marks>
+inline std::size_t firstMarkedLane(const Marks& marks) noexcept
+{
+    return static_cast<std::size_t>(std::countr_zero(byteMarks(marks) | 0x10000U)) / sizeof(Unit);
+}
+#endif
+
+} // namespace quarrow::scan

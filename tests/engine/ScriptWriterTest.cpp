@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
@@ -1021,7 +1022,8 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
     // blanks and controls, the escaped characters, characters of 2, 3 and 4
     // UTF-8 bytes, halves of a surrogate pair, and a character that ANSI
     // writes as a best-fit letter. Runs of plain letters reach the word-wide
-    // scans.
+    // scans, and longer lines the sixteen-byte ones of UTF-8 rows, with
+    // their stops at every place in a vector.
     const std::u16string pieces[] = {u"a",          u"b",      u"xyzw",   u"longer plain run",
                                      u",",          u";",      u"\t",     u"\"",
                                      u"\"\"",       u" ",      u"\x01",   u"\0"s,
@@ -1038,7 +1040,7 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
     std::size_t utf8Lines = 0;
     for (int round = 0; round < 6000; ++round) {
         std::u16string line;
-        const auto length = random() % 16;
+        const auto length = random() % 4 == 0 ? random() % 48 : random() % 16;
         for (std::uint64_t i = 0; i < length; ++i)
             line += pieces[random() % std::size(pieces)];
         const std::size_t columns = random() % 6;
@@ -1091,12 +1093,80 @@ TEST(ScriptWriterProperty, ValueLineMatchesSplitAndCleanUp)
             ++utf8Lines;
             ScriptFormatter fromUtf8(options, names, types);
             OutBuffer utf8Out;
-            fromUtf8.appendUtf8Row(utf8Out, *bytes, 1);
+            // Rows lie back to back in a batch: what follows a row is the
+            // next one, never to be read as part of it.
+            const std::string batch = *bytes + "\"next\" row,'\\";
+            fromUtf8.appendUtf8Row(utf8Out, std::string_view(batch).substr(0, bytes->size()), 1);
             ASSERT_EQ(std::string(utf8Out.data(), utf8Out.size()), actual) << "round " << round << ", as UTF-8";
             ASSERT_EQ(fromUtf8.substituted(), formatter.substituted()) << "round " << round << ", as UTF-8";
         }
     }
     EXPECT_GT(utf8Lines, 1000u); // enough lines without a lone surrogate
+}
+
+// UTF-8 rows are worked on as they are, plain fields a window of bytes at a
+// time; they must give the bytes of their UTF-16 text (checked against
+// splitting and clean-up above) for rows of any length and mix of fields:
+// plain ones of lengths around those of a vector and a window, empty ones,
+// and ones with a blank, control, escaped, non-ASCII or quote character
+// first, last or inside. The rows lie back to back, as in a batch of the
+// converter, so that reading past a row's end shows.
+TEST(ScriptWriterProperty, Utf8RowsGiveTheBytesOfTheirUtf16Text)
+{
+    const std::u16string letters = u"abcdefghij0123456789.-@";
+    const std::u16string marks[] = {u" ", u"\t", u"\x01", u"'", u"\\", u"\u00e9", u"\"", u" x "};
+    const Dialect dialects[] = {Dialect::MySql, Dialect::MsSql, Dialect::Sqlite, Dialect::Oracle};
+    const char16_t separators[] = {u',', u';', u'\t'};
+    std::mt19937_64 random(20261211);
+    for (int round = 0; round < 400; ++round) {
+        ScriptOptions options;
+        options.multiRow = true;
+        options.nullEmpty = random() % 2 == 0;
+        options.dialect = dialects[random() % std::size(dialects)];
+        options.separator = separators[random() % std::size(separators)];
+        const std::size_t columns = 1 + random() % 40;
+        const std::vector<std::u16string> names(columns, u"c");
+        const std::vector<std::u16string> types(columns, u"text");
+
+        std::vector<std::u16string> rows(8);
+        std::string batch;
+        std::vector<std::size_t> ends;
+        for (auto& row : rows) {
+            const auto fields = random() % 45;
+            for (std::uint64_t f = 0; f < fields; ++f) {
+                if (f > 0)
+                    row += options.separator;
+                if (random() % 6 == 0)
+                    continue; // empty
+                std::u16string field;
+                for (auto length = 1 + random() % 70; length > 0; --length)
+                    field += letters[random() % letters.size()];
+                if (random() % 3 == 0) {
+                    const std::size_t at = std::array<std::size_t, 3>{0, field.size(), field.size() / 2}[random() % 3];
+                    field.insert(at, marks[random() % std::size(marks)]);
+                }
+                if (random() % 12 == 0)
+                    field = u'"' + field + u'"';
+                row += field;
+            }
+            batch += *validUtf8(row);
+            ends.push_back(batch.size());
+        }
+        // Exactly as long as its rows, so that the sanitizer sees a read past the last.
+        const std::vector<char> bytes(batch.begin(), batch.end());
+        ScriptFormatter fromUtf16(options, names, types);
+        ScriptFormatter fromUtf8(options, names, types);
+        OutBuffer expected;
+        OutBuffer actual;
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            fromUtf16.appendRow(expected, rows[i], i);
+            fromUtf8.appendUtf8Row(actual, std::string_view(bytes.data() + begin, ends[i] - begin), i);
+            begin = ends[i];
+        }
+        ASSERT_EQ(std::string(actual.data(), actual.size()), std::string(expected.data(), expected.size()))
+            << "round " << round;
+    }
 }
 
 } // namespace
