@@ -246,15 +246,22 @@ private:
         for (std::size_t i = skip; i < batch.ends.size(); ++i) {
             const std::size_t end = batch.ends[i];
             out.starts.push_back(out.bytes.size());
+            // The formatter counts a row's fields while it splits it; a
+            // record read exactly goes to the profiler, which also counts the
+            // lines it spans.
             if (batch.utf8) {
                 const std::string_view row = utf8Text.substr(begin, end - begin);
-                formatter.appendUtf8Row(out.bytes, row, index++);
-                if (shapes)
+                const auto fields = formatter.appendUtf8Row(out.bytes, row, index++);
+                if (shapes && fields)
+                    shapes->addShape(*fields);
+                else if (shapes)
                     shapes->addUtf8Row(row);
             } else {
                 const std::u16string_view row = text.substr(begin, end - begin);
-                formatter.appendRow(out.bytes, row, index++);
-                if (shapes)
+                const auto fields = formatter.appendRow(out.bytes, row, index++);
+                if (shapes && fields)
+                    shapes->addShape(*fields);
+                else if (shapes)
                     shapes->addRow(row);
             }
             begin = end;

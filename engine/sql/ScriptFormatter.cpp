@@ -520,21 +520,26 @@ const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quot
 
 // The value items of a row, one pass over the line, by the field rules of
 // forEachRawField; fields beyond `columns` are dropped. Returns how many
-// items were written.
+// items were written; `fields` is set to the line's field count, dropped
+// ones included.
 template <typename Unit>
 std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
-                          const ScriptOptions& options, std::uint64_t& substituted)
+                          const ScriptOptions& options, std::uint64_t& substituted, std::size_t& fields)
 {
     const auto separator = static_cast<Unit>(options.separator);
     const PlainRuns<Unit> plainRuns(separator, options.dialect == Dialect::MySql);
     std::size_t column = 0;
+    bool emptyLast = false; // a separator ended the line: one more, empty field
     while (column < columns && p < end && *p != 0) {
 #if defined(__GNUC__)
         if constexpr (scan::kVectorScan && sizeof(Unit) == 1) {
             plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
                                        options.nullEmpty ? "NULL" : "''");
-            if (column == columns || p == end || *p == 0)
+            if (column == columns || p == end || *p == 0) {
+                // Fields taken here end at a separator.
+                emptyLast = p == end || *p == 0;
                 break;
+            }
         }
 #endif
         if (column++ > 0)
@@ -547,10 +552,15 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
             ++p;
         if (p < end && *p == separator) {
             ++p;
-            if (p == end || *p == 0)
-                break; // the empty field after it is written with the missing ones
+            if (p == end || *p == 0) {
+                emptyLast = true; // written with the missing ones
+                break;
+            }
         }
     }
+    fields = column + (emptyLast ? 1 : 0);
+    if (!emptyLast && p < end && *p != 0)
+        fields += countRawFields(p, end, separator); // dropped, but counted
     return column;
 }
 
@@ -917,20 +927,22 @@ void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_
     endRow(out, o, column);
 }
 
-void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
+std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
     if (m_options.exactQuoting) {
         appendExactRow(out, row.data(), row.size(), index);
-        return;
+        return std::nullopt;
     }
     char* o = beginRow(out, row.size(), index);
     std::size_t column = 0;
+    std::size_t fields = 0;
     if (onePassSeparator(m_options.separator)) {
-        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted);
+        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted, fields);
     } else {
         // Value items drop every double quote, so a quoted field's raw text (its
         // doubled quotes not yet reduced) gives the same item as the field.
         forEachRawField(row, m_options.separator, [&](const char16_t* begin, const char16_t* end, bool) {
+            ++fields;
             if (column == m_columns)
                 return; // fields beyond the column names are dropped
             if (column++ > 0)
@@ -942,6 +954,7 @@ void ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::ui
         });
     }
     endRow(out, o, column);
+    return fields;
 }
 
 bool ScriptFormatter::formatsUtf8Directly(const ScriptOptions& options) noexcept
@@ -949,22 +962,23 @@ bool ScriptFormatter::formatsUtf8Directly(const ScriptOptions& options) noexcept
     return options.encoding == TextEncoding::Utf8 && onePassSeparator(options.separator);
 }
 
-void ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
+std::optional<std::size_t> ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(row.data());
     if (!formatsUtf8Directly(m_options)) {
         m_scratch.resize(row.size());
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
-        appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
-        return;
+        return appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
     }
     if (m_options.exactQuoting) {
         appendExactRow(out, bytes, row.size(), index);
-        return;
+        return std::nullopt;
     }
     char* o = beginRow(out, row.size(), index);
-    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted);
+    std::size_t fields = 0;
+    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted, fields);
     endRow(out, o, column);
+    return fields;
 }
 
 void ScriptFormatter::appendEnd(OutBuffer& out, std::uint64_t exportedRows)

@@ -7,6 +7,7 @@
 #include "engine/workspace/Workspace.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,12 +60,16 @@ public:
 
     // The empty line, CREATE TABLE with its column lines, ");" and the empty line.
     void appendHead(OutBuffer& out);
-    // Row number `index` of the exported rows (0 for the first).
-    void appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index);
+    // Row number `index` of the exported rows (0 for the first). Returns the
+    // row's field count as forEachRawField() finds them, those beyond the
+    // columns included, which the structure warnings need: counted while the
+    // row is split anyway. Nothing for a record read exactly (the profiler
+    // counts those, with the lines they span).
+    std::optional<std::size_t> appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index);
     // The same row as valid UTF-8 (as the line reader checked it): the same
     // bytes as appendRow() on its UTF-16 text. With UTF-8 output the bytes
     // are worked on as they are, without decoding.
-    void appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index);
+    std::optional<std::size_t> appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index);
     // Whether appendUtf8Row() works on the bytes as they are; otherwise it
     // decodes each row first, and a caller holding UTF-16 text anyway saves
     // a copy of the row by calling appendRow().
