@@ -54,9 +54,12 @@ trap 'rm -f "$time_file" "$out"' EXIT
 
 # Prints "wall cpu" of one run, in milliseconds' resolution (GNU time's
 # hundredths are a twentieth of a run here); the run's output goes to $out,
-# opened (and emptied) before the clock starts.
+# created before the clock starts. The previous output is removed rather
+# than emptied: ext4 writes a file emptied and written again back to disk
+# when it is closed, and that writing would overlap the next run.
 timed() {
     local TIMEFORMAT='%3R %3U %3S' status=0
+    rm -f "$out"
     exec 3>"$out"
     { time "$@" >&3 2>/dev/null || status=$?; } 2>"$time_file"
     exec 3>&-
