@@ -28,6 +28,7 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <type_traits>
 
 namespace quarrow::cli {
 
@@ -246,26 +247,31 @@ private:
         for (std::size_t i = skip; i < batch.ends.size(); ++i) {
             const std::size_t end = batch.ends[i];
             out.starts.push_back(out.bytes.size());
-            // The formatter counts a row's fields while it splits it; a
-            // record read exactly goes to the profiler, which also counts the
-            // lines it spans.
             if (batch.utf8) {
                 const std::string_view row = utf8Text.substr(begin, end - begin);
-                const auto fields = formatter.appendUtf8Row(out.bytes, row, index++);
-                if (shapes && fields)
-                    shapes->addShape(*fields);
-                else if (shapes)
-                    shapes->addUtf8Row(row);
+                countShape(shapes, formatter.appendUtf8Row(out.bytes, row, index++), row);
             } else {
                 const std::u16string_view row = text.substr(begin, end - begin);
-                const auto fields = formatter.appendRow(out.bytes, row, index++);
-                if (shapes && fields)
-                    shapes->addShape(*fields);
-                else if (shapes)
-                    shapes->addRow(row);
+                countShape(shapes, formatter.appendRow(out.bytes, row, index++), row);
             }
             begin = end;
         }
+    }
+
+    // Counts a row's fields with `shapes`, when given: those the formatter
+    // counted while it split the row, or for a record read exactly (no
+    // count) the profiler's, which also counts the lines it spans.
+    template <typename Row>
+    static void countShape(TableProfiler* shapes, std::optional<std::size_t> fields, Row row)
+    {
+        if (!shapes)
+            return;
+        if (fields)
+            shapes->addShape(*fields);
+        else if constexpr (std::is_same_v<Row, std::string_view>)
+            shapes->addUtf8Row(row);
+        else
+            shapes->addRow(row);
     }
 
     // A counter of the batch's rows' fields, as one profiler of every row
