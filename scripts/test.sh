@@ -24,13 +24,15 @@ cmake --build "$noqt" -j "$(nproc)"
 
 # The converter's reading, formatting and writing threads share queues and
 # buffers, the update check hands its results to the window through a flag,
-# and the window's loads and exports run on a worker it can stop: those
-# tests run once more under ThreadSanitizer.
+# and the window's loads and exports run on a worker it can stop while the
+# window (the preview among it) keeps painting: those tests run once more
+# under ThreadSanitizer.
 tsan="$root/build/debug-tsan"
 cmake -S "$root" -B "$tsan" -DCMAKE_BUILD_TYPE=Debug -DQUARROW_TSAN=ON -DQUARROW_WERROR=ON -DQUARROW_BUILD_BENCH=OFF
-cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli net_tests net_exchange_tests update_tests update_net_tests engine_tests
+cmake --build "$tsan" -j "$(nproc)" --target cli_tests quarrow-cli net_tests net_exchange_tests update_tests update_net_tests engine_tests \
+  ui_LongWorkTest
 (cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -L 'cli|net|update')
-(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -R '^(WorkspaceCancel|ExportCancel)\.')
+(cd "$tsan" && ctest --output-on-failure -j "$(nproc)" -R '^(WorkspaceCancel\.|ExportCancel\.|ui_LongWorkTest$)')
 
 # The engine and the converter built for Windows and tested under Wine, and
 # their output compared with the Linux converter's.

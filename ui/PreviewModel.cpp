@@ -29,9 +29,21 @@ std::size_t PreviewModel::exportedRows() const noexcept
     return m_settings.headerLine && rows > 0 ? rows - 1 : rows;
 }
 
+void PreviewModel::hold()
+{
+    beginResetModel();
+    m_held = true;
+    m_rows = 0;
+    m_columns = 0;
+    m_splitRow = -1;
+    m_lines.clear();
+    endResetModel();
+}
+
 void PreviewModel::reset(Settings settings)
 {
     beginResetModel();
+    m_held = false;
     m_settings = std::move(settings);
     m_rows = static_cast<int>(std::min<std::size_t>(exportedRows(), kMaxRows));
     m_columns = static_cast<int>(m_workspace.columnNames().size());

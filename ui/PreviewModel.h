@@ -32,6 +32,10 @@ public:
 
     // After a load, Clear or a change of the options: the rows start again.
     void reset(Settings settings);
+    // The workspace is about to change on another thread: shows no rows, and
+    // reads nothing from it, until the next reset().
+    void hold();
+    bool held() const noexcept { return m_held; }
     // The column types or suggestions changed: only the headers are shown again.
     void updateHeaders(std::vector<QString> suggestions);
 
@@ -62,6 +66,7 @@ private:
     std::vector<std::uint64_t> m_lines;
     int m_rows = 0;
     int m_columns = 0;
+    bool m_held = false;
     mutable int m_splitRow = -1;
     mutable FieldSplitter m_splitter;
 };

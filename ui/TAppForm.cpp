@@ -6,9 +6,11 @@
 #include "ui/ErrorReport.h"
 #include "ui/ExactQuotingOption.h"
 #include "ui/InputFiles.h"
+#include "ui/LoadBatch.h"
 #include "ui/LocaleTexts.h"
 #include "ui/kit/MakerServer.h"
 #include "ui/Pictures.h"
+#include "ui/ScriptFile.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormPreview.h"
 #include "ui/TFormSeparator.h"
@@ -439,8 +441,13 @@ LoadOptions TAppForm::readingOptions() const
 
 void TAppForm::Ekle(const QString& path)
 {
+    loadFile(path);
+}
+
+FileLoad TAppForm::loadFile(const QString& path)
+{
     if (m_work != nullptr)
-        return; // the workspace is busy with a load or an export
+        return {}; // the workspace is busy with a load or an export
     const LoadOptions options = readingOptions();
     const QFileInfo file(path);
     const qint64 size = file.isFile() ? file.size() : 0;
@@ -453,17 +460,27 @@ void TAppForm::Ekle(const QString& path)
             text += u" of " + QLocale().formattedDataSize(size);
         return BackgroundWork::Progress{text, done, size};
     });
+    // The preview reads the rows as it paints, and the worker moves them as
+    // they grow: it shows none until the load has ended, whichever way.
+    if (m_preview)
+        m_preview->holdForLoad();
     LoadReport report;
-    {
+    try {
         BusyCursor busy;
         const CurrentWork current(m_work, work);
         work.run([&] {
             report = m_workspace.load(localPath(path), options, LoadControl{&bytesRead, &work.cancelFlag()});
         });
+    } catch (...) {
+        m_dataProfile.forget();
+        refreshPreview();
+        throw;
     }
     // A cancelled load kept nothing of the file: everything stays as it was.
-    if (report.cancelled)
-        return;
+    if (report.cancelled) {
+        refreshPreview();
+        return {false, true};
+    }
     m_dataProfile.forget();
     refreshPreview();
     if (report.fileExisted) {
@@ -473,19 +490,30 @@ void TAppForm::Ekle(const QString& path)
         setLoadedLook(true);
     }
     m_statusText->setText(rowsLoadedText(static_cast<qint64>(m_workspace.rowCount())));
+    // Cancel that came just as the file ended still ends the batch.
+    return {report.fileExisted, work.cancelled()};
+}
+
+void TAppForm::loadFiles(const QStringList& paths, const std::function<FileLoad(const QString&)>& load)
+{
+    LoadBatch batch;
+    batch.run(paths, load);
+    if (batch.cancelled())
+        m_statusText->setText(batch.cancelledText(static_cast<qint64>(m_workspace.rowCount())));
 }
 
 void TAppForm::dropFiles(const QStringList& paths)
 {
-    for (const QString& path : paths) {
+    loadFiles(paths, [this](const QString& path) {
         try {
             if (QFileInfo(path).isDir() || !hasCsvExtension(path))
-                continue;
-            Ekle(path);
+                return FileLoad{};
+            return loadFile(path);
         } catch (...) {
             // One item that cannot be handled does not stop the others.
+            return FileLoad{};
         }
-    }
+    });
 }
 
 QStringList TAppForm::droppedPaths(const QMimeData& mime)
@@ -547,8 +575,7 @@ void TAppForm::BitBtn1Click()
     // "*" and not "*.*": on Linux a CSV file need not have an extension.
     const QStringList paths =
         m_dialogs.openFiles(this, {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()});
-    for (const QString& path : paths)
-        Ekle(path);
+    loadFiles(paths, [this](const QString& path) { return loadFile(path); });
 }
 
 void TAppForm::Clear1Click()
@@ -645,12 +672,17 @@ void TAppForm::ButtonExportClick()
         const CurrentWork current(m_work, work);
         try {
             work.run([&] {
-                result =
-                    Donustur(m_workspace, options, localPath(path), ExportControl{&rowsWritten, &work.cancelFlag()});
-                structure = QString::fromStdString(m_dataProfile.structureWarnings(profileReadingOf(reading)));
+                result = writeScriptFile(
+                    path, work.cancelFlag(),
+                    [&](ByteSink& file) {
+                        return Donustur(m_workspace, options, file, ExportControl{&rowsWritten, &work.cancelFlag()});
+                    },
+                    [&] {
+                        structure = QString::fromStdString(m_dataProfile.structureWarnings(profileReadingOf(reading)));
+                    });
             });
         } catch (const ExportCancelled&) {
-            return; // the partly written file is gone; nothing to report
+            return; // the file of that name is as it was; nothing to report
         }
     }
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/LoadBatch.h"
 #include "ui/LoadedDataProfile.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/VersionInfo.h"
@@ -51,8 +52,8 @@ public:
 
     // Loads one CSV file with the options the controls hold now.
     void Ekle(const QString& path);
-    // Loads the files of a drop, in order; folders and names without the
-    // ".csv" extension are skipped.
+    // Loads the files of a drop, in order, up to a cancel; folders and names
+    // without the ".csv" extension are skipped.
     void dropFiles(const QStringList& paths);
     // The local files a drop carries (text/uri-list), whole, in order.
     static QStringList droppedPaths(const QMimeData& mime);
@@ -92,6 +93,10 @@ private:
     void buildMenu();
     void FormShow();
     void setLoadedLook(bool loaded);
+    // Ekle, saying whether the file got in and whether Cancel came.
+    FileLoad loadFile(const QString& path);
+    // The files of one command, in order, up to a cancel.
+    void loadFiles(const QStringList& paths, const std::function<FileLoad(const QString&)>& load);
     // The options a load or an export reads from the controls when it runs.
     LoadOptions readingOptions() const;
     // Connects a control's signal to a handler whose failures go to the

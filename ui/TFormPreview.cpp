@@ -52,6 +52,12 @@ void TFormPreview::refresh()
     showCount();
 }
 
+void TFormPreview::holdForLoad()
+{
+    m_model.hold();
+    m_note->setText(QStringLiteral("Loading... the rows show again once the load has ended."));
+}
+
 void TFormPreview::showCount()
 {
     const QLocale locale;
@@ -66,7 +72,9 @@ void TFormPreview::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     // Types edited or options changed while the window was in the background.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    // While a load runs, the options and the rows are not read: the rows
+    // show again when it has ended.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_model.held()) {
         PreviewModel::Settings settings = m_settings();
         if (m_model.showsRowsOf(settings))
             m_model.updateHeaders(std::move(settings.suggestions));

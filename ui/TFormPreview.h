@@ -27,6 +27,9 @@ public:
 
     // The rows may have changed (a load, Clear): shows them from the start.
     void refresh();
+    // A load is about to change the rows on another thread: shows none, and
+    // reads nothing of them, until refresh().
+    void holdForLoad();
     PreviewModel& model() noexcept { return m_model; }
 
 protected:

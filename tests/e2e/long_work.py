@@ -116,7 +116,8 @@ def find(nodes, role, name):
 
 def loaded_rows(nodes):
     for role, name, _ in nodes:
-        m = re.fullmatch(r"([\d,]+) rows loaded", name)
+        # A cancelled load adds what it stopped at: "... rows loaded. Cancelled at a.csv".
+        m = re.fullmatch(r"([\d,]+) rows loaded(?:\. Cancelled .*)?", name)
         if role == "label" and m:
             return int(m.group(1).replace(",", ""))
     return None

@@ -1,4 +1,5 @@
 #include "tests/support/Controls.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/FakeDialogs.h"
 #include "ui/TAppForm.h"
 #include "ui/TFormPreview.h"
@@ -7,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -579,6 +581,44 @@ private slots:
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         // The window carries on.
         QVERIFY(inLoadedLook());
+    }
+
+    // An export that fails part way (here the file size limit stands in for
+    // a full disk) leaves the file of that name as it was, or no file.
+    void failedExportKeepsTheEarlierFile_data()
+    {
+        QTest::addColumn<QByteArray>("earlier");
+        QTest::newRow("earlier script") << QByteArray("-- the earlier script\r\n");
+        QTest::newRow("no earlier file") << QByteArray();
+    }
+
+    void failedExportKeepsTheEarlierFile()
+    {
+        QFETCH(QByteArray, earlier);
+        QTemporaryDir folder;
+        const QString out = folder.filePath(u"out.sql"_qs);
+        if (!earlier.isEmpty()) {
+            writeFile(out, earlier);
+            QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        }
+        m_form->Ekle(path("a.csv"));
+        m_dialogs->saveFileAnswers.push_back(out);
+        {
+            const test::FileSizeLimit limit(40);
+            control<QPushButton>("ButtonExport")->click();
+        }
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].caption, u"Quarrow"_qs);
+        QVERIFY2(m_dialogs->messages[0].text.contains(u"File too large"_qs), qPrintable(m_dialogs->messages[0].text));
+        if (earlier.isEmpty()) {
+            QVERIFY(!QFile::exists(out));
+        } else {
+            QCOMPARE(readFile(out), earlier);
+            QCOMPARE(QFile::permissions(out),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        }
+        // Nothing half written is left beside it either.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), earlier.isEmpty() ? 0 : 1);
     }
 
     void onlineHelpOpensTheProductPage()
