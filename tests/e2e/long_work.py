@@ -8,7 +8,7 @@ person sees while the file loads and exports:
 - Export to SQL... shows the progress window again, advancing through the
   rows; Cancel stops the export, leaves no file and brings no "Success" box;
 - a second load of the same file through Load CSV file... is cancelled: the
-  status bar and the Load button stay as the first file left them;
+  row count and the Load button stay as the first file left them;
 - File > Exit ends the program.
 
 The times from the window's appearance to its first painted screenshot and
