@@ -464,13 +464,19 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
         if (const auto& renamed = assembler.renamedColumns(); !renamed.empty()) {
             err << "quarrow-cli: warning: " << renamed.size()
                 << (renamed.size() == 1 ? " column name was" : " column names were");
-            if (columnNameLimit(options.script.dialect).unit == NameUnit::None)
+            const Dialect dialect = options.script.dialect;
+            const bool limited = columnNameLimit(dialect).unit != NameUnit::None;
+            if (std::any_of(renamed.begin(), renamed.end(),
+                            [&](const RenamedColumn& r) { return hasRefusedCharacters(dialect, r.from); }))
+                err << " changed to names that " << dialectInfo(dialect).identifier << " takes ("
+                    << refusedCharactersText(dialect) << (limited ? ", at most " + limitText(dialect) : "") << "):\n";
+            else if (!limited)
                 err << " changed to keep them apart:\n";
             else
-                err << " shortened to the " << limitText(options.script.dialect) << " that "
-                    << dialectInfo(options.script.dialect).identifier << " takes:\n";
+                err << " shortened to the " << limitText(dialect) << " that " << dialectInfo(dialect).identifier
+                    << " takes:\n";
             for (const auto& r : renamed)
-                err << "  \"" << toUtf8(r.from) << "\" -> \"" << toUtf8(r.to) << "\"\n";
+                err << "  \"" << printableName(r.from) << "\" -> \"" << printableName(r.to) << "\"\n";
         }
         if (substituted > 0) {
             err << "quarrow-cli: warning: " << substituted << (substituted == 1 ? " character" : " characters")

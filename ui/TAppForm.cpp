@@ -126,11 +126,18 @@ QString shortenedParagraph(const std::vector<RenamedColumn>& renamed, Dialect di
     const std::size_t count = renamed.size();
     QString text = count == 1 ? QStringLiteral("1 column name was")
                               : QLocale().toString(static_cast<qulonglong>(count)) + u" column names were";
-    if (limit.unit == NameUnit::None)
+    const QString database = QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText));
+    const bool refused = std::any_of(renamed.begin(), renamed.end(),
+                                     [&](const RenamedColumn& r) { return hasRefusedCharacters(dialect, r.from); });
+    if (refused)
+        text += u" changed to names that " + database + u" takes ("
+                + QString::fromStdString(refusedCharactersText(dialect))
+                + (limit.unit == NameUnit::None ? QString() : u", at most " + QString::number(limit.max) + u' ' + unit)
+                + u"): ";
+    else if (limit.unit == NameUnit::None)
         text += u" changed to keep them apart: ";
     else
-        text += u" shortened to the " + QString::number(limit.max) + u' ' + unit + u" that "
-                + QString::fromStdU16String(std::u16string(dialectInfo(dialect).itemText)) + u" takes: ";
+        text += u" shortened to the " + QString::number(limit.max) + u' ' + unit + u" that " + database + u" takes: ";
     for (std::size_t i = 0; i < std::min(count, kShown); ++i) {
         if (i > 0)
             text += u", ";

@@ -95,7 +95,52 @@ std::u16string suffixText(std::size_t n)
     return suffix;
 }
 
+// A NUL ends a name for every client that reads C strings, and Oracle takes
+// no double quote in a name, quoted or not (Oracle SQL Language Reference,
+// "Database Object Naming Rules": quoted identifiers can contain any
+// characters except the double quotation mark and the null character).
+bool isRefused(Dialect dialect, char16_t c) noexcept
+{
+    return c == u'\0' || (c == u'"' && dialect == Dialect::Oracle);
+}
+
+std::u16string withAllowedCharacters(Dialect dialect, std::u16string_view name)
+{
+    std::u16string out(name);
+    for (char16_t& c : out) {
+        if (isRefused(dialect, c))
+            c = u'_';
+    }
+    return out;
+}
+
+// MySQL and MariaDB take no name that ends in a space (MySQL Reference
+// Manual, "Schema Object Names"): a cut that ends in blanks drops them.
+// Names as loaded have no blanks at either end; only a cut can leave them.
+std::u16string_view withoutTrailingBlanks(Dialect dialect, std::u16string_view name) noexcept
+{
+    if (dialect != Dialect::MySql)
+        return name;
+    while (!name.empty() && name.back() <= u' ')
+        name.remove_suffix(1);
+    return name;
+}
+
 } // namespace
+
+std::string refusedCharactersText(Dialect dialect)
+{
+    return dialect == Dialect::Oracle ? "a double quote or NUL becomes _" : "a NUL becomes _";
+}
+
+bool hasRefusedCharacters(Dialect dialect, std::u16string_view name) noexcept
+{
+    for (char16_t c : name) {
+        if (isRefused(dialect, c))
+            return true;
+    }
+    return false;
+}
 
 NameLimit columnNameLimit(Dialect dialect) noexcept
 {
@@ -118,11 +163,18 @@ WrittenNames limitColumnNames(Dialect dialect, const std::vector<std::u16string>
     const NameLimit limit = columnNameLimit(dialect);
     WrittenNames out;
     out.names.reserve(names.size());
+    // `base` is each name with the characters the database refuses
+    // replaced: what cuts and suffixes start from. A name changed in any
+    // way counts as cut below, so that a name left as given keeps its place.
+    std::vector<std::u16string> base;
+    base.reserve(names.size());
     std::vector<bool> wasCut(names.size(), false);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::u16string_view name = names[i];
+        base.push_back(withAllowedCharacters(dialect, names[i]));
+        std::u16string_view name = base.back();
+        wasCut[i] = base.back() != names[i];
         if (limit.unit != NameUnit::None && nameLength(name, limit.unit) > limit.max) {
-            name = cut(name, limit.unit, limit.max);
+            name = withoutTrailingBlanks(dialect, cut(name, limit.unit, limit.max));
             wasCut[i] = true;
         }
         out.names.emplace_back(name);
@@ -145,12 +197,12 @@ WrittenNames limitColumnNames(Dialect dialect, const std::vector<std::u16string>
             continue;
         // Counting on from the last suffix this name took keeps a header of
         // many alike names linear.
-        std::size_t& next = nextSuffix.try_emplace(foldAsciiCase(names[i]), 2).first->second;
+        std::size_t& next = nextSuffix.try_emplace(foldAsciiCase(base[i]), 2).first->second;
         for (std::size_t n = next;; ++n) {
             const std::u16string suffix = suffixText(n);
-            std::u16string candidate(names[i]);
+            std::u16string candidate(base[i]);
             if (limit.unit != NameUnit::None)
-                candidate = cut(names[i], limit.unit, limit.max - nameLength(suffix, limit.unit));
+                candidate = cut(base[i], limit.unit, limit.max - nameLength(suffix, limit.unit));
             candidate += suffix;
             if (taken.insert(foldAsciiCase(candidate)).second) {
                 out.names[i] = std::move(candidate);

@@ -38,7 +38,15 @@ struct WrittenNames {
     std::vector<RenamedColumn> renamed; // in column order
 };
 
-// The column names as a script for `dialect` writes them: each cut to the
+// The text that says which characters of a name `dialect` refuses and how
+// they are written instead, e.g. "a double quote or NUL becomes _".
+std::string refusedCharactersText(Dialect dialect);
+// Whether `name` holds a character that `dialect` takes in no name.
+bool hasRefusedCharacters(Dialect dialect, std::u16string_view name) noexcept;
+
+// The column names as a script for `dialect` writes them: characters the
+// database refuses in a name replaced by "_" (see refusedCharactersText()),
+// MySQL's cut names never ending in a blank, each cut to the
 // dialect's limit (never inside a character), then made unique again,
 // ignoring ASCII letter case, by the first free suffix "_2", "_3", ...; the
 // name is cut further where the suffix needs the room. A name within the

@@ -639,6 +639,45 @@ constexpr std::size_t kMsSqlConcatUnits = 4000;
 // piece, and MySQL's CONCAT( ).
 constexpr std::size_t kBreakRoomUnits = 14;
 
+// Whether the value that starts at `p` may take more than `limit` bytes in
+// the script: then Oracle and Db2 need the concatenation of its pieces and
+// line breaks to be a large object. The value ends somewhere before `end`,
+// so its bytes are at most those of the rest of the record, counted in the
+// script's encoding: UTF-8 bytes of a UTF-8 record as they are, of a UTF-16
+// one as it will be written (a pair takes four, a lone surrogate the three
+// of U+FFFD), and at most two bytes a unit in a code page. UTF-8 and UTF-16
+// records thus decide alike.
+template <typename Unit>
+bool mayPassLiteralLimit(const Unit* p, const Unit* const end, std::size_t limit, TextEncoding encoding) noexcept
+{
+    const auto units = static_cast<std::size_t>(end - p);
+    if (limit == 0)
+        return false;
+    if constexpr (sizeof(Unit) == 1) {
+        return units > limit;
+    } else {
+        if (encoding != TextEncoding::Utf8)
+            return units * 2 > limit;
+        if (units > limit)
+            return true;
+        if (units * 3 <= limit)
+            return false;
+        std::size_t bytes = 0;
+        for (; p < end; ++p) {
+            const char16_t c = *p;
+            if (c < 0x80)
+                bytes += 1;
+            else if (c < 0x800)
+                bytes += 2;
+            else if (isHighSurrogate(c) && p + 1 < end && isLowSurrogate(p[1]))
+                bytes += 4, ++p;
+            else
+                bytes += 3;
+        }
+        return bytes > limit;
+    }
+}
+
 template <typename Unit>
 std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
 {
@@ -676,7 +715,7 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     const std::size_t limit = literalLimit(dialect);
     const auto restUnits = static_cast<std::size_t>(end - p);
     const bool asLargeObject = dialect == Dialect::MsSql ? restUnits > kMsSqlConcatUnits
-                                                         : limit != 0 && restUnits * (4 - sizeof(Unit)) > limit;
+                                                         : mayPassLiteralLimit(p, end, limit, options.encoding);
     const std::string_view join = breakJoiner(dialect);
     // UTF-8 bytes of non-ASCII characters are written as they are, so they
     // need a look only while an N may still be due.

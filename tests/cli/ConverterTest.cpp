@@ -393,6 +393,25 @@ TEST(ConverterWarnings, ShortenedColumnNamesAreListed)
     }
 }
 
+TEST(ConverterWarnings, NamesWithCharactersTheDatabaseRefusesAreChangedAndListed)
+{
+    // Exact quoting keeps a double quote in a name; Oracle takes none.
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "\"say \"\"hi\"\"\",say _hi_\r\n1,2\r\n");
+    const auto run = runCli({"-H", "--rfc4180", "-d", "oracle", csv.string()});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_EQ(run.err, "quarrow-cli: warning: 1 column name was changed to names that oracle takes (a double quote or "
+                       "NUL becomes _, at most 128 bytes):\n"
+                       "  \"say \"hi\"\" -> \"say _hi__2\"\n");
+    EXPECT_NE(run.out.find("CREATE TABLE NEW_TABLE (\r\n\"say _hi__2\" clob,\r\n\"say _hi_\" clob\r\n);"),
+              std::string::npos)
+        << run.out;
+    // PostgreSQL takes the name as it is, its quote doubled.
+    const auto postgres = runCli({"-H", "--rfc4180", "-d", "postgresql", csv.string()});
+    EXPECT_EQ(postgres.err, "");
+    EXPECT_NE(postgres.out.find("\"say \"\"hi\"\"\" text"), std::string::npos) << postgres.out;
+}
+
 TEST(ConverterWarnings, RepeatedNamesAreRenamedAndSaid)
 {
     TempDir dir;

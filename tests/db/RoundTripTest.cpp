@@ -653,6 +653,78 @@ TEST(MariaDbStatementSize, MultiRowScriptOver25MBLoadsWithTheDefaultPacketLimit)
     EXPECT_TRUE(expected.empty()) << expected.size() << " rows missing, the first with key " << expected.begin()->first;
 }
 
+// A wide file typed from its values: 200 columns of 10 to 29 characters
+// would be VARCHARs that InnoDB keeps in the row, past its 8,126 bytes (error
+// 1118); the widest become text instead, the table is made with MariaDB's
+// default engine, and every value comes back.
+TEST(MariaDbRowSize, WideSuggestedTableFitsInnoDbsRow)
+{
+    Database& database = DatabaseEnvironment::get(Engine::MariaDb);
+    const std::string name = database.create();
+    constexpr std::size_t kColumns = 200;
+    std::string csv;
+    for (std::size_t c = 0; c < kColumns; ++c)
+        csv += (c > 0 ? "," : "") + ("c" + std::to_string(c));
+    csv += "\r\n";
+    std::vector<std::vector<std::string>> expected;
+    for (std::size_t r = 0; r < 3; ++r) {
+        std::vector<std::string> row;
+        for (std::size_t c = 0; c < kColumns; ++c) {
+            std::string value = std::to_string(r) + "-" + std::to_string(c) + "-";
+            value.resize(10 + c % 20, 'x');
+            if (r == 1)
+                value = std::to_string(c) + std::string(c % 5, 'y'); // shorter than the widest
+            csv += (c > 0 ? "," : "") + value;
+            row.push_back(value);
+        }
+        csv += "\r\n";
+        expected.push_back(std::move(row));
+    }
+
+    TempDir work;
+    const auto script = work.path() / "script.sql";
+    Command convert;
+    convert.program = QUARROW_CLI_BINARY;
+    convert.args = {"-q",
+                    "-H",
+                    "--suggest-types",
+                    "--explain",
+                    "-d",
+                    "mysql",
+                    "-t",
+                    "wide",
+                    "-o",
+                    script.string(),
+                    work.write("input.csv", csv).string()};
+    const Outcome converted = run(convert, work.path());
+    ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+    EXPECT_NE(converted.err.find("InnoDB row limit"), std::string::npos) << converted.err;
+    const std::string scriptText = test::readFile(script);
+    EXPECT_NE(scriptText.find(" varchar("), std::string::npos);
+    EXPECT_NE(scriptText.find(" text,"), std::string::npos);
+
+    const Outcome loaded = database.load(name, script);
+    ASSERT_TRUE(loaded.succeeded() && loaded.err.empty()) << "loading the script into MariaDB failed\n"
+                                                          << describe(Command{}, loaded);
+    const auto engine = database.cells(
+        name, "SELECT CONCAT('V', HEX(ENGINE)) FROM information_schema.TABLES WHERE TABLE_NAME = 'wide';\n");
+    EXPECT_EQ(engine, (std::vector<CellRow>{{Cell("InnoDB")}}));
+    std::string select = "SELECT ";
+    for (std::size_t c = 0; c < kColumns; ++c)
+        select += std::string(c > 0 ? "," : "") + "CONCAT('V', HEX(`c" + std::to_string(c) + "`))";
+    const auto rows = database.cells(name, select + " FROM wide;\n");
+    std::vector<std::vector<std::string>> actual;
+    for (const auto& row : rows) {
+        std::vector<std::string> texts;
+        for (const auto& cell : row)
+            texts.push_back(cell.value_or("NULL"));
+        actual.push_back(std::move(texts));
+    }
+    std::sort(actual.begin(), actual.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_TRUE(actual == expected);
+}
+
 // The script leaves a name bare in PostgreSQL unless it is on the list of
 // reserved words: every keyword that the running server knows, reserved or
 // not, must still work as a column name.

@@ -525,6 +525,57 @@ TEST(ExactScript, LongValuesWithBreaksBecomeLargeObjects)
     EXPECT_EQ(mssql, "('" + half + "'+CAST(NCHAR(10) AS nvarchar(max))+'" + half + "');\r\n");
 }
 
+// Oracle and Db2 limit a string to 4,000 and 32,672 bytes, counted in the
+// script's encoding: a value with line breaks whose bytes pass the limit is
+// joined as large objects, and one within it as plain strings, whether its
+// record comes as UTF-8 or as UTF-16 (three bytes a CJK character, where a
+// UTF-16 unit is two).
+TEST(ExactScript, BreaksBecomeLargeObjectsByTheBytesOfTheScript)
+{
+    const std::string cjk = "\xE4\xB8\xAD"; // 3 bytes, 1 UTF-16 unit
+    auto repeat = [](const std::string& piece, std::size_t times) {
+        std::string out;
+        for (std::size_t i = 0; i < times; ++i)
+            out += piece;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        Dialect dialect;
+        std::string value;
+        bool largeObject;
+    };
+    const std::vector<Case> cases = {
+        {"oracle CJK past 4,000 bytes", Dialect::Oracle, repeat(cjk, 1300) + "\n" + repeat(cjk, 100), true},
+        {"oracle CJK within", Dialect::Oracle, repeat(cjk, 1300) + "\n" + repeat(cjk, 30), false},
+        {"oracle ASCII within 4,000 bytes", Dialect::Oracle, std::string(1500, 'a') + "\n" + std::string(2400, 'b'),
+         false},
+        {"oracle ASCII past", Dialect::Oracle, std::string(1500, 'a') + "\n" + std::string(2600, 'b'), true},
+        {"db2 CJK past 32,672 bytes", Dialect::IbmDb2, repeat(cjk, 10000) + "\n" + repeat(cjk, 900), true},
+        {"db2 CJK within", Dialect::IbmDb2, repeat(cjk, 10000) + "\n" + repeat(cjk, 800), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string csv = "\"" + c.value + "\"\r\n";
+        const std::string fromUtf16 = exactInsert(csv, c.dialect);
+        const std::string call = c.dialect == Dialect::Oracle ? "TO_CLOB(CHR(10))" : "CLOB(CHR(10))";
+        EXPECT_EQ(fromUtf16.find("||" + call + "||") != std::string::npos, c.largeObject) << fromUtf16.substr(0, 40);
+        if (!c.largeObject) {
+            EXPECT_NE(fromUtf16.find("'||CHR(10)||'"), std::string::npos);
+        }
+
+        ScriptOptions options;
+        options.dialect = c.dialect;
+        options.exactQuoting = true;
+        ScriptFormatter formatter(options, {u"a"}, {u"clob"});
+        OutBuffer fromBytes;
+        formatter.appendUtf8Row(fromBytes, c.value, 0);
+        OutBuffer fromUnits;
+        formatter.appendRow(fromUnits, fromUtf8(c.value), 0);
+        EXPECT_TRUE(std::string(fromBytes.data(), fromBytes.size()) == std::string(fromUnits.data(), fromUnits.size()));
+    }
+}
+
 // Values read exactly but without line breaks, quotes or blanks at their
 // ends are written as by the default reading.
 TEST(ExactScript, PlainValuesAsInTheDefaultReading)

@@ -139,5 +139,61 @@ TEST(ColumnNameLimits, NamesTheOutputEncodingMadeEqualAreKeptApart)
               "\r\nCREATE TABLE NEW_TABLE (\r\ncal text,\r\nCal_2 text\r\n);\r\n\r\n");
 }
 
+// Names a database refuses for their characters, not their length: MySQL
+// takes no name that ends in a space, so a cut that ends in blanks drops
+// them; Oracle takes no double quote in any name, and no database a NUL,
+// so those become underscores. Changed names are made unique again and
+// reported; names left as they are keep their place.
+TEST(ColumnNameLimits, NamesAreChangedWhereTheDatabaseRefusesTheirCharacters)
+{
+    struct Case {
+        const char* label;
+        Dialect dialect;
+        std::vector<std::u16string> names;
+        std::vector<std::u16string> written;
+    };
+    const std::u16string a63 = repeat(u"a", 63);
+    const std::u16string a62 = repeat(u"a", 62);
+    const Case cases[] = {
+        {"mysql cut before a space", Dialect::MySql, {a63 + u" b", u"x"}, {a63, u"x"}},
+        {"mysql cut before blanks", Dialect::MySql, {a62 + u" \t b", u"x"}, {a62, u"x"}},
+        {"mysql trimmed cut meets a whole name", Dialect::MySql, {a63 + u" b", a63}, {a62 + u"_2", a63}},
+        {"mysql blank inside a name stays", Dialect::MySql, {u"a b"}, {u"a b"}},
+        {"oracle double quote", Dialect::Oracle, {u"say \"hi\"", u"x"}, {u"say _hi_", u"x"}},
+        {"oracle replaced name meets a whole one", Dialect::Oracle, {u"a\"b", u"a_b"}, {u"a_b_2", u"a_b"}},
+        {"oracle cut and replaced", Dialect::Oracle, {u"\"" + repeat(u"o", 140)}, {u"_" + repeat(u"o", 127)}},
+        {"oracle suffix keeps the replacement", Dialect::Oracle, {u"q\"", u"q\"", u"q_"}, {u"q__2", u"q__3", u"q_"}},
+        {"postgresql keeps double quotes", Dialect::PostgreSql, {u"a\"b"}, {u"a\"b"}},
+        {"NUL in every database", Dialect::PostgreSql, {std::u16string(u"a\0b", 3)}, {u"a_b"}},
+        {"NUL in sqlite", Dialect::Sqlite, {std::u16string(u"a\0b", 3), u"a_b"}, {u"a_b_2", u"a_b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const WrittenNames written = limitColumnNames(c.dialect, c.names);
+        EXPECT_EQ(written.names, c.written);
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < c.names.size(); ++i)
+            changed += c.names[i] != c.written[i] ? 1 : 0;
+        ASSERT_EQ(written.renamed.size(), changed);
+        for (const auto& r : written.renamed) {
+            EXPECT_EQ(r.from, c.names[r.column]);
+            EXPECT_EQ(r.to, c.written[r.column]);
+        }
+    }
+}
+
+// An Oracle script never holds a double quote inside a quoted name.
+TEST(ColumnNameLimits, OracleScriptWritesTheReplacedNames)
+{
+    ScriptOptions options;
+    options.dialect = Dialect::Oracle;
+    ScriptFormatter formatter(options, {u"a\"b", u"id"}, {u"clob", u"int"});
+    OutBuffer out;
+    formatter.appendHead(out);
+    EXPECT_EQ(std::string(out.data(), out.size()), "\r\nCREATE TABLE NEW_TABLE (\r\na_b clob,\r\nid int\r\n);\r\n\r\n");
+    ASSERT_EQ(formatter.renamedColumns().size(), 1u);
+    EXPECT_EQ(formatter.renamedColumns()[0].from, u"a\"b");
+}
+
 } // namespace
 } // namespace quarrow

@@ -324,6 +324,43 @@ TEST(ScriptWriterEscaping, MariaDbInjectionRowStaysOneValue)
         << script;
 }
 
+// Separators that the row loop leaves to the field-by-field path (a NUL, a
+// double quote, a character beyond ASCII) still have MySQL's backslashes
+// doubled, in both encodings of the script.
+TEST(ScriptWriterEscaping, MySqlBackslashesDoubledWhateverTheSeparator)
+{
+    struct Case {
+        const char* name;
+        char16_t separator;
+        std::string utf8; // the separator in a UTF-8 file
+        std::string ansi; // in an ANSI file; empty where Windows-1252 has no such character
+        std::string inserts;
+    };
+    // Fields: x\y | z\ | \'
+    const std::string three = crlf("INSERT INTO NEW_TABLE (`a`,`b`,`c`) VALUES\n('x\\\\y','z\\\\','\\\\''');\n");
+    const std::vector<Case> cases = {
+        // A NUL ends the line for splitting: one column, one field.
+        {"NUL", u'\0', std::string(1, '\0'), std::string(1, '\0'),
+         crlf("INSERT INTO NEW_TABLE (`a`) VALUES\n('x\\\\y');\n")},
+        {"double quote", u'"', "\"", "\"", three},
+        {"section sign", u'\u00A7', "\xC2\xA7", "\xA7", three},
+        {"CJK", u'\u4E2D', "\xE4\xB8\xAD", "", three},
+    };
+    for (const auto& c : cases) {
+        for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Ansi}) {
+            const std::string& sep = encoding == TextEncoding::Utf8 ? c.utf8 : c.ansi;
+            if (sep.empty())
+                continue;
+            SCOPED_TRACE(std::string(c.name) + (encoding == TextEncoding::Utf8 ? ", UTF-8" : ", ANSI"));
+            ExportSetup s;
+            s.separator = c.separator;
+            s.encoding = encoding;
+            const std::string csv = "a" + sep + "b" + sep + "c\r\nx\\y" + sep + "z\\" + sep + "\\'\r\n";
+            EXPECT_EQ(insertPart(exportCsv(csv, s)), c.inserts);
+        }
+    }
+}
+
 // Oracle takes a string literal of at most 4,000 bytes, Db2 of 32,672: a
 // longer value goes in pieces, each within the limit, never cut inside a
 // character or a doubled apostrophe; values within the limit stay as they are.
@@ -567,6 +604,13 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
             {"a row that would pass the limit starts the next statement",
              {atLimit, std::string(rest + 1, 'b'), "c"},
              {{0}, {1, 2}}},
+            // A statement that a cut began counts its INSERT header too.
+            {"after a cut, exactly at the limit",
+             {atLimit, std::string(rest, 'b'), std::string(fill, 'd'), std::string(rest, 'e'), "f"},
+             {{0, 1}, {2, 3}, {4}}},
+            {"after a cut, one byte past the limit",
+             {atLimit, std::string(rest, 'b'), std::string(fill, 'd'), std::string(rest + 1, 'e'), "f"},
+             {{0, 1}, {2}, {3, 4}}},
             {"an oversized row stands alone between two statements", {"a", oversized, "b", "c"}, {{0}, {1}, {2, 3}}},
             {"an oversized first row stands alone", {oversized, "b"}, {{0}, {1}}},
             {"two oversized rows", {oversized, oversized + "y"}, {{0}, {1}}},
