@@ -40,6 +40,16 @@ bool readsAgain(const std::filesystem::path& input)
     return S_ISREG(node.st_mode) || S_ISBLK(node.st_mode);
 }
 
+// True when standard input is a file that was read in part before the
+// converter started (`{ read -r line; quarrow-cli -; } < a.csv`): a filter
+// reads on from there, but opening /dev/stdin would start at the beginning.
+bool standardInputPartlyRead()
+{
+    struct stat node {};
+    return ::fstat(STDIN_FILENO, &node) == 0 && (S_ISREG(node.st_mode) || S_ISBLK(node.st_mode))
+           && ::lseek(STDIN_FILENO, 0, SEEK_CUR) > 0;
+}
+
 // Writes the bytes in full; returns 0 or the system's error.
 int writeAll(int descriptor, const char* data, std::size_t size)
 {
@@ -115,7 +125,8 @@ InputSources::InputSources(const std::vector<std::filesystem::path>& inputs, boo
 {
     try {
         for (const auto& input : inputs) {
-            if (!readTwice || readsAgain(input)) {
+            const bool partlyRead = isStandardInput(input) && standardInputPartlyRead();
+            if (!partlyRead && (!readTwice || readsAgain(input))) {
                 m_paths.push_back(isStandardInput(input) ? std::filesystem::path("/dev/stdin") : input);
                 continue;
             }
