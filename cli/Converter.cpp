@@ -2,6 +2,7 @@
 
 #include "cli/BoundedQueue.h"
 #include "cli/ByteBudget.h"
+#include "cli/InputSources.h"
 #include "cli/LineBatch.h"
 #include "cli/OutputFile.h"
 #include "cli/ProfilePass.h"
@@ -25,10 +26,15 @@
 #include <future>
 #include <memory>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <sstream>
 #include <thread>
 #include <type_traits>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quarrow::cli {
 
@@ -283,14 +289,14 @@ private:
         std::optional<TableProfiler> profiler(std::in_place, 0, m_options.script.separator,
                                               m_options.script.exactQuoting);
         profiler->setColumns(m_columnCount, true);
-        profiler->resumeFile(batch.file, pathText(m_options.inputs[batch.file]), batch.firstLine - 1);
+        profiler->resumeFile(batch.file, inputName(m_options.inputs[batch.file]), batch.firstLine - 1);
         return profiler;
     }
 
     void startShapeFilesTo(std::size_t files)
     {
         while (m_shapes.profile().files.size() < files)
-            m_shapes.startFile(pathText(m_options.inputs[m_shapes.profile().files.size()]));
+            m_shapes.startFile(inputName(m_options.inputs[m_shapes.profile().files.size()]));
     }
 
     void addShapes(const TableProfile& part)
@@ -336,8 +342,8 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
     // UTF-8 text stays UTF-8 only when the formatter works on it as it is:
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
-    readInputsInto(options.inputs, options.script.encoding, {options.script.exactQuoting, options.script.separator},
-                   sink, queue, bytesRead);
+    readInputsInto(options.readFrom(), inputNames(options.inputs), options.script.encoding,
+                   {options.script.exactQuoting, options.script.separator}, sink, queue, bytesRead);
 }
 
 // A name in a message to a terminal: UTF-8, with control characters
@@ -372,7 +378,7 @@ void reportRenames(std::ostream& err, const std::vector<ColumnRename>& renames)
 
 } // namespace
 
-int convert(const ConverterOptions& options, std::ostream& out, std::ostream& err, bool progress)
+int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err, bool progress)
 {
     auto failWith = [&](const std::string& message) {
         err << "quarrow-cli: " << message << "\n";
@@ -381,7 +387,17 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
 
     // Missing inputs are refused before anything is written.
     std::uint64_t totalBytes = 0;
-    for (const auto& path : options.inputs) {
+    for (const auto& path : given.inputs) {
+#ifndef _WIN32
+        if (isStandardInput(path)) {
+            struct stat node {};
+            if (::fstat(STDIN_FILENO, &node) != 0)
+                return failWith(std::string("Cannot read standard input: ") + std::strerror(errno));
+            if (S_ISREG(node.st_mode))
+                totalBytes += static_cast<std::uint64_t>(node.st_size);
+            continue;
+        }
+#endif
         std::error_code ec;
         const auto status = std::filesystem::status(path, ec);
         if (ec || !std::filesystem::exists(status))
@@ -396,22 +412,43 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
     }
 
     std::optional<TypeList> types;
-    if (options.typesFile) {
+    if (given.typesFile) {
         try {
-            types = LoadTypeListFile(*options.typesFile);
+            types = LoadTypeListFile(*given.typesFile);
         } catch (const TypeListError& e) {
             return failWith(e.what());
         }
     }
 
     // Without a reading before the writing one, that one counts the rows' fields.
-    const bool readTwice = options.suggestTypes || options.explain || options.strict;
+    const bool readTwice = given.suggestTypes || given.explain || given.strict;
+
+    // The output is opened, and a file to replace checked, before any input
+    // is read: a target that cannot be written fails at once, not after a
+    // first reading of all the inputs.
+    std::optional<OutputFile> file;
+    try {
+        if (given.output)
+            file.emplace(*given.output);
+    } catch (const std::exception& e) {
+        return failWith(e.what());
+    }
+
+    ConverterOptions options = given;
+    std::optional<InputSources> sources;
+    try {
+        sources.emplace(given.inputs, readTwice);
+    } catch (const InputError& e) {
+        return failWith(e.what());
+    }
+    options.sources = sources->paths();
+    totalBytes += sources->copiedBytes();
+
     if (readTwice) {
         if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))
             return *stop;
     }
 
-    std::optional<OutputFile> file;
     std::optional<OstreamSink> stream;
     BoundedQueue<LineBatch> queue(kQueueDepth);
     ByteBudget budget(kHeldBytes);
@@ -427,8 +464,7 @@ int convert(const ConverterOptions& options, std::ostream& out, std::ostream& er
 
     try {
         ByteSink* sink = nullptr;
-        if (options.output) {
-            file.emplace(*options.output);
+        if (file) {
             sink = &file->sink();
         } else {
             stream.emplace(out);

@@ -10,7 +10,10 @@
 namespace quarrow::cli {
 
 struct ConverterOptions {
-    std::vector<std::filesystem::path> inputs;
+    std::vector<std::filesystem::path> inputs; // as named on the command line, and in messages
+    // Where each input is read from when that differs from its name
+    // (standard input, a copy of a pipe); empty: from the names.
+    std::vector<std::filesystem::path> sources;
     std::optional<std::filesystem::path> output; // standard output when empty
     ScriptOptions script; // also the reading options: encoding, header line, separator, exact quoting
     std::optional<std::filesystem::path> typesFile;
@@ -21,6 +24,8 @@ struct ConverterOptions {
     bool suggestTypes = false;
     bool explain = false;
     bool strict = false;
+
+    const std::vector<std::filesystem::path>& readFrom() const noexcept { return sources.empty() ? inputs : sources; }
 };
 
 } // namespace quarrow::cli

@@ -6,9 +6,11 @@
 
 namespace quarrow::cli {
 
-// A run stopped by Ctrl-C or a termination signal must not leave its
-// half-written temporary file behind. The converter names the file while it
-// writes it; the signal handler removes it and ends the process.
+// A run stopped by Ctrl-C, a termination signal, a file size limit or a
+// closed pipe must not leave its half-written temporary file behind. The
+// converter names the file while it writes it; the signal handler removes it
+// and ends the process by the same signal. Signals that the converter was
+// started with ignored stay ignored.
 void installInterruptCleanup();
 void armInterruptCleanup(const char* temporaryPath);
 void disarmInterruptCleanup();

@@ -159,20 +159,30 @@ private:
     std::uint64_t m_linesInFile = 0;
 };
 
-// Reads `inputs` one after another into `sink` and closes `queue` when they
+// A reading's failure as ReadError words it, for the file called `name`.
+inline std::string describeReadError(const std::string& name, std::uint64_t lineNumber, const std::string& reason)
+{
+    return name + ": line " + std::to_string(lineNumber) + ": " + reason;
+}
+
+// Reads `sources` one after another into `sink` and closes `queue` when they
 // are read. A failure reaches the consumer as the error of the last batch,
-// with what was read before it; a reading the consumer cancelled just ends.
-inline void readInputsInto(const std::vector<std::filesystem::path>& inputs, TextEncoding encoding,
-                           RecordCutting cutting, BatchingSink& sink, BoundedQueue<LineBatch>& queue,
-                           std::atomic<std::uint64_t>& bytesRead)
+// with what was read before it, the file named by `names` (what the user
+// gave, where the bytes come from a copy or a descriptor); a reading the
+// consumer cancelled just ends.
+inline void readInputsInto(const std::vector<std::filesystem::path>& sources, const std::vector<std::string>& names,
+                           TextEncoding encoding, RecordCutting cutting, BatchingSink& sink,
+                           BoundedQueue<LineBatch>& queue, std::atomic<std::uint64_t>& bytesRead)
 {
     try {
-        for (std::size_t f = 0; f < inputs.size(); ++f) {
+        for (std::size_t f = 0; f < sources.size(); ++f) {
             sink.startFile(f);
             try {
-                readLines(inputs[f], encoding, sink, &bytesRead, cutting);
+                readLines(sources[f], encoding, sink, &bytesRead, cutting);
             } catch (const ReadError& e) {
-                sink.fail(std::string("File load error! ") + e.what());
+                const std::string message =
+                    f < names.size() ? describeReadError(names[f], e.lineNumber(), e.reason()) : e.what();
+                sink.fail("File load error! " + message);
                 break;
             }
         }

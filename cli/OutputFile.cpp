@@ -2,10 +2,16 @@
 
 #include "cli/InterruptCleanup.h"
 
+#include "engine/files/FileOpen.h"
+
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
+#include <iomanip>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,58 +21,143 @@ namespace {
 
 // As many links as the system itself follows before it gives up (SYMLOOP_MAX on Linux).
 constexpr int kMaxLinks = 40;
+// The temporary file's name adds a dot before the target's, and a dot, 16
+// hexadecimal digits and ".tmp" after it.
+constexpr std::size_t kTemporaryNameExtra = 22;
+constexpr uid_t kNoOwner = static_cast<uid_t>(-1);
 
-bool namesDescriptor(const std::filesystem::path& path)
+// The descriptor number in a name such as /dev/fd/3 or /proc/self/fd/3.
+std::optional<int> descriptorNumber(const std::string& text)
 {
-    const std::string text = path.lexically_normal().string();
-    return text.rfind("/proc/", 0) == 0 || text.rfind("/dev/fd/", 0) == 0;
-}
-
-// The descriptor of a new, uniquely named file beside `target`, created and
-// named to the signal handler as one step.
-int createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary, std::string& text)
-{
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0;; ++attempt) {
-        std::ostringstream name;
-        name << '.' << target.filename().string() << '.' << std::hex << random() << ".tmp";
-        temporary = folder / name.str();
-        text = temporary.string();
-        const InterruptsHeld held;
-        const int descriptor = ::open(text.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            armInterruptCleanup(text.c_str());
-            return descriptor;
+    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string& prefix :
+         {std::string("/dev/fd/"), std::string("/proc/self/fd/"), std::string("/proc/thread-self/fd/"), own}) {
+        if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0
+            || text.size() > prefix.size() + 9)
+            continue;
+        int number = 0;
+        for (std::size_t i = prefix.size(); i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
+            number = number * 10 + (text[i] - '0');
         }
-        const int error = errno;
-        if (error != EEXIST || attempt > 100)
-            throw OutputError(target, "Cannot create", error);
+        return number;
     }
+    if (text == "/dev/stdout")
+        return 1;
+    if (text == "/dev/stderr")
+        return 2;
+    return std::nullopt;
 }
 
-// The replacement takes over the owner where the system permits it (else
-// at least the group), then the mode: a change of owner may clear the
-// set-user-ID bits.
-void takeOverOwnerAndMode(int descriptor, const std::filesystem::path& target, const struct stat& old)
+// The descriptor of this process that `path` names, directly or through
+// links, when it is open for writing: the script is then written to it as
+// it is, at its own position and with its own flags (O_APPEND), as the shell
+// set it up. Opening such a name anew would start a regular file at its
+// beginning. Only the decision to write to an open descriptor is taken
+// here; nothing found on the way is ever replaced or created.
+std::optional<int> writableDescriptorNamed(const std::filesystem::path& path)
 {
-    if (::fchown(descriptor, old.st_uid, old.st_gid) != 0
-        && ::fchown(descriptor, static_cast<uid_t>(-1), old.st_gid) != 0) {
-        // Not permitted: the file belongs to whoever runs the converter.
+    std::filesystem::path current = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(current, ec).lexically_normal();
+        if (ec)
+            return std::nullopt;
+        if (const std::optional<int> number = descriptorNumber(absolute.string())) {
+            const int flags = ::fcntl(*number, F_GETFL);
+            if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY)
+                return std::nullopt;
+            return number;
+        }
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, ec)) || ec)
+            return std::nullopt;
+        const std::filesystem::path to = std::filesystem::read_symlink(current, ec);
+        if (ec)
+            return std::nullopt;
+        current = to.is_absolute() ? to : current.parent_path() / to;
     }
-    if (::fchmod(descriptor, old.st_mode & 07777) != 0)
-        throw OutputError(target, "Cannot keep the mode of", errno);
+    return std::nullopt;
 }
 
-int openDirectly(const std::filesystem::path& path)
+// Closes a descriptor on every path unless released.
+class DescriptorGuard {
+public:
+    explicit DescriptorGuard(int descriptor) noexcept : m_descriptor(descriptor) {}
+    ~DescriptorGuard()
+    {
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
+    DescriptorGuard(const DescriptorGuard&) = delete;
+    DescriptorGuard& operator=(const DescriptorGuard&) = delete;
+    int get() const noexcept { return m_descriptor; }
+    int release() noexcept { return std::exchange(m_descriptor, -1); }
+
+private:
+    int m_descriptor;
+};
+
+// The name of the file open as `descriptor`, as the system resolved it: the
+// folder the replacement is made in. The name must still lead to the same
+// file. Throws OutputError, naming `path`.
+std::filesystem::path openedFile(int descriptor, const std::filesystem::path& path, const struct stat& node)
 {
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0)
-        throw OutputError(path, "Cannot open", errno);
-    return descriptor;
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    std::string name(4096, '\0');
+    const ssize_t length = ::readlink(link.c_str(), name.data(), name.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= name.size())
+        throw OutputError(path, "Cannot find the folder of", length < 0 ? errno : ENAMETOOLONG);
+    name.resize(static_cast<std::size_t>(length));
+    struct stat named {};
+    if (name.front() != '/' || ::stat(name.c_str(), &named) != 0 || named.st_dev != node.st_dev
+        || named.st_ino != node.st_ino)
+        throw OutputError(path, "Cannot find the folder of", ENOENT);
+    return name;
+}
+
+// The process's file mode creation mask, read without changing it where
+// the system tells it.
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Whether the process may rename over other users' files in a sticky
+// folder (CAP_FOWNER, bit 3 of the effective capabilities).
+bool mayReplaceOthersFiles()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("CapEff:", 0) == 0)
+            return ((std::stoull(line.substr(7), nullptr, 16) >> 3) & 1) != 0;
+    }
+    return ::geteuid() == 0;
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& file)
+{
+    const std::filesystem::path folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// The target's name cut to `room` bytes, not inside a UTF-8 sequence.
+std::string shortenedName(std::string name, std::size_t room)
+{
+    if (name.size() <= room)
+        return name;
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    name.resize(cut);
+    return name;
 }
 
 } // namespace
@@ -108,49 +199,133 @@ void DescriptorSink::close()
         throw OutputError(m_name, "Cannot close", errno);
 }
 
-std::filesystem::path followLinks(const std::filesystem::path& path, bool& throughDescriptor)
+OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
 {
-    throughDescriptor = false;
-    std::filesystem::path current = path;
-    for (int links = 0;; ++links) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, ec)) || ec)
-            return current;
-        if (links == kMaxLinks)
-            throw OutputError(path, "Cannot open", ELOOP);
-        if (namesDescriptor(current.is_absolute() ? current : std::filesystem::absolute(current, ec)))
-            throughDescriptor = true;
-        const std::filesystem::path to = std::filesystem::read_symlink(current, ec);
-        if (ec)
-            throw OutputError(path, "Cannot open", ec.value());
-        current = to.is_absolute() ? to : current.parent_path() / to;
+    if (const std::optional<int> descriptor = writableDescriptorNamed(path)) {
+        const int copy = ::fcntl(*descriptor, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0)
+            throw OutputError(path, "Cannot open", errno);
+        m_sink.emplace(copy, path);
+        return;
+    }
+    // Neither created nor emptied: the system only resolves the name and
+    // says whether the file could be written.
+    const int existing = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (existing >= 0) {
+        replaceExisting(path, existing);
+        return;
+    }
+    const int error = errno;
+    if (error != ENOENT)
+        throw OutputError(path, "Cannot open", error);
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        createThroughLink(path);
+        return;
+    }
+    m_mode = 0666 & ~currentUmask();
+    createTemporary(path);
+}
+
+void OutputFile::replaceExisting(const std::filesystem::path& path, int descriptor)
+{
+    DescriptorGuard opened(descriptor);
+    struct stat node {};
+    if (::fstat(opened.get(), &node) != 0)
+        throw OutputError(path, "Cannot open", errno);
+    if (!S_ISREG(node.st_mode)) {
+        m_sink.emplace(opened.release(), path);
+        return;
+    }
+    m_target = openedFile(opened.get(), path, node);
+    // In a sticky folder only the file's owner, the folder's or a process
+    // with CAP_FOWNER may rename over the file; the rename would fail only
+    // after the whole conversion.
+    const std::filesystem::path folder = folderOf(m_target);
+    struct stat folderNode {};
+    if (::stat(folder.c_str(), &folderNode) == 0 && (folderNode.st_mode & S_ISVTX) != 0 && node.st_uid != ::geteuid()
+        && folderNode.st_uid != ::geteuid() && !mayReplaceOthersFiles()) {
+        throw std::runtime_error(std::string(OutputError(path, "Cannot replace", EPERM).what())
+                                 + " (in the sticky folder " + pathText(folder)
+                                 + " only the file's owner or the folder's may replace it)");
+    }
+    m_mode = node.st_mode & 07777;
+    m_owner = node.st_uid;
+    m_group = node.st_gid;
+    try {
+        createTemporary(m_target);
+    } catch (const OutputError& e) {
+        // The file could be written, but not replaced as a whole: rather
+        // than write over it in place, which a failed run would leave half
+        // done, the run stops and says how to write it in place.
+        if (e.error() != EACCES && e.error() != EPERM && e.error() != EROFS)
+            throw;
+        throw std::runtime_error("Cannot create a temporary file in " + pathText(folder) + " to replace "
+                                 + pathText(path) + ": " + e.reason()
+                                 + " (the folder is not writable, the file itself is: to write over it in place, "
+                                   "send standard output to it)");
     }
 }
 
-OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
+void OutputFile::createThroughLink(const std::filesystem::path& path)
 {
-    // The node that the name finally leads to decides: a regular file, or
-    // nothing yet, is replaced; anything else is opened as it is.
-    struct stat node {};
-    const bool exists = ::stat(path.c_str(), &node) == 0;
-    if (exists && S_ISDIR(node.st_mode))
-        throw OutputError(path, "Cannot create", EISDIR);
-    bool throughDescriptor = false;
-    if (!exists || S_ISREG(node.st_mode))
-        m_target = followLinks(path, throughDescriptor);
-    if (exists && (!S_ISREG(node.st_mode) || throughDescriptor)) {
-        m_target = path;
-        m_sink.emplace(openDirectly(path), path);
-        return;
-    }
-    m_sink.emplace(createTemporary(m_target, m_temporary, m_temporaryText), m_target);
-    if (exists) {
-        try {
-            takeOverOwnerAndMode(m_sink->descriptor(), m_target, node);
-        } catch (...) {
-            discardTemporary();
-            throw;
+    // A link to a name not yet taken. The system follows it, or refuses to,
+    // only when it creates the file; the new file is then the one written,
+    // private until complete and removed after a failure. (A file made by
+    // someone else at that name in the meantime is not told apart from one
+    // made by this call unless it holds bytes.)
+    int descriptor = -1;
+    {
+        const InterruptsHeld held;
+        descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
+        if (descriptor < 0)
+            throw OutputError(path, "Cannot create", errno);
+        DescriptorGuard opened(descriptor);
+        struct stat node {};
+        if (::fstat(descriptor, &node) != 0)
+            throw OutputError(path, "Cannot create", errno);
+        if (!S_ISREG(node.st_mode) || node.st_size > 0) {
+            replaceExisting(path, opened.release());
+            return;
         }
+        m_target = openedFile(descriptor, path, node);
+        m_temporary = m_target;
+        m_temporaryText = m_target.string();
+        armInterruptCleanup(m_temporaryText.c_str());
+        opened.release();
+    }
+    m_sink.emplace(descriptor, m_target);
+    m_renames = false;
+    m_mode = 0666 & ~currentUmask();
+}
+
+// A new, uniquely named, private file beside `target`, created and named to
+// the signal handler as one step.
+void OutputFile::createTemporary(const std::filesystem::path& target)
+{
+    const std::filesystem::path folder = folderOf(target);
+    const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t limit = nameMax > 0 ? static_cast<std::size_t>(nameMax) : 255;
+    const std::string base =
+        shortenedName(target.filename().string(), limit > kTemporaryNameExtra ? limit - kTemporaryNameExtra : 1);
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0;; ++attempt) {
+        std::ostringstream name;
+        name << '.' << base << '.' << std::hex << std::setw(16) << std::setfill('0') << random() << ".tmp";
+        const std::filesystem::path temporary = folder / name.str();
+        const InterruptsHeld held;
+        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            m_temporary = temporary;
+            m_temporaryText = temporary.string();
+            armInterruptCleanup(m_temporaryText.c_str());
+            m_sink.emplace(descriptor, target);
+            return;
+        }
+        const int error = errno;
+        if (error != EEXIST || attempt > 100)
+            throw OutputError(target, "Cannot create", error);
     }
 }
 
@@ -170,11 +345,22 @@ void OutputFile::discardTemporary() noexcept
 
 void OutputFile::commit()
 {
-    m_sink->close();
-    if (m_temporary.empty())
+    if (m_temporary.empty()) {
+        m_sink->close();
         return;
+    }
+    // The owner first: a change of owner may clear the set-user-ID bits.
+    // Not permitted to keep the owner, the file belongs to whoever runs the
+    // converter, with at least the old group where that is permitted.
+    const int descriptor = m_sink->descriptor();
+    if (m_owner && ::fchown(descriptor, *m_owner, m_group) != 0 && ::fchown(descriptor, kNoOwner, m_group) != 0) {
+        // Not even the group: the file keeps the converter's own.
+    }
+    if (::fchmod(descriptor, m_mode) != 0)
+        throw OutputError(m_target, "Cannot set the mode of", errno);
+    m_sink->close();
     const InterruptsHeld held;
-    if (::rename(m_temporaryText.c_str(), m_target.c_str()) != 0)
+    if (m_renames && ::rename(m_temporaryText.c_str(), m_target.c_str()) != 0)
         throw OutputError(m_target, "Cannot replace", errno);
     disarmInterruptCleanup();
     m_committed = true;

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
 
 namespace quarrow::cli {
 
@@ -34,14 +37,28 @@ using OutputSink = DescriptorSink;
 using OutputSink = FileSink;
 #endif
 
-// Where `-o PATH` writes the script. A symbolic link is followed to its
-// final target. A regular file (or a name not yet taken) is replaced as a
-// whole: the script goes to a new file beside it, which takes over the old
-// file's mode and, where permitted, its owner, and is renamed over it only
-// when complete, so a failed run leaves the old file as it was. Anything
-// else (a FIFO, a terminal or another device, an open descriptor named
-// through /dev/fd or /proc) is written directly: replacing it would swap
-// the node itself for a file.
+// Where `-o PATH` writes the script. The name is opened for writing by the
+// system itself, as the shell's `>` opens it but without emptying anything:
+// the system resolves the links and applies its rules to them (a link that
+// another user planted in a sticky folder is refused where the system
+// refuses it), and a file that `>` could not write is refused before any
+// input is read. What was opened decides:
+//  - a regular file is replaced as a whole: the script goes to a new,
+//    private (0600) file beside the real file, named within the file
+//    system's limit however long the target's name, which takes over the old
+//    file's owner (where permitted) and mode only when complete, and is then
+//    renamed over it, so a failed run leaves the old file as it was. A file
+//    that cannot be replaced so (no new file can be made in its folder, or a
+//    sticky folder keeps it for its owner) is refused at once, never after
+//    the conversion;
+//  - a name not yet taken gets a new file the same way, which ends with the
+//    mode that `>` gives a new file; a link to a name not yet taken gets
+//    the file created through the link, written directly and removed again
+//    when the run fails;
+//  - anything else (a FIFO, a terminal, another device) is written as it is,
+//    never emptied; a name of one of the process's own descriptors
+//    (/dev/stdout, /dev/fd/N, /proc/self/fd/N) writes to that descriptor, so
+//    `>>` on the shell's side keeps appending.
 //
 // On Windows a file is replaced the same way, with MoveFileExW, the new file
 // taking over the old one's attributes (hidden, system, archive); a device
@@ -61,20 +78,23 @@ public:
 
 private:
     void discardTemporary() noexcept;
+#ifndef _WIN32
+    void replaceExisting(const std::filesystem::path& path, int descriptor);
+    void createThroughLink(const std::filesystem::path& path);
+    void createTemporary(const std::filesystem::path& target);
+#endif
 
-    std::filesystem::path m_target;    // the final target, links followed
-    std::filesystem::path m_temporary; // empty when written directly
+    std::filesystem::path m_target;    // the file that ends up holding the script
+    std::filesystem::path m_temporary; // the file removed after a failure; empty when none
     std::string m_temporaryText;       // what the signal handler removes
     std::optional<OutputSink> m_sink;
     bool m_committed = false;
-};
-
 #ifndef _WIN32
-// The final target of `path`: every symbolic link of the last component
-// followed, relative links against the folder of the link. `throughDescriptor`
-// is set when a link on the way names an open descriptor (/dev/fd, /proc),
-// whose target text is no path to replace. Throws OutputError (ELOOP).
-std::filesystem::path followLinks(const std::filesystem::path& path, bool& throughDescriptor);
+    bool m_renames = true;        // the temporary file is renamed over the target at the end
+    mode_t m_mode = 0;            // the mode the file ends with
+    std::optional<uid_t> m_owner; // the old file's, kept where permitted
+    gid_t m_group = 0;
 #endif
+};
 
 } // namespace quarrow::cli

@@ -1,6 +1,7 @@
 #include "cli/ProfilePass.h"
 
 #include "cli/Converter.h"
+#include "cli/InputSources.h"
 #include "cli/WorkerPool.h"
 #include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
@@ -241,8 +242,8 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     const bool utf8 = script.encoding == TextEncoding::Utf8 && TableProfiler::takesUtf8(script.separator);
     BatchingSink sink(queue, recycler, budget, utf8, batchLines);
     std::thread reader([&] {
-        readInputsInto(options.inputs, script.encoding, {script.exactQuoting, script.separator}, sink, queue,
-                       bytesRead);
+        readInputsInto(options.readFrom(), inputNames(options.inputs), script.encoding,
+                       {script.exactQuoting, script.separator}, sink, queue, bytesRead);
     });
     auto stopReader = [&] {
         budget.close();
@@ -255,7 +256,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     TableProfiler whole(0, script.separator, script.exactQuoting);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
-            whole.startFile(pathText(options.inputs[whole.profile().files.size()]));
+            whole.startFile(inputName(options.inputs[whole.profile().files.size()]));
     };
     // Twice as many batches as threads: a thread that finishes one finds
     // the next waiting.
@@ -287,7 +288,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
                 inFlight.push_back(
                     pool.submit([&, batch = std::move(*batch), skip, columns = result.columns.names.size()]() mutable {
                         TableProfile part =
-                            profileBatch(batch, skip, columns, script, pathText(options.inputs[batch.file]));
+                            profileBatch(batch, skip, columns, script, inputName(options.inputs[batch.file]));
                         budget.give(batch.charged);
                         recycler.give(std::move(batch));
                         return part;

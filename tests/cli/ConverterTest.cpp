@@ -649,11 +649,7 @@ TEST(ConverterInterrupts, SignalsWaitWhileHeld)
 
 // The binary itself: exit statuses and a full disk on standard output (on
 // Windows: tests/windows).
-int shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using test::shell;
 
 TEST(ConverterBinary, ExitStatusesAndFullDisk)
 {

@@ -1,0 +1,265 @@
+#include "tests/support/TempDir.h"
+#include "tests/cli/RunCli.h"
+
+#include "cli/Converter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#ifndef _WIN32
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace quarrow::cli {
+namespace {
+
+#ifndef _WIN32
+namespace fs = std::filesystem;
+using test::quoted;
+using test::readFile;
+using test::runCli;
+using test::shell;
+using test::TempDir;
+
+const std::string kCli = quoted(QUARROW_CLI_BINARY);
+// An unprivileged user for the cases where only the system's checks stop a
+// run: root passes them all.
+constexpr uid_t kNobody = 65534;
+const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+// Hidden temporary files left in a folder.
+std::set<std::string> leftovers(const fs::path& folder)
+{
+    std::set<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 4 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0)
+            found.insert(name);
+    }
+    return found;
+}
+
+class OutputTargets : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_csv = m_dir.write("a.csv", "x,y\r\n1,'q'\r\n");
+        const auto run = runCli({"-H", m_csv.string()});
+        ASSERT_EQ(run.status, kExitOk) << run.err;
+        m_script = run.out;
+    }
+
+    TempDir m_dir;
+    fs::path m_csv;
+    std::string m_script;
+};
+
+// Targets that a plain `>` could not write, or that could only be written
+// in place, are refused before the inputs are read (--explain would print
+// its profile first), with the system's reason, and stay as they were.
+TEST_F(OutputTargets, TargetsThatCannotBeReplacedAreRefusedBeforeReading)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, to act as another user";
+    ASSERT_EQ(::chmod(m_dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(m_csv.c_str(), 0644), 0);
+    struct Case {
+        const char* name;
+        mode_t folderMode;
+        uid_t folderOwner;
+        mode_t fileMode;
+        uid_t fileOwner;
+        std::string reason;
+    };
+    const Case cases[] = {
+        // The shell's `>` says "Permission denied".
+        {"read-only file in our folder", 0755, kNobody, 0444, kNobody, "Permission denied"},
+        // No temporary file can be made beside it.
+        {"our file in a folder we cannot write", 0755, 0, 0644, kNobody, "folder"},
+        // Only the file's owner, or the folder's, may replace it.
+        {"someone else's file in a sticky folder", 01777, 0, 0666, 0, "Operation not permitted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = m_dir.path() / c.name;
+        fs::create_directory(folder);
+        const fs::path target = folder / "out.sql";
+        std::ofstream(target) << "previous script";
+        ASSERT_EQ(::chown(target.c_str(), c.fileOwner, c.fileOwner), 0);
+        ASSERT_EQ(::chmod(target.c_str(), c.fileMode), 0);
+        ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+        const fs::path err = m_dir.path() / "err.txt";
+        const int status = shell(kAsNobody + kCli + " -q -H --explain -o " + quoted(target.string()) + " "
+                                 + quoted(m_csv.string()) + " 2>" + quoted(err.string()));
+        EXPECT_EQ(status, kExitFailure);
+        const std::string message = readFile(err);
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_EQ(message.find("column  type"), std::string::npos) << "read before refusing:\n" << message;
+        EXPECT_EQ(readFile(target), "previous script");
+        EXPECT_TRUE(leftovers(folder).empty());
+    }
+}
+
+TEST_F(OutputTargets, MissingFolderIsReportedBeforeReading)
+{
+    const auto run = runCli({"-H", "--explain", "-o", (m_dir.path() / "no" / "out.sql").string(), m_csv.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_EQ(run.err.rfind("quarrow-cli: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("No such file or directory"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("column  type"), std::string::npos) << run.err;
+}
+
+// As root, a link that another user planted in a sticky world-writable
+// folder is not followed where the system's protected_symlinks says no:
+// the shell's `>` refuses it too.
+TEST_F(OutputTargets, PlantedLinkInAStickyFolderIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    if (readFile("/proc/sys/fs/protected_symlinks") != "1\n")
+        GTEST_SKIP() << "fs.protected_symlinks is off: the system itself follows such links";
+    const fs::path shared = m_dir.path() / "shared";
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const fs::path victim = m_dir.write("victim.conf", "precious");
+    const fs::path link = shared / "out.sql";
+    fs::create_symlink(victim, link);
+    ASSERT_EQ(::lchown(link.c_str(), kNobody, kNobody), 0);
+    ASSERT_NE(shell("echo x >" + quoted(link.string()) + " 2>/dev/null"), 0) << "the shell followed the link";
+    const auto run = runCli({"-o", link.string(), m_csv.string()});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_TRUE(leftovers(m_dir.path()).empty());
+    EXPECT_TRUE(leftovers(shared).empty());
+}
+
+// While the script is written its file is private; it ends with the old
+// file's mode, or a new file's usual one.
+TEST_F(OutputTargets, TemporaryFileIsPrivateUntilComplete)
+{
+    struct Case {
+        const char* name;
+        int oldMode; // -1: no old file
+        const char* finalMode;
+    };
+    for (const Case& c : {Case{"new file", -1, "644"}, Case{"shared old file", 0664, "664"}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = m_dir.path() / "run";
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        if (c.oldMode >= 0) {
+            std::ofstream(folder / "out.sql") << "previous script";
+            ASSERT_EQ(::chmod((folder / "out.sql").c_str(), static_cast<mode_t>(c.oldMode)), 0);
+        }
+        // The input is a FIFO held open, so the run waits, writing, while
+        // its temporary file is looked at.
+        const std::string script =
+            "cd " + quoted(folder.string()) + " && mkfifo in.csv && umask 022 && { " + kCli
+            + " -q -o out.sql in.csv & pid=$!; exec 3>in.csv; printf 'a\\n1\\n' >&3; i=0; "
+              "while ! ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); "
+              "done; stat -c %a .out.sql.*.tmp >during; exec 3>&-; wait $pid; echo $? >status; "
+              "stat -c %a out.sql >after; }";
+        ASSERT_EQ(shell(script), 0);
+        EXPECT_EQ(readFile(folder / "during"), "600\n");
+        EXPECT_EQ(readFile(folder / "status"), "0\n");
+        EXPECT_EQ(readFile(folder / "after"), std::string(c.finalMode) + "\n");
+        EXPECT_EQ(readFile(folder / "out.sql").find("previous"), std::string::npos);
+    }
+}
+
+// Standard output named as a file is written through the descriptor the
+// shell gave, so `>>` appends and nothing is emptied.
+TEST_F(OutputTargets, StandardOutputByNameKeepsAppending)
+{
+    for (const std::string name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        SCOPED_TRACE(name);
+        const fs::path log = m_dir.write("log.txt", "earlier line\n");
+        ASSERT_EQ(shell(kCli + " -q -H -o " + name + " " + quoted(m_csv.string()) + " >>" + quoted(log.string())), 0);
+        EXPECT_EQ(readFile(log), "earlier line\n" + m_script);
+    }
+}
+
+// A name as long as the file system takes is written, though the
+// temporary file's name adds to it.
+TEST_F(OutputTargets, LongestNamesAreWritten)
+{
+    for (const std::size_t length : {std::size_t{244}, std::size_t{255}}) {
+        SCOPED_TRACE(length);
+        const fs::path target = m_dir.path() / std::string(length, 'n');
+        const auto run = runCli({"-H", "-o", target.string(), m_csv.string()});
+        EXPECT_EQ(run.status, kExitOk) << run.err;
+        EXPECT_EQ(readFile(target), m_script);
+        EXPECT_TRUE(leftovers(m_dir.path()).empty());
+    }
+}
+
+// A file size limit, or a closed pipe on standard error, stop the run:
+// by the signal, or by the write's error where the signal is ignored. The
+// temporary file goes either way and the old file stays.
+TEST_F(OutputTargets, FileSizeLimitAndClosedPipeLeaveNoTemporaryFile)
+{
+    std::string big = "id,text\r\n";
+    for (int i = 0; i < 20000; ++i)
+        big += std::to_string(i) + ",some text to fill the file\r\n";
+    const fs::path csv = m_dir.write("big.csv", big);
+    const fs::path target = m_dir.write("out.sql", "previous script");
+    const fs::path err = m_dir.path() / "err.txt";
+    struct Case {
+        const char* name;
+        std::string shellPrefix;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"SIGXFSZ", "ulimit -f 8; ", 128 + SIGXFSZ, ""},
+        {"EFBIG", "ulimit -f 8; trap '' XFSZ; ", kExitFailure, "File too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string command = c.shellPrefix + "exec " + kCli + " -q -H -o " + quoted(target.string()) + " "
+                                    + quoted(csv.string()) + " 2>" + quoted(err.string());
+        EXPECT_EQ(shell("bash -c " + quoted(command)), c.status) << readFile(err);
+        EXPECT_NE(readFile(err).find(c.message), std::string::npos) << readFile(err);
+        EXPECT_EQ(readFile(target), "previous script");
+        EXPECT_TRUE(leftovers(m_dir.path()).empty());
+    }
+
+    // Standard error a pipe whose reader has gone: the explanation written
+    // there while the temporary file exists meets SIGPIPE, or EPIPE.
+    for (const bool ignored : {false, true}) {
+        SCOPED_TRACE(ignored ? "SIGPIPE ignored" : "SIGPIPE");
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(ends[1], 2);
+            std::signal(SIGPIPE, ignored ? SIG_IGN : SIG_DFL);
+            ::execl(QUARROW_CLI_BINARY, "quarrow-cli", "-q", "-H", "--explain", "-o", target.c_str(), csv.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(ends[1]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (ignored)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitOk) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+        EXPECT_TRUE(leftovers(m_dir.path()).empty());
+        std::ofstream(target, std::ios::trunc) << "previous script";
+    }
+}
+#endif
+
+} // namespace
+} // namespace quarrow::cli
