@@ -123,8 +123,23 @@ TEST_F(OutputTargets, PlantedLinkInAStickyFolderIsNotFollowed)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root";
-    if (readFile("/proc/sys/fs/protected_symlinks") != "1\n")
-        GTEST_SKIP() << "fs.protected_symlinks is off: the system itself follows such links";
+    // Distributions switch the rule on at boot; a bare system (a container,
+    // a virtual machine without an init) may have it off: root turns it on
+    // for the test and back off after it.
+    const std::string setting = "/proc/sys/fs/protected_symlinks";
+    const std::string before = readFile(setting);
+    if (before == "0\n")
+        std::ofstream(setting) << "1\n";
+    struct Restore {
+        std::string path, value;
+        ~Restore()
+        {
+            if (value == "0\n")
+                std::ofstream(path) << value;
+        }
+    } restore{setting, before};
+    if (readFile(setting) != "1\n")
+        GTEST_SKIP() << "fs.protected_symlinks is off and cannot be switched on: the system itself follows such links";
     const fs::path shared = m_dir.path() / "shared";
     fs::create_directory(shared);
     ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
