@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake
+  ccache
   g++
   make
   pkg-config
