@@ -71,6 +71,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
     app.add_flag("-m,--multi-row", options.script.multiRow,
                  "multi-row INSERT statements (MySQL and Db2 start a new one before 1 MiB; Access keeps one per row)");
+    app.add_flag("--transaction", options.script.transaction,
+                 "the whole script one transaction: a failed load leaves no rows (not for Access)");
     app.add_flag("--rfc4180", options.script.exactQuoting,
                  "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
@@ -111,6 +113,9 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.typesFile = argumentPath(typesFile);
     options.script.dialect = *dialectFromIdentifier(database);
     options.script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
+    if (options.script.transaction && options.script.dialect == Dialect::Access)
+        err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
+               "them\n";
 
     return convert(options, out, err, stderrIsTerminal && !options.quiet);
 }

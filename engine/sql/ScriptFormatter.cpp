@@ -4,6 +4,7 @@
 #include "engine/csv/FieldSplitter.h"
 #include "engine/sql/Identifiers.h"
 #include "engine/sql/NameLimits.h"
+#include "engine/sql/TransactionLines.h"
 #include "engine/text/AnsiCodePage.h"
 #include "engine/text/FitToEncoding.h"
 #include "engine/text/Scan.h"
@@ -859,7 +860,10 @@ void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
 
 void ScriptFormatter::appendHead(OutBuffer& out)
 {
+    const auto transaction = m_options.transaction ? transactionLines(m_options.dialect) : std::nullopt;
     out.append("\r\n", 2);
+    if (transaction)
+        out.append(transaction->beforeCreate.data(), transaction->beforeCreate.size());
     m_substituted += m_headSubstituted;
     out.append("CREATE TABLE ", 13);
     appendText(out, m_tableName);
@@ -871,6 +875,8 @@ void ScriptFormatter::appendHead(OutBuffer& out)
         out.append("\r\n", 2);
     }
     out.append(");\r\n\r\n", 6);
+    if (transaction)
+        out.append(transaction->beforeInserts.data(), transaction->beforeInserts.size());
 }
 
 bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
@@ -985,6 +991,8 @@ void ScriptFormatter::appendEnd(OutBuffer& out, std::uint64_t exportedRows)
 {
     if (exportedRows > 0)
         out.append(";\r\n", 3);
+    if (const auto transaction = m_options.transaction ? transactionLines(m_options.dialect) : std::nullopt)
+        out.append(transaction->end.data(), transaction->end.size());
 }
 
 } // namespace quarrow

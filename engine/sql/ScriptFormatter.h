@@ -26,6 +26,9 @@ struct ScriptOptions {
     // whole, and a line break in one is written as the dialect's character
     // function (see writeExactItem).
     bool exactQuoting = false;
+    // The whole script one transaction, in the dialect's own statements
+    // (sql/TransactionLines.h); Access has none and is written without.
+    bool transaction = false;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -58,7 +61,8 @@ public:
     ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
                     const std::vector<std::u16string>& types);
 
-    // The empty line, CREATE TABLE with its column lines, ");" and the empty line.
+    // The empty line, CREATE TABLE with its column lines, ");" and the empty
+    // line; with `transaction`, the lines that begin it around them.
     void appendHead(OutBuffer& out);
     // Row number `index` of the exported rows (0 for the first). Returns the
     // row's field count as forEachRawField() finds them, those beyond the
@@ -74,7 +78,8 @@ public:
     // decodes each row first, and a caller holding UTF-16 text anyway saves
     // a copy of the row by calling appendRow().
     static bool formatsUtf8Directly(const ScriptOptions& options) noexcept;
-    // Ends the last value line; nothing when no row was exported.
+    // Ends the last value line; nothing when no row was exported. With
+    // `transaction` the line that commits it follows, rows or none.
     void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
 
     // Characters the output encoding could not hold and that were replaced.

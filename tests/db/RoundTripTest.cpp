@@ -197,6 +197,7 @@ void expectWithinTheStatementLimit(const std::vector<std::string_view>& statemen
 struct Combination {
     bool nullEmpty;
     bool multiRow;
+    bool transaction = false; // --transaction
 };
 
 // The converter may warn about rows whose field count differs from the
@@ -304,7 +305,7 @@ void PrintTo(Engine engine, std::ostream* out)
 void PrintTo(const Combination& c, std::ostream* out)
 {
     *out << (c.nullEmpty ? "NULL for empty cells" : "empty text for empty cells") << ", "
-         << (c.multiRow ? "one multi-row INSERT" : "an INSERT per row");
+         << (c.multiRow ? "one multi-row INSERT" : "an INSERT per row") << (c.transaction ? ", one transaction" : "");
 }
 
 void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
@@ -327,6 +328,8 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         convert.args.push_back("-n");
     if (combination.multiRow)
         convert.args.push_back("-m");
+    if (combination.transaction)
+        convert.args.push_back("--transaction");
     if (fixture.exactQuoting)
         convert.args.push_back("--rfc4180");
     if (database.dialect() == "mysql" && !fixture.mysqlTypes.empty()) {
@@ -353,7 +356,12 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         ASSERT_TRUE(err.empty()) << describe(convert, converted);
     // The multi-row case must load the whole table through one statement,
     // or for MySQL through statements cut by size.
-    const std::string scriptText = test::readFile(script);
+    std::string scriptText = test::readFile(script);
+    if (combination.transaction) {
+        // The commit ends the script; the statements before it are as without.
+        ASSERT_TRUE(scriptText.ends_with("\r\nCOMMIT;\r\n"));
+        scriptText.resize(scriptText.size() - 9);
+    }
     const auto statements = insertStatements(scriptText);
     if (!combination.multiRow) {
         ASSERT_EQ(statements.size(), fixture.rows.size());
@@ -552,10 +560,14 @@ TEST_P(RoundTrip, ExactQuotingSuggestedTypesKeepEveryValue)
 const auto kCombinations = ::testing::Values(Combination{false, false}, Combination{true, false},
                                              Combination{false, true}, Combination{true, true});
 
+const auto kTransactionCombinations = ::testing::Values(Combination{false, false, true}, Combination{true, false, true},
+                                                        Combination{false, true, true}, Combination{true, true, true});
+
 std::string paramName(const ::testing::TestParamInfo<Param>& info)
 {
     const Combination c = std::get<1>(info.param);
-    return std::string(c.nullEmpty ? "NullEmpty" : "EmptyText") + (c.multiRow ? "MultiRow" : "RowByRow");
+    return std::string(c.nullEmpty ? "NullEmpty" : "EmptyText") + (c.multiRow ? "MultiRow" : "RowByRow")
+           + (c.transaction ? "Transaction" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, RoundTrip, ::testing::Combine(::testing::Values(Engine::Sqlite), kCombinations),
@@ -564,6 +576,84 @@ INSTANTIATE_TEST_SUITE_P(PostgreSql, RoundTrip,
                          ::testing::Combine(::testing::Values(Engine::PostgreSql), kCombinations), paramName);
 INSTANTIATE_TEST_SUITE_P(MariaDb, RoundTrip, ::testing::Combine(::testing::Values(Engine::MariaDb), kCombinations),
                          paramName);
+INSTANTIATE_TEST_SUITE_P(SqliteTransaction, RoundTrip,
+                         ::testing::Combine(::testing::Values(Engine::Sqlite), kTransactionCombinations), paramName);
+INSTANTIATE_TEST_SUITE_P(PostgreSqlTransaction, RoundTrip,
+                         ::testing::Combine(::testing::Values(Engine::PostgreSql), kTransactionCombinations),
+                         paramName);
+INSTANTIATE_TEST_SUITE_P(MariaDbTransaction, RoundTrip,
+                         ::testing::Combine(::testing::Values(Engine::MariaDb), kTransactionCombinations), paramName);
+
+// A row the database refuses part way through the script (NULL into a NOT
+// NULL column): with --transaction nothing of the load stays, and SQLite and
+// PostgreSQL roll the CREATE TABLE back too. Without it, the rows before the
+// refused one stay, which shows the test can tell.
+class RefusedRow : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(RefusedRow, OneTransactionLeavesNoRows)
+{
+    const Engine engine = GetParam();
+    Database& database = DatabaseEnvironment::get(engine);
+    TempDir work;
+    std::string csv = "id,value\r\n";
+    for (int i = 1; i <= 50; ++i)
+        csv += std::to_string(i) + "," + (i == 40 ? "" : "v" + std::to_string(i)) + "\r\n";
+    const auto input = work.write("input.csv", csv);
+    const auto types = work.write("types.txt", "text\r\ntext NOT NULL\r\n");
+    for (const bool transaction : {true, false}) {
+        for (const bool multiRow : {false, true}) {
+            SCOPED_TRACE(std::string(transaction ? "--transaction" : "no transaction") + (multiRow ? " -m" : ""));
+            if (multiRow && !transaction)
+                continue; // one statement: refused whole either way
+            const auto script = work.path() / "script.sql";
+            Command convert;
+            convert.program = QUARROW_CLI_BINARY;
+            convert.args = {"-q",
+                            "-H",
+                            "-n",
+                            "-d",
+                            database.dialect(),
+                            "-t",
+                            "refused",
+                            "-o",
+                            script.string(),
+                            "--types",
+                            types.string(),
+                            input.string()};
+            if (transaction)
+                convert.args.push_back("--transaction");
+            if (multiRow)
+                convert.args.push_back("-m");
+            const Outcome converted = run(convert, work.path());
+            ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+
+            const std::string name = database.create();
+            const Outcome loaded = database.load(name, script);
+            ASSERT_FALSE(loaded.succeeded()) << "the NULL was taken\n" << describe(Command{}, loaded);
+            std::vector<std::string> names;
+            try {
+                names = database.columnNames(name, "refused");
+            } catch (const std::exception& e) {
+                // PostgreSQL's catalogue query refuses a table that is not there.
+                ASSERT_NE(std::string(e.what()).find("\"refused\" does not exist"), std::string::npos) << e.what();
+            }
+            if (!transaction) {
+                ASSERT_EQ(names.size(), 2u);
+                EXPECT_EQ(database.rows(name, "refused", names).size(), 39u);
+            } else if (engine == Engine::MariaDb) {
+                // CREATE TABLE commits implicitly there: the table stays, empty.
+                ASSERT_EQ(names.size(), 2u);
+                EXPECT_EQ(database.rows(name, "refused", names).size(), 0u);
+            } else {
+                EXPECT_TRUE(names.empty()) << "the CREATE TABLE was not rolled back";
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, RefusedRow, ::testing::Values(Engine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(PostgreSql, RefusedRow, ::testing::Values(Engine::PostgreSql));
+INSTANTIATE_TEST_SUITE_P(MariaDb, RefusedRow, ::testing::Values(Engine::MariaDb));
 
 // A multi-row script of more than 25 MB loads into MariaDB as it is set up
 // out of the box: its statements stay below the default max_allowed_packet
