@@ -5,6 +5,7 @@
 #include "ui/EngineText.h"
 #include "ui/ErrorReport.h"
 #include "ui/ExactQuotingOption.h"
+#include "ui/ScriptFormOption.h"
 #include "ui/InputFiles.h"
 #include "ui/LocaleTexts.h"
 #include "ui/kit/MakerServer.h"
@@ -18,6 +19,7 @@
 #include "ui/kit/WebAddress.h"
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/ScriptWriter.h"
+#include "engine/sql/TransactionLines.h"
 #include "engine/workspace/SeparatorText.h"
 
 #include <QAction>
@@ -365,6 +367,17 @@ void TAppForm::buildMenu()
     m_exactQuoting = new ExactQuotingOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels), this);
     connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
     addBar(fileMenu, "ExactCsvQuotingBar");
+    m_transactionOption =
+        new ScriptFormOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
+                             {QStringLiteral("One transaction"), QStringLiteral("OneTransaction1"),
+                              QStringLiteral("The script loads as one transaction: a failed load leaves no rows"),
+                              u"OneTransaction", [](Dialect dialect) { return transactionLines(dialect).has_value(); }},
+                             this);
+    connectHandler(m_transactionOption->action(), &QAction::triggered, &TAppForm::OneTransaction1Click);
+    connect(m_databaseBox, &QComboBox::currentIndexChanged, this, [this](int position) {
+        m_transactionOption->setDialect(dialectFromPosition(position).value_or(Dialect::MySql));
+    });
+    addBar(fileMenu, "ScriptFormsBar");
     connectHandler(addItem(fileMenu, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
 
@@ -630,6 +643,7 @@ void TAppForm::ButtonExportClick()
         options.nullEmpty = m_nullEmptyBox->isChecked();
         options.multiRow = m_multiRowBox->isChecked();
         options.exactQuoting = reading.exactQuoting;
+        options.transaction = m_transactionOption->isOn();
         const QString fileName = QFileInfo(path).fileName();
         const qint64 total =
             static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
@@ -763,12 +777,18 @@ void TAppForm::UpdateNotifications1Click()
 
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
-    m_exactQuoting->setStore(std::move(openStore));
+    m_exactQuoting->setStore(openStore);
+    m_transactionOption->setStore(std::move(openStore));
 }
 
 void TAppForm::ExactCsvQuoting1Click()
 {
     m_exactQuoting->remember();
+}
+
+void TAppForm::OneTransaction1Click()
+{
+    m_transactionOption->remember();
 }
 
 void TAppForm::endUpdateCheck() noexcept

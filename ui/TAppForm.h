@@ -29,6 +29,7 @@ namespace quarrow {
 class BackgroundWork;
 class Dialogs;
 class ExactQuotingOption;
+class ScriptFormOption;
 class QtNoticeBox;
 class TChecker;
 class TFormPreview;
@@ -117,6 +118,7 @@ private:
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
     void ExactCsvQuoting1Click();
+    void OneTransaction1Click();
     // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
@@ -155,6 +157,7 @@ private:
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
+    ScriptFormOption* m_transactionOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
     QPointer<TFormPreview> m_preview;
 
