@@ -73,6 +73,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                  "multi-row INSERT statements (MySQL and Db2 start a new one before 1 MiB; Access keeps one per row)");
     app.add_flag("--transaction", options.script.transaction,
                  "the whole script one transaction: a failed load leaves no rows (not for Access)");
+    app.add_flag("--copy", options.script.copy,
+                 "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
     app.add_flag("--rfc4180", options.script.exactQuoting,
                  "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
@@ -94,6 +96,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             throw CLI::ValidationError("--separator", "the separator must not be empty");
         options.script.separator = *decoded;
         options.script.tableName = fromUtf8(table, "--table");
+        if (options.script.copy && database != "postgresql")
+            throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return kExitOk;

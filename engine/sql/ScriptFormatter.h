@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/sql/CopyText.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
@@ -29,6 +30,9 @@ struct ScriptOptions {
     // The whole script one transaction, in the dialect's own statements
     // (sql/TransactionLines.h); Access has none and is written without.
     bool transaction = false;
+    // PostgreSQL only: the rows as COPY ... FROM stdin data (sql/CopyText.h)
+    // instead of INSERT statements; multiRow then has no effect.
+    bool copy = false;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -113,7 +117,8 @@ private:
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
     std::uint64_t m_substituted = 0;
-    std::u16string m_scratch; // a UTF-8 row decoded, when it cannot be worked on as it is
+    std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
+    std::optional<CopyRowWriter> m_copyRows; // with the copy option
 };
 
 } // namespace quarrow

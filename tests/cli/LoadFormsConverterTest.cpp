@@ -54,5 +54,22 @@ TEST(TransactionOption, AccessSaysItHasNoTransactionStatements)
     EXPECT_NE(with.err.find("Access SQL has no transaction statements"), std::string::npos) << with.err;
 }
 
+TEST(CopyOption, WritesCopyDataForPostgreSqlOnly)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "x,y\r\n1,\r\n2,b\\\r\n").string();
+    auto run = runCli({"-H", "-n", "-d", "postgresql", "-t", "t", "--copy", "--transaction", csv});
+    EXPECT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_EQ(run.out, "\r\nBEGIN;\r\nCREATE TABLE t (\r\nx text,\r\ny text\r\n);\r\n\r\n"
+                       "COPY t (x,y) FROM stdin;\r\n1\t\\N\r\n2\tb\\\\\r\n\\.\r\nCOMMIT;\r\n");
+    for (const char* database : {"sqlite", "mysql", "mssql", "access", "oracle", "ibmdb2"}) {
+        SCOPED_TRACE(database);
+        run = runCli({"-H", "-d", database, "--copy", csv});
+        EXPECT_EQ(run.status, kExitUsage);
+        EXPECT_NE(run.err.find("only PostgreSQL"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 } // namespace
 } // namespace quarrow::cli

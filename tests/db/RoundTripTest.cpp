@@ -197,7 +197,9 @@ void expectWithinTheStatementLimit(const std::vector<std::string_view>& statemen
 struct Combination {
     bool nullEmpty;
     bool multiRow;
-    bool transaction = false; // --transaction
+    bool transaction = false;   // --transaction
+    bool copy = false;          // --copy
+    bool standardInput = false; // the client reads the script from its standard input
 };
 
 // The converter may warn about rows whose field count differs from the
@@ -305,7 +307,10 @@ void PrintTo(Engine engine, std::ostream* out)
 void PrintTo(const Combination& c, std::ostream* out)
 {
     *out << (c.nullEmpty ? "NULL for empty cells" : "empty text for empty cells") << ", "
-         << (c.multiRow ? "one multi-row INSERT" : "an INSERT per row") << (c.transaction ? ", one transaction" : "");
+         << (c.copy       ? "COPY"
+             : c.multiRow ? "one multi-row INSERT"
+                          : "an INSERT per row")
+         << (c.transaction ? ", one transaction" : "") << (c.standardInput ? ", from standard input" : "");
 }
 
 void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
@@ -330,6 +335,8 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         convert.args.push_back("-m");
     if (combination.transaction)
         convert.args.push_back("--transaction");
+    if (combination.copy)
+        convert.args.push_back("--copy");
     if (fixture.exactQuoting)
         convert.args.push_back("--rfc4180");
     if (database.dialect() == "mysql" && !fixture.mysqlTypes.empty()) {
@@ -363,7 +370,11 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         scriptText.resize(scriptText.size() - 9);
     }
     const auto statements = insertStatements(scriptText);
-    if (!combination.multiRow) {
+    if (combination.copy) {
+        ASSERT_TRUE(statements.empty());
+        ASSERT_NE(scriptText.find("\r\nCOPY " + table + " ("), std::string::npos);
+        ASSERT_TRUE(scriptText.ends_with("\r\n\\.\r\n"));
+    } else if (!combination.multiRow) {
         ASSERT_EQ(statements.size(), fixture.rows.size());
     } else if (database.dialect() == "mysql") {
         ASSERT_LE(statements.size(), fixture.rows.size());
@@ -385,8 +396,10 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
 
     // Any error, warning or notice while loading fails the test.
     const std::string name = database.create();
-    const Outcome loaded =
-        database.load(name, script, engine == Engine::MariaDb ? fixture.mariadbSetup : "", fixture.encoding);
+    const std::string before = engine == Engine::MariaDb ? fixture.mariadbSetup : "";
+    const Outcome loaded = combination.standardInput
+                               ? database.loadFromStandardInput(name, script, before, fixture.encoding)
+                               : database.load(name, script, before, fixture.encoding);
     ASSERT_TRUE(loaded.succeeded() && loaded.out.empty() && loaded.err.empty())
         << "loading the script into " << engineName(engine) << " failed\n"
         << describe(Command{}, loaded);
@@ -563,11 +576,20 @@ const auto kCombinations = ::testing::Values(Combination{false, false}, Combinat
 const auto kTransactionCombinations = ::testing::Values(Combination{false, false, true}, Combination{true, false, true},
                                                         Combination{false, true, true}, Combination{true, true, true});
 
+// COPY has no statements to cut, so -m is left out; each way psql reads a script.
+const auto kCopyCombinations =
+    ::testing::Values(Combination{false, false, false, true, false}, Combination{true, false, false, true, false},
+                      Combination{false, false, false, true, true}, Combination{true, false, true, true, true},
+                      Combination{false, false, true, true, false});
+
 std::string paramName(const ::testing::TestParamInfo<Param>& info)
 {
     const Combination c = std::get<1>(info.param);
-    return std::string(c.nullEmpty ? "NullEmpty" : "EmptyText") + (c.multiRow ? "MultiRow" : "RowByRow")
-           + (c.transaction ? "Transaction" : "");
+    return std::string(c.nullEmpty ? "NullEmpty" : "EmptyText")
+           + (c.copy       ? "Copy"
+              : c.multiRow ? "MultiRow"
+                           : "RowByRow")
+           + (c.transaction ? "Transaction" : "") + (c.standardInput ? "FromStandardInput" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, RoundTrip, ::testing::Combine(::testing::Values(Engine::Sqlite), kCombinations),
@@ -581,6 +603,8 @@ INSTANTIATE_TEST_SUITE_P(SqliteTransaction, RoundTrip,
 INSTANTIATE_TEST_SUITE_P(PostgreSqlTransaction, RoundTrip,
                          ::testing::Combine(::testing::Values(Engine::PostgreSql), kTransactionCombinations),
                          paramName);
+INSTANTIATE_TEST_SUITE_P(PostgreSqlCopy, RoundTrip,
+                         ::testing::Combine(::testing::Values(Engine::PostgreSql), kCopyCombinations), paramName);
 INSTANTIATE_TEST_SUITE_P(MariaDbTransaction, RoundTrip,
                          ::testing::Combine(::testing::Values(Engine::MariaDb), kTransactionCombinations), paramName);
 

@@ -127,5 +127,102 @@ TEST(TransactionScripts, AddsOnlyItsLinesToTheScriptWithoutIt)
     }
 }
 
+ScriptOptions copyOptions(bool nullEmpty = false, bool exact = false, TextEncoding encoding = TextEncoding::Utf8)
+{
+    ScriptOptions options;
+    options.dialect = Dialect::PostgreSql;
+    options.tableName = u"t";
+    options.headerLine = true;
+    options.copy = true;
+    options.nullEmpty = nullEmpty;
+    options.exactQuoting = exact;
+    options.encoding = encoding;
+    return options;
+}
+
+// The data lines of a COPY script: what follows the COPY line.
+std::string copyData(const std::string& script)
+{
+    const std::string copy = "COPY t (a,b) FROM stdin;\r\n";
+    const auto at = script.find(copy);
+    return at == std::string::npos ? "no COPY line in: " + script : script.substr(at + copy.size());
+}
+
+TEST(CopyScripts, WholeScript)
+{
+    const std::string csv = "id,name\r\n1,Anna\r\n2,\r\n";
+    ScriptOptions options = copyOptions(true);
+    options.tableName = u"NEW_TABLE";
+    EXPECT_EQ(exportCsv(csv, options), crlf("\nCREATE TABLE NEW_TABLE (\nid text,\nname text\n);\n\n"
+                                            "COPY NEW_TABLE (id,name) FROM stdin;\n1\tAnna\n2\t\\N\n\\.\n"));
+    options.transaction = true;
+    options.multiRow = true; // no statements to cut
+    EXPECT_EQ(exportCsv(csv, options), crlf("\nBEGIN;\nCREATE TABLE NEW_TABLE (\nid text,\nname text\n);\n\n"
+                                            "COPY NEW_TABLE (id,name) FROM stdin;\n1\tAnna\n2\t\\N\n\\.\nCOMMIT;\n"));
+    // No rows: no COPY either, as no INSERT without them.
+    EXPECT_EQ(exportCsv("id,name\r\n", copyOptions()), crlf("\nCREATE TABLE t (\nid text,\nname text\n);\n\n"));
+    // Only PostgreSQL has it.
+    ScriptOptions sqlite = copyOptions();
+    sqlite.dialect = Dialect::Sqlite;
+    ScriptOptions plain = sqlite;
+    plain.copy = false;
+    EXPECT_EQ(exportCsv(csv, sqlite), exportCsv(csv, plain));
+}
+
+TEST(CopyScripts, ValuesAreEscapedAsTheTextFormatSays)
+{
+    struct Case {
+        const char* name;
+        std::string csvRow; // two fields
+        ScriptOptions options;
+        std::string data; // the data line(s), CR LF included
+    };
+    const std::string longValue(100'000, 'x');
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"empty as text", "1,", copyOptions(), "1\t\r\n"},
+        {"empty as NULL", "1,", copyOptions(true), "1\t\\N\r\n"},
+        {"blank and quotes only are empty", "1,\" \"\"\" ", copyOptions(true), "1\t\\N\r\n"},
+        {"missing field", "1", copyOptions(true), "1\t\\N\r\n"},
+        {"extra fields dropped", "1,a,b,c", copyOptions(), "1\ta\r\n"},
+        {"empty line", "", copyOptions(), "\t\r\n"},
+        {"the text NULL stays text", "1,NULL", copyOptions(true), "1\tNULL\r\n"},
+        {"backslash", "1,a\\b\\", copyOptions(), "1\ta\\\\b\\\\\r\n"},
+        {"a value that reads as the end marker", "\\.,x", copyOptions(), "\\\\.\tx\r\n"},
+        {"tab inside", "1,a\tb", copyOptions(), "1\ta\\tb\r\n"},
+        {"apostrophes as they are", "1,O'Brien", copyOptions(), "1\tO'Brien\r\n"},
+        {"quotes removed", "1,\"x\"\"y\"", copyOptions(), "1\txy\r\n"},
+        {"non-ASCII in UTF-8", "1,\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", copyOptions(),
+         "1\t\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\r\n"},
+        {"long", "1," + longValue, copyOptions(), "1\t" + longValue + "\r\n"},
+        {"exact: CR LF, LF, CR", "1,\"a\r\nb\nc\rd\"", copyOptions(false, true), "1\ta\\r\\nb\\nc\\rd\r\n"},
+        {"exact: blanks and quotes kept", "1,\" \"\"q\"\" \"", copyOptions(false, true), "1\t \"q\" \r\n"},
+        {"exact: empty as NULL", "1,", copyOptions(true, true), "1\t\\N\r\n"},
+        {"exact: quoted empty as NULL", "1,\"\"", copyOptions(true, true), "1\t\\N\r\n"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string script = exportCsv("a,b\r\n" + c.csvRow + "\r\n", c.options);
+        EXPECT_EQ(copyData(script), c.data + "\\.\r\n");
+    }
+}
+
+TEST(CopyScripts, AnsiOutputSubstitutesAndCounts)
+{
+    // Read as UTF-8 (the mark), written in Windows-1252: e-acute is held,
+    // the CJK character and the emoji (a surrogate pair: one substitute) are not.
+    TempDir dir;
+    Workspace workspace;
+    const ScriptOptions options = copyOptions(false, false, TextEncoding::Ansi);
+    workspace.load(dir.write("in.csv", "\xEF\xBB\xBF"
+                                       "a,b\r\n1,\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\\\r\n"),
+                   loadOptionsFor(options));
+    StringSink sink;
+    const ExportResult result = Donustur(workspace, options, sink);
+    EXPECT_EQ(copyData(sink.bytes), "1\t\xE9??\\\\\r\n\\.\r\n");
+    EXPECT_EQ(result.substituted, 2u);
+}
+
 } // namespace
 } // namespace quarrow
