@@ -374,8 +374,17 @@ void TAppForm::buildMenu()
                               u"OneTransaction", [](Dialect dialect) { return transactionLines(dialect).has_value(); }},
                              this);
     connectHandler(m_transactionOption->action(), &QAction::triggered, &TAppForm::OneTransaction1Click);
+    m_copyOption = new ScriptFormOption(
+        fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
+        {QStringLiteral("PostgreSQL COPY"), QStringLiteral("PostgreSqlCopy1"),
+         QStringLiteral("PostgreSQL scripts load their rows with COPY ... FROM stdin: fastest, but needs psql"),
+         u"PostgreSqlCopy", [](Dialect dialect) { return dialect == Dialect::PostgreSql; }},
+        this);
+    connectHandler(m_copyOption->action(), &QAction::triggered, &TAppForm::PostgreSqlCopy1Click);
     connect(m_databaseBox, &QComboBox::currentIndexChanged, this, [this](int position) {
-        m_transactionOption->setDialect(dialectFromPosition(position).value_or(Dialect::MySql));
+        const Dialect dialect = dialectFromPosition(position).value_or(Dialect::MySql);
+        m_transactionOption->setDialect(dialect);
+        m_copyOption->setDialect(dialect);
     });
     addBar(fileMenu, "ScriptFormsBar");
     connectHandler(addItem(fileMenu, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
@@ -644,6 +653,7 @@ void TAppForm::ButtonExportClick()
         options.multiRow = m_multiRowBox->isChecked();
         options.exactQuoting = reading.exactQuoting;
         options.transaction = m_transactionOption->isOn();
+        options.copy = m_copyOption->isOn();
         const QString fileName = QFileInfo(path).fileName();
         const qint64 total =
             static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
@@ -778,7 +788,8 @@ void TAppForm::UpdateNotifications1Click()
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
     m_exactQuoting->setStore(openStore);
-    m_transactionOption->setStore(std::move(openStore));
+    m_transactionOption->setStore(openStore);
+    m_copyOption->setStore(std::move(openStore));
 }
 
 void TAppForm::ExactCsvQuoting1Click()
@@ -789,6 +800,11 @@ void TAppForm::ExactCsvQuoting1Click()
 void TAppForm::OneTransaction1Click()
 {
     m_transactionOption->remember();
+}
+
+void TAppForm::PostgreSqlCopy1Click()
+{
+    m_copyOption->remember();
 }
 
 void TAppForm::endUpdateCheck() noexcept

@@ -119,6 +119,7 @@ private:
     void UpdateNotifications1Click();
     void ExactCsvQuoting1Click();
     void OneTransaction1Click();
+    void PostgreSqlCopy1Click();
     // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
@@ -158,6 +159,7 @@ private:
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
+    ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
     QPointer<TFormPreview> m_preview;
 

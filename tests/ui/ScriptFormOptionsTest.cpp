@@ -1,6 +1,7 @@
 // The File menu's script forms as a person meets them: "One transaction" is
 // checkable, offered for every database but Access, shown in the status bar
-// while it applies, remembered in the settings file, and taken by the export.
+// while it applies, remembered in the settings file, and taken by the export;
+// "PostgreSQL COPY" the same for PostgreSQL alone.
 
 #include "tests/support/Controls.h"
 #include "tests/support/FakeDialogs.h"
@@ -69,6 +70,8 @@ private:
     }
     QAction* transaction() const { return control<QAction>("OneTransaction1"); }
     bool transactionInStatus() const { return !control<QLabel>("OneTransaction1Status")->isHidden(); }
+    QAction* copy() const { return control<QAction>("PostgreSqlCopy1"); }
+    bool copyInStatus() const { return !control<QLabel>("PostgreSqlCopy1Status")->isHidden(); }
     QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
 
     void makeForm()
@@ -163,6 +166,56 @@ private slots:
         const QByteArray script = exportScript();
         QVERIFY2(script.startsWith(begin), script.constData());
         QVERIFY2(script.endsWith(end), script.constData());
+    }
+
+    void copyIsOfferedForPostgreSqlOnly()
+    {
+        QCOMPARE(copy()->text(), u"PostgreSQL COPY"_qs);
+        QVERIFY(copy()->isCheckable());
+        QVERIFY(!copy()->isEnabled()); // MySQL / MariaDB is chosen first
+        m_form->Ekle(path("rows.csv"));
+        for (int position = 0; position < control<QComboBox>("DB")->count(); ++position) {
+            control<QComboBox>("DB")->setCurrentIndex(position);
+            QCOMPARE(copy()->isEnabled(), position == kPostgreSql);
+        }
+        control<QComboBox>("DB")->setCurrentIndex(kPostgreSql);
+        QVERIFY(!copyInStatus());
+        copy()->trigger();
+        QVERIFY(copyInStatus());
+        QCOMPARE(control<QLabel>("PostgreSqlCopy1Status")->text(), u"PostgreSQL COPY"_qs);
+        control<QComboBox>("DB")->setCurrentIndex(kSqlite);
+        QVERIFY(!copyInStatus());
+        QVERIFY(copy()->isChecked());
+    }
+
+    void exportTakesCopyWithTheTransaction()
+    {
+        control<QCheckBox>("CheckBox1")->setChecked(true);
+        control<QCheckBox>("CheckBox2")->setChecked(true); // Null empty cells
+        m_form->Ekle(path("rows.csv"));
+        control<QComboBox>("DB")->setCurrentIndex(kPostgreSql);
+        copy()->trigger();
+        transaction()->trigger();
+        QCOMPARE(exportScript(),
+                 QByteArray("\r\nBEGIN;\r\nCREATE TABLE NEW_TABLE (\r\nid text,\r\nname text\r\n);\r\n\r\n"
+                            "COPY NEW_TABLE (id,name) FROM stdin;\r\n1\tAnna\r\n2\t\\N\r\n\\.\r\n"
+                            "COMMIT;\r\n"));
+        // Elsewhere the rows are INSERT statements as ever.
+        control<QComboBox>("DB")->setCurrentIndex(kSqlite);
+        QVERIFY(exportScript().endsWith("VALUES\r\n('2',NULL);\r\nCOMMIT;\r\n"));
+    }
+
+    void copyIsRememberedInTheSettingsFile()
+    {
+        m_form->setSettingsStore(userSettings());
+        control<QComboBox>("DB")->setCurrentIndex(kPostgreSql);
+        copy()->trigger();
+        QCOMPARE(storedValue(u"PostgreSqlCopy"_qs), u"1"_qs);
+        QCOMPARE(storedValue(u"OneTransaction"_qs), u""_qs); // each its own
+        makeForm();
+        m_form->setSettingsStore(userSettings());
+        QVERIFY(copy()->isChecked());
+        QVERIFY(!transaction()->isChecked());
     }
 
     void transactionIsRememberedInTheSettingsFile()
