@@ -891,8 +891,7 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 
 std::size_t ScriptFormatter::statementBytesLimit() const noexcept
 {
-    const bool cut = m_options.dialect == Dialect::MySql || m_options.dialect == Dialect::IbmDb2;
-    return m_options.multiRow && cut && !m_copyRows ? kStatementBytes : 0;
+    return m_options.multiRow && !m_copyRows ? statementBytesFor(m_options.dialect) : 0;
 }
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)

@@ -45,11 +45,40 @@ constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 // SQL Server refuses more rows in one VALUES list.
 inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
 
-// The most bytes of a multi-row INSERT statement for MySQL and Db2 before the
-// next row starts a new statement. MariaDB refuses a statement longer than
+// The most bytes of a multi-row INSERT statement before the next row starts
+// a new statement. MariaDB refuses a statement longer than
 // max_allowed_packet, 16 MiB by default; Db2 one longer than 2,097,152 bytes
-// (IBM, "SQL and XML limits"). 1 MiB stays well inside both.
+// (IBM, "SQL and XML limits"). SQLite refuses one past its SQL length limit
+// (1,000,000,000 bytes by default, "Limits In SQLite"), and SQLite and
+// PostgreSQL hold a statement's whole parse in memory: measured
+// (bench/statement_sizes.sh, README), the sqlite3 shell peaks at about 18
+// times the statement's size and a PostgreSQL backend at about 34 times,
+// while statements of 1 MiB load as fast as any larger ones. 1 MiB stays
+// well inside every limit.
 inline constexpr std::size_t kStatementBytes = std::size_t{1} << 20;
+// Oracle: releases up to 9i documented 64 KB as the longest statement
+// (Oracle9i Database Reference, "Logical Database Limits", adding that
+// tools may impose lower limits); later ones dropped the entry without
+// naming another. Multi-row VALUES needs 23ai anyway, but the older limit
+// costs next to nothing (hundreds of rows a statement) and holds for any tool.
+inline constexpr std::size_t kOracleStatementBytes = std::size_t{64} << 10;
+
+// The statement size limit of the dialect's multi-row INSERT statements; 0
+// where they are not cut by size (SQL Server counts rows, Access has one
+// row a statement).
+constexpr std::size_t statementBytesFor(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::MySql:
+    case Dialect::IbmDb2:
+    case Dialect::PostgreSql:
+    case Dialect::Sqlite: return kStatementBytes;
+    case Dialect::Oracle: return kOracleStatementBytes;
+    case Dialect::MsSql:
+    case Dialect::Access: break;
+    }
+    return 0;
+}
 
 // Builds the bytes of a script, piece by piece, in the output encoding.
 // A row's bytes depend only on the row and its position among the exported
