@@ -37,8 +37,8 @@ seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
 for db in ${DATABASES:-sqlite postgresql mysql}; do
     case $db in
-        postgresql) start_postgres "$work/pg" ;;
-        mysql) start_mariadb "$work/my" ;;
+        postgresql) rm -rf "$work/pg" && start_postgres "$work/pg" ;;
+        mysql) rm -rf "$work/my" && start_mariadb "$work/my" ;;
     esac
     "$build_dir/cli/quarrow-cli" -q -H -m -d "$db" -t t -o "$work/$db-m.sql" "$csv"
     for size in ${SIZES:-100 1000 10000 1M 16M all}; do
