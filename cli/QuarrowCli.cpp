@@ -70,7 +70,12 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         ->check(CLI::IsMember({"utf8", "ansi"}));
     app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
     app.add_flag("-m,--multi-row", options.script.multiRow,
-                 "multi-row INSERT statements (MySQL and Db2 start a new one before 1 MiB; Access keeps one per row)");
+                 "multi-row INSERT statements (a new one before 1 MiB, Oracle 64 KiB, SQL Server 1000 rows; Access "
+                 "keeps one per row)");
+    app.add_flag("--transaction", options.script.transaction,
+                 "the whole script one transaction: a failed load leaves no rows (not for Access)");
+    app.add_flag("--copy", options.script.copy,
+                 "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
     app.add_flag("--rfc4180", options.script.exactQuoting,
                  "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
@@ -92,6 +97,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             throw CLI::ValidationError("--separator", "the separator must not be empty");
         options.script.separator = *decoded;
         options.script.tableName = fromUtf8(table, "--table");
+        if (options.script.copy && database != "postgresql")
+            throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return kExitOk;
@@ -111,6 +118,9 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.typesFile = argumentPath(typesFile);
     options.script.dialect = *dialectFromIdentifier(database);
     options.script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
+    if (options.script.transaction && options.script.dialect == Dialect::Access)
+        err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
+               "them\n";
 
     return convert(options, out, err, stderrIsTerminal && !options.quiet);
 }

@@ -28,6 +28,7 @@ packages=(
   x11-utils
   dbus
   at-spi2-core
+  python3
   python3-pyatspi
   imagemagick
   libcurl4-openssl-dev

@@ -5,6 +5,7 @@
 #include "ui/EngineText.h"
 #include "ui/ErrorReport.h"
 #include "ui/ExactQuotingOption.h"
+#include "ui/ScriptFormOption.h"
 #include "ui/InputFiles.h"
 #include "ui/LoadBatch.h"
 #include "ui/LocaleTexts.h"
@@ -20,6 +21,7 @@
 #include "ui/kit/WebAddress.h"
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/ScriptWriter.h"
+#include "engine/sql/TransactionLines.h"
 #include "engine/workspace/SeparatorText.h"
 
 #include <QAction>
@@ -374,6 +376,26 @@ void TAppForm::buildMenu()
     m_exactQuoting = new ExactQuotingOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels), this);
     connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
     addBar(fileMenu, "ExactCsvQuotingBar");
+    m_transactionOption =
+        new ScriptFormOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
+                             {QStringLiteral("One transaction"), QStringLiteral("OneTransaction1"),
+                              QStringLiteral("The script loads as one transaction: a failed load leaves no rows"),
+                              u"OneTransaction", [](Dialect dialect) { return transactionLines(dialect).has_value(); }},
+                             this);
+    connectHandler(m_transactionOption->action(), &QAction::triggered, &TAppForm::OneTransaction1Click);
+    m_copyOption = new ScriptFormOption(
+        fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
+        {QStringLiteral("PostgreSQL COPY"), QStringLiteral("PostgreSqlCopy1"),
+         QStringLiteral("PostgreSQL scripts load their rows with COPY ... FROM stdin: fastest, but needs psql"),
+         u"PostgreSqlCopy", [](Dialect dialect) { return dialect == Dialect::PostgreSql; }},
+        this);
+    connectHandler(m_copyOption->action(), &QAction::triggered, &TAppForm::PostgreSqlCopy1Click);
+    connect(m_databaseBox, &QComboBox::currentIndexChanged, this, [this](int position) {
+        const Dialect dialect = dialectFromPosition(position).value_or(Dialect::MySql);
+        m_transactionOption->setDialect(dialect);
+        m_copyOption->setDialect(dialect);
+    });
+    addBar(fileMenu, "ScriptFormsBar");
     connectHandler(addItem(fileMenu, "Exit1", QStringLiteral("Exit"), QStringLiteral("exit")), &QAction::triggered,
                    &TAppForm::Exit1Click);
 
@@ -664,6 +686,8 @@ void TAppForm::ButtonExportClick()
         options.nullEmpty = m_nullEmptyBox->isChecked();
         options.multiRow = m_multiRowBox->isChecked();
         options.exactQuoting = reading.exactQuoting;
+        options.transaction = m_transactionOption->isOn();
+        options.copy = m_copyOption->isOn();
         const QString fileName = QFileInfo(path).fileName();
         const qint64 total =
             static_cast<qint64>(m_workspace.rowCount()) - (options.headerLine && m_workspace.rowCount() > 0 ? 1 : 0);
@@ -802,12 +826,24 @@ void TAppForm::UpdateNotifications1Click()
 
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
-    m_exactQuoting->setStore(std::move(openStore));
+    m_exactQuoting->setStore(openStore);
+    m_transactionOption->setStore(openStore);
+    m_copyOption->setStore(std::move(openStore));
 }
 
 void TAppForm::ExactCsvQuoting1Click()
 {
     m_exactQuoting->remember();
+}
+
+void TAppForm::OneTransaction1Click()
+{
+    m_transactionOption->remember();
+}
+
+void TAppForm::PostgreSqlCopy1Click()
+{
+    m_copyOption->remember();
 }
 
 void TAppForm::endUpdateCheck() noexcept

@@ -30,6 +30,7 @@ namespace quarrow {
 class BackgroundWork;
 class Dialogs;
 class ExactQuotingOption;
+class ScriptFormOption;
 class QtNoticeBox;
 class TChecker;
 class TFormPreview;
@@ -122,6 +123,8 @@ private:
     void TimerCheckerTimer();
     void UpdateNotifications1Click();
     void ExactCsvQuoting1Click();
+    void OneTransaction1Click();
+    void PostgreSqlCopy1Click();
     // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
@@ -160,6 +163,8 @@ private:
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
+    ScriptFormOption* m_transactionOption = nullptr;
+    ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
     QPointer<TFormPreview> m_preview;
 

@@ -4,6 +4,7 @@
 #include "engine/csv/FieldSplitter.h"
 #include "engine/sql/Identifiers.h"
 #include "engine/sql/NameLimits.h"
+#include "engine/sql/TransactionLines.h"
 #include "engine/text/AnsiCodePage.h"
 #include "engine/text/FitToEncoding.h"
 #include "engine/text/Scan.h"
@@ -888,6 +889,8 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
     char* end = encodeText(header, m_insertHeader.data(), options.encoding, none);
     end = put(end, "\r\n");
     m_insertHeader.resize(static_cast<std::size_t>(end - m_insertHeader.data()));
+    if (options.copy && options.dialect == Dialect::PostgreSql)
+        m_copyRows.emplace(options.encoding, options.separator, options.exactQuoting, options.nullEmpty, m_columns);
 }
 
 void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
@@ -898,7 +901,10 @@ void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
 
 void ScriptFormatter::appendHead(OutBuffer& out)
 {
+    const auto transaction = m_options.transaction ? transactionLines(m_options.dialect) : std::nullopt;
     out.append("\r\n", 2);
+    if (transaction)
+        out.append(transaction->beforeCreate.data(), transaction->beforeCreate.size());
     m_substituted += m_headSubstituted;
     out.append("CREATE TABLE ", 13);
     appendText(out, m_tableName);
@@ -910,6 +916,8 @@ void ScriptFormatter::appendHead(OutBuffer& out)
         out.append("\r\n", 2);
     }
     out.append(");\r\n\r\n", 6);
+    if (transaction)
+        out.append(transaction->beforeInserts.data(), transaction->beforeInserts.size());
 }
 
 bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
@@ -922,8 +930,7 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 
 std::size_t ScriptFormatter::statementBytesLimit() const noexcept
 {
-    const bool cut = m_options.dialect == Dialect::MySql || m_options.dialect == Dialect::IbmDb2;
-    return m_options.multiRow && cut ? kStatementBytes : 0;
+    return m_options.multiRow && !m_copyRows ? statementBytesFor(m_options.dialect) : 0;
 }
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)
@@ -968,6 +975,14 @@ void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_
 
 std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
+    if (m_copyRows) {
+        if (index == 0) {
+            const std::string statement = copyStatement(m_insertHeader);
+            out.append(statement.data(), statement.size());
+            m_substituted += m_insertHeaderSubstituted;
+        }
+        return m_copyRows->append(out, row, m_substituted);
+    }
     if (m_options.exactQuoting) {
         appendExactRow(out, row.data(), row.size(), index);
         return std::nullopt;
@@ -998,7 +1013,7 @@ std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16st
 
 bool ScriptFormatter::formatsUtf8Directly(const ScriptOptions& options) noexcept
 {
-    return options.encoding == TextEncoding::Utf8 && onePassSeparator(options.separator);
+    return options.encoding == TextEncoding::Utf8 && onePassSeparator(options.separator) && !options.copy;
 }
 
 std::optional<std::size_t> ScriptFormatter::appendUtf8Row(OutBuffer& out, std::string_view row, std::uint64_t index)
@@ -1022,8 +1037,12 @@ std::optional<std::size_t> ScriptFormatter::appendUtf8Row(OutBuffer& out, std::s
 
 void ScriptFormatter::appendEnd(OutBuffer& out, std::uint64_t exportedRows)
 {
-    if (exportedRows > 0)
+    if (exportedRows > 0 && m_copyRows)
+        out.append(kCopyEnd.data(), kCopyEnd.size());
+    else if (exportedRows > 0)
         out.append(";\r\n", 3);
+    if (const auto transaction = m_options.transaction ? transactionLines(m_options.dialect) : std::nullopt)
+        out.append(transaction->end.data(), transaction->end.size());
 }
 
 } // namespace quarrow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/sql/CopyText.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
@@ -26,6 +27,12 @@ struct ScriptOptions {
     // whole, and a line break in one is written as the dialect's character
     // function (see writeExactItem).
     bool exactQuoting = false;
+    // The whole script one transaction, in the dialect's own statements
+    // (sql/TransactionLines.h); Access has none and is written without.
+    bool transaction = false;
+    // PostgreSQL only: the rows as COPY ... FROM stdin data (sql/CopyText.h)
+    // instead of INSERT statements; multiRow then has no effect.
+    bool copy = false;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -38,11 +45,40 @@ constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 // SQL Server refuses more rows in one VALUES list.
 inline constexpr std::uint64_t kMsSqlRowsPerInsert = 1000;
 
-// The most bytes of a multi-row INSERT statement for MySQL and Db2 before the
-// next row starts a new statement. MariaDB refuses a statement longer than
+// The most bytes of a multi-row INSERT statement before the next row starts
+// a new statement. MariaDB refuses a statement longer than
 // max_allowed_packet, 16 MiB by default; Db2 one longer than 2,097,152 bytes
-// (IBM, "SQL and XML limits"). 1 MiB stays well inside both.
+// (IBM, "SQL and XML limits"). SQLite refuses one past its SQL length limit
+// (1,000,000,000 bytes by default, "Limits In SQLite"), and SQLite and
+// PostgreSQL hold a statement's whole parse in memory: measured
+// (bench/statement_sizes.sh, README), the sqlite3 shell peaks at about 18
+// times the statement's size and a PostgreSQL backend at about 34 times,
+// while statements of 1 MiB load as fast as any larger ones. 1 MiB stays
+// well inside every limit.
 inline constexpr std::size_t kStatementBytes = std::size_t{1} << 20;
+// Oracle: releases up to 9i documented 64 KB as the longest statement
+// (Oracle9i Database Reference, "Logical Database Limits", adding that
+// tools may impose lower limits); later ones dropped the entry without
+// naming another. Multi-row VALUES needs 23ai anyway, but the older limit
+// costs next to nothing (hundreds of rows a statement) and holds for any tool.
+inline constexpr std::size_t kOracleStatementBytes = std::size_t{64} << 10;
+
+// The statement size limit of the dialect's multi-row INSERT statements; 0
+// where they are not cut by size (SQL Server counts rows, Access has one
+// row a statement).
+constexpr std::size_t statementBytesFor(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::MySql:
+    case Dialect::IbmDb2:
+    case Dialect::PostgreSql:
+    case Dialect::Sqlite: return kStatementBytes;
+    case Dialect::Oracle: return kOracleStatementBytes;
+    case Dialect::MsSql:
+    case Dialect::Access: break;
+    }
+    return 0;
+}
 
 // Builds the bytes of a script, piece by piece, in the output encoding.
 // A row's bytes depend only on the row and its position among the exported
@@ -58,7 +94,8 @@ public:
     ScriptFormatter(const ScriptOptions& options, const std::vector<std::u16string>& names,
                     const std::vector<std::u16string>& types);
 
-    // The empty line, CREATE TABLE with its column lines, ");" and the empty line.
+    // The empty line, CREATE TABLE with its column lines, ");" and the empty
+    // line; with `transaction`, the lines that begin it around them.
     void appendHead(OutBuffer& out);
     // Row number `index` of the exported rows (0 for the first). Returns the
     // row's field count as forEachRawField() finds them, those beyond the
@@ -74,7 +111,8 @@ public:
     // decodes each row first, and a caller holding UTF-16 text anyway saves
     // a copy of the row by calling appendRow().
     static bool formatsUtf8Directly(const ScriptOptions& options) noexcept;
-    // Ends the last value line; nothing when no row was exported.
+    // Ends the last value line; nothing when no row was exported. With
+    // `transaction` the line that commits it follows, rows or none.
     void appendEnd(OutBuffer& out, std::uint64_t exportedRows);
 
     // Characters the output encoding could not hold and that were replaced.
@@ -108,7 +146,8 @@ private:
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
     std::uint64_t m_substituted = 0;
-    std::u16string m_scratch; // a UTF-8 row decoded, when it cannot be worked on as it is
+    std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
+    std::optional<CopyRowWriter> m_copyRows; // with the copy option
 };
 
 } // namespace quarrow

@@ -157,6 +157,8 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         bool multiRow;
         TextEncoding encoding;
         char16_t separator = u',';
+        bool transaction = false;
+        bool copy = false;
     };
     const std::vector<Row> rows = {
         {"mysql plain", {big}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
@@ -184,6 +186,29 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         {"repeated names", {repeated, small}, Dialect::Sqlite, true, false, true, TextEncoding::Utf8},
         {"after an empty file", {empty, repeated}, Dialect::MySql, true, true, false, TextEncoding::Utf8},
         {"names alike in ansi", {alikeInAnsi}, Dialect::MsSql, true, false, false, TextEncoding::Ansi},
+        {"sqlite transaction, cut", {big, sized}, Dialect::Sqlite, true, false, true, TextEncoding::Utf8, u',', true},
+        {"mysql transaction", {empty, big, small}, Dialect::MySql, true, true, false, TextEncoding::Utf8, u',', true},
+        {"access transaction", {big}, Dialect::Access, true, false, true, TextEncoding::Ansi, u',', true},
+        {"postgresql copy",
+         {marked, utf16, longLine},
+         Dialect::PostgreSql,
+         true,
+         true,
+         true,
+         TextEncoding::Utf8,
+         u',',
+         true,
+         true},
+        {"postgresql copy, ansi",
+         {big, ansi},
+         Dialect::PostgreSql,
+         false,
+         false,
+         false,
+         TextEncoding::Ansi,
+         u';',
+         false,
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -194,6 +219,8 @@ TEST(ConverterEquivalence, StreamingMatchesTheWorkspaceWriter)
         o.script.multiRow = row.multiRow;
         o.script.encoding = row.encoding;
         o.script.separator = row.separator;
+        o.script.transaction = row.transaction;
+        o.script.copy = row.copy;
         o.script.tableName = u"t\u2603"; // substituted in ANSI, in every INSERT header
         const Script expected = viaWorkspace(row.files, o);
         const Script actual = viaConverter(row.files, o);

@@ -70,9 +70,11 @@ TEST(ConverterExactQuoting, StreamingMatchesTheWorkspaceWriter)
         bool multiRow;
         TextEncoding encoding;
         char16_t separator = u',';
+        bool copy = false;
     };
     const std::vector<Row> rows = {
         {"mysql", {big}, Dialect::MySql, true, false, false, TextEncoding::Utf8},
+        {"postgresql copy", {big, wide}, Dialect::PostgreSql, true, true, false, TextEncoding::Utf8, u',', true},
         {"sqlite multi null", {big}, Dialect::Sqlite, true, true, true, TextEncoding::Utf8},
         {"oracle no header", {big, big}, Dialect::Oracle, false, false, true, TextEncoding::Utf8},
         {"postgresql ansi", {big}, Dialect::PostgreSql, true, true, false, TextEncoding::Ansi},
@@ -89,6 +91,7 @@ TEST(ConverterExactQuoting, StreamingMatchesTheWorkspaceWriter)
         o.script.encoding = row.encoding;
         o.script.separator = row.separator;
         o.script.exactQuoting = true;
+        o.script.copy = row.copy;
         o.script.tableName = u"t";
         Workspace workspace;
         for (const auto& f : row.files)

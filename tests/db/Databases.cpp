@@ -257,6 +257,19 @@ public:
         return run(c, m_work.scratch());
     }
 
+    Outcome loadFromStandardInput(const std::string& database, const std::filesystem::path& script,
+                                  const std::string& before, TextEncoding encoding) override
+    {
+        std::vector<std::string> args;
+        if (!before.empty())
+            args = {"-c", before, "-f", "-"}; // -c alone would leave standard input unread
+        Command c = psql(database, args);
+        c.input = script;
+        if (encoding == TextEncoding::Ansi)
+            c.env = {"PGCLIENTENCODING=WIN1252"};
+        return run(c, m_work.scratch());
+    }
+
 protected:
     Outcome query(const std::string& database, const std::string& sql) override
     {

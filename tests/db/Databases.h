@@ -32,6 +32,13 @@ public:
     // stores the bytes as they are).
     virtual Outcome load(const std::string& database, const std::filesystem::path& script,
                          const std::string& before = {}, TextEncoding encoding = TextEncoding::Utf8) = 0;
+    // The same with the script on the client's standard input (psql <
+    // script), where the client reads it otherwise than a named file.
+    virtual Outcome loadFromStandardInput(const std::string& database, const std::filesystem::path& script,
+                                          const std::string& before = {}, TextEncoding encoding = TextEncoding::Utf8)
+    {
+        return load(database, script, before, encoding);
+    }
 
     // The column names of `table`, in column order. Throws when the client fails.
     std::vector<std::string> columnNames(const std::string& database, const std::string& table);

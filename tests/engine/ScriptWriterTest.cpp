@@ -580,7 +580,7 @@ std::size_t valueLineBytes(Dialect dialect, const std::string& value)
     return literalItem(dialect, value).size() + 5;
 }
 
-TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1MiB)
+TEST(ScriptWriterStatements, MultiRowStatementsEndBeforeTheyPassTheDialectsSize)
 {
     // Rows of one column, sized by the header of the dialect so that the
     // first statement ends exactly at the limit. `statements` groups the rows
@@ -590,15 +590,19 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
         std::vector<std::string> values;
         std::vector<std::vector<std::size_t>> statements;
     };
-    for (const Dialect dialect : {Dialect::MySql, Dialect::IbmDb2}) {
-        const std::string header =
-            dialect == Dialect::MySql ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
-        // Db2 writes so long a value in pieces, which take a few hundred
-        // bytes more.
-        const std::size_t fill = kStatementBytes - header.size() - 2 * 7 - 10 - (dialect == Dialect::IbmDb2 ? 400 : 0);
+    for (const Dialect dialect :
+         {Dialect::MySql, Dialect::IbmDb2, Dialect::PostgreSql, Dialect::Sqlite, Dialect::Oracle}) {
+        const std::size_t limit = statementBytesFor(dialect);
+        ASSERT_EQ(limit, dialect == Dialect::Oracle ? 65536u : 1048576u);
+        const bool grave = dialect == Dialect::MySql || dialect == Dialect::Sqlite;
+        const std::string header = grave ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
+        // Db2 and Oracle write so long a value in pieces, which take a few
+        // hundred bytes more.
+        const bool pieces = dialect == Dialect::IbmDb2 || dialect == Dialect::Oracle;
+        const std::size_t fill = limit - header.size() - 2 * 7 - 10 - (pieces ? 400 : 0);
         const std::string atLimit(fill, 'a');
-        const std::size_t rest = kStatementBytes - header.size() - valueLineBytes(dialect, atLimit) - 7;
-        const std::string oversized(kStatementBytes, 'z');
+        const std::size_t rest = limit - header.size() - valueLineBytes(dialect, atLimit) - 7;
+        const std::string oversized(limit, 'z');
         const std::vector<Case> cases = {
             {"exactly at the limit, then one byte past it", {atLimit, std::string(rest, 'b'), "c"}, {{0, 1}, {2}}},
             {"a row that would pass the limit starts the next statement",
@@ -637,7 +641,7 @@ TEST(ScriptWriterStatements, MySqlAndDb2StartANewInsertBeforeAStatementPasses1Mi
         }
         // The first case's first statement is exactly the limit long.
         ASSERT_EQ(header.size() + valueLineBytes(dialect, atLimit) + valueLineBytes(dialect, std::string(rest, 'b')),
-                  kStatementBytes);
+                  limit);
     }
 }
 
@@ -671,18 +675,15 @@ TEST(ScriptWriterStatements, AccessWritesAnInsertPerRowWithTheMultiRowOption)
     EXPECT_EQ(exportCsv(std::string(kExampleCsv), s), script);
 }
 
-TEST(ScriptWriterStatements, OtherDialectsKeepOneStatementPastTheSize)
+TEST(ScriptWriterStatements, SqlServerKeepsOneStatementPastTheSize)
 {
-    // Statements of well over 1 MiB: no cut for these dialects (SQL Server's
-    // cut counts rows, and these are fewer than 1000).
+    // Statements of well over 1 MiB: SQL Server's cut counts rows, and these
+    // are fewer than 1000.
     struct Case {
         Dialect dialect;
         std::string header;
     };
     const std::vector<Case> cases = {
-        {Dialect::PostgreSql, "INSERT INTO t (c) VALUES\r\n"},
-        {Dialect::Sqlite, "INSERT INTO t (`c`) VALUES\r\n"},
-        {Dialect::Oracle, "INSERT INTO t (c) VALUES\r\n"},
         {Dialect::MsSql, "INSERT INTO t ([c]) VALUES\r\n"},
     };
     const std::string oversized(kStatementBytes, 'z');

@@ -1,0 +1,71 @@
+#include "ui/ScriptFormOption.h"
+
+#include "update/core/SettingsStore.h"
+#include "update/core/UpdateCheck.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+
+namespace quarrow {
+
+ScriptFormOption::ScriptFormOption(QMenu* menu, QStatusBar* statusBar, const QFont& statusFont, const Setup& setup,
+                                   QObject* parent)
+    : QObject(parent), m_action(menu->addAction(setup.itemText)), m_status(new QLabel(setup.itemText, statusBar)),
+      m_settingName(setup.settingName), m_offeredFor(setup.offeredFor)
+{
+    m_action->setObjectName(setup.objectName);
+    m_action->setCheckable(true);
+    m_action->setToolTip(setup.toolTip);
+    m_status->setObjectName(setup.objectName + u"Status");
+    m_status->setFont(statusFont);
+    m_status->setToolTip(setup.toolTip);
+    statusBar->addPermanentWidget(m_status);
+    connect(m_action, &QAction::toggled, this, &ScriptFormOption::showInStatus);
+    setDialect(m_dialect);
+}
+
+bool ScriptFormOption::isOn() const
+{
+    return m_action->isChecked() && m_offeredFor(m_dialect);
+}
+
+void ScriptFormOption::setDialect(Dialect dialect)
+{
+    m_dialect = dialect;
+    m_action->setEnabled(m_offeredFor(dialect));
+    showInStatus();
+}
+
+void ScriptFormOption::setStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
+{
+    m_openStore = std::move(openStore);
+    if (!m_openStore)
+        return;
+    try {
+        m_action->setChecked(m_openStore()->readInteger(kSettingsSection, m_settingName, 0) == 1);
+    } catch (const std::exception&) {
+        // The option is simply off; the next change writes it again.
+    }
+}
+
+void ScriptFormOption::remember()
+{
+    if (!m_openStore)
+        return;
+    const bool on = m_action->isChecked();
+    try {
+        m_openStore()->writeInteger(kSettingsSection, m_settingName, on ? 1 : 0);
+    } catch (...) {
+        m_action->setChecked(!on);
+        throw;
+    }
+}
+
+void ScriptFormOption::showInStatus()
+{
+    m_status->setVisible(isOn());
+}
+
+} // namespace quarrow
