@@ -58,7 +58,7 @@ void PreviewModel::reset(Settings settings)
         for (std::size_t r = 0; r < shown; ++r) {
             for (; file != files.end() && file->firstRow <= r; ++file)
                 line = 1;
-            const std::u16string_view record = m_workspace.row(r);
+            const std::u16string_view record = m_workspace.row(r, m_rowText);
             m_lines.push_back(line);
             line += 1 + countLineBreaks(record.data(), record.data() + record.size());
         }
@@ -93,9 +93,9 @@ void PreviewModel::split(int row) const
     if (row == m_splitRow)
         return;
     if (m_settings.exactQuoting)
-        m_splitter.splitExact(m_workspace.row(workspaceRow(row)), m_settings.separator);
+        m_splitter.splitExact(m_workspace.row(workspaceRow(row), m_rowText), m_settings.separator);
     else
-        m_splitter.split(m_workspace.row(workspaceRow(row)), m_settings.separator);
+        m_splitter.split(m_workspace.row(workspaceRow(row), m_rowText), m_settings.separator);
     m_splitRow = row;
 }
 

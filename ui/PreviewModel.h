@@ -69,6 +69,8 @@ private:
     bool m_held = false;
     mutable int m_splitRow = -1;
     mutable FieldSplitter m_splitter;
+    // The split row's text when the store decodes it; the fields view it.
+    mutable std::u16string m_rowText;
 };
 
 } // namespace quarrow

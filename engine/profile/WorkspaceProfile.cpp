@@ -9,14 +9,15 @@ TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& 
     TableProfiler profiler(0, reading.separator, reading.exactQuoting);
     profiler.setColumns(workspace.columnNames().size(), shapesOnly);
     const auto& files = workspace.files();
+    std::u16string scratch;
     for (std::size_t f = 0; f < files.size(); ++f) {
         profiler.startFile(pathText(files[f].path.filename()));
         const std::size_t end = f + 1 < files.size() ? files[f + 1].firstRow : workspace.rowCount();
         for (std::size_t r = files[f].firstRow; r < end; ++r) {
             if (r == 0 && reading.headerLine)
-                profiler.skipLine(workspace.row(r));
+                profiler.skipLine(workspace.row(r, scratch));
             else
-                profiler.addRow(workspace.row(r));
+                profiler.addRow(workspace.row(r, scratch));
         }
     }
     return profiler.take();

@@ -50,6 +50,7 @@ ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, 
     // The waiting thread looks at the count a few times a second; every
     // few thousand rows is often enough and costs nothing per row.
     constexpr std::size_t kReportEvery = 4096;
+    std::u16string scratch;
     for (std::size_t r = first; r < workspace.rowCount(); ++r) {
         if ((r - first) % kReportEvery == 0 && r > first) {
             if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
@@ -57,7 +58,7 @@ ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, 
             if (control.rowsWritten != nullptr)
                 control.rowsWritten->store(r - first, std::memory_order_relaxed);
         }
-        writer.writeRow(workspace.row(r));
+        writer.writeRow(workspace.row(r, scratch));
     }
     if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
         throw ExportCancelled();

@@ -1,44 +1,109 @@
 #include "engine/workspace/RowStore.h"
 
+#include "engine/text/Utf8.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace quarrow {
 
-void RowStore::addChunk(std::uint64_t units)
+namespace {
+
+bool isAscii(std::string_view text) noexcept
+{
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+bool isNarrow(std::u16string_view text) noexcept
+{
+    char16_t any = 0;
+    for (const char16_t c : text)
+        any |= c;
+    return any < 0x100;
+}
+
+} // namespace
+
+void RowStore::addChunk(std::uint64_t bytes)
 {
     Chunk chunk;
     // Uninitialised on purpose: pages are only touched as lines arrive.
-    chunk.data.reset(new char16_t[units]);
-    chunk.capacity = units;
+    chunk.data.reset(new unsigned char[bytes]);
+    chunk.capacity = bytes;
+    chunk.firstRow = m_rows.size();
     m_chunks.push_back(std::move(chunk));
 }
 
-void RowStore::reserve(std::uint64_t units)
+void RowStore::reserve(std::uint64_t bytes)
 {
-    if (!m_chunks.empty() && m_chunks.back().capacity - m_chunks.back().used >= units)
+    if (!m_chunks.empty() && m_chunks.back().capacity - m_chunks.back().used >= bytes)
         return;
-    units = std::clamp(units, kMinChunkUnits, kMaxChunkUnits);
+    bytes = std::clamp(bytes, kMinChunkBytes, kMaxChunkBytes);
     try {
-        addChunk(units);
+        addChunk(bytes);
     } catch (const std::bad_alloc&) {
         // The address space is short; appending falls back to small chunks.
     }
 }
 
-void RowStore::append(std::u16string_view line)
+unsigned char* RowStore::place(std::uint64_t bytes, Form form)
 {
-    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < line.size()) {
+    // A row must start where a reference can point: a row longer than a
+    // chunk gets one of its own, and the row after it a new one.
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < bytes ||
+        m_chunks.back().used > kOffsetMask) {
         const std::uint64_t growth =
-            m_chunks.empty() ? kMinChunkUnits : std::min(m_chunks.back().capacity * 2, kMaxChunkUnits);
-        addChunk(std::max<std::uint64_t>(line.size(), std::max(growth, kMinChunkUnits)));
+            m_chunks.empty() ? kMinChunkBytes : std::min(m_chunks.back().capacity * 2, kMaxChunkBytes);
+        addChunk(std::max(bytes, std::max(growth, kMinChunkBytes)));
     }
     Chunk& chunk = m_chunks.back();
-    if (!line.empty())
-        std::memcpy(chunk.data.get() + chunk.used, line.data(), line.size() * sizeof(char16_t));
-    m_rows.push_back((static_cast<std::uint64_t>(m_chunks.size() - 1) << kOffsetBits) | chunk.used);
-    chunk.used += line.size();
+    m_rows.push_back((static_cast<std::uint32_t>(form) << kOffsetBits) | static_cast<std::uint32_t>(chunk.used));
+    unsigned char* at = chunk.data.get() + chunk.used;
+    chunk.used += bytes;
+    return at;
+}
+
+void RowStore::appendNarrow(std::u16string_view line)
+{
+    unsigned char* out = place(line.size(), Form::Narrow);
+    for (const char16_t c : line)
+        *out++ = static_cast<unsigned char>(c);
+}
+
+void RowStore::append(std::u16string_view line)
+{
+    if (isNarrow(line)) {
+        appendNarrow(line);
+        return;
+    }
+    const std::uint64_t bytes = line.size() * sizeof(char16_t);
+    std::memcpy(place(bytes, Form::Utf16), line.data(), bytes);
+}
+
+void RowStore::appendUtf8(std::string_view line)
+{
+    if (isAscii(line)) {
+        unsigned char* out = place(line.size(), Form::Narrow);
+        if (!line.empty())
+            std::memcpy(out, line.data(), line.size());
+        return;
+    }
+    if (m_decoded.size() < line.size())
+        m_decoded.resize(line.size());
+    const auto r = utf8::decode(reinterpret_cast<const unsigned char*>(line.data()), line.size(), m_decoded.data(), true);
+    const std::u16string_view text(m_decoded.data(), r.written);
+    if (isNarrow(text)) {
+        appendNarrow(text);
+    } else if (line.size() < text.size() * sizeof(char16_t)) {
+        std::memcpy(place(line.size(), Form::Utf8), line.data(), line.size());
+    } else {
+        const std::uint64_t bytes = text.size() * sizeof(char16_t);
+        std::memcpy(place(bytes, Form::Utf16), text.data(), bytes);
+    }
 }
 
 void RowStore::clear()
@@ -47,37 +112,75 @@ void RowStore::clear()
     m_rows.shrink_to_fit();
     m_chunks.clear();
     m_chunks.shrink_to_fit();
+    m_decoded.clear();
+    m_decoded.shrink_to_fit();
+}
+
+std::size_t RowStore::chunkOf(std::size_t row) const noexcept
+{
+    // The last chunk begun at or before the row holds it; few chunks exist.
+    const auto it = std::upper_bound(m_chunks.begin(), m_chunks.end(), row,
+                                     [](std::size_t r, const Chunk& c) { return r < c.firstRow; });
+    return static_cast<std::size_t>(it - m_chunks.begin()) - 1;
 }
 
 void RowStore::truncate(std::size_t count)
 {
     if (count >= m_rows.size())
         return;
-    const std::uint64_t ref = m_rows[count];
-    const auto chunkIndex = static_cast<std::size_t>(ref >> kOffsetBits);
-    m_chunks[chunkIndex].used = ref & kOffsetMask;
-    m_chunks.resize(chunkIndex + 1);
+    const std::size_t c = chunkOf(count);
+    m_chunks[c].used = m_rows[count] & kOffsetMask;
+    m_chunks.resize(c + 1);
     m_rows.resize(count);
 }
 
-std::u16string_view RowStore::operator[](std::size_t i) const noexcept
+std::u16string_view RowStore::row(std::size_t i, std::u16string& scratch) const
 {
-    const std::uint64_t ref = m_rows[i];
-    const std::size_t chunkIndex = static_cast<std::size_t>(ref >> kOffsetBits);
+    const std::uint32_t ref = m_rows[i];
+    const std::size_t c = chunkOf(i);
+    const Chunk& chunk = m_chunks[c];
     const std::uint64_t offset = ref & kOffsetMask;
-    const Chunk& chunk = m_chunks[chunkIndex];
     std::uint64_t end = chunk.used;
-    if (i + 1 < m_rows.size() && (m_rows[i + 1] >> kOffsetBits) == chunkIndex)
+    if (i + 1 < m_rows.size() && (c + 1 == m_chunks.size() || i + 1 < m_chunks[c + 1].firstRow))
         end = m_rows[i + 1] & kOffsetMask;
-    return {chunk.data.get() + offset, static_cast<std::size_t>(end - offset)};
+    const unsigned char* text = chunk.data.get() + offset;
+    const auto bytes = static_cast<std::size_t>(end - offset);
+
+    switch (static_cast<Form>(ref >> kOffsetBits)) {
+    case Form::Narrow: {
+        if (scratch.size() < bytes)
+            scratch.resize(bytes);
+        char16_t* out = scratch.data();
+        for (std::size_t k = 0; k < bytes; ++k)
+            out[k] = text[k];
+        return {scratch.data(), bytes};
+    }
+    case Form::Utf8: {
+        if (scratch.size() < bytes)
+            scratch.resize(bytes);
+        const auto r = utf8::decode(text, bytes, scratch.data(), true);
+        return {scratch.data(), r.written};
+    }
+    case Form::Utf16:
+        break;
+    }
+    const std::size_t units = bytes / sizeof(char16_t);
+    // The chunk's storage is aligned for any type; a row that starts at an
+    // odd byte is copied out.
+    if (offset % alignof(char16_t) == 0)
+        return {reinterpret_cast<const char16_t*>(text), units};
+    if (scratch.size() < units)
+        scratch.resize(units);
+    std::memcpy(scratch.data(), text, bytes);
+    return {scratch.data(), units};
 }
 
 std::uint64_t RowStore::bytesUsed() const noexcept
 {
-    std::uint64_t units = 0;
+    std::uint64_t bytes = 0;
     for (const auto& c : m_chunks)
-        units += c.used;
-    return units * sizeof(char16_t) + m_rows.size() * sizeof(std::uint64_t);
+        bytes += c.used;
+    return bytes + m_rows.size() * sizeof(std::uint32_t);
 }
 
 } // namespace quarrow

@@ -3,14 +3,22 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace quarrow {
 
-// Every loaded line in few large UTF-16 chunks plus one 8-byte reference per
-// line, so that multi-gigabyte inputs fit: no heap string per line, and no
-// growth by copying (a full chunk stays where it is and a new one starts).
+// Every loaded line in few large chunks plus one 4-byte reference per line,
+// so that multi-gigabyte inputs fit: no heap string per line, and no growth
+// by copying (a full chunk stays where it is and a new one starts).
+//
+// Each line is kept in the smallest of three forms: one byte a character
+// when every character is below U+0100 (all of ASCII and of Latin-1), the
+// UTF-8 of the file when that is shorter than UTF-16, else UTF-16. An ASCII
+// file thus costs its own size, and no line costs more than its UTF-16.
+// Readers get UTF-16 either way: a view of the store, or the line decoded
+// into a buffer of theirs.
 class RowStore {
 public:
     RowStore() = default;
@@ -19,43 +27,55 @@ public:
     RowStore(RowStore&&) noexcept = default;
     RowStore& operator=(RowStore&&) noexcept = default;
 
-    // Makes room for about `units` more code units in one chunk, so a file
-    // of known size lands in a single allocation. Only what is written is
-    // ever touched, so an estimate on the high side costs address space,
-    // not memory.
-    void reserve(std::uint64_t units);
+    // Makes room for about `bytes` more bytes in one chunk, so a file of
+    // known size lands in a single allocation. Only what is written is ever
+    // touched, so an estimate on the high side costs address space, not
+    // memory.
+    void reserve(std::uint64_t bytes);
 
     void append(std::u16string_view line);
+    // `line` must be valid UTF-8 (as the line reader delivers it).
+    void appendUtf8(std::string_view line);
     void clear();
     // Drops every row from `count` on, and their text.
     void truncate(std::size_t count);
 
     std::size_t size() const noexcept { return m_rows.size(); }
     bool empty() const noexcept { return m_rows.empty(); }
-    std::u16string_view operator[](std::size_t i) const noexcept;
 
-    // Bytes held: chunk capacity in use plus the references.
+    // Row `i` as UTF-16: a view of the store, or of `scratch` when the row
+    // had to be decoded there. The view lasts until `scratch` changes.
+    std::u16string_view row(std::size_t i, std::u16string& scratch) const;
+
+    // Bytes held: chunk bytes in use plus the references.
     std::uint64_t bytesUsed() const noexcept;
 
 private:
+    enum class Form : std::uint32_t { Narrow = 0, Utf8 = 1, Utf16 = 2 };
+
     struct Chunk {
-        std::unique_ptr<char16_t[]> data;
+        std::unique_ptr<unsigned char[]> data;
         std::uint64_t capacity = 0;
         std::uint64_t used = 0;
+        std::size_t firstRow = 0;
     };
 
-    static constexpr unsigned kOffsetBits = 40;
-    static constexpr std::uint64_t kOffsetMask = (std::uint64_t{1} << kOffsetBits) - 1;
-    static constexpr std::uint64_t kMinChunkUnits = std::uint64_t{1} << 20;
-    static constexpr std::uint64_t kMaxChunkUnits = std::uint64_t{1} << 29;
+    // A reference holds the form in its top bits and the row's start in its
+    // chunk below them. A row ends where the next row of the same chunk
+    // starts, or at the chunk's end.
+    static constexpr unsigned kOffsetBits = 30;
+    static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kOffsetBits) - 1;
+    static constexpr std::uint64_t kMinChunkBytes = std::uint64_t{1} << 21;
+    static constexpr std::uint64_t kMaxChunkBytes = std::uint64_t{1} << kOffsetBits;
 
-    void addChunk(std::uint64_t units);
+    void addChunk(std::uint64_t bytes);
+    unsigned char* place(std::uint64_t bytes, Form form);
+    std::size_t chunkOf(std::size_t row) const noexcept;
+    void appendNarrow(std::u16string_view line);
 
     std::vector<Chunk> m_chunks;
-    // Chunk index in the high bits, offset in the chunk in the low bits. A
-    // row ends where the next row of the same chunk starts, or at the
-    // chunk's end.
-    std::deque<std::uint64_t> m_rows;
+    std::deque<std::uint32_t> m_rows;
+    std::u16string m_decoded; // a UTF-8 line being judged
 };
 
 } // namespace quarrow

@@ -29,6 +29,13 @@ public:
             throw LoadCancelled{};
         m_rows.append(text);
     }
+    bool takesUtf8() const override { return true; }
+    void utf8Line(std::string_view bytes) override
+    {
+        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed))
+            throw LoadCancelled{};
+        m_rows.appendUtf8(bytes);
+    }
 
 private:
     RowStore& m_rows;
@@ -99,7 +106,8 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
     if (report.fileExisted) {
         m_files.push_back({path, m_rows.size()});
         if (std::filesystem::is_regular_file(status)) {
-            // Decoded text never has more code units than the file has bytes.
+            // No line is held in more bytes than it has in the file, but for
+            // ANSI text of characters past U+00FF.
             const auto bytes = std::filesystem::file_size(path, ec);
             if (!ec)
                 m_rows.reserve(bytes);
@@ -124,7 +132,8 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
         if (!m_rows.empty())
             ++m_filesLoaded;
         if (m_filesLoaded == 1) {
-            ColumnSetup setup = setUpColumns(m_rows[0], options);
+            std::u16string scratch;
+            ColumnSetup setup = setUpColumns(m_rows.row(0, scratch), options);
             m_columnCount = setup.columnCount;
             m_names = std::move(setup.names);
             m_types = std::move(setup.types);

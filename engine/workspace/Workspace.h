@@ -71,7 +71,14 @@ public:
     void clear();
 
     std::size_t rowCount() const noexcept { return m_rows.size(); }
-    std::u16string_view row(std::size_t i) const noexcept { return m_rows[i]; }
+    // Row `i` as UTF-16, viewed in the store or decoded into `scratch` (see
+    // RowStore::row); rowText() gives a copy, for a caller that reads few.
+    std::u16string_view row(std::size_t i, std::u16string& scratch) const { return m_rows.row(i, scratch); }
+    std::u16string rowText(std::size_t i) const
+    {
+        std::u16string scratch;
+        return std::u16string(m_rows.row(i, scratch));
+    }
     const std::vector<std::u16string>& columnNames() const noexcept { return m_names; }
     const std::vector<std::u16string>& columnTypes() const noexcept { return m_types; }
     // Names the first-load setup changed, so that the window can say so.

@@ -923,7 +923,8 @@ TEST(Fixtures, EngineReadsTheIntendedValues)
 
         FieldSplitter splitter;
         for (std::size_t r = 0; r < fixture->rows.size(); ++r) {
-            splitter.split(workspace.row(r + 1), u',');
+            const std::u16string line = workspace.rowText(r + 1);
+            splitter.split(line, u',');
             const auto& expected = fixture->rows[r].values;
             for (std::size_t c = 0; c < expected.size(); ++c) {
                 const std::string actual = c < splitter.size() ? toUtf8(cleanField(splitter[c])) : std::string();
@@ -952,7 +953,7 @@ TEST(Fixtures, ExactReadingGivesTheIntendedValues)
             expectedNames.push_back(column.name);
         ASSERT_EQ(names, expectedNames);
         for (std::size_t r = 0; r < fixture.rows.size(); ++r) {
-            const std::u16string_view record = workspace.row(r + 1);
+            const std::u16string record = workspace.rowText(r + 1);
             std::vector<std::string> values;
             forEachExactField(record.data(), record.data() + record.size(), u',',
                               [&](const char16_t* b, const char16_t* e) {

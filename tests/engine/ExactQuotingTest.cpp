@@ -361,7 +361,7 @@ TEST(ExactWorkspace, HeaderNamesAreTrimmedValuesAreNot)
     EXPECT_EQ(report.rowCount, 2);
     EXPECT_EQ(workspace.columnCount(), 5);
     EXPECT_EQ(workspace.columnNames(), (Values{u"id", u"full name", u"a,b", u"\"q\"", u"COLUMN5"}));
-    EXPECT_EQ(workspace.row(1), u"1,\"x\r\ny\",,,");
+    EXPECT_EQ(workspace.rowText(1), u"1,\"x\r\ny\",,,");
 }
 
 // Column names are identifiers on one line: in every dialect the head

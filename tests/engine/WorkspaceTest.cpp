@@ -1,4 +1,5 @@
 #include "engine/csv/LineReader.h"
+#include "engine/text/UnicodeText.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/RowStore.h"
 #include "engine/workspace/SeparatorText.h"
@@ -33,6 +34,7 @@ using quarrow::Dialect;
 using quarrow::LoadOptions;
 using quarrow::LoadReport;
 using quarrow::RowStore;
+using quarrow::toUtf8;
 using quarrow::TextEncoding;
 using quarrow::Workspace;
 
@@ -44,7 +46,7 @@ Strings rowsOf(const Workspace& ws)
 {
     Strings rows;
     for (std::size_t i = 0; i < ws.rowCount(); ++i)
-        rows.emplace_back(ws.row(i));
+        rows.push_back(ws.rowText(i));
     return rows;
 }
 
@@ -550,16 +552,19 @@ std::u16string patternLine(std::size_t length, std::size_t seed)
 void expectSame(const RowStore& store, const Strings& expected)
 {
     ASSERT_EQ(store.size(), expected.size());
+    std::u16string scratch;
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (std::u16string(store[i]) != expected[i]) {
-            ADD_FAILURE() << "row " << i << " differs (length " << store[i].size() << ", expected "
-                          << expected[i].size() << ")";
+        const std::u16string_view row = store.row(i, scratch);
+        if (row != expected[i]) {
+            ADD_FAILURE() << "row " << i << " differs (length " << row.size() << ", expected " << expected[i].size()
+                          << ")";
             return;
         }
     }
 }
 
-constexpr std::size_t kMinChunk = std::size_t{1} << 20;
+// The store's smallest chunk, in bytes; pattern lines take one byte a character.
+constexpr std::size_t kMinChunk = std::size_t{1} << 21;
 
 TEST(RowStore, ManyRowsAcrossChunksReadBack)
 {
@@ -637,6 +642,55 @@ TEST(RowStore, ClearThenReuse)
     for (const auto& s : expected)
         store.append(s);
     expectSame(store, expected);
+}
+
+// Each line is held in its smallest form and reads back as it went in,
+// whether it came as UTF-8 or as UTF-16, and wherever it lands in a chunk
+// (a UTF-16 line after an odd-length line starts at an odd byte).
+TEST(RowStore, EveryFormReadsBackAndCostsItsSmallestSize)
+{
+    struct Case {
+        const char* what;
+        std::u16string text;
+        bool viaUtf8;
+        std::size_t bytes; // held for the text, without its reference
+    };
+    const std::u16string mostlyAscii = u"12,Caf\u00e9 Euro \u20ac,3";
+    const std::vector<Case> cases{
+        {"empty", u"", true, 0},
+        {"ASCII from UTF-8", u"1,Ann,x", true, 7},
+        {"Latin-1 from UTF-8: one byte a character", u"Jos\u00e9,\u00ff\u00a0", true, 7},
+        {"mostly ASCII with a euro: its UTF-8", mostlyAscii, true, toUtf8(mostlyAscii).size()},
+        {"odd-length line", u"abc", false, 3},
+        {"CJK from UTF-8: UTF-16 is shorter", u"\u6771\u4eac,\u5927\u962a", true, 10},
+        {"Cyrillic from UTF-8: as long either way, kept as UTF-16", u"\u0416\u0416", true, 4},
+        {"odd-length line", u"x", false, 1},
+        {"astral characters from UTF-8", u"\U0001F600,a", true, 6},
+        {"ANSI text decoded: euro sign", u"5 \u20ac", false, 6},
+        {"Latin-1 from UTF-16", u"\u00e9t\u00e9", false, 3},
+        {"lone surrogate from UTF-16 is kept", std::u16string(1, char16_t{0xD800}) + u"a", false, 4},
+    };
+    RowStore store;
+    std::size_t bytes = 0;
+    for (const auto& c : cases) {
+        const std::uint64_t before = store.bytesUsed();
+        if (c.viaUtf8)
+            store.appendUtf8(toUtf8(c.text));
+        else
+            store.append(c.text);
+        EXPECT_EQ(store.bytesUsed() - before, c.bytes + sizeof(std::uint32_t)) << c.what;
+        bytes += c.bytes;
+    }
+    std::u16string scratch = u"left over from before, longer than any row";
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(store.row(i, scratch), cases[i].text) << cases[i].what;
+    // Backwards too: no row leans on the one read before it.
+    for (std::size_t i = cases.size(); i-- > 0;)
+        EXPECT_EQ(store.row(i, scratch), cases[i].text) << cases[i].what;
+    store.truncate(4);
+    store.append(u"\u0100");
+    EXPECT_EQ(store.row(3, scratch), mostlyAscii);
+    EXPECT_EQ(store.row(4, scratch), u"\u0100");
 }
 
 // ---------------------------------------------------------------------------

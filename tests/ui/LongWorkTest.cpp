@@ -295,7 +295,7 @@ private slots:
         }
         QCOMPARE(m_form->workspace().filesLoaded(), 1);
         QCOMPARE(m_form->workspace().rowCount(), size_t{2});
-        QCOMPARE(m_form->workspace().row(1), u"2,Bob");
+        QCOMPARE(m_form->workspace().rowText(1), u"2,Bob");
         QCOMPARE(m_form->findChild<QPushButton*>(u"BitBtn1"_qs)->text(), u"Load CSV files... [1]"_qs);
         // The status names the file the load stopped at and the ones it kept.
         QCOMPARE(status(), u"2 rows loaded. Cancelled at "_qs + name + u".csv; loaded: before.csv"_qs);

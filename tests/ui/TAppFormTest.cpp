@@ -297,7 +297,7 @@ private slots:
         writeFile(path("noextension"), "X\n");
         drop({path("folder.csv"), path("DATA.CSV"), path("notes.txt"), path("data.csv.bak"), path("noextension")});
         QCOMPARE(m_form->workspace().rowCount(), size_t{1});
-        QCOMPARE(m_form->workspace().row(0), u"D");
+        QCOMPARE(m_form->workspace().rowText(0), u"D");
         QCOMPARE(loadCaption(), u"Load CSV files... [1]"_qs);
     }
 
@@ -308,9 +308,9 @@ private slots:
         writeFile(path("3.csv"), "third\n");
         drop({path("2.csv"), path("3.csv"), path("1.csv")});
         QCOMPARE(loadCaption(), u"Load CSV files... [3]"_qs);
-        QCOMPARE(m_form->workspace().row(0), u"second");
-        QCOMPARE(m_form->workspace().row(1), u"third");
-        QCOMPARE(m_form->workspace().row(2), u"first");
+        QCOMPARE(m_form->workspace().rowText(0), u"second");
+        QCOMPARE(m_form->workspace().rowText(1), u"third");
+        QCOMPARE(m_form->workspace().rowText(2), u"first");
     }
 
     // A real drop: the files load once the drop event has returned to the
@@ -344,7 +344,7 @@ private slots:
         writeFile(longPath, "deep\n");
         drop({longPath});
         QCOMPARE(m_form->workspace().rowCount(), size_t{1});
-        QCOMPARE(m_form->workspace().row(0), u"deep");
+        QCOMPARE(m_form->workspace().rowText(0), u"deep");
     }
 
     void commandLineNamesOneFile_data()
@@ -413,7 +413,7 @@ private slots:
         QCOMPARE(m_dialogs->fileDialogs.back().filter, u"CSV Files (*.csv)|*.csv|All files (*)|*"_qs);
         QCOMPARE(m_dialogs->fileDialogs.back().defaultSuffix, QString());
         QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
-        QCOMPARE(m_form->workspace().row(0), u"x;y;z");
+        QCOMPARE(m_form->workspace().rowText(0), u"x;y;z");
         m_dialogs->openFilesAnswers.push_back({});
         trigger("LoadCSVfile1");
         QCOMPARE(loadCaption(), u"Load CSV files... [2]"_qs);
