@@ -54,8 +54,8 @@ unsigned char* RowStore::place(std::uint64_t bytes, Form form)
 {
     // A row must start where a reference can point: a row longer than a
     // chunk gets one of its own, and the row after it a new one.
-    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < bytes ||
-        m_chunks.back().used > kOffsetMask) {
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < bytes
+        || m_chunks.back().used > kOffsetMask) {
         const std::uint64_t growth =
             m_chunks.empty() ? kMinChunkBytes : std::min(m_chunks.back().capacity * 2, kMaxChunkBytes);
         addChunk(std::max(bytes, std::max(growth, kMinChunkBytes)));
@@ -94,7 +94,8 @@ void RowStore::appendUtf8(std::string_view line)
     }
     if (m_decoded.size() < line.size())
         m_decoded.resize(line.size());
-    const auto r = utf8::decode(reinterpret_cast<const unsigned char*>(line.data()), line.size(), m_decoded.data(), true);
+    const auto r =
+        utf8::decode(reinterpret_cast<const unsigned char*>(line.data()), line.size(), m_decoded.data(), true);
     const std::u16string_view text(m_decoded.data(), r.written);
     if (isNarrow(text)) {
         appendNarrow(text);
@@ -161,8 +162,7 @@ std::u16string_view RowStore::row(std::size_t i, std::u16string& scratch) const
         const auto r = utf8::decode(text, bytes, scratch.data(), true);
         return {scratch.data(), r.written};
     }
-    case Form::Utf16:
-        break;
+    case Form::Utf16: break;
     }
     const std::size_t units = bytes / sizeof(char16_t);
     // The chunk's storage is aligned for any type; a row that starts at an

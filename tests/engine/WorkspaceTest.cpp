@@ -34,8 +34,8 @@ using quarrow::Dialect;
 using quarrow::LoadOptions;
 using quarrow::LoadReport;
 using quarrow::RowStore;
-using quarrow::toUtf8;
 using quarrow::TextEncoding;
+using quarrow::toUtf8;
 using quarrow::Workspace;
 
 using Strings = std::vector<std::u16string>;
