@@ -19,6 +19,7 @@
 
 #include "engine/sql/ScriptWriter.h"
 #include "engine/workspace/Workspace.h"
+#include "platform/posix/LargePages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -119,6 +120,7 @@ void report(const char* what, const std::vector<Cost>& plain, const std::vector<
 
 int main(int argc, char** argv)
 {
+    quarrow::setChunkAdvice(&quarrow::adviseLargePages); // as the window does
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: control_overhead FILE.csv [ROUNDS]\n");
         return 2;

@@ -4,6 +4,7 @@
 // peak resident size (which includes the program itself).
 
 #include "engine/workspace/Workspace.h"
+#include "platform/posix/LargePages.h"
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv)
 {
+    quarrow::setChunkAdvice(&quarrow::adviseLargePages); // as the window does
     if (argc != 2) {
         std::fprintf(stderr, "usage: workspace_memory FILE.csv\n");
         return 2;

@@ -3,12 +3,15 @@
 #include "engine/text/Utf8.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
 namespace quarrow {
 
 namespace {
+
+std::atomic<ChunkAdvice> chunkAdvice{nullptr};
 
 bool isAscii(std::string_view text) noexcept
 {
@@ -28,11 +31,19 @@ bool isNarrow(std::u16string_view text) noexcept
 
 } // namespace
 
+void setChunkAdvice(ChunkAdvice advice) noexcept
+{
+    chunkAdvice.store(advice, std::memory_order_relaxed);
+}
+
 void RowStore::addChunk(std::uint64_t bytes)
 {
     Chunk chunk;
     // Uninitialised on purpose: pages are only touched as lines arrive.
     chunk.data.reset(new unsigned char[bytes]);
+    if (const ChunkAdvice advice = chunkAdvice.load(std::memory_order_relaxed);
+        advice != nullptr && bytes >= kAdvisedChunkBytes)
+        advice(chunk.data.get(), bytes);
     chunk.capacity = bytes;
     chunk.firstRow = m_rows.size();
     m_chunks.push_back(std::move(chunk));
