@@ -31,6 +31,13 @@ void ScriptWriter::writeRow(std::u16string_view row)
     flushIfFull();
 }
 
+void ScriptWriter::writeUtf8Row(std::string_view row)
+{
+    m_buffer.starts.push_back(m_buffer.bytes.size());
+    m_formatter.appendUtf8Row(m_buffer.bytes, row, m_rows++);
+    flushIfFull();
+}
+
 ExportResult ScriptWriter::finish()
 {
     m_cutter.write(m_sink, m_buffer);
@@ -58,7 +65,11 @@ ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, 
             if (control.rowsWritten != nullptr)
                 control.rowsWritten->store(r - first, std::memory_order_relaxed);
         }
-        writer.writeRow(workspace.row(r, scratch));
+        // Rows the store holds in UTF-8 are formatted from it as they are.
+        if (const auto bytes = workspace.utf8Row(r))
+            writer.writeUtf8Row(*bytes);
+        else
+            writer.writeRow(workspace.row(r, scratch));
     }
     if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
         throw ExportCancelled();

@@ -30,6 +30,8 @@ public:
 
     void writeHead();
     void writeRow(std::u16string_view row);
+    // The same for a row in UTF-8 (valid, as the line reader delivers it).
+    void writeUtf8Row(std::string_view row);
     // Ends the last statement and hands everything left to the sink.
     ExportResult finish();
 

@@ -21,12 +21,14 @@ bool isAscii(std::string_view text) noexcept
     return any < 0x80;
 }
 
-bool isNarrow(std::u16string_view text) noexcept
+// The most any character of the text sets: below 0x80 for ASCII, below
+// 0x100 for Latin-1.
+char16_t bitsOf(std::u16string_view text) noexcept
 {
     char16_t any = 0;
     for (const char16_t c : text)
         any |= c;
-    return any < 0x100;
+    return any;
 }
 
 } // namespace
@@ -78,17 +80,17 @@ unsigned char* RowStore::place(std::uint64_t bytes, Form form)
     return at;
 }
 
-void RowStore::appendNarrow(std::u16string_view line)
+void RowStore::appendNarrow(std::u16string_view line, Form form)
 {
-    unsigned char* out = place(line.size(), Form::Narrow);
+    unsigned char* out = place(line.size(), form);
     for (const char16_t c : line)
         *out++ = static_cast<unsigned char>(c);
 }
 
 void RowStore::append(std::u16string_view line)
 {
-    if (isNarrow(line)) {
-        appendNarrow(line);
+    if (const char16_t bits = bitsOf(line); bits < 0x100) {
+        appendNarrow(line, bits < 0x80 ? Form::Ascii : Form::Latin1);
         return;
     }
     const std::uint64_t bytes = line.size() * sizeof(char16_t);
@@ -98,7 +100,7 @@ void RowStore::append(std::u16string_view line)
 void RowStore::appendUtf8(std::string_view line)
 {
     if (isAscii(line)) {
-        unsigned char* out = place(line.size(), Form::Narrow);
+        unsigned char* out = place(line.size(), Form::Ascii);
         if (!line.empty())
             std::memcpy(out, line.data(), line.size());
         return;
@@ -108,8 +110,8 @@ void RowStore::appendUtf8(std::string_view line)
     const auto r =
         utf8::decode(reinterpret_cast<const unsigned char*>(line.data()), line.size(), m_decoded.data(), true);
     const std::u16string_view text(m_decoded.data(), r.written);
-    if (isNarrow(text)) {
-        appendNarrow(text);
+    if (bitsOf(text) < 0x100) {
+        appendNarrow(text, Form::Latin1);
     } else if (line.size() < text.size() * sizeof(char16_t)) {
         std::memcpy(place(line.size(), Form::Utf8), line.data(), line.size());
     } else {
@@ -146,44 +148,57 @@ void RowStore::truncate(std::size_t count)
     m_rows.resize(count);
 }
 
-std::u16string_view RowStore::row(std::size_t i, std::u16string& scratch) const
+RowStore::Place RowStore::locate(std::size_t i) const noexcept
 {
     const std::uint32_t ref = m_rows[i];
     const std::size_t c = chunkOf(i);
     const Chunk& chunk = m_chunks[c];
-    const std::uint64_t offset = ref & kOffsetMask;
+    const std::uint32_t offset = ref & kOffsetMask;
     std::uint64_t end = chunk.used;
     if (i + 1 < m_rows.size() && (c + 1 == m_chunks.size() || i + 1 < m_chunks[c + 1].firstRow))
         end = m_rows[i + 1] & kOffsetMask;
-    const unsigned char* text = chunk.data.get() + offset;
-    const auto bytes = static_cast<std::size_t>(end - offset);
+    return {chunk.data.get() + offset, static_cast<std::size_t>(end - offset), offset,
+            static_cast<Form>(ref >> kOffsetBits)};
+}
 
-    switch (static_cast<Form>(ref >> kOffsetBits)) {
-    case Form::Narrow: {
-        if (scratch.size() < bytes)
-            scratch.resize(bytes);
+std::u16string_view RowStore::row(std::size_t i, std::u16string& scratch) const
+{
+    const Place at = locate(i);
+    switch (at.form) {
+    case Form::Ascii:
+    case Form::Latin1: {
+        if (scratch.size() < at.bytes)
+            scratch.resize(at.bytes);
         char16_t* out = scratch.data();
-        for (std::size_t k = 0; k < bytes; ++k)
-            out[k] = text[k];
-        return {scratch.data(), bytes};
+        for (std::size_t k = 0; k < at.bytes; ++k)
+            out[k] = at.text[k];
+        return {scratch.data(), at.bytes};
     }
     case Form::Utf8: {
-        if (scratch.size() < bytes)
-            scratch.resize(bytes);
-        const auto r = utf8::decode(text, bytes, scratch.data(), true);
+        if (scratch.size() < at.bytes)
+            scratch.resize(at.bytes);
+        const auto r = utf8::decode(at.text, at.bytes, scratch.data(), true);
         return {scratch.data(), r.written};
     }
     case Form::Utf16: break;
     }
-    const std::size_t units = bytes / sizeof(char16_t);
+    const std::size_t units = at.bytes / sizeof(char16_t);
     // The chunk's storage is aligned for any type; a row that starts at an
     // odd byte is copied out.
-    if (offset % alignof(char16_t) == 0)
-        return {reinterpret_cast<const char16_t*>(text), units};
+    if (at.offset % alignof(char16_t) == 0)
+        return {reinterpret_cast<const char16_t*>(at.text), units};
     if (scratch.size() < units)
         scratch.resize(units);
-    std::memcpy(scratch.data(), text, bytes);
+    std::memcpy(scratch.data(), at.text, at.bytes);
     return {scratch.data(), units};
+}
+
+std::optional<std::string_view> RowStore::utf8Row(std::size_t i) const noexcept
+{
+    const Place at = locate(i);
+    if (at.form != Form::Ascii && at.form != Form::Utf8)
+        return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(at.text), at.bytes);
 }
 
 std::uint64_t RowStore::bytesUsed() const noexcept

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,8 @@ void setChunkAdvice(ChunkAdvice advice) noexcept;
 // UTF-8 of the file when that is shorter than UTF-16, else UTF-16. An ASCII
 // file thus costs its own size, and no line costs more than its UTF-16.
 // Readers get UTF-16 either way: a view of the store, or the line decoded
-// into a buffer of theirs.
+// into a buffer of theirs; a reader that works on UTF-8 gets the lines held
+// in UTF-8 (ASCII ones included) as they are.
 class RowStore {
 public:
     RowStore() = default;
@@ -54,12 +56,23 @@ public:
     // Row `i` as UTF-16: a view of the store, or of `scratch` when the row
     // had to be decoded there. The view lasts until `scratch` changes.
     std::u16string_view row(std::size_t i, std::u16string& scratch) const;
+    // Row `i` as UTF-8 when it is held so (ASCII rows are), else nothing.
+    std::optional<std::string_view> utf8Row(std::size_t i) const noexcept;
 
     // Bytes held: chunk bytes in use plus the references.
     std::uint64_t bytesUsed() const noexcept;
 
 private:
-    enum class Form : std::uint32_t { Narrow = 0, Utf8 = 1, Utf16 = 2 };
+    // Ascii and Latin1 rows hold one byte a character.
+    enum class Form : std::uint32_t { Ascii = 0, Latin1 = 1, Utf8 = 2, Utf16 = 3 };
+
+    struct Place {
+        const unsigned char* text;
+        std::size_t bytes;
+        std::uint32_t offset;
+        Form form;
+    };
+    Place locate(std::size_t row) const noexcept;
 
     struct Chunk {
         std::unique_ptr<unsigned char[]> data;
@@ -82,7 +95,7 @@ private:
     void addChunk(std::uint64_t bytes);
     unsigned char* place(std::uint64_t bytes, Form form);
     std::size_t chunkOf(std::size_t row) const noexcept;
-    void appendNarrow(std::u16string_view line);
+    void appendNarrow(std::u16string_view line, Form form);
 
     std::vector<Chunk> m_chunks;
     std::deque<std::uint32_t> m_rows;

@@ -74,6 +74,8 @@ public:
     // Row `i` as UTF-16, viewed in the store or decoded into `scratch` (see
     // RowStore::row); rowText() gives a copy, for a caller that reads few.
     std::u16string_view row(std::size_t i, std::u16string& scratch) const { return m_rows.row(i, scratch); }
+    // Row `i` as UTF-8 when the store holds it so (see RowStore::utf8Row).
+    std::optional<std::string_view> utf8Row(std::size_t i) const noexcept { return m_rows.utf8Row(i); }
     std::u16string rowText(std::size_t i) const
     {
         std::u16string scratch;

@@ -682,8 +682,16 @@ TEST(RowStore, EveryFormReadsBackAndCostsItsSmallestSize)
         bytes += c.bytes;
     }
     std::u16string scratch = u"left over from before, longer than any row";
-    for (std::size_t i = 0; i < cases.size(); ++i)
+    for (std::size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(store.row(i, scratch), cases[i].text) << cases[i].what;
+        // A row handed out as UTF-8 (to be formatted from it) is that text.
+        if (const auto utf8 = store.utf8Row(i)) {
+            EXPECT_EQ(*utf8, toUtf8(cases[i].text)) << cases[i].what;
+        }
+    }
+    EXPECT_TRUE(store.utf8Row(1).has_value());  // ASCII
+    EXPECT_FALSE(store.utf8Row(2).has_value()); // Latin-1, one byte a character
+    EXPECT_TRUE(store.utf8Row(3).has_value());  // kept as the file's UTF-8
     // Backwards too: no row leans on the one read before it.
     for (std::size_t i = cases.size(); i-- > 0;)
         EXPECT_EQ(store.row(i, scratch), cases[i].text) << cases[i].what;
