@@ -21,6 +21,11 @@
 #   QUARROW_ARGS  more arguments for quarrow-cli, e.g. --rfc4180 for the exact
 #                 CSV reading (the sqlite3 shell's import reads exactly too)
 #   KEEP_OUTPUT=1  keep the last output of every tool (deleted by default)
+#   BEFORE_CLI   a second quarrow-cli (say a build of an older commit), timed
+#                in the same rounds right after the first with the same
+#                arguments; a table of its times, the per-round ratios
+#                quarrow-cli/BEFORE_CLI (median, min, max) and whether the two
+#                outputs are the same bytes follows the main one
 #
 # Every run goes through /usr/bin/time -f '%e %M': wall seconds and peak
 # resident set size. Figures are medians over the rounds for time and the
@@ -43,6 +48,7 @@ gen_csv=${GEN_CSV:-$build_dir/bench/gen_csv}
 floor_bin=${FLOOR:-$build_dir/bench/floor}
 sqlite=${SQLITE3:-sqlite3}
 read -r -a quarrow_args <<<"${QUARROW_ARGS:-}"
+before=${BEFORE_CLI:-}
 time_bin=/usr/bin/time
 
 die() { echo "compare.sh: $*" >&2; exit 1; }
@@ -51,6 +57,7 @@ die() { echo "compare.sh: $*" >&2; exit 1; }
 [[ -x $time_bin ]] || die "$time_bin not found (it comes with the 'time' package)"
 [[ -x $gen_csv ]] || die "gen_csv not found at $gen_csv (build target gen_csv)"
 [[ -x $floor_bin ]] || die "floor not found at $floor_bin (build target floor)"
+[[ -z $before || -x $before ]] || die "BEFORE_CLI: $before is not a program"
 
 have_quarrow=1
 if [[ ! -x $quarrow ]]; then
@@ -147,7 +154,9 @@ ratio_cell() {
         printf "%10s", sprintf("%.1f%s", r, verdict) }'
 }
 
-declare -a report
+declare -a report before_report
+before_report+=("$(printf '%-6s %6s | %7s %7s | %7s %7s | %-20s | %s' file in_MB now_s RSS_MB before_s RSS_MB \
+    "now/before min-max" "same output")")
 report+=("$(printf '%-6s %6s | %-23s | %-23s | %-23s | %10s %10s  %s' \
     "" "" "quarrow-cli" "sqlite3" "floor" "sqlite3/" "quarrow/" "")")
 report+=("$(printf '%-6s %6s | %7s %7s %7s | %7s %7s %7s | %7s %7s %7s | %10s %10s  %s' \
@@ -161,17 +170,22 @@ for entry in "${files[@]}"; do
     out_q=$work_dir/$profile.quarrow.sql
     out_s=$work_dir/$profile.sqlite3.sql
     out_f=$work_dir/$profile.floor.csv
+    out_b=$work_dir/$profile.before.sql
 
     cat "$input" >/dev/null # same warm page cache for every tool
 
-    q_sec=() q_kb=() s_sec=() s_kb=() f_sec=() f_kb=()
+    q_sec=() q_kb=() s_sec=() s_kb=() f_sec=() f_kb=() b_sec=() b_kb=()
     for ((round = 1; round <= rounds; ++round)); do
         echo "$profile: round $round/$rounds" >&2
         # Every tool starts without an old output to delete.
-        rm -f "$out_q" "$out_s" "$out_f"
+        rm -f "$out_q" "$out_s" "$out_f" "$out_b"
         if ((have_quarrow)); then
             time_run /dev/null "$quarrow" -H -q ${quarrow_args[@]+"${quarrow_args[@]}"} -o "$out_q" "$input"
             q_sec+=("$run_sec") q_kb+=("$run_kb")
+        fi
+        if [[ -n $before ]]; then
+            time_run /dev/null "$before" -H -q ${quarrow_args[@]+"${quarrow_args[@]}"} -o "$out_b" "$input"
+            b_sec+=("$run_sec") b_kb+=("$run_kb")
         fi
         if ((have_sqlite)); then
             time_run "$out_s" "$sqlite" -cmd ".import --csv '$input' t" :memory: \
@@ -213,8 +227,26 @@ for entry in "${files[@]}"; do
         "$(tool_cells "$qs" "$qk" "$in_mb")" "$(tool_cells "$ss" "$sk" "$in_mb")" \
         "$(tool_cells "$fs" "$fk" "$in_mb")" "$speed" "$vs_floor" "$rss_verdict")")
 
+    if [[ -n $before ]] && ((have_quarrow)); then
+        bs=$(median "${b_sec[@]}")
+        bk=$(max_of "${b_kb[@]}")
+        same=no
+        cmp -s "$out_q" "$out_b" && same=yes
+        ratios=()
+        for ((k = 0; k < ${#q_sec[@]}; ++k)); do
+            ratios+=("$(awk -v a="${q_sec[k]}" -v b="${b_sec[k]}" 'BEGIN {
+                if (a == "FAIL" || b == "FAIL") { print "FAIL"; exit }
+                a = (a < 0.01) ? 0.01 : a; b = (b < 0.01) ? 0.01 : b; printf "%.3f", a / b }')")
+        done
+        rm_ratio=$(median "${ratios[@]}")
+        spread="$(printf '%s\n' "${ratios[@]}" | sort -g | head -n 1)-$(printf '%s\n' "${ratios[@]}" | sort -g | tail -n 1)"
+        before_report+=("$(printf '%-6s %6s | %7s %7.1f | %7s %7.1f | %-20s | %s' "$profile" "$in_mb" "$qs" \
+            "$(awk -v k="$qk" 'BEGIN { print k / 1024 }')" "$bs" "$(awk -v k="$bk" 'BEGIN { print k / 1024 }')" \
+            "$rm_ratio $spread" "$same")")
+    fi
+
     if [[ ${KEEP_OUTPUT:-0} != 1 ]]; then
-        rm -f "$out_q" "$out_s" "$out_f"
+        rm -f "$out_q" "$out_s" "$out_f" "$out_b"
     fi
 done
 
@@ -223,6 +255,11 @@ echo "rounds: $rounds (median wall time, max peak RSS; MB = 10^6 bytes)"
 if [[ -n ${QUARROW_ARGS:-} ]]; then echo "quarrow-cli given also: $QUARROW_ARGS"; fi
 printf '%s\n' "${report[@]}"
 echo "targets: sqlite3/quarrow >= 10 (ascii), >= 5 (intl); quarrow/floor <= 2; quarrow RSS < 64 MB"
+if [[ -n $before ]]; then
+    echo
+    echo "quarrow-cli ($quarrow) against BEFORE_CLI ($before), per-round ratio of wall times:"
+    printf '%s\n' "${before_report[@]}"
+fi
 
 # --- the window's path: the whole file held in the workspace -----------------
 

@@ -18,11 +18,15 @@
 #   MB       size of the generated ascii file (default 100)
 #   ROWS     the rows of the small slice, taken from its start (default 20000)
 #   SIZES    which inputs to time: "slice full" (default both)
+#   MODES    which forms to time, a comma-separated list of the modes above
+#            (default all: "default script,-m,--transaction,--transaction -m,
+#            --copy,native import"); e.g. MB=1000 SIZES=full
+#            MODES="-m,--transaction -m,--copy,native import" for the 1 GB file
 #   TIMEOUT  seconds after which a load is stopped and shown as "> N s"
 #            (default 0: none)
 #
 # Only the load is timed (wall seconds, to the millisecond), not the
-# conversion; every load goes into a new database (SQLite: a new file) with
+# conversion (its output is synced to disk before the load); every load goes into a new database (SQLite: a new file) with
 # a new table. The ratio after each time is to the native import of the same
 # database and input. The servers are started by bench/servers.sh.
 
@@ -62,7 +66,11 @@ start_postgres "$work/pg"
 start_mariadb "$work/my"
 export PG_SOCKET MY_SOCKET
 
-modes=("default script" "-m" "--transaction" "--transaction -m" "--copy" "native import")
+all_modes="default script,-m,--transaction,--transaction -m,--copy,native import"
+IFS=, read -r -a modes <<<"${MODES:-$all_modes}"
+for mode in "${modes[@]}"; do
+    [[ ,$all_modes, == *",$mode,"* ]] || { echo "load.sh: MODES holds '$mode'; the modes are $all_modes" >&2; exit 2; }
+done
 
 # Runs "$@" with the time limit; prints the wall seconds, or "> N" when it was stopped.
 timed() {
@@ -145,6 +153,9 @@ for size in ${SIZES:-slice full}; do
                 *) read -r -a args <<<"$mode" ;;
             esac
             "$quarrow" -q -H -d "$db" -t t "${args[@]}" -o "$script" "$csv"
+            # The script's pages go to disk now, not during the timed load,
+            # where the database's own flushes would wait for them too.
+            sync
             case $db in
                 sqlite) seconds[$mode,$db]=$(load_sqlite "$mode" "$script" "$csv") ;;
                 postgresql) seconds[$mode,$db]=$(load_postgres "$mode" "$script" "$csv") ;;

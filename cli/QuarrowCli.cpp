@@ -70,8 +70,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         ->check(CLI::IsMember({"utf8", "ansi"}));
     app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
     app.add_flag("-m,--multi-row", options.script.multiRow,
-                 "multi-row INSERT statements (a new one before 1 MiB, Oracle 64 KiB, SQL Server 1000 rows; Access "
-                 "keeps one per row)");
+                 "multi-row INSERT statements (a new one before 1 MiB, SQLite with --transaction 256 KiB, Oracle "
+                 "64 KiB, SQL Server 1000 rows; Access keeps one per row)");
     app.add_flag("--transaction", options.script.transaction,
                  "the whole script one transaction: a failed load leaves no rows (not for Access)");
     app.add_flag("--copy", options.script.copy,

@@ -930,7 +930,7 @@ bool ScriptFormatter::headerDue(std::uint64_t index) const noexcept
 
 std::size_t ScriptFormatter::statementBytesLimit() const noexcept
 {
-    return m_options.multiRow && !m_copyRows ? statementBytesFor(m_options.dialect) : 0;
+    return m_options.multiRow && !m_copyRows ? statementBytesFor(m_options.dialect, m_options.transaction) : 0;
 }
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)

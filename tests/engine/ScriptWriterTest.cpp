@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quarrow {
@@ -44,6 +45,7 @@ struct ExportSetup {
     bool header = true;
     bool nullEmpty = false;
     bool multiRow = false;
+    bool transaction = false;
     char16_t separator = u',';
     TextEncoding encoding = TextEncoding::Utf8;
     std::u16string table = u"NEW_TABLE";
@@ -68,6 +70,7 @@ Exported exportFiles(const std::vector<std::string>& files, const ExportSetup& s
     options.headerLine = setup.header;
     options.nullEmpty = setup.nullEmpty;
     options.multiRow = setup.multiRow;
+    options.transaction = setup.transaction;
     options.encoding = setup.encoding;
     StringSink sink;
     Exported out;
@@ -590,10 +593,19 @@ TEST(ScriptWriterStatements, MultiRowStatementsEndBeforeTheyPassTheDialectsSize)
         std::vector<std::string> values;
         std::vector<std::vector<std::size_t>> statements;
     };
-    for (const Dialect dialect :
-         {Dialect::MySql, Dialect::IbmDb2, Dialect::PostgreSql, Dialect::Sqlite, Dialect::Oracle}) {
-        const std::size_t limit = statementBytesFor(dialect);
-        ASSERT_EQ(limit, dialect == Dialect::Oracle ? 65536u : 1048576u);
+    // The sizes: only SQLite's changes inside one transaction.
+    struct Cut {
+        Dialect dialect;
+        bool transaction;
+        std::size_t limit;
+    };
+    const std::vector<Cut> cuts = {
+        {Dialect::MySql, false, 1048576},      {Dialect::MySql, true, 1048576},      {Dialect::IbmDb2, false, 1048576},
+        {Dialect::PostgreSql, false, 1048576}, {Dialect::PostgreSql, true, 1048576}, {Dialect::Sqlite, false, 1048576},
+        {Dialect::Sqlite, true, 262144},       {Dialect::Oracle, false, 65536},
+    };
+    for (const auto& [dialect, transaction, limit] : cuts) {
+        ASSERT_EQ(statementBytesFor(dialect, transaction), limit);
         const bool grave = dialect == Dialect::MySql || dialect == Dialect::Sqlite;
         const std::string header = grave ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
         // Db2 and Oracle write so long a value in pieces, which take a few
@@ -620,7 +632,8 @@ TEST(ScriptWriterStatements, MultiRowStatementsEndBeforeTheyPassTheDialectsSize)
             {"two oversized rows", {oversized, oversized + "y"}, {{0}, {1}}},
         };
         for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(dialectInfo(dialect).identifier) + ": " + c.name);
+            SCOPED_TRACE(std::string(dialectInfo(dialect).identifier) + (transaction ? " one transaction: " : ": ")
+                         + c.name);
             std::string csv = "c\r\n";
             for (const auto& v : c.values)
                 csv += v + "\r\n";
@@ -634,8 +647,15 @@ TEST(ScriptWriterStatements, MultiRowStatementsEndBeforeTheyPassTheDialectsSize)
             ExportSetup s;
             s.dialect = dialect;
             s.multiRow = true;
+            s.transaction = transaction;
             s.table = u"t";
-            const std::string actual = insertPart(exportCsv(csv, s));
+            std::string actual = insertPart(exportCsv(csv, s));
+            if (transaction) {
+                if (actual.starts_with("START TRANSACTION;\r\n"))
+                    actual.erase(0, 20);
+                ASSERT_TRUE(actual.ends_with(";\r\nCOMMIT;\r\n"));
+                actual.resize(actual.size() - 9);
+            }
             EXPECT_TRUE(actual == expected) << "statement sizes " << statementSizes(actual, header) << ", expected "
                                             << statementSizes(expected, header);
         }
@@ -706,41 +726,52 @@ TEST(ScriptWriterStatements, EveryStatementIsAsFullAsTheLimitAllows)
     // several of the writer's flushes: every statement keeps within the
     // limit unless it holds one row, and the next statement's first row
     // would have taken it past the limit.
-    std::mt19937 random(7);
-    std::string csv = "a,b\r\n";
-    std::size_t rows = 0;
-    while (csv.size() < 6 * kStatementBytes) {
-        const std::size_t size = random() % 16 == 0 ? random() % (kStatementBytes + 1000) : random() % 3000;
-        std::string value;
-        while (value.size() < size) {
-            static constexpr std::string_view kPieces[] = {"xxxxxxxx", "'", "\\", "\xC3\xA9"};
-            value += kPieces[random() % 4];
+    // MySQL's 1 MiB, and SQLite's smaller cut inside one transaction.
+    for (const auto& [dialect, transaction] : {std::pair{Dialect::MySql, false}, std::pair{Dialect::Sqlite, true}}) {
+        SCOPED_TRACE(dialectInfo(dialect).identifier);
+        const std::size_t limit = statementBytesFor(dialect, transaction);
+        std::mt19937 random(7);
+        std::string csv = "a,b\r\n";
+        std::size_t rows = 0;
+        while (csv.size() < 6 * limit) {
+            const std::size_t size = random() % 16 == 0 ? random() % (limit + 1000) : random() % 3000;
+            std::string value;
+            while (value.size() < size) {
+                static constexpr std::string_view kPieces[] = {"xxxxxxxx", "'", "\\", "\xC3\xA9"};
+                value += kPieces[random() % 4];
+            }
+            csv += std::to_string(rows++) + "," + value + "\r\n";
         }
-        csv += std::to_string(rows++) + "," + value + "\r\n";
-    }
-    ExportSetup s;
-    s.multiRow = true;
-    const std::string script = exportCsv(csv, s);
-    const std::string header = "INSERT INTO NEW_TABLE (`a`,`b`) VALUES\r\n";
-    const std::string inserts = insertPart(script);
-    const auto statements = statementsOf(inserts, header);
-    ASSERT_GT(statements.size(), 6u);
-    std::size_t lines = 0;
-    for (std::size_t i = 0; i < statements.size(); ++i) {
-        SCOPED_TRACE("statement " + std::to_string(i));
-        const std::string_view statement = statements[i];
-        ASSERT_TRUE(statement.starts_with(header) && statement.ends_with(");\r\n"));
-        const std::size_t statementLines =
-            static_cast<std::size_t>(std::count(statement.begin(), statement.end(), '\n')) - 1;
-        lines += statementLines;
-        EXPECT_TRUE(statement.size() <= kStatementBytes || statementLines == 1) << statement.size() << " bytes";
-        if (i + 1 < statements.size()) {
-            const std::string_view next = statements[i + 1].substr(header.size());
-            const std::size_t firstLine = next.find("\r\n") + 2;
-            EXPECT_GT(statement.size() + firstLine, kStatementBytes) << "the next row would have fitted";
+        ExportSetup s;
+        s.dialect = dialect;
+        s.multiRow = true;
+        s.transaction = transaction;
+        const std::string script = exportCsv(csv, s);
+        const std::string header = "INSERT INTO NEW_TABLE (`a`,`b`) VALUES\r\n";
+        std::string inserts = insertPart(script);
+        if (transaction) {
+            ASSERT_TRUE(inserts.ends_with("\r\nCOMMIT;\r\n"));
+            inserts.resize(inserts.size() - 9);
         }
+        const auto statements = statementsOf(inserts, header);
+        ASSERT_GT(statements.size(), 6u);
+        std::size_t lines = 0;
+        for (std::size_t i = 0; i < statements.size(); ++i) {
+            SCOPED_TRACE("statement " + std::to_string(i));
+            const std::string_view statement = statements[i];
+            ASSERT_TRUE(statement.starts_with(header) && statement.ends_with(");\r\n"));
+            const std::size_t statementLines =
+                static_cast<std::size_t>(std::count(statement.begin(), statement.end(), '\n')) - 1;
+            lines += statementLines;
+            EXPECT_TRUE(statement.size() <= limit || statementLines == 1) << statement.size() << " bytes";
+            if (i + 1 < statements.size()) {
+                const std::string_view next = statements[i + 1].substr(header.size());
+                const std::size_t firstLine = next.find("\r\n") + 2;
+                EXPECT_GT(statement.size() + firstLine, limit) << "the next row would have fitted";
+            }
+        }
+        EXPECT_EQ(lines, rows);
     }
-    EXPECT_EQ(lines, rows);
 }
 
 TEST(ScriptWriterEncoding, AnsiOutputSubstitutesAndCounts)
