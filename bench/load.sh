@@ -32,11 +32,7 @@
 
 set -euo pipefail
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [[ $# -lt 1 || $# -gt 2 || $1 == -h || $1 == --help ]]; then
-    sed -n '2,/^$/s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
-    exit 2
-fi
-build_dir=$(cd "$1" && pwd)
+source "$script_dir/arguments.sh"
 work=${2:-$(mktemp -d /tmp/quarrow-load.XXXXXX)}
 mkdir -p "$work"
 chmod 755 "$work"

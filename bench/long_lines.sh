@@ -23,12 +23,7 @@ set -euo pipefail
 
 script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-if [[ $# -lt 1 || $# -gt 2 || $1 == -h || $1 == --help ]]; then
-    sed -n '2,/^$/s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
-    exit 2
-fi
-
-build_dir=$(cd "$1" && pwd)
+source "$script_dir/arguments.sh"
 work_dir=${2:-$script_dir/out}
 line_mb=${LINE_MB:-30}
 quarrow=${QUARROW_CLI:-$build_dir/cli/quarrow-cli}
