@@ -1,5 +1,5 @@
 #include "ui/QuarrowApplication.h"
-#include "ui/kit/QtDialogs.h"
+#include "kit/QtDialogs.h"
 #include "info/about/TAboutBox.h"
 #include "ui/TAppForm.h"
 #include "info/feedback/TFeedbackForm.h"

@@ -1,6 +1,6 @@
 #include "ui/ErrorReport.h"
 
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 
 #include <stdexcept>
 

@@ -1,6 +1,6 @@
 #include "ui/Pictures.h"
 
-#include "ui/kit/VectorPicture.h"
+#include "kit/VectorPicture.h"
 
 // The artwork is compiled into the ui library; without a reference from code
 // that is linked anyway, the linker leaves it out of the program.

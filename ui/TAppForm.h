@@ -2,12 +2,12 @@
 
 #include "ui/LoadBatch.h"
 #include "ui/LoadedDataProfile.h"
+#include "ui/PreviewFlow.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/VersionInfo.h"
 #include "engine/workspace/Workspace.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -33,14 +33,16 @@ class ExactQuotingOption;
 class ScriptFormOption;
 class QtNoticeBox;
 class TChecker;
-class TFormPreview;
 class SettingsStore;
 class TNewVer;
 struct UpdateCheckSetup;
 
 // The main window: gathers the reading options, loads CSV files (open
 // dialog, drops, command line) into the one workspace, and exports it. The
-// options live in the controls and are read when a command runs.
+// options live in the controls and are read when a command runs. The work
+// of each command is a flow of its own (LoadFlow, ExportFlow, SuggestFlow,
+// PreviewFlow): the handlers read the controls, call the flow and show what
+// it returns.
 class TAppForm final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TAppForm)
@@ -89,11 +91,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The load button's caption while nothing is loaded.
+    static constexpr char16_t kLoadCaption[] = u"Load CSV file...";
+
     void FormCreate(const QString& executablePath);
+    // The controls, the menus and what is enabled before and after a load
+    // (TAppFormControls.cpp).
     void buildControls();
     void buildMenu();
-    void FormShow();
     void setLoadedLook(bool loaded);
+    void FormShow();
     // Ekle, saying whether the file got in and whether Cancel came.
     FileLoad loadFile(const QString& path);
     // The files of one command, in order, up to a cancel.
@@ -166,7 +173,8 @@ private:
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
-    QPointer<TFormPreview> m_preview;
+    // The preview window, while one is open.
+    PreviewFlow m_preview;
 
     std::unique_ptr<UpdateCheckSetup> m_updateSetup;
     bool m_checkerStarted = false;

@@ -1,6 +1,6 @@
 #include "ui/TFormColumnTypes.h"
 
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 #include "ui/EngineText.h"
 #include "ui/ErrorReport.h"
 #include "ui/Pictures.h"

@@ -1,11 +1,11 @@
 #include "info/about/TAboutBox.h"
 
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 #include "info/about/LicenceFile.h"
-#include "ui/kit/MakerServer.h"
-#include "ui/kit/MouseGestures.h"
+#include "kit/MakerServer.h"
+#include "kit/MouseGestures.h"
 #include "engine/text/MessageLookup.h"
-#include "ui/kit/VectorPicture.h"
+#include "kit/VectorPicture.h"
 
 #include <QAction>
 #include <QApplication>

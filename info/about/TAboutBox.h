@@ -1,7 +1,7 @@
 #pragma once
 
 #include "info/about/DropDownMemory.h"
-#include "ui/kit/MouseGestures.h"
+#include "kit/MouseGestures.h"
 #include "info/about/RainModel.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "info/feedback/FeedbackDelivery.h"
 
 #include "net/CurlExchange.h"
-#include "ui/kit/MakerServer.h"
+#include "kit/MakerServer.h"
 
 #include <utility>
 

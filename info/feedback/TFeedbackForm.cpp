@@ -1,11 +1,11 @@
 #include "info/feedback/TFeedbackForm.h"
 
 #include "info/feedback/ChoicePanel.h"
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 #include "info/feedback/EmailCheck.h"
 #include "engine/text/MessageLookup.h"
 #include "engine/text/UnicodeText.h"
-#include "ui/kit/VectorPicture.h"
+#include "kit/VectorPicture.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -3,7 +3,7 @@
 // HTTP servers.
 #include "info/feedback/ChoicePanel.h"
 #include "tests/support/Controls.h"
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 #include "info/feedback/FeedbackDelivery.h"
 #include "tests/support/LocalServer.h"
 #include "ui/TAppForm.h"

@@ -3,7 +3,7 @@
 // moves the window by hand when it does not; the middle button always moves
 // it by hand. A click on a label that acts as a link: the left button pressed
 // and released on it.
-#include "ui/kit/MouseGestures.h"
+#include "kit/MouseGestures.h"
 
 #include <QMouseEvent>
 #include <QTest>

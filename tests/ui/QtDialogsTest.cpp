@@ -1,4 +1,4 @@
-#include "ui/kit/QtDialogs.h"
+#include "kit/QtDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/InputFiles.h"
-#include "ui/kit/MakerServer.h"
-#include "ui/kit/WebAddress.h"
+#include "kit/MakerServer.h"
+#include "kit/WebAddress.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "update/qt/TNewVer.h"
 
-#include "ui/kit/MakerServer.h"
-#include "ui/kit/MouseGestures.h"
+#include "kit/MakerServer.h"
+#include "kit/MouseGestures.h"
 #include "engine/text/MessageLookup.h"
-#include "ui/kit/VectorPicture.h"
+#include "kit/VectorPicture.h"
 
 #include <QApplication>
 #include <QCloseEvent>

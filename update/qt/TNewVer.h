@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/MouseGestures.h"
+#include "kit/MouseGestures.h"
 
 #include <QPointer>
 #include <QString>

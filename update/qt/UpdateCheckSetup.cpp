@@ -2,7 +2,7 @@
 
 #include "net/CurlExchange.h"
 #include "update/qt/LocaleDateSource.h"
-#include "ui/kit/MakerServer.h"
+#include "kit/MakerServer.h"
 #include "update/qt/QtSettingsStore.h"
 
 #include <utility>

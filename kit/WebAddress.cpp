@@ -1,4 +1,4 @@
-#include "ui/kit/WebAddress.h"
+#include "kit/WebAddress.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "ui/kit/MouseGestures.h"
+#include "kit/MouseGestures.h"
 
 #include <QMouseEvent>
 #include <QWidget>

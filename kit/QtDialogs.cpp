@@ -1,6 +1,6 @@
-#include "ui/kit/QtDialogs.h"
+#include "kit/QtDialogs.h"
 
-#include "ui/kit/WebAddress.h"
+#include "kit/WebAddress.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/kit/Dialogs.h"
+#include "kit/Dialogs.h"
 
 namespace quarrow {
 

@@ -1,4 +1,4 @@
-#include "ui/kit/VectorPicture.h"
+#include "kit/VectorPicture.h"
 
 #include <QGuiApplication>
 #include <QPainter>

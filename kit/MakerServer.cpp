@@ -1,4 +1,4 @@
-#include "ui/kit/MakerServer.h"
+#include "kit/MakerServer.h"
 
 #include <QtGlobal>
 
