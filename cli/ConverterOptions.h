@@ -17,6 +17,11 @@ struct ConverterOptions {
     std::optional<std::filesystem::path> output; // standard output when empty
     ScriptOptions script; // also the reading options: encoding, header line, separator, exact quoting
     std::optional<std::filesystem::path> typesFile;
+    // A profile's column types: under the type-list file's, replaced by the
+    // suggested ones.
+    std::optional<std::vector<std::u16string>> profileTypes;
+    // Where to write the run's settings and column types once the script is done.
+    std::optional<std::filesystem::path> saveProfile;
     bool quiet = false;
     // Read the inputs once more before writing: to type the columns from
     // their values, to explain the types on the error stream, to refuse rows
