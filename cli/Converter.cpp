@@ -468,12 +468,22 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
     ConverterOptions options = given;
     std::optional<InputSources> sources;
     try {
-        sources.emplace(given.inputs, readTwice);
+        // Detecting reads the start of the first input once more.
+        sources.emplace(given.inputs, readTwice || given.detect.any());
     } catch (const InputError& e) {
         return failWith(e.what());
     }
     options.sources = sources->paths();
     totalBytes += sources->copiedBytes();
+
+    if (given.detect.any() && !options.readFrom().empty()) {
+        try {
+            const CsvShape shape = detectCsvShapeOfFile(options.readFrom().front(), options.script.separator);
+            applyDetectedShape(shape, given.detect, options.script, err, given.quiet);
+        } catch (const ShapeReadError& e) {
+            return failWith(e.what());
+        }
+    }
 
     if (readTwice) {
         if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ShapeReport.h"
 #include "engine/sql/ScriptFormatter.h"
 
 #include <filesystem>
@@ -23,6 +24,8 @@ struct ConverterOptions {
     // Where to write the run's settings and column types once the script is done.
     std::optional<std::filesystem::path> saveProfile;
     bool quiet = false;
+    // Settings taken from the first input's shape before reading it.
+    DetectedSettings detect;
     // Read the inputs once more before writing: to type the columns from
     // their values, to explain the types on the error stream, to refuse rows
     // whose field count differs from the columns.

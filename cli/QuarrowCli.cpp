@@ -41,6 +41,24 @@ std::u16string fromUtf8(const std::string& text, const std::string& option)
     return out;
 }
 
+// "-H auto" asks for the header line to be detected, but -H is a flag that
+// takes no value: the pair becomes the hidden --header-auto before parsing.
+std::vector<std::string> withHeaderAuto(int argc, const char* const* argv)
+{
+    std::vector<std::string> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--")
+            break;
+        if ((args[i] == "-H" || args[i] == "--header") && i + 1 < args.size() && args[i + 1] == "auto") {
+            args[i] = "--header-auto";
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        } else if (args[i] == "--header=auto") {
+            args[i] = "--header-auto";
+        }
+    }
+    return args;
+}
+
 } // namespace
 
 int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool stderrIsTerminal)
@@ -58,6 +76,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string typesFile;
     std::string profileFile;
     std::string saveProfileFile;
+    std::string detectFile;
+    bool headerAuto = false;
     // The settings a profile also holds: taken from the command line only
     // when given there.
     bool header = false;
@@ -75,13 +95,18 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
     auto* tableOption = app.add_option("-t,--table", table, "table name (default NEW_TABLE)")->option_text("NAME");
     auto* separatorOption =
-        app.add_option("-s,--separator", separator, "separator text; the two characters \\t mean Tab (default ,)")
+        app.add_option(
+               "-s,--separator", separator,
+               "separator text; the two characters \\t mean Tab; auto: detected from the first FILE (default ,)")
             ->option_text("TEXT");
-    auto* headerOption = app.add_flag("-H,--header", header, "the first line holds column names");
+    auto* headerOption =
+        app.add_flag("-H,--header", header, "the first line holds column names; -H auto: detected from the first FILE");
+    app.add_flag("--header-auto", headerAuto)->group("");
     auto* encodingOption =
-        app.add_option("-e,--encoding", encoding, "utf8 or ansi, for reading and for writing (default utf8)")
+        app.add_option("-e,--encoding", encoding,
+                       "utf8 or ansi, for reading and for writing; auto: detected from the first FILE (default utf8)")
             ->option_text("ENC")
-            ->check(CLI::IsMember({"utf8", "ansi"}));
+            ->check(CLI::IsMember({"utf8", "ansi", "auto"}));
     auto* nullEmptyOption = app.add_flag("-n,--null-empty", nullEmpty, "NULL for empty cells");
     auto* multiRowOption =
         app.add_flag("-m,--multi-row", multiRow,
@@ -115,6 +140,10 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::vector<CLI::Option*> offOptions;
     for (const auto& [on, name] : offSwitches)
         offOptions.push_back(app.add_flag(name)->group(""));
+    app.add_option("--detect", detectFile,
+                   "print the separator, header line, encoding and quoting that FILE seems to need, with the "
+                   "evidence, and convert nothing")
+        ->option_text("FILE");
     app.add_flag("--explain", options.explain, "print each column's profile and suggested type on stderr");
     app.add_flag("--strict", options.strict,
                  "rows with more or fewer fields than columns are an error: nothing is written");
@@ -123,9 +152,17 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                          "the version (" + std::string(kVersion) + ")");
 
     try {
-        app.parse(argc, argv);
-        if (inputs.empty())
+        const std::vector<std::string> args = withHeaderAuto(argc, argv);
+        std::vector<const char*> pointers;
+        for (const auto& arg : args)
+            pointers.push_back(arg.c_str());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+        if (!detectFile.empty() && !inputs.empty())
+            throw CLI::ValidationError("--detect", "converts nothing: give it the one FILE to look at");
+        if (inputs.empty() && detectFile.empty())
             throw CLI::RequiredError("FILE");
+        if (headerAuto && headerOption->count() > 0)
+            throw CLI::ValidationError("-H auto", "give -H once");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return kExitOk;
@@ -152,7 +189,10 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
 
     ScriptOptions& script = options.script;
     try {
-        if (separatorOption->count() > 0 || profileFile.empty()) {
+        options.detect.separator = separatorOption->count() > 0 && separator == "auto";
+        options.detect.headerLine = headerAuto;
+        options.detect.encoding = encodingOption->count() > 0 && encoding == "auto";
+        if (!options.detect.separator && (separatorOption->count() > 0 || profileFile.empty())) {
             const auto separatorText = fromUtf8(separator, "--separator");
             const auto decoded = decodeSeparatorText(separatorText);
             if (!decoded)
@@ -163,7 +203,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             script.tableName = fromUtf8(table, "--table");
         if (databaseOption->count() > 0 || profileFile.empty())
             script.dialect = *dialectFromIdentifier(database);
-        if (encodingOption->count() > 0 || profileFile.empty())
+        if (!options.detect.encoding && (encodingOption->count() > 0 || profileFile.empty()))
             script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
         const std::pair<bool*, bool> flags[] = {
             {&script.headerLine, header},       {&script.nullEmpty, nullEmpty}, {&script.multiRow, multiRow},
@@ -189,6 +229,16 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     } catch (const CLI::ParseError& e) {
         err << "quarrow-cli: " << e.what() << "\n\n" << app.help();
         return kExitUsage;
+    }
+
+    if (!detectFile.empty()) {
+        try {
+            printShapeProposal(detectCsvShapeOfFile(argumentPath(detectFile), script.separator), out);
+            return kExitOk;
+        } catch (const ShapeReadError& e) {
+            err << "quarrow-cli: " << e.what() << "\n";
+            return kExitFailure;
+        }
     }
 
     for (const auto& input : inputs)
