@@ -79,6 +79,11 @@ const std::vector<ConversionProfile>& roundTripProfiles()
                   {{u"'single'", u"integer"}}),
         profileOf(Dialect::MySql, u"t", u'#', true, TextEncoding::Utf8, true, false, false, true, false,
                   {{u"=", u"[x]"}}),
+        // Characters the parser is handed as stand-ins, and the Private Use
+        // characters those are made of.
+        profileOf(Dialect::MySql, u"\u00A1\u0499\u2C5E\u3000\u3001\uFB26\uFEFE\uFEFF", u'\u00E9', false,
+                  TextEncoding::Utf8, false, false, false, false, false,
+                  {{u"\uE000", u"\uE000\uE000\uE100"}, {u"\uE100\uE000", u"\uECCB\uE000"}}),
     };
     return profiles;
 }
@@ -143,6 +148,9 @@ TEST(ConversionProfileText, HandWrittenProfilesTakeDefaultsAndTomlForms)
          "[[columns]]\nname = \"b\"\ntype = 'varchar(5)'\n",
          profileOf(Dialect::MySql, u"a\\b", u'\t', false, TextEncoding::Utf8, false, false, false, false, false,
                    {{u"", u"int"}, {u"b", u"varchar(5)"}})},
+        // A line-ending backslash, then a character beyond ASCII.
+        {"version = 1\ntable = \"\"\"a\\\n  \xC3\xA9\"\"\"\n",
+         profileOf(Dialect::MySql, u"a\u00E9", u',', false, TextEncoding::Utf8, false, false, false, false, false, {})},
         {"copy = true\ndatabase = \"postgresql\"\nversion = 1\nencoding = \"ansi\"\n",
          profileOf(Dialect::PostgreSql, u"NEW_TABLE", u',', false, TextEncoding::Ansi, false, false, false, false, true,
                    {})},
@@ -189,6 +197,14 @@ TEST(ConversionProfileText, RefusedProfilesNameFileLineAndKey)
         {"version = 1\nheader = tru\n", 2, "column", ""},
         {"version = 1\nversion = 1\n", 2, "column", ""},
         {"version = 1\ntable = \"\xC3\x28\"\n", 2, "column", ""},
+        // Characters beyond ASCII where the parser looks for a blank, and a
+        // table header it once stopped at.
+        {"\xC3\xA9 = 1\nversion = 1\n", 1, "column", ""},
+        {"version = 1\xC3\xA9\n", 1, "column", ""},
+        {"version = 1\nheader = tru\xEF\xBA\xBF\n", 2, "column", ""},
+        {"[= v\n", 1, "column", ""},
+        {"version = 1\n\"\xC3\xA9\" = 1\n", 2, "key \"\xC3\xA9\"", "unknown key"},
+        {"version = 1\ndatabase = \"\xC3\xA9\"\n", 2, "key \"database\"", "unknown database \"\xC3\xA9\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text));
