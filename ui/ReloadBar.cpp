@@ -84,13 +84,19 @@ void ReloadBar::offer(const ReloadOffer& offer)
 {
     m_offer = offer;
     m_text->setText(reloadOfferText(offer) + u':');
-    show();
+    if (isHidden()) {
+        show();
+        emit shownChanged(true);
+    }
 }
 
 void ReloadBar::withdraw()
 {
     m_offer.reset();
-    hide();
+    if (!isHidden()) {
+        hide();
+        emit shownChanged(false);
+    }
 }
 
 } // namespace quarrow

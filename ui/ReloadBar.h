@@ -51,6 +51,8 @@ public:
 
 signals:
     void reloadRequested(const quarrow::ReloadOffer& offer);
+    // The bar came or went: the window makes room for it or takes it back.
+    void shownChanged(bool shown);
 
 private:
     QLabel* m_text;

@@ -33,6 +33,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -103,14 +104,30 @@ void TAppForm::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    // Fixed size: the client area, with the menu and status bars around it.
-    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
-    setFixedSize(kClientSize.width(), kClientSize.height() + chrome);
+    fitWindowSize();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The command-line file loads once the window is on the screen.
     QMetaObject::invokeMethod(
         this, [this] { runGuarded(m_dialogs, this, [this] { FormShow(); }); }, Qt::QueuedConnection);
+}
+
+void TAppForm::fitWindowSize()
+{
+    if (!m_shown)
+        return; // the first show sets it
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    int bar = 0;
+    if (!m_reloadBar->isHidden()) {
+        const QLayout* layout = centralWidget()->layout();
+        const QMargins margins = layout->contentsMargins();
+        const int width = kClientSize.width() - margins.left() - margins.right();
+        bar = m_reloadBar->heightForWidth(width);
+        if (bar < 0)
+            bar = m_reloadBar->sizeHint().height();
+        bar += layout->spacing();
+    }
+    setFixedSize(kClientSize.width(), kClientSize.height() + chrome + bar);
 }
 
 void TAppForm::FormShow()

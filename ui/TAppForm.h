@@ -104,6 +104,9 @@ private:
     void buildControls();
     void buildMenu();
     void setLoadedLook(bool loaded);
+    // The fixed size: the client area, the menu and status bars, and the
+    // reload bar while it shows, so that it never squeezes the controls.
+    void fitWindowSize();
     void FormShow();
     // Ekle, saying whether the file got in and whether Cancel came.
     FileLoad loadFile(const QString& path);

@@ -108,6 +108,7 @@ void TAppForm::buildControls()
     connect(m_reloadBar, &ReloadBar::reloadRequested, this, [this](const ReloadOffer& offer) {
         runGuarded(m_dialogs, this, [this, &offer] { reloadWithOffer(offer); });
     });
+    connect(m_reloadBar, &ReloadBar::shownChanged, this, &TAppForm::fitWindowSize);
     layout->addWidget(m_reloadBar);
 
     auto* scriptPanel = new QGroupBox(client);

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -180,6 +181,28 @@ private slots:
         QVERIFY(barShown());
         control<QAction>("Clear2")->trigger();
         QVERIFY(!barShown());
+    }
+
+    void windowMakesRoomForTheBar()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        const QWidget* panel = control<QWidget>("Panel1");
+        const QSize panelSize = panel->size();
+        const int windowHeight = m_form->height();
+
+        m_form->Ekle(path("semicolon.csv"));
+        QVERIFY(barShown());
+        const QWidget* bar = control<QWidget>("ReloadBar");
+        QTRY_COMPARE(m_form->height(), windowHeight + bar->height() + m_form->centralWidget()->layout()->spacing());
+        QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+        QCOMPARE(panel->size(), panelSize); // nothing squeezed
+        QVERIFY(bar->geometry().top() >= control<QWidget>("BitBtn1")->geometry().bottom());
+        QVERIFY(bar->geometry().bottom() <= panel->geometry().top());
+
+        control<QToolButton>("ReloadDismiss")->click();
+        QTRY_COMPARE(m_form->height(), windowHeight);
+        QCOMPARE(panel->size(), panelSize);
     }
 
     void reloadTakesTheOpenedProfilesTypesAgain()
