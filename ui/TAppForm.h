@@ -45,8 +45,9 @@ struct UpdateCheckSetup;
 // dialog, drops, command line) into the one workspace, and exports it. The
 // options live in the controls and are read when a command runs. The work
 // of each command is a flow of its own (LoadFlow, ExportFlow, SuggestFlow,
-// PreviewFlow): the handlers read the controls, call the flow and show what
-// it returns.
+// PreviewFlow, ProfileFlow): the handlers read the controls, call the flow
+// and show what it returns. The profile and file-shape handlers are in
+// TAppFormProfiles.cpp.
 class TAppForm final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TAppForm)
@@ -120,6 +121,8 @@ private:
     // separator, header line, encoding and exact quoting) only with
     // `reading`, since files loaded keep the ones they were read with.
     void setScriptControls(const ScriptOptions& options, bool reading);
+    // The separator, header line, encoding and exact quoting controls.
+    void setReadingControls(const LoadOptions& options);
     // After a file got in: the first one takes the column types of a
     // profile opened before it, and its shape is checked.
     void afterLoad(const QString& path);

@@ -45,8 +45,12 @@ void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
     m_multiRowBox->setChecked(options.multiRow);
     m_transactionOption->setChecked(options.transaction);
     m_copyOption->setChecked(options.copy);
-    if (!reading)
-        return;
+    if (reading)
+        setReadingControls(loadOptionsFor(options));
+}
+
+void TAppForm::setReadingControls(const LoadOptions& options)
+{
     m_separatorButton->setText(separatorButtonText(options.separator));
     m_headerLineBox->setChecked(options.headerLine);
     (options.encoding == TextEncoding::Utf8 ? m_utf8Button : m_ansiButton)->setChecked(true);
@@ -145,12 +149,12 @@ void TAppForm::AutoDetect1Click()
     if (path.isEmpty())
         return;
     const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
-    ScriptOptions options = scriptOptions();
+    LoadOptions options = reading;
     options.separator = shape.separator.valueOr(reading.separator);
     options.headerLine = shape.headerLine.valueOr(reading.headerLine);
     options.encoding = shape.encoding.valueOr(reading.encoding);
     options.exactQuoting = shape.exactQuoting.valueOr(reading.exactQuoting);
-    setScriptControls(options, true);
+    setReadingControls(options);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"), shapeEvidenceText(shape));
 }
 

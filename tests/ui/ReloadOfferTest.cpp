@@ -230,11 +230,17 @@ private slots:
         QCOMPARE(separator(), u","_qs);
         QVERIFY(m_dialogs->messages.empty());
 
+        // Script forms the database does not offer keep their marks.
+        control<QAction>("PostgreSqlCopy1")->setChecked(true);
+        control<QAction>("OneTransaction1")->setChecked(true);
+        control<QRadioButton>("RadioButton1")->setChecked(true);
         m_dialogs->openFileAnswers.push_back(path("semicolon.csv"));
         control<QAction>("AutoDetect1")->trigger();
         QCOMPARE(separator(), u";"_qs);
         QVERIFY(header());
-        QVERIFY(control<QRadioButton>("RadioButton2")->isChecked());
+        QVERIFY(!control<QRadioButton>("RadioButton2")->isChecked()); // ASCII alone decides no encoding
+        QVERIFY(control<QAction>("PostgreSqlCopy1")->isChecked());
+        QVERIFY(control<QAction>("OneTransaction1")->isChecked());
         QCOMPARE(m_form->workspace().filesLoaded(), 0); // the controls only
         QCOMPARE(m_dialogs->messages.size(), 1u);
         QVERIFY2(m_dialogs->messages[0].text.contains(u"';'"_qs), qPrintable(m_dialogs->messages[0].text));
@@ -259,6 +265,18 @@ private slots:
         QCOMPARE(m_dialogs->messages.size(), 1u);
         QVERIFY(m_dialogs->messages[0].text.startsWith(
             u"The file loaded first agrees with the settings it was loaded with."_qs));
+    }
+
+    void autoDetectTakesTheEncodingAndExactQuoting()
+    {
+        const QString file = path("quoted.csv");
+        writeFile(file, "id;city\r\n1;\"Köln; Mitte\"\r\n2;Bonn\r\n");
+        control<QRadioButton>("RadioButton1")->setChecked(true);
+        m_dialogs->openFileAnswers.push_back(file);
+        control<QAction>("AutoDetect1")->trigger();
+        QVERIFY(control<QRadioButton>("RadioButton2")->isChecked());
+        QVERIFY(control<QAction>("ExactCsvQuoting1")->isChecked());
+        QCOMPARE(separator(), u";"_qs);
     }
 
     void unreadableFileForAutoDetectIsReported()
