@@ -13,6 +13,7 @@
 #include "engine/files/FileOpen.h"
 #include "engine/sql/ByteSink.h"
 #include "engine/sql/ScriptFormatter.h"
+#include "engine/settings/ConversionProfile.h"
 #include "engine/sql/StatementCutter.h"
 #include "engine/text/UnicodeText.h"
 #include "engine/text/Utf8.h"
@@ -188,6 +189,9 @@ public:
     const std::vector<ColumnRename>& renames() const noexcept { return m_renames; }
 
     const std::vector<RenamedColumn>& renamedColumns() const { return m_formatter->renamedColumns(); }
+    // The columns' names and types as the script has them; once started.
+    const std::vector<std::u16string>& columnNames() const noexcept { return m_names; }
+    const std::vector<std::u16string>& columnTypes() const noexcept { return m_columnTypes; }
 
     // Writes what is still being formatted and ends the script; returns the
     // number of substituted characters.
@@ -221,6 +225,8 @@ private:
         if (m_types)
             ApplyTypeList(*m_types, setup.types);
         m_formatter.emplace(script, setup.names, setup.types);
+        m_names = setup.names;
+        m_columnTypes = setup.types;
         m_cutter.emplace(*m_formatter);
         OutBuffer head;
         m_formatter->appendHead(head);
@@ -326,6 +332,8 @@ private:
     std::optional<StatementCutter> m_cutter;
     std::deque<std::future<FormattedBatch>> m_inFlight;
     std::vector<ColumnRename> m_renames;
+    std::vector<std::u16string> m_names;
+    std::vector<std::u16string> m_columnTypes;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
     bool m_countShapes;
@@ -376,6 +384,24 @@ void reportRenames(std::ostream& err, const std::vector<ColumnRename>& renames)
     }
 }
 
+// The type-list file's types over the profile's, by position: the longer
+// list decides the length.
+std::optional<TypeList> layeredTypes(const std::optional<TypeList>& under, const std::optional<TypeList>& over)
+{
+    if (!under)
+        return over;
+    TypeList types = *under;
+    if (over) {
+        for (std::size_t i = 0; i < over->size(); ++i) {
+            if (i < types.size())
+                types[i] = (*over)[i];
+            else
+                types.push_back((*over)[i]);
+        }
+    }
+    return types;
+}
+
 } // namespace
 
 int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err, bool progress)
@@ -420,6 +446,11 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
         }
     }
 
+    // Suggested types replace the profile's, as any option given replaces
+    // the profile's value.
+    if (!given.suggestTypes)
+        types = layeredTypes(given.profileTypes, types);
+
     // Without a reading before the writing one, that one counts the rows' fields.
     const bool readTwice = given.suggestTypes || given.explain || given.strict;
 
@@ -437,12 +468,22 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
     ConverterOptions options = given;
     std::optional<InputSources> sources;
     try {
-        sources.emplace(given.inputs, readTwice);
+        // Detecting reads the start of the first input once more.
+        sources.emplace(given.inputs, readTwice || given.detect.any());
     } catch (const InputError& e) {
         return failWith(e.what());
     }
     options.sources = sources->paths();
     totalBytes += sources->copiedBytes();
+
+    if (given.detect.any() && !options.readFrom().empty()) {
+        try {
+            const CsvShape shape = detectCsvShapeOfFile(options.readFrom().front(), options.script.separator);
+            applyDetectedShape(shape, given.detect, options.script, err, given.quiet);
+        } catch (const ShapeReadError& e) {
+            return failWith(e.what());
+        }
+    }
 
     if (readTwice) {
         if (const auto stop = profileBeforeWriting(options, types, err, progress, totalBytes))
@@ -497,6 +538,9 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
             file->commit();
         else
             stream->flush();
+        if (options.saveProfile)
+            writeProfileFile(*options.saveProfile,
+                             makeProfile(options.script, assembler.columnNames(), assembler.columnTypes()));
         if (const auto& renamed = assembler.renamedColumns(); !renamed.empty()) {
             err << "quarrow-cli: warning: " << renamed.size()
                 << (renamed.size() == 1 ? " column name was" : " column names were");

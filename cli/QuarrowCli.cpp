@@ -2,6 +2,7 @@
 
 #include "cli/Converter.h"
 #include "engine/files/FileOpen.h"
+#include "engine/settings/ConversionProfile.h"
 #include "engine/text/Utf8.h"
 #include "engine/workspace/SeparatorText.h"
 
@@ -40,6 +41,24 @@ std::u16string fromUtf8(const std::string& text, const std::string& option)
     return out;
 }
 
+// "-H auto" asks for the header line to be detected, but -H is a flag that
+// takes no value: the pair becomes the hidden --header-auto before parsing.
+std::vector<std::string> withHeaderAuto(int argc, const char* const* argv)
+{
+    std::vector<std::string> args(argv, argv + argc);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--")
+            break;
+        if ((args[i] == "-H" || args[i] == "--header") && i + 1 < args.size() && args[i + 1] == "auto") {
+            args[i] = "--header-auto";
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        } else if (args[i] == "--header=auto") {
+            args[i] = "--header-auto";
+        }
+    }
+    return args;
+}
+
 } // namespace
 
 int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool stderrIsTerminal)
@@ -55,33 +74,76 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string separator = ",";
     std::string encoding = "utf8";
     std::string typesFile;
+    std::string profileFile;
+    std::string saveProfileFile;
+    std::string detectFile;
+    bool headerAuto = false;
+    // The settings a profile also holds: taken from the command line only
+    // when given there.
+    bool header = false;
+    bool nullEmpty = false;
+    bool multiRow = false;
+    bool transaction = false;
+    bool copy = false;
+    bool exactQuoting = false;
 
-    app.add_option("FILE", inputs, "CSV files, loaded in order as one table")->required();
+    app.add_option("FILE", inputs, "CSV files, loaded in order as one table");
     app.add_option("-o,--output", output, "write the script to PATH; - or none: standard output")->option_text("PATH");
-    app.add_option("-d,--database", database, "mysql|mssql|access|oracle|postgresql|ibmdb2|sqlite (default mysql)")
-        ->option_text("ID")
-        ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
-    app.add_option("-t,--table", table, "table name (default NEW_TABLE)")->option_text("NAME");
-    app.add_option("-s,--separator", separator, "separator text; the two characters \\t mean Tab (default ,)")
-        ->option_text("TEXT");
-    app.add_flag("-H,--header", options.script.headerLine, "the first line holds column names");
-    app.add_option("-e,--encoding", encoding, "utf8 or ansi, for reading and for writing (default utf8)")
-        ->option_text("ENC")
-        ->check(CLI::IsMember({"utf8", "ansi"}));
-    app.add_flag("-n,--null-empty", options.script.nullEmpty, "NULL for empty cells");
-    app.add_flag("-m,--multi-row", options.script.multiRow,
-                 "multi-row INSERT statements (a new one before 1 MiB, SQLite with --transaction 256 KiB, Oracle "
-                 "64 KiB, SQL Server 1000 rows; Access keeps one per row)");
-    app.add_flag("--transaction", options.script.transaction,
-                 "the whole script one transaction: a failed load leaves no rows (not for Access)");
-    app.add_flag("--copy", options.script.copy,
-                 "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
-    app.add_flag("--rfc4180", options.script.exactQuoting,
-                 "exact CSV quoting: values keep their line breaks, quotes and blanks");
+    auto* databaseOption =
+        app.add_option("-d,--database", database, "mysql|mssql|access|oracle|postgresql|ibmdb2|sqlite (default mysql)")
+            ->option_text("ID")
+            ->check(CLI::IsMember({"mysql", "mssql", "access", "oracle", "postgresql", "ibmdb2", "sqlite"}));
+    auto* tableOption = app.add_option("-t,--table", table, "table name (default NEW_TABLE)")->option_text("NAME");
+    auto* separatorOption =
+        app.add_option(
+               "-s,--separator", separator,
+               "separator text; the two characters \\t mean Tab; auto: detected from the first FILE (default ,)")
+            ->option_text("TEXT");
+    auto* headerOption =
+        app.add_flag("-H,--header", header, "the first line holds column names; -H auto: detected from the first FILE");
+    app.add_flag("--header-auto", headerAuto)->group("");
+    auto* encodingOption =
+        app.add_option("-e,--encoding", encoding,
+                       "utf8 or ansi, for reading and for writing; auto: detected from the first FILE (default utf8)")
+            ->option_text("ENC")
+            ->check(CLI::IsMember({"utf8", "ansi", "auto"}));
+    auto* nullEmptyOption = app.add_flag("-n,--null-empty", nullEmpty, "NULL for empty cells");
+    auto* multiRowOption =
+        app.add_flag("-m,--multi-row", multiRow,
+                     "multi-row INSERT statements (a new one before 1 MiB, SQLite with --transaction 256 KiB, Oracle "
+                     "64 KiB, SQL Server 1000 rows; Access keeps one per row)");
+    auto* transactionOption = app.add_flag("--transaction", transaction,
+                                           "the whole script one transaction: a failed load leaves no rows (not for "
+                                           "Access)");
+    auto* copyOption = app.add_flag(
+        "--copy", copy, "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
+    auto* exactQuotingOption =
+        app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
     app.add_flag("--suggest-types", options.suggestTypes,
                  "type each column from its values (reads the inputs twice); --types still overrides");
+    app.add_option("--profile", profileFile,
+                   "take the settings and column types from a profile file; options given on the command line win "
+                   "over the profile's values, and --no-header, --no-null-empty, --no-multi-row, --no-transaction, "
+                   "--no-copy, --no-rfc4180 turn its flags off")
+        ->option_text("FILE");
+    app.add_option("--save-profile", saveProfileFile,
+                   "write this run's settings and column types (after --suggest-types) to a profile file")
+        ->option_text("FILE");
+    // Off switches for a profile's flags, named in --profile's help.
+    const std::pair<CLI::Option*, const char*> offSwitches[] = {
+        {headerOption, "--no-header"},      {nullEmptyOption, "--no-null-empty"},
+        {multiRowOption, "--no-multi-row"}, {transactionOption, "--no-transaction"},
+        {copyOption, "--no-copy"},          {exactQuotingOption, "--no-rfc4180"},
+    };
+    std::vector<CLI::Option*> offOptions;
+    for (const auto& [on, name] : offSwitches)
+        offOptions.push_back(app.add_flag(name)->group(""));
+    app.add_option("--detect", detectFile,
+                   "print the separator, header line, encoding and quoting that FILE seems to need, with the "
+                   "evidence, and convert nothing")
+        ->option_text("FILE");
     app.add_flag("--explain", options.explain, "print each column's profile and suggested type on stderr");
     app.add_flag("--strict", options.strict,
                  "rows with more or fewer fields than columns are an error: nothing is written");
@@ -90,15 +152,17 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                          "the version (" + std::string(kVersion) + ")");
 
     try {
-        app.parse(argc, argv);
-        const auto separatorText = fromUtf8(separator, "--separator");
-        const auto decoded = decodeSeparatorText(separatorText);
-        if (!decoded)
-            throw CLI::ValidationError("--separator", "the separator must not be empty");
-        options.script.separator = *decoded;
-        options.script.tableName = fromUtf8(table, "--table");
-        if (options.script.copy && database != "postgresql")
-            throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
+        const std::vector<std::string> args = withHeaderAuto(argc, argv);
+        std::vector<const char*> pointers;
+        for (const auto& arg : args)
+            pointers.push_back(arg.c_str());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+        if (!detectFile.empty() && !inputs.empty())
+            throw CLI::ValidationError("--detect", "converts nothing: give it the one FILE to look at");
+        if (inputs.empty() && detectFile.empty())
+            throw CLI::RequiredError("FILE");
+        if (headerAuto && headerOption->count() > 0)
+            throw CLI::ValidationError("-H auto", "give -H once");
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return kExitOk;
@@ -110,15 +174,82 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         return kExitUsage;
     }
 
+    // The profile first, whole: a refused one changes nothing.
+    if (!profileFile.empty()) {
+        try {
+            const ConversionProfile profile = readProfileFile(argumentPath(profileFile));
+            options.script = profile.script;
+            if (!profile.columns.empty())
+                options.profileTypes = profileColumnTypes(profile);
+        } catch (const ProfileError& e) {
+            err << "quarrow-cli: " << e.what() << "\n";
+            return kExitFailure;
+        }
+    }
+
+    ScriptOptions& script = options.script;
+    try {
+        options.detect.separator = separatorOption->count() > 0 && separator == "auto";
+        options.detect.headerLine = headerAuto;
+        options.detect.encoding = encodingOption->count() > 0 && encoding == "auto";
+        if (!options.detect.separator && (separatorOption->count() > 0 || profileFile.empty())) {
+            const auto separatorText = fromUtf8(separator, "--separator");
+            const auto decoded = decodeSeparatorText(separatorText);
+            if (!decoded)
+                throw CLI::ValidationError("--separator", "the separator must not be empty");
+            script.separator = *decoded;
+        }
+        if (tableOption->count() > 0 || profileFile.empty())
+            script.tableName = fromUtf8(table, "--table");
+        if (databaseOption->count() > 0 || profileFile.empty())
+            script.dialect = *dialectFromIdentifier(database);
+        if (!options.detect.encoding && (encodingOption->count() > 0 || profileFile.empty()))
+            script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
+        const std::pair<bool*, bool> flags[] = {
+            {&script.headerLine, header},       {&script.nullEmpty, nullEmpty}, {&script.multiRow, multiRow},
+            {&script.transaction, transaction}, {&script.copy, copy},           {&script.exactQuoting, exactQuoting},
+        };
+        for (std::size_t i = 0; i < std::size(flags); ++i) {
+            if (offSwitches[i].first->count() > 0 && offOptions[i]->count() > 0)
+                throw CLI::ValidationError(offSwitches[i].second,
+                                           "turns off what " + offSwitches[i].first->get_name() + " turns on");
+            if (offSwitches[i].first->count() > 0 || profileFile.empty())
+                *flags[i].first = flags[i].second;
+            else if (offOptions[i]->count() > 0)
+                *flags[i].first = false;
+        }
+        if (script.copy && script.dialect != Dialect::PostgreSql) {
+            if (copyOption->count() > 0)
+                throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
+            // The profile's COPY was for PostgreSQL, which the command line replaced.
+            err << "quarrow-cli: warning: the profile's copy = true is for PostgreSQL only: -d "
+                << dialectInfo(script.dialect).identifier << " gets INSERT statements\n";
+            script.copy = false;
+        }
+    } catch (const CLI::ParseError& e) {
+        err << "quarrow-cli: " << e.what() << "\n\n" << app.help();
+        return kExitUsage;
+    }
+
+    if (!detectFile.empty()) {
+        try {
+            printShapeProposal(detectCsvShapeOfFile(argumentPath(detectFile), script.separator), out);
+            return kExitOk;
+        } catch (const ShapeReadError& e) {
+            err << "quarrow-cli: " << e.what() << "\n";
+            return kExitFailure;
+        }
+    }
+
     for (const auto& input : inputs)
         options.inputs.push_back(argumentPath(input));
     if (!output.empty() && output != "-")
         options.output = argumentPath(output);
     if (!typesFile.empty())
         options.typesFile = argumentPath(typesFile);
-    options.script.dialect = *dialectFromIdentifier(database);
-    options.script.encoding = encoding == "ansi" ? TextEncoding::Ansi : TextEncoding::Utf8;
-    if (options.script.transaction && options.script.dialect == Dialect::Access)
+    if (!saveProfileFile.empty())
+        options.saveProfile = argumentPath(saveProfileFile);
+    if (script.transaction && script.dialect == Dialect::Access)
         err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
                "them\n";
 

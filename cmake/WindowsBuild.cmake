@@ -1,7 +1,7 @@
 # What the Windows build (cross-compiled with cmake/mingw-w64-x86_64.cmake)
-# needs besides the sources: the header-only CLI11 and GoogleTest, built for
-# the target from the build machine's sources, and the Wine prefix the tests
-# run in. The window is not part of it: Qt for Windows comes from Qt's own
+# needs besides the sources: the header-only CLI11 and toml++, GoogleTest
+# built for the target from the build machine's sources, and the Wine prefix
+# the tests run in. The window is not part of it: Qt for Windows comes from Qt's own
 # installation on a Windows machine.
 
 # The version block becomes a VERSIONINFO resource (cmake/VersionBlock.cmake).
@@ -11,6 +11,10 @@ enable_language(RC)
 # reaches the target's include path.
 find_path(QUARROW_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 file(COPY ${QUARROW_CLI11_INCLUDE}/CLI DESTINATION ${CMAKE_BINARY_DIR}/host-headers)
+# toml++ (header-only), for the engine's profile files, the same way.
+find_path(QUARROW_TOMLPLUSPLUS_HOST toml++/toml.h PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(COPY ${QUARROW_TOMLPLUSPLUS_HOST}/toml++ DESTINATION ${CMAKE_BINARY_DIR}/host-toml)
+set(QUARROW_TOMLPLUSPLUS_INCLUDE ${CMAKE_BINARY_DIR}/host-toml CACHE PATH "toml++ headers for the target" FORCE)
 
 # GoogleTest from its sources (Debian installs them in /usr/src/googletest).
 set(QUARROW_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for the target")

@@ -14,6 +14,7 @@ packages=(
   libgmock-dev
   libbenchmark-dev
   libcli11-dev
+  libtomlplusplus-dev
   sqlite3
   postgresql
   mariadb-server

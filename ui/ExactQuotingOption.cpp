@@ -32,6 +32,11 @@ ExactQuotingOption::ExactQuotingOption(QMenu* menu, QStatusBar* statusBar, const
     showInStatus(false);
 }
 
+void ExactQuotingOption::setChecked(bool on)
+{
+    m_action->setChecked(on);
+}
+
 bool ExactQuotingOption::isOn() const
 {
     return m_action->isChecked();

@@ -28,6 +28,9 @@ public:
     ExactQuotingOption(QMenu* menu, QStatusBar* statusBar, const QFont& statusFont, QObject* parent);
 
     QAction* action() const noexcept { return m_action; }
+    // Sets the mark for this run (a profile's choice); the remembered
+    // choice stays as it is.
+    void setChecked(bool on);
     bool isOn() const;
     void setLocked(bool locked);
 

@@ -1,8 +1,15 @@
 #include "ui/InputFiles.h"
 
+#include "kit/Dialogs.h"
+
 #include <QFileInfo>
 
 namespace quarrow {
+
+FileDialogSpec csvFileTypes()
+{
+    return {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()};
+}
 
 QString commandLinePath(const QStringList& arguments)
 {

@@ -26,6 +26,11 @@ ScriptFormOption::ScriptFormOption(QMenu* menu, QStatusBar* statusBar, const QFo
     setDialect(m_dialect);
 }
 
+void ScriptFormOption::setChecked(bool on)
+{
+    m_action->setChecked(on);
+}
+
 bool ScriptFormOption::isOn() const
 {
     return m_action->isChecked() && m_offeredFor(m_dialect);

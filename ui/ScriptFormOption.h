@@ -41,6 +41,9 @@ public:
     ScriptFormOption(QMenu* menu, QStatusBar* statusBar, const QFont& statusFont, const Setup& setup, QObject* parent);
 
     QAction* action() const noexcept { return m_action; }
+    // Sets the mark for this run (a profile's choice); the remembered
+    // choice stays as it is.
+    void setChecked(bool on);
     // Checked, and offered for the database chosen now.
     bool isOn() const;
     // The database chosen now.

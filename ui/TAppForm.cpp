@@ -6,6 +6,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/ExactQuotingOption.h"
 #include "ui/ExportFlow.h"
+#include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
 #include "ui/InputFiles.h"
 #include "ui/LoadBatch.h"
@@ -30,6 +31,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -94,14 +96,30 @@ void TAppForm::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    // Fixed size: the client area, with the menu and status bars around it.
-    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
-    setFixedSize(kClientSize.width(), kClientSize.height() + chrome);
+    fitWindowSize();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The command-line file loads once the window is on the screen.
     QMetaObject::invokeMethod(
         this, [this] { runGuarded(m_dialogs, this, [this] { FormShow(); }); }, Qt::QueuedConnection);
+}
+
+void TAppForm::fitWindowSize()
+{
+    if (!m_shown)
+        return; // the first show sets it
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    int bar = 0;
+    if (!m_reloadBar->isHidden()) {
+        const QLayout* layout = centralWidget()->layout();
+        const QMargins margins = layout->contentsMargins();
+        const int width = kClientSize.width() - margins.left() - margins.right();
+        bar = m_reloadBar->heightForWidth(width);
+        if (bar < 0)
+            bar = m_reloadBar->sizeHint().height();
+        bar += layout->spacing();
+    }
+    setFixedSize(kClientSize.width(), kClientSize.height() + chrome + bar);
 }
 
 void TAppForm::FormShow()
@@ -169,6 +187,8 @@ FileLoad TAppForm::loadFile(const QString& path)
         setLoadedLook(true);
     }
     m_statusText->setText(rowsLoadedText(static_cast<qint64>(m_workspace.rowCount())));
+    if (report.fileExisted)
+        afterLoad(path);
     // Cancel that came just as the file ended still ends the batch.
     return {report.fileExisted, run.cancelled};
 }
@@ -234,9 +254,7 @@ void TAppForm::BitBtn1Click()
 {
     if (m_work != nullptr)
         return;
-    // "*" and not "*.*": on Linux a CSV file need not have an extension.
-    const QStringList paths =
-        m_dialogs.openFiles(this, {QStringLiteral("CSV Files (*.csv)|*.csv|All files (*)|*"), QString()});
+    const QStringList paths = m_dialogs.openFiles(this, csvFileTypes());
     loadFiles(paths, [this](const QString& path) { return loadFile(path); });
 }
 
@@ -250,6 +268,8 @@ void TAppForm::Clear1Click()
     m_loadButton->setText(QString::fromUtf16(kLoadCaption));
     setLoadedLook(false);
     m_statusText->clear();
+    m_reloadBar->withdraw();
+    m_firstFile.clear();
 }
 
 void TAppForm::Button1Click()
@@ -288,17 +308,7 @@ void TAppForm::ButtonExportClick()
         return;
     }
 
-    ScriptOptions options;
-    options.dialect = reading.dialect;
-    options.separator = reading.separator;
-    options.headerLine = reading.headerLine;
-    options.encoding = reading.encoding;
-    options.tableName = m_tableNameEdit->text().toStdU16String();
-    options.nullEmpty = m_nullEmptyBox->isChecked();
-    options.multiRow = m_multiRowBox->isChecked();
-    options.exactQuoting = reading.exactQuoting;
-    options.transaction = m_transactionOption->isOn();
-    options.copy = m_copyOption->isOn();
+    const ScriptOptions options = scriptOptions();
     const std::optional<ExportRun> run = exportOnWorker(this, m_work, m_workspace, m_dataProfile, path, options);
     if (!run)
         return; // cancelled: the file of that name is as it was; nothing to report

@@ -5,6 +5,7 @@
 #include "ui/PreviewFlow.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/VersionInfo.h"
+#include "engine/settings/ConversionProfile.h"
 #include "engine/workspace/Workspace.h"
 
 #include <QMainWindow>
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -32,6 +34,8 @@ class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
 class QtNoticeBox;
+class ReloadBar;
+struct ReloadOffer;
 class TChecker;
 class SettingsStore;
 class TNewVer;
@@ -41,8 +45,9 @@ struct UpdateCheckSetup;
 // dialog, drops, command line) into the one workspace, and exports it. The
 // options live in the controls and are read when a command runs. The work
 // of each command is a flow of its own (LoadFlow, ExportFlow, SuggestFlow,
-// PreviewFlow): the handlers read the controls, call the flow and show what
-// it returns.
+// PreviewFlow, ProfileFlow): the handlers read the controls, call the flow
+// and show what it returns. The profile and file-shape handlers are in
+// TAppFormProfiles.cpp.
 class TAppForm final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TAppForm)
@@ -100,6 +105,9 @@ private:
     void buildControls();
     void buildMenu();
     void setLoadedLook(bool loaded);
+    // The fixed size: the client area, the menu and status bars, and the
+    // reload bar while it shows, so that it never squeezes the controls.
+    void fitWindowSize();
     void FormShow();
     // Ekle, saying whether the file got in and whether Cancel came.
     FileLoad loadFile(const QString& path);
@@ -107,6 +115,17 @@ private:
     void loadFiles(const QStringList& paths, const std::function<FileLoad(const QString&)>& load);
     // The options a load or an export reads from the controls when it runs.
     LoadOptions readingOptions() const;
+    // Every setting that shapes the script, as the controls hold it.
+    ScriptOptions scriptOptions() const;
+    // Sets the controls from a profile's settings; the reading ones (the
+    // separator, header line, encoding and exact quoting) only with
+    // `reading`, since files loaded keep the ones they were read with.
+    void setScriptControls(const ScriptOptions& options, bool reading);
+    // The separator, header line, encoding and exact quoting controls.
+    void setReadingControls(const LoadOptions& options);
+    // After a file got in: the first one takes the column types of a
+    // profile opened before it, and its shape is checked.
+    void afterLoad(const QString& path);
     // Connects a control's signal to a handler whose failures go to the
     // general error report.
     template <typename Sender, typename Signal, typename Handler>
@@ -132,6 +151,14 @@ private:
     void ExactCsvQuoting1Click();
     void OneTransaction1Click();
     void PostgreSqlCopy1Click();
+    void SaveProfile1Click();
+    void OpenProfile1Click();
+    void AutoDetect1Click();
+    // Clears and loads the offered file again with the offered settings.
+    void reloadWithOffer(const ReloadOffer& offer);
+    // Gives the loaded columns the profile's types and says so when its
+    // column count is not the file's.
+    void applyColumnTypes(const ConversionProfile& profile);
     // Ends a check that is still running and waits for its thread.
     void endUpdateCheck() noexcept;
 
@@ -173,6 +200,13 @@ private:
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
+    ReloadBar* m_reloadBar = nullptr;
+    // The first file loaded since the last Clear (Auto-detect looks at it).
+    QString m_firstFile;
+    // The last profile opened: its column types wait for the first load,
+    // and a reload takes them again.
+    std::optional<ConversionProfile> m_profile;
+    bool m_profileTypesWaiting = false;
     // The preview window, while one is open.
     PreviewFlow m_preview;
 

@@ -7,6 +7,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/ExactQuotingOption.h"
 #include "ui/Pictures.h"
+#include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
 #include "engine/sql/TransactionLines.h"
 
@@ -103,6 +104,12 @@ void TAppForm::buildControls()
     connect(m_loadButton, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_loadMenu->popup(m_loadButton->mapToGlobal(at)); });
     layout->addWidget(m_loadButton);
+    m_reloadBar = new ReloadBar(client);
+    connect(m_reloadBar, &ReloadBar::reloadRequested, this, [this](const ReloadOffer& offer) {
+        runGuarded(m_dialogs, this, [this, &offer] { reloadWithOffer(offer); });
+    });
+    connect(m_reloadBar, &ReloadBar::shownChanged, this, &TAppForm::fitWindowSize);
+    layout->addWidget(m_reloadBar);
 
     auto* scriptPanel = new QGroupBox(client);
     scriptPanel->setObjectName(QStringLiteral("Panel1"));
@@ -198,6 +205,13 @@ void TAppForm::buildMenu()
     QAction* previewAction = addItem(fileMenu, "Preview1", QStringLiteral("Preview..."), {});
     previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connectHandler(previewAction, &QAction::triggered, &TAppForm::Preview1Click);
+    addBar(fileMenu, "ProfilesBar");
+    connectHandler(addItem(fileMenu, "OpenProfile1", QStringLiteral("Open Profile..."), {}), &QAction::triggered,
+                   &TAppForm::OpenProfile1Click);
+    connectHandler(addItem(fileMenu, "SaveProfile1", QStringLiteral("Save Profile..."), {}), &QAction::triggered,
+                   &TAppForm::SaveProfile1Click);
+    connectHandler(addItem(fileMenu, "AutoDetect1", QStringLiteral("Auto-detect"), {}), &QAction::triggered,
+                   &TAppForm::AutoDetect1Click);
     addBar(fileMenu, "N1");
     m_exactQuoting = new ExactQuotingOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels), this);
     connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);

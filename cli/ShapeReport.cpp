@@ -1,0 +1,110 @@
+#include "cli/ShapeReport.h"
+
+#include <string>
+
+namespace quarrow::cli {
+
+namespace {
+
+// The separator as a shell word for -s; Tab as the two characters \t.
+std::string separatorArgument(char16_t separator)
+{
+    if (separator == u'\t')
+        return "'\\t'";
+    if (separator == u'\'')
+        return "\"'\"";
+    return separatorName(separator);
+}
+
+std::string_view encodingId(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Ansi ? "ansi" : "utf8";
+}
+
+} // namespace
+
+void printShapeProposal(const CsvShape& shape, std::ostream& out)
+{
+    constexpr std::string_view keep = "undecided: keep the current setting";
+    std::string options;
+    out << "separator: ";
+    if (shape.separator.value) {
+        out << separatorName(*shape.separator.value);
+        options += " -s " + separatorArgument(*shape.separator.value);
+    } else {
+        out << keep;
+    }
+    out << "\n  " << shape.separator.evidence << "\n";
+
+    out << "header line: ";
+    if (shape.headerLine.value) {
+        out << (*shape.headerLine.value ? "yes" : "no");
+        options += *shape.headerLine.value ? " -H" : " --no-header";
+    } else {
+        out << keep;
+    }
+    out << "\n  " << shape.headerLine.evidence << "\n";
+
+    out << "encoding: ";
+    if (shape.encoding.value) {
+        out << encodingId(*shape.encoding.value);
+        options += " -e " + std::string(encodingId(*shape.encoding.value));
+    } else {
+        out << keep;
+    }
+    out << "\n  " << shape.encoding.evidence << "\n";
+
+    out << "exact quoting: ";
+    if (shape.exactQuoting.value) {
+        out << (*shape.exactQuoting.value ? "yes" : "no");
+        if (*shape.exactQuoting.value)
+            options += " --rfc4180";
+    } else {
+        out << keep;
+    }
+    out << "\n  " << shape.exactQuoting.evidence << "\n";
+    if (!options.empty())
+        out << "options:" << options << "\n";
+}
+
+void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, ScriptOptions& script, std::ostream& err,
+                        bool quiet)
+{
+    auto say = [&](const std::string& line) {
+        if (!quiet)
+            err << "quarrow-cli: " << line << "\n";
+    };
+    if (asked.separator) {
+        if (shape.separator.value) {
+            script.separator = *shape.separator.value;
+            say("separator " + separatorName(script.separator) + " (detected: " + shape.separator.evidence + ")");
+        } else {
+            say("separator stays " + separatorName(script.separator) + " (not detected: " + shape.separator.evidence
+                + ")");
+        }
+    }
+    if (asked.headerLine) {
+        const std::string was = script.headerLine ? "on" : "off";
+        if (shape.headerLine.value) {
+            script.headerLine = *shape.headerLine.value;
+            say(std::string("header line ") + (script.headerLine ? "on" : "off")
+                + " (detected: " + shape.headerLine.evidence + ")");
+        } else {
+            say("header line stays " + was + " (not detected: " + shape.headerLine.evidence + ")");
+        }
+    }
+    if (asked.encoding) {
+        if (shape.encoding.value) {
+            script.encoding = *shape.encoding.value;
+            say("encoding " + std::string(encodingId(script.encoding)) + " (detected: " + shape.encoding.evidence
+                + ")");
+        } else {
+            say("encoding stays " + std::string(encodingId(script.encoding))
+                + " (not detected: " + shape.encoding.evidence + ")");
+        }
+    }
+    if (shape.exactQuoting.value.value_or(false) && !script.exactQuoting)
+        say("note: " + shape.exactQuoting.evidence + " (--rfc4180)");
+}
+
+} // namespace quarrow::cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/csv/ShapeDetector.h"
+#include "engine/sql/ScriptFormatter.h"
+
+#include <ostream>
+
+namespace quarrow::cli {
+
+// Which settings a run takes from its first input's shape (-s auto,
+// -H auto, -e auto).
+struct DetectedSettings {
+    bool separator = false;
+    bool headerLine = false;
+    bool encoding = false;
+
+    bool any() const noexcept { return separator || headerLine || encoding; }
+};
+
+// --detect: the proposal, each choice with its evidence, and the options
+// that give it.
+void printShapeProposal(const CsvShape& shape, std::ostream& out);
+
+// Sets the asked-for settings from the shape where it decides; the others
+// stay. Says on `err` what each became and why, unless `quiet`; also when
+// the file seems to need exact quoting that the run does not use.
+void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, ScriptOptions& script, std::ostream& err,
+                        bool quiet);
+
+} // namespace quarrow::cli

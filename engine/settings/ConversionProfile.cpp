@@ -1,0 +1,497 @@
+#include "engine/settings/ConversionProfile.h"
+
+#include "engine/files/FileOpen.h"
+#include "engine/sql/ByteSink.h"
+#include "engine/text/Utf8.h"
+#include "engine/workspace/SeparatorText.h"
+
+// toml++ compiled into this file alone, without its wide-string helpers for
+// Windows: the engine takes no platform header.
+#define TOML_HEADER_ONLY 1
+#define TOML_ENABLE_WINDOWS_COMPAT 0
+// The parser's internal assertions fire on some malformed input (a table
+// header such as "[= v") where its own error handling then reports the
+// fault; checked builds would stop there instead. Release builds drop them
+// the same way.
+#define TOML_ASSERT(expr) static_assert(true)
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
+namespace quarrow {
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// The toml++ release that Debian 12 carries misjudges some characters
+// where it looks for a blank (between tokens, in a key, after a
+// backslash): for these ranges its whitespace test reaches a point it
+// declares unreachable. Before the text is parsed each of them is written
+// as a mark and a stand-in from the Private Use Area, which it judges
+// rightly (a mark in the file as two marks), and every text taken from the
+// parsed document is read back.
+struct MisjudgedRange {
+    char32_t first;
+    char32_t last;
+};
+constexpr MisjudgedRange kMisjudged[] = {{0xA1, 0x499}, {0x2C5E, 0x2FFF}, {0x3001, 0x3057}, {0xFB26, 0xFEFE}};
+constexpr char32_t kMark = 0xE000;
+constexpr char32_t kStandIns = 0xE100;
+
+// The stand-in's offset of a misjudged character, or none.
+constexpr std::optional<char32_t> standInOffset(char32_t c)
+{
+    char32_t offset = 0;
+    for (const auto& range : kMisjudged) {
+        if (c >= range.first && c <= range.last)
+            return offset + (c - range.first);
+        offset += range.last - range.first + 1;
+    }
+    return std::nullopt;
+}
+
+constexpr std::optional<char32_t> fromStandIn(char32_t c)
+{
+    if (c < kStandIns)
+        return std::nullopt;
+    char32_t k = c - kStandIns;
+    for (const auto& range : kMisjudged) {
+        const char32_t size = range.last - range.first + 1;
+        if (k < size)
+            return range.first + k;
+        k -= size;
+    }
+    return std::nullopt;
+}
+static_assert(fromStandIn(kStandIns + *standInOffset(0xFEFE)) == 0xFEFE && !standInOffset(0x4E2D));
+
+// Calls `each` with every character of UTF-8 text (and its bytes); bytes
+// that are not UTF-8 come one by one with no character, for the parser to
+// refuse.
+template <typename Each>
+void forEachCharacter(std::string_view text, Each each)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; whole && k < length; ++k)
+            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (!whole) {
+            each(std::optional<char32_t>(), text.substr(i, 1));
+            ++i;
+            continue;
+        }
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1Fu : lead & 0x0Fu;
+        for (std::size_t k = 1; k < length; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+        each(std::optional<char32_t>(c), text.substr(i, length));
+        i += length;
+    }
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (c & 0x3F));
+}
+
+std::string withStandIns(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    forEachCharacter(text, [&](std::optional<char32_t> c, std::string_view bytes) {
+        // An overlong form stays as it came, for the parser to refuse.
+        const bool shortest = c && (bytes.size() != 3 || *c >= 0x800);
+        const auto offset = c && shortest ? standInOffset(*c) : std::nullopt;
+        if (offset) {
+            appendUtf8(out, kMark);
+            appendUtf8(out, kStandIns + *offset);
+        } else if (c && shortest && *c == kMark) {
+            appendUtf8(out, kMark);
+            appendUtf8(out, kMark);
+        } else {
+            out.append(bytes);
+        }
+    });
+    return out;
+}
+
+// The inverse of withStandIns() for any text taken from the document.
+std::string withoutStandIns(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    bool marked = false;
+    forEachCharacter(text, [&](std::optional<char32_t> c, std::string_view bytes) {
+        if (marked) {
+            marked = false;
+            if (c && *c == kMark) {
+                appendUtf8(out, kMark);
+                return;
+            }
+            if (const auto original = c ? fromStandIn(*c) : std::nullopt) {
+                appendUtf8(out, *original);
+                return;
+            }
+            appendUtf8(out, kMark);
+        }
+        if (c && *c == kMark)
+            marked = true;
+        else
+            out.append(bytes);
+    });
+    if (marked)
+        appendUtf8(out, kMark);
+    return out;
+}
+
+std::string placeText(std::uint64_t line, const std::string& place)
+{
+    std::string text;
+    if (line > 0)
+        text = "line " + std::to_string(line);
+    if (!place.empty())
+        text += (text.empty() ? "" : ", ") + place;
+    return text;
+}
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string out(text.size() * 3, '\0');
+    std::uint64_t replaced = 0;
+    out.resize(static_cast<std::size_t>(utf8::encode(text.data(), text.size(), out.data(), replaced) - out.data()));
+    return out;
+}
+
+// A text of the parsed document, its stand-ins read back
+// (toml++ has checked that it is UTF-8).
+std::u16string fromUtf8(std::string_view text)
+{
+    const std::string restored = withoutStandIns(text);
+    std::u16string out(restored.size(), u'\0');
+    const auto r =
+        utf8::decode(reinterpret_cast<const unsigned char*>(restored.data()), restored.size(), out.data(), true);
+    out.resize(r.written);
+    return out;
+}
+
+std::string_view typeName(toml::node_type type)
+{
+    switch (type) {
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a number with a fraction";
+    case toml::node_type::boolean: return "true or false";
+    case toml::node_type::date: return "a date";
+    case toml::node_type::time: return "a time";
+    case toml::node_type::date_time: return "a date and time";
+    case toml::node_type::array: return "a list";
+    case toml::node_type::table: return "a table";
+    case toml::node_type::none: break;
+    }
+    return "nothing";
+}
+
+std::string quotedKey(std::string_view key)
+{
+    return "key \"" + withoutStandIns(key) + "\"";
+}
+
+// Checks one parsed document and builds the profile from it; throws at the
+// first fault, before anything leaves.
+class ProfileReader {
+public:
+    explicit ProfileReader(const std::string& fileName) : m_file(fileName) {}
+
+    ConversionProfile read(const toml::table& root)
+    {
+        ConversionProfile profile;
+        ScriptOptions& script = profile.script;
+        const toml::node* versionNode = root.get("version");
+        if (versionNode == nullptr)
+            fail(0, "",
+                 "the \"version\" key is missing (this program writes version = " + std::to_string(kProfileVersion)
+                     + ")");
+        const std::int64_t version = integer(*versionNode, "version");
+        if (version > kProfileVersion)
+            fail(*versionNode, "version",
+                 "version " + std::to_string(version) + " is newer than this program reads (up to "
+                     + std::to_string(kProfileVersion) + "): a newer Quarrow wrote it");
+        if (version < 1)
+            fail(*versionNode, "version",
+                 "version " + std::to_string(version) + " does not exist: versions start at 1");
+
+        const toml::node* copyNode = nullptr;
+        for (auto&& [key, node] : root) {
+            const std::string_view name = key.str();
+            if (name == "version") {
+                continue;
+            } else if (name == "database") {
+                const std::string id = string(node, name);
+                const auto dialect = dialectFromIdentifier(id);
+                if (!dialect)
+                    fail(node, name,
+                         "unknown database \"" + withoutStandIns(id)
+                             + "\" (mysql, mssql, access, oracle, postgresql, ibmdb2, sqlite)");
+                script.dialect = *dialect;
+            } else if (name == "table") {
+                script.tableName = fromUtf8(string(node, name));
+            } else if (name == "separator") {
+                const std::u16string text = fromUtf8(string(node, name));
+                const auto separator = decodeSeparatorText(text);
+                if (!separator)
+                    fail(node, name, "the separator must not be empty");
+                if (text.size() > 1 && text != u"\\t")
+                    fail(node, name, "the separator must be one character (\"\\t\" for Tab)");
+                script.separator = *separator;
+            } else if (name == "header") {
+                script.headerLine = boolean(node, name);
+            } else if (name == "encoding") {
+                const std::string id = string(node, name);
+                if (id == "utf8")
+                    script.encoding = TextEncoding::Utf8;
+                else if (id == "ansi")
+                    script.encoding = TextEncoding::Ansi;
+                else
+                    fail(node, name, "unknown encoding \"" + withoutStandIns(id) + "\" (utf8 or ansi)");
+            } else if (name == "exact-quoting") {
+                script.exactQuoting = boolean(node, name);
+            } else if (name == "null-empty") {
+                script.nullEmpty = boolean(node, name);
+            } else if (name == "multi-row") {
+                script.multiRow = boolean(node, name);
+            } else if (name == "transaction") {
+                script.transaction = boolean(node, name);
+            } else if (name == "copy") {
+                script.copy = boolean(node, name);
+                copyNode = &node;
+            } else if (name == "columns") {
+                profile.columns = columns(node);
+            } else {
+                fail(lineOf(key.source()), quotedKey(name),
+                     "unknown key (known: version, database, table, separator, header, encoding, exact-quoting, "
+                     "null-empty, multi-row, transaction, copy, columns)");
+            }
+        }
+        if (script.copy && script.dialect != Dialect::PostgreSql)
+            fail(*copyNode, "copy", "copy = true needs database = \"postgresql\": only PostgreSQL reads COPY");
+        return profile;
+    }
+
+private:
+    [[noreturn]] void fail(std::uint64_t line, const std::string& place, const std::string& reason) const
+    {
+        throw ProfileError(m_file, line, place, reason);
+    }
+    [[noreturn]] void fail(const toml::node& node, std::string_view key, const std::string& reason) const
+    {
+        fail(lineOf(node.source()), quotedKey(key), reason);
+    }
+    static std::uint64_t lineOf(const toml::source_region& region) { return region.begin.line; }
+
+    [[noreturn]] void wrongType(const toml::node& node, std::string_view key, std::string_view expected) const
+    {
+        fail(node, key, "expected " + std::string(expected) + ", found " + std::string(typeName(node.type())));
+    }
+
+    std::string string(const toml::node& node, std::string_view key) const
+    {
+        if (const auto* value = node.as_string())
+            return value->get();
+        wrongType(node, key, "a string in quotes");
+    }
+    bool boolean(const toml::node& node, std::string_view key) const
+    {
+        if (const auto* value = node.as_boolean())
+            return value->get();
+        wrongType(node, key, "true or false");
+    }
+    std::int64_t integer(const toml::node& node, std::string_view key) const
+    {
+        if (const auto* value = node.as_integer())
+            return value->get();
+        wrongType(node, key, "an integer");
+    }
+
+    std::vector<ProfileColumn> columns(const toml::node& node) const
+    {
+        const auto* list = node.as_array();
+        if (list == nullptr)
+            wrongType(node, "columns", "a list of { name = \"...\", type = \"...\" }");
+        std::vector<ProfileColumn> out;
+        out.reserve(list->size());
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            const toml::node& entry = *list->get(i);
+            const std::string where = "columns entry " + std::to_string(i + 1);
+            const auto* table = entry.as_table();
+            if (table == nullptr)
+                fail(lineOf(entry.source()), where,
+                     "expected { name = \"...\", type = \"...\" }, found " + std::string(typeName(entry.type())));
+            ProfileColumn column;
+            bool typed = false;
+            for (auto&& [key, value] : *table) {
+                const std::string_view name = key.str();
+                const std::string place = where + ", " + quotedKey(name);
+                if (name != "name" && name != "type")
+                    fail(lineOf(key.source()), place, "unknown key (known: name, type)");
+                const auto* text = value.as_string();
+                if (text == nullptr)
+                    fail(lineOf(value.source()), place,
+                         "expected a string in quotes, found " + std::string(typeName(value.type())));
+                if (name == "name") {
+                    column.name = fromUtf8(text->get());
+                } else {
+                    column.type = fromUtf8(text->get());
+                    typed = true;
+                }
+            }
+            if (!typed)
+                fail(lineOf(entry.source()), where, "the \"type\" key is missing");
+            out.push_back(std::move(column));
+        }
+        return out;
+    }
+
+    const std::string& m_file;
+};
+
+// A TOML basic string: UTF-8 kept as it is, control characters escaped.
+std::string tomlString(std::u16string_view text)
+{
+    std::ostringstream out;
+    out << toml::toml_formatter{toml::value<std::string>(toUtf8(text)), toml::format_flags::allow_unicode_strings};
+    return out.str();
+}
+
+std::string_view boolText(bool value)
+{
+    return value ? "true" : "false";
+}
+
+} // namespace
+
+ProfileError::ProfileError(std::string file, std::uint64_t line, std::string place, std::string reason)
+    : std::runtime_error("Cannot read profile " + file + ": "
+                         + (line > 0 || !place.empty() ? placeText(line, place) + ": " : std::string()) + reason),
+      m_file(std::move(file)), m_line(line), m_place(std::move(place)), m_reason(std::move(reason))
+{
+}
+
+ConversionProfile parseProfile(std::string_view utf8Text, const std::string& fileName)
+{
+    if (utf8Text.substr(0, kUtf8Mark.size()) == kUtf8Mark)
+        utf8Text.remove_prefix(kUtf8Mark.size());
+    const std::string text = withStandIns(utf8Text);
+    toml::table root;
+    try {
+        root = toml::parse(text, std::string_view(fileName));
+    } catch (const toml::parse_error& e) {
+        const auto& at = e.source().begin;
+        throw ProfileError(fileName, at.line, at.column > 0 ? "column " + std::to_string(at.column) : "",
+                           withoutStandIns(e.description()));
+    }
+    return ProfileReader(fileName).read(root);
+}
+
+ConversionProfile readProfileFile(const std::filesystem::path& path)
+{
+    const std::string name = pathText(path);
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw ProfileError(name, 0, "", std::strerror(errno != 0 ? errno : ENOENT));
+    std::string bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+    if (in.bad())
+        throw ProfileError(name, 0, "", std::strerror(errno != 0 ? errno : EIO));
+    return parseProfile(bytes, name);
+}
+
+std::string profileText(const ConversionProfile& profile)
+{
+    const ScriptOptions& s = profile.script;
+    std::string text;
+    auto line = [&](std::string_view key, std::string_view value, std::string_view comment) {
+        std::string entry = std::string(key) + " = " + std::string(value);
+        if (!comment.empty())
+            entry.append(std::max<std::size_t>(1, 28 - std::min<std::size_t>(entry.size(), 27)), ' ')
+                .append("# ")
+                .append(comment);
+        text += entry + "\n";
+    };
+    text += "# Quarrow conversion profile: the settings of a CSV to SQL conversion and the\n"
+            "# column types, by position. A missing setting takes its default.\n";
+    line("version", std::to_string(kProfileVersion), "");
+    line("database", "\"" + std::string(dialectInfo(s.dialect).identifier) + "\"",
+         "mysql mssql access oracle postgresql ibmdb2 sqlite");
+    line("table", tomlString(s.tableName), "");
+    line("separator", tomlString(std::u16string(1, s.separator)), "one character; \"\\t\" is Tab");
+    line("header", boolText(s.headerLine), "the first line holds the column names");
+    line("encoding", s.encoding == TextEncoding::Ansi ? "\"ansi\"" : "\"utf8\"",
+         "utf8 or ansi: reading the CSV and writing the script");
+    line("exact-quoting", boolText(s.exactQuoting), "values keep their line breaks, quotes and blanks");
+    line("null-empty", boolText(s.nullEmpty), "NULL for empty cells");
+    line("multi-row", boolText(s.multiRow), "multi-row INSERT statements");
+    line("transaction", boolText(s.transaction), "the whole script one transaction");
+    line("copy", boolText(s.copy), "PostgreSQL only: the rows as COPY ... FROM stdin");
+    text += "columns = [\n";
+    for (const auto& column : profile.columns)
+        text += "  { name = " + tomlString(column.name) + ", type = " + tomlString(column.type) + " },\n";
+    text += "]\n";
+    return text;
+}
+
+void writeProfileFile(const std::filesystem::path& path, const ConversionProfile& profile)
+{
+    const std::string text = profileText(profile);
+    FileSink file(path);
+    file.write(text.data(), text.size());
+    file.close();
+}
+
+ColumnTypesApplied applyProfileColumnTypes(const ConversionProfile& profile, std::vector<std::u16string>& types)
+{
+    ColumnTypesApplied applied;
+    applied.columns = types.size();
+    applied.profile = profile.columns.size();
+    applied.matched = std::min(applied.columns, applied.profile);
+    for (std::size_t i = 0; i < applied.matched; ++i)
+        types[i] = profile.columns[i].type;
+    return applied;
+}
+
+std::vector<std::u16string> profileColumnTypes(const ConversionProfile& profile)
+{
+    std::vector<std::u16string> types;
+    types.reserve(profile.columns.size());
+    for (const auto& column : profile.columns)
+        types.push_back(column.type);
+    return types;
+}
+
+ConversionProfile makeProfile(const ScriptOptions& script, const std::vector<std::u16string>& names,
+                              const std::vector<std::u16string>& types)
+{
+    ConversionProfile profile;
+    profile.script = script;
+    const std::size_t count = std::min(names.size(), types.size());
+    profile.columns.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        profile.columns.push_back({names[i], types[i]});
+    return profile;
+}
+
+} // namespace quarrow

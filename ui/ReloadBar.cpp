@@ -1,0 +1,102 @@
+#include "ui/ReloadBar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace quarrow {
+
+namespace {
+
+constexpr int kBarTextPixels = 12;
+
+} // namespace
+
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& path, char16_t separator, bool headerLine)
+{
+    const ReloadOffer offer{path, shape.separator.valueOr(separator), shape.headerLine.valueOr(headerLine)};
+    if (offer.separator == separator && offer.headerLine == headerLine)
+        return std::nullopt;
+    return offer;
+}
+
+QString reloadOfferText(const ReloadOffer& offer)
+{
+    return u"This file looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
+           + (offer.headerLine ? u"with a header line" : u"without a header line");
+}
+
+QString separatorButtonText(char16_t separator)
+{
+    if (separator == u'\t')
+        return QStringLiteral("\\t");
+    return QString(QChar(separator));
+}
+
+QString shapeEvidenceText(const CsvShape& shape)
+{
+    QStringList lines;
+    for (const std::string* evidence : {&shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
+                                        &shape.exactQuoting.evidence}) {
+        if (!evidence->empty())
+            lines << QString::fromStdString(*evidence);
+    }
+    return lines.join(u'\n');
+}
+
+ReloadBar::ReloadBar(QWidget* parent)
+    : QFrame(parent), m_text(new QLabel(this)),
+      m_reload(new QPushButton(QStringLiteral("Reload with these settings"), this)), m_dismiss(new QToolButton(this))
+{
+    setObjectName(QStringLiteral("ReloadBar"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::ToolTipBase);
+    QFont small = font();
+    small.setPixelSize(kBarTextPixels);
+    setFont(small);
+    m_text->setObjectName(QStringLiteral("ReloadText"));
+    m_text->setForegroundRole(QPalette::ToolTipText);
+    m_text->setWordWrap(true);
+    m_reload->setObjectName(QStringLiteral("ReloadButton"));
+    m_reload->setAutoDefault(false);
+    m_dismiss->setObjectName(QStringLiteral("ReloadDismiss"));
+    m_dismiss->setText(QStringLiteral("\u00D7"));
+    m_dismiss->setAutoRaise(true);
+    m_dismiss->setToolTip(QStringLiteral("Keep the settings the file was loaded with"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 2, 2, 2);
+    layout->setSpacing(4);
+    layout->addWidget(m_text, 1);
+    layout->addWidget(m_reload);
+    layout->addWidget(m_dismiss);
+    connect(m_reload, &QPushButton::clicked, this, [this] {
+        // A copy: the reload clears the window, and the offer with it.
+        if (const std::optional<ReloadOffer> offer = m_offer)
+            emit reloadRequested(*offer);
+    });
+    connect(m_dismiss, &QToolButton::clicked, this, &ReloadBar::withdraw);
+    hide();
+}
+
+void ReloadBar::offer(const ReloadOffer& offer)
+{
+    m_offer = offer;
+    m_text->setText(reloadOfferText(offer) + u':');
+    if (isHidden()) {
+        show();
+        emit shownChanged(true);
+    }
+}
+
+void ReloadBar::withdraw()
+{
+    m_offer.reset();
+    if (!isHidden()) {
+        hide();
+        emit shownChanged(false);
+    }
+}
+
+} // namespace quarrow

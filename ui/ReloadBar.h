@@ -1,0 +1,64 @@
+#pragma once
+
+#include "engine/csv/ShapeDetector.h"
+
+#include <QFrame>
+#include <QString>
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace quarrow {
+
+// A loaded file's shape as the detector sees it, where it differs from the
+// separator and header line the file was loaded with.
+struct ReloadOffer {
+    QString path;
+    char16_t separator = u',';
+    bool headerLine = false;
+};
+
+// The offer when the detector's decided proposals disagree with the
+// settings the file was loaded with; nothing when they agree or the
+// detector decides nothing.
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& path, char16_t separator, bool headerLine);
+
+// "This file looks like ';'-separated with a header line".
+QString reloadOfferText(const ReloadOffer& offer);
+
+// The separator as the separator button shows it: "\t" for Tab.
+QString separatorButtonText(char16_t separator);
+
+// The detector's evidence, one proposal a line.
+QString shapeEvidenceText(const CsvShape& shape);
+
+// A thin bar in the main window that offers to load a file again with the
+// shape the detector found. It never changes anything by itself: the
+// button asks for the reload, the cross puts the offer away.
+class ReloadBar final : public QFrame {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ReloadBar)
+
+public:
+    explicit ReloadBar(QWidget* parent);
+
+    void offer(const ReloadOffer& offer);
+    void withdraw();
+    const std::optional<ReloadOffer>& current() const noexcept { return m_offer; }
+
+signals:
+    void reloadRequested(const quarrow::ReloadOffer& offer);
+    // The bar came or went: the window makes room for it or takes it back.
+    void shownChanged(bool shown);
+
+private:
+    QLabel* m_text;
+    QPushButton* m_reload;
+    QToolButton* m_dismiss;
+    std::optional<ReloadOffer> m_offer;
+};
+
+} // namespace quarrow

@@ -1,0 +1,173 @@
+// The main window's settings as a whole: the conversion profiles of the
+// File menu, and the shape of the first file loaded (the reload bar and
+// Auto-detect). The rest of the window is in TAppForm.cpp.
+#include "ui/TAppForm.h"
+
+#include "kit/Dialogs.h"
+#include "ui/EngineText.h"
+#include "ui/ExactQuotingOption.h"
+#include "ui/InputFiles.h"
+#include "ui/ProfileFlow.h"
+#include "ui/ReloadBar.h"
+#include "ui/ScriptFormOption.h"
+#include "engine/csv/ShapeDetector.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quarrow {
+
+ScriptOptions TAppForm::scriptOptions() const
+{
+    const LoadOptions reading = readingOptions();
+    ScriptOptions options;
+    options.dialect = reading.dialect;
+    options.separator = reading.separator;
+    options.headerLine = reading.headerLine;
+    options.encoding = reading.encoding;
+    options.tableName = m_tableNameEdit->text().toStdU16String();
+    options.nullEmpty = m_nullEmptyBox->isChecked();
+    options.multiRow = m_multiRowBox->isChecked();
+    options.exactQuoting = reading.exactQuoting;
+    options.transaction = m_transactionOption->isOn();
+    options.copy = m_copyOption->isOn();
+    return options;
+}
+
+void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
+{
+    m_databaseBox->setCurrentIndex(dialectInfo(options.dialect).position);
+    m_tableNameEdit->setText(QString::fromStdU16String(options.tableName));
+    m_nullEmptyBox->setChecked(options.nullEmpty);
+    m_multiRowBox->setChecked(options.multiRow);
+    m_transactionOption->setChecked(options.transaction);
+    m_copyOption->setChecked(options.copy);
+    if (reading)
+        setReadingControls(loadOptionsFor(options));
+}
+
+void TAppForm::setReadingControls(const LoadOptions& options)
+{
+    m_separatorButton->setText(separatorButtonText(options.separator));
+    m_headerLineBox->setChecked(options.headerLine);
+    (options.encoding == TextEncoding::Utf8 ? m_utf8Button : m_ansiButton)->setChecked(true);
+    m_exactQuoting->setChecked(options.exactQuoting);
+}
+
+void TAppForm::afterLoad(const QString& path)
+{
+    if (m_workspace.filesLoaded() != 1)
+        return;
+    m_firstFile = path;
+    if (m_profile && m_profileTypesWaiting) {
+        m_profileTypesWaiting = false;
+        applyColumnTypes(*m_profile);
+    }
+    // The load stays as the controls said; a file that seems to need other
+    // settings gets the offer of a reload, nothing more.
+    const LoadOptions reading = readingOptions();
+    try {
+        const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
+        if (const std::optional<ReloadOffer> offer = reloadOffer(shape, path, reading.separator, reading.headerLine))
+            m_reloadBar->offer(*offer);
+    } catch (const ShapeReadError&) {
+        // The file got in; that its start cannot be read again offers nothing.
+    }
+}
+
+void TAppForm::SaveProfile1Click()
+{
+    if (m_work != nullptr)
+        return;
+    const QString path = m_dialogs.saveFile(this, profileSaveTypes());
+    if (path.isEmpty())
+        return;
+    saveWindowProfile(path, scriptOptions(), m_workspace);
+}
+
+void TAppForm::OpenProfile1Click()
+{
+    if (m_work != nullptr)
+        return;
+    const QString path = m_dialogs.openFile(this, profileOpenTypes());
+    if (path.isEmpty())
+        return;
+    // Read and checked whole before any control changes.
+    ConversionProfile profile = openWindowProfile(path);
+    const bool loaded = m_workspace.filesLoaded() > 0;
+    const LoadOptions reading = readingOptions();
+    setScriptControls(profile.script, !loaded);
+    m_profile = std::move(profile);
+    m_profileTypesWaiting = !loaded;
+    if (!loaded)
+        return;
+    applyColumnTypes(*m_profile);
+    const ScriptOptions& wanted = m_profile->script;
+    if (wanted.separator != reading.separator || wanted.headerLine != reading.headerLine
+        || wanted.encoding != reading.encoding || wanted.exactQuoting != reading.exactQuoting)
+        m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Profile"),
+                          QStringLiteral("The files loaded keep the separator, header line, encoding and exact "
+                                         "quoting they were read with. To read with the profile's, Clear and open "
+                                         "the profile again."));
+}
+
+void TAppForm::applyColumnTypes(const ConversionProfile& profile)
+{
+    const std::optional<ColumnTypesApplied> applied = applyProfileTypes(profile, m_workspace);
+    if (!applied)
+        return;
+    refreshPreview();
+    const QString text = columnTypesAppliedText(*applied);
+    if (!text.isEmpty())
+        m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Profile"), text);
+}
+
+void TAppForm::AutoDetect1Click()
+{
+    if (m_work != nullptr)
+        return;
+    const LoadOptions reading = readingOptions();
+    if (m_workspace.filesLoaded() > 0) {
+        // The reading settings are locked while files are loaded: the first
+        // file is judged, and a shape of its own is offered as a reload.
+        if (m_firstFile.isEmpty())
+            return;
+        const CsvShape shape = detectCsvShapeOfFile(localPath(m_firstFile), reading.separator);
+        if (const std::optional<ReloadOffer> offer =
+                reloadOffer(shape, m_firstFile, reading.separator, reading.headerLine))
+            m_reloadBar->offer(*offer);
+        else
+            m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"),
+                              u"The file loaded first agrees with the settings it was loaded with.\n\n"
+                                  + shapeEvidenceText(shape));
+        return;
+    }
+    const QString path = m_dialogs.openFile(this, csvFileTypes());
+    if (path.isEmpty())
+        return;
+    const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
+    LoadOptions options = reading;
+    options.separator = shape.separator.valueOr(reading.separator);
+    options.headerLine = shape.headerLine.valueOr(reading.headerLine);
+    options.encoding = shape.encoding.valueOr(reading.encoding);
+    options.exactQuoting = shape.exactQuoting.valueOr(reading.exactQuoting);
+    setReadingControls(options);
+    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"), shapeEvidenceText(shape));
+}
+
+void TAppForm::reloadWithOffer(const ReloadOffer& offer)
+{
+    if (m_work != nullptr)
+        return;
+    Clear1Click();
+    m_separatorButton->setText(separatorButtonText(offer.separator));
+    m_headerLineBox->setChecked(offer.headerLine);
+    // The profile's types were for this file: it takes them again.
+    m_profileTypesWaiting = m_profile.has_value();
+    loadFile(offer.path);
+}
+
+} // namespace quarrow
