@@ -1,4 +1,4 @@
-#include "platform/windows/WindowsIdentity.h"
+#include "update/windows/WindowsIdentity.h"
 
 #include <windows.h>
 
