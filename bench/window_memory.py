@@ -48,6 +48,9 @@ def one_load(program, path):
         proc = subprocess.Popen([program, path], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             deadline = start + TIMEOUT
+            # Asked before the program has joined the accessibility bus, the
+            # bus may never show it: the first look waits a moment.
+            time.sleep(1.0)
             while time.monotonic() < deadline:
                 rows = loaded_rows(program_nodes(proc.pid))
                 if rows is not None:
@@ -55,7 +58,7 @@ def one_load(program, path):
                     time.sleep(0.5)  # what the window does after the load settles
                     now, peak = resident(proc.pid)
                     return seconds, now, peak, rows
-                time.sleep(0.05)
+                time.sleep(0.1)
             sys.exit(f"window_memory: {program} did not say 'rows loaded' within {TIMEOUT:.0f} s")
         finally:
             proc.kill()
