@@ -361,7 +361,10 @@ std::string separatorName(char16_t separator)
     char16_t unit = separator;
     char bytes[4];
     std::uint64_t replaced = 0;
-    return "'" + std::string(bytes, utf8::encode(&unit, 1, bytes, replaced)) + "'";
+    std::string name = "'";
+    name.append(bytes, utf8::encode(&unit, 1, bytes, replaced));
+    name += '\'';
+    return name;
 }
 
 CsvShape detectCsvShape(std::string_view sample, bool complete, char16_t currentSeparator)
