@@ -1,5 +1,7 @@
 #include "engine/profile/TypeSuggestion.h"
 
+#include "engine/profile/MySqlRowSize.h"
+
 #include "engine/text/UnicodeText.h"
 #include "engine/text/Utf8.h"
 
@@ -191,121 +193,130 @@ std::string dialectName(Dialect dialect)
     return std::string(text.begin(), text.end()); // ASCII
 }
 
-// MySQL counts every column against one 65,535-byte row: a VARCHAR(n) as
-// 4n bytes in utf8mb4 plus its length, anything else as at most this much
-// (TEXT types are stored apart and count 9 to 12 bytes).
-constexpr std::uint64_t kMySqlRowBytes = 65535;
-constexpr std::uint64_t kMySqlOtherColumnBytes = 32;
-
-// MariaDB's and MySQL's default engine, InnoDB, also refuses a table whose
-// longest row could not fit half a 16 KiB page: "Row size too large (>
-// 8126)", error 1118, whenever innodb_strict_mode is on (the default). With
-// the DYNAMIC row format (the default) a VARCHAR of more than 255 bytes and
-// every TEXT can go off the page and count a 20-byte pointer; a VARCHAR(n)
-// of at most 255 bytes (n <= 63 in utf8mb4) stays in the row with its 4n
-// bytes and a length byte (MariaDB Knowledge Base, "InnoDB Row Formats
-// Overview: Maximum Row Size" and "Troubleshooting Row Size Too Large
-// Errors with InnoDB"). Tried on MariaDB 10.11: 200 columns of varchar(9)
-// load, 200 of varchar(10) do not. Other columns count at most 8 bytes,
-// decimals at most 16, and the record header a few bits a column.
-constexpr std::uint64_t kInnoDbRowBytes = 8126;
-constexpr std::uint64_t kInnoDbPointerBytes = 20;
-constexpr std::uint64_t kInnoDbHeaderBytes = 64;
-
-// The bytes a column of `type` takes in InnoDB's row, for the types the
-// suggestion gives; `inlineVarchar` says whether it may be moved off it.
-std::uint64_t innoDbRowBytes(const TypeSuggestion& s, bool& inlineVarchar)
+// The TEXT type that holds the column's longest value (MySQL Reference
+// Manual, "Data Type Storage Requirements": TEXT 2^16-1 bytes, MEDIUMTEXT
+// 2^24-1).
+std::u16string mySqlTextType(const ColumnProfile& column)
 {
-    inlineVarchar = false;
-    const std::u16string_view type = s.type;
-    if (type.starts_with(u"varchar(")) {
-        std::uint64_t chars = 0;
-        for (char16_t c : type.substr(8)) {
-            if (c < u'0' || c > u'9')
-                break;
-            chars = chars * 10 + static_cast<std::uint64_t>(c - u'0');
-        }
-        if (chars * 4 <= 255) {
-            inlineVarchar = true;
-            return chars * 4 + 1;
-        }
-        return kInnoDbPointerBytes;
-    }
-    if (s.kind == ValueKind::Text)
-        return kInnoDbPointerBytes;
-    return s.kind == ValueKind::Decimal ? 16 : 8;
+    if (column.maxBytes <= 65535)
+        return u"text";
+    return column.maxBytes <= 16777215 ? u"mediumtext" : u"longtext";
 }
 
-// Moves the widest in-row VARCHARs to text until the row fits InnoDB's,
-// saying why in each one's reason.
-void fitInnoDbRow(std::vector<TypeSuggestion>& suggestions, const TableProfile& profile)
+std::int64_t mySqlRowBytesOf(std::u16string_view type)
 {
-    std::uint64_t total = kInnoDbHeaderBytes + suggestions.size() / 4;
-    std::vector<std::pair<std::uint64_t, std::size_t>> movable; // bytes, column
-    for (std::size_t i = 0; i < suggestions.size(); ++i) {
-        bool inlineVarchar = false;
-        const std::uint64_t bytes = innoDbRowBytes(suggestions[i], inlineVarchar);
-        total += bytes;
-        if (inlineVarchar)
-            movable.emplace_back(bytes, i);
-    }
-    if (total <= kInnoDbRowBytes)
+    return static_cast<std::int64_t>(mySqlColumnBytes(type).row);
+}
+
+// A suggestion that still passes one of MySQL's two row limits (see
+// MySqlRowSize.h) has its widest columns turned to TEXT until it fits:
+// InnoDB's record first, as only the columns kept whole in it can give room
+// there, then the server's row. Of equal widths the later column goes
+// first, so that the first columns keep their types. A table that cannot
+// fit even so (hundreds of TEXT columns) is left as it is.
+void fitMySqlRow(std::vector<TypeSuggestion>& suggestions, const TableProfile& profile)
+{
+    std::vector<std::u16string> types;
+    types.reserve(suggestions.size());
+    for (const auto& s : suggestions)
+        types.push_back(s.type);
+    MySqlRowBytes total = mySqlRowBytes(types);
+    if (total.fits())
         return;
-    // Widest first; of equals, the later column first, so that the first
-    // columns keep their sizes.
-    std::sort(movable.begin(), movable.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second > b.second;
-    });
-    for (const auto& [bytes, i] : movable) {
-        if (total <= kInnoDbRowBytes)
-            break;
+
+    struct Candidate {
+        std::uint64_t bytes;
+        std::size_t column;
+    };
+    const MySqlColumnBytes asText = mySqlColumnBytes(u"text");
+    std::vector<Candidate> byRecord;
+    std::vector<Candidate> byRow;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const MySqlColumnBytes bytes = mySqlColumnBytes(types[i]);
+        if (!bytes.offPage && bytes.record > asText.record)
+            byRecord.push_back({bytes.record, i});
+        if (bytes.row > mySqlColumnBytes(mySqlTextType(profile.columns[i])).row)
+            byRow.push_back({bytes.row, i});
+    }
+    const auto widestFirst = [](const Candidate& a, const Candidate& b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.column > b.column;
+    };
+    std::sort(byRecord.begin(), byRecord.end(), widestFirst);
+    std::sort(byRow.begin(), byRow.end(), widestFirst);
+
+    std::vector<bool> turned(types.size(), false);
+    std::size_t nextByRecord = 0;
+    std::size_t nextByRow = 0;
+    while (!total.fits()) {
+        const bool record = total.record > kInnoDbMaxRecordBytes;
+        auto& list = record ? byRecord : byRow;
+        std::size_t& next = record ? nextByRecord : nextByRow;
+        while (next < list.size() && turned[list[next].column])
+            ++next;
+        if (next == list.size())
+            return;
+        const std::size_t i = list[next].column;
+        turned[i] = true;
         TypeSuggestion& s = suggestions[i];
-        const std::u16string varchar = s.type;
-        s.type = profile.columns[i].maxBytes <= 65535 ? u"text" : u"mediumtext";
-        s.reason = "InnoDB row limit: " + toUtf8(varchar) + " columns would take the row past 8,126 bytes";
-        total = total - bytes + kInnoDbPointerBytes;
+        const MySqlColumnBytes from = mySqlColumnBytes(s.type);
+        const std::u16string wide = s.type;
+        s.type = mySqlTextType(profile.columns[i]);
+        s.kind = ValueKind::Text;
+        s.reason =
+            record ? "InnoDB row limit: " + toUtf8(wide) + " columns would not leave the row under InnoDB's 8,126 bytes"
+                   : "MySQL row limit: " + toUtf8(wide) + " columns would take the row past 65,535 bytes";
+        const MySqlColumnBytes to = mySqlColumnBytes(s.type);
+        total.row = total.row - from.row + to.row;
+        total.record = total.record - from.record + to.record;
     }
 }
 
 struct TextChoice {
+    TextChoice(std::u16string chosen, std::u16string refused = {})
+        : type(std::move(chosen)), tooWide(std::move(refused))
+    {
+    }
     std::u16string type;
-    std::uint64_t rowBytes; // MySQL only
+    std::u16string tooWide; // MySQL: the VARCHAR that would not fit the row
 };
 
-TextChoice textType(const ColumnProfile& column, const DialectLimits& limits, std::uint64_t rowBytesLeft)
+// `mySqlRowSlack`: what is left of MySQL's row with this column counted as
+// its TEXT type; a VARCHAR takes from it what it needs beyond that.
+TextChoice textType(const ColumnProfile& column, const DialectLimits& limits, std::int64_t& mySqlRowSlack)
 {
     const std::uint64_t chars = std::max<std::uint64_t>(column.maxChars, 1);
     const std::uint64_t bytes = std::max<std::uint64_t>(column.maxBytes, 1);
     switch (limits.text) {
-    case TextRule::Unsized: return {std::u16string(limits.shortText), 0};
+    case TextRule::Unsized: return {std::u16string(limits.shortText)};
     case TextRule::MySql: {
         // Longer texts go to the TEXT types, stored apart from the row, so
         // that a wide table still fits MySQL's row.
-        const std::uint64_t varcharBytes = chars * 4 + 2;
-        if (chars <= limits.shortTextMax && varcharBytes <= rowBytesLeft)
-            return {sized(limits.shortText, chars), varcharBytes};
-        if (column.maxBytes <= 65535)
-            return {u"text", 12};
-        if (column.maxBytes <= 16777215)
-            return {u"mediumtext", 12};
-        return {u"longtext", 12};
+        std::u16string longType = mySqlTextType(column);
+        if (chars > limits.shortTextMax)
+            return {std::move(longType)};
+        std::u16string varchar = sized(limits.shortText, chars);
+        const std::int64_t more = mySqlRowBytesOf(varchar) - mySqlRowBytesOf(longType);
+        if (more > mySqlRowSlack)
+            return {std::move(longType), std::move(varchar)};
+        mySqlRowSlack -= more;
+        return {std::move(varchar)};
     }
     case TextRule::MsSql:
         if (column.nonAscii) {
             const std::uint64_t units = std::max<std::uint64_t>(column.maxUtf16Units, 1);
-            return {units <= 4000 ? sized(u"nvarchar", units) : std::u16string(u"nvarchar(max)"), 0};
+            return {units <= 4000 ? sized(u"nvarchar", units) : std::u16string(u"nvarchar(max)")};
         }
-        return {bytes <= limits.shortTextMax ? sized(limits.shortText, bytes) : std::u16string(limits.longText), 0};
+        return {bytes <= limits.shortTextMax ? sized(limits.shortText, bytes) : std::u16string(limits.longText)};
     case TextRule::AccessText:
-        return {chars <= limits.shortTextMax ? sized(limits.shortText, chars) : std::u16string(limits.longText), 0};
+        return {chars <= limits.shortTextMax ? sized(limits.shortText, chars) : std::u16string(limits.longText)};
     case TextRule::BytesThenLob:
         if (bytes <= limits.shortTextMax)
-            return {sized(limits.shortText, bytes), 0};
+            return {sized(limits.shortText, bytes)};
         if (limits.dialect == Dialect::IbmDb2)
-            return {sized(limits.longText, bytes), 0}; // a bare CLOB holds only 1 MB
-        return {std::u16string(limits.longText), 0};
+            return {sized(limits.longText, bytes)}; // a bare CLOB holds only 1 MB
+        return {std::u16string(limits.longText)};
     }
-    return {std::u16string(limits.longText), 0};
+    return {std::u16string(limits.longText)};
 }
 
 std::string quoted(const ValueSite& site, const TableProfile& profile)
@@ -403,17 +414,23 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
     const DialectLimits& limits = limitsOf(dialect);
     std::vector<TypeSuggestion> out;
     out.reserve(profile.columns.size());
-    std::uint64_t rowBytesLeft = kMySqlRowBytes;
-    // Typed columns first take their share of MySQL's row, so that the
-    // VARCHARs are sized with what is left.
+    // MySQL: every column first counts what it takes without a VARCHAR
+    // (its typed type, its TEXT type, the default type of an empty one), so
+    // that the VARCHARs are sized with what is left of the row.
+    const bool mySql = dialect == Dialect::MySql;
+    std::int64_t rowSlack = static_cast<std::int64_t>(kMySqlMaxRowBytes)
+                            - static_cast<std::int64_t>(mySqlNullFlagBytes(profile.columns.size()));
     std::vector<Typed> typed(profile.columns.size());
     for (std::size_t i = 0; i < profile.columns.size(); ++i) {
         const ColumnProfile& column = profile.columns[i];
         const ValueKind kind = column.kind(nullEmpty);
         if (kind != ValueKind::Text && column.nonEmpty > 0)
             typed[i] = typedChoice(column, kind, limits);
-        if (column.nonEmpty == 0 || !typed[i].type.empty())
-            rowBytesLeft -= std::min(rowBytesLeft, kMySqlOtherColumnBytes);
+        if (mySql) {
+            rowSlack -= column.nonEmpty == 0     ? mySqlRowBytesOf(dialectInfo(dialect).defaultType)
+                        : !typed[i].type.empty() ? mySqlRowBytesOf(typed[i].type)
+                                                 : mySqlRowBytesOf(mySqlTextType(column));
+        }
     }
     for (std::size_t i = 0; i < profile.columns.size(); ++i) {
         const ColumnProfile& column = profile.columns[i];
@@ -432,19 +449,20 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
             if (why != nullptr && *why)
                 s.reason = quoted(*why, profile);
         } else {
-            TextChoice text = textType(column, limits, rowBytesLeft);
-            rowBytesLeft -= std::min(rowBytesLeft, text.rowBytes);
+            TextChoice text = textType(column, limits, rowSlack);
             s.type = std::move(text.type);
             s.kind = ValueKind::Text;
             if (kind != ValueKind::Text)
                 s.reason = typed[i].refusal;
+            else if (!text.tooWide.empty())
+                s.reason = "MySQL row limit: " + toUtf8(text.tooWide) + " would take the row past 65,535 bytes";
             else if (why != nullptr && *why)
                 s.reason = quoted(*why, profile);
         }
         out.push_back(std::move(s));
     }
-    if (dialect == Dialect::MySql)
-        fitInnoDbRow(out, profile);
+    if (mySql)
+        fitMySqlRow(out, profile);
     return out;
 }
 

@@ -767,76 +767,113 @@ TEST(MariaDbStatementSize, MultiRowScriptOver25MBLoadsWithTheDefaultPacketLimit)
     EXPECT_TRUE(expected.empty()) << expected.size() << " rows missing, the first with key " << expected.begin()->first;
 }
 
-// A wide file typed from its values: 200 columns of 10 to 29 characters
-// would be VARCHARs that InnoDB keeps in the row, past its 8,126 bytes (error
-// 1118); the widest become text instead, the table is made with MariaDB's
-// default engine, and every value comes back.
-TEST(MariaDbRowSize, WideSuggestedTableFitsInnoDbsRow)
+// A distinct value of `length` characters; in row 1 a shorter one.
+std::string paddedValue(std::size_t row, std::size_t column, std::size_t length)
 {
+    std::string value = std::to_string(row) + "-" + std::to_string(column) + "-";
+    if (row != 1)
+        value.resize(length, 'x');
+    return value;
+}
+
+// Wide files typed from their values, each past one of MySQL's row limits
+// where a column kind, a length byte or the null flags are miscounted (error
+// 1118, and nothing loads): VARCHARs that InnoDB keeps in its record past
+// 8,126 bytes, VARCHARs whose null flags take the row past 65,535 bytes, and
+// decimals that take 30 bytes each. The widest become text, the table is
+// made with MariaDB's default engine, and every value comes back.
+TEST(MariaDbRowSize, WideSuggestedTablesLoad)
+{
+    struct Case {
+        const char* label;
+        std::size_t columns;
+        std::string (*value)(std::size_t row, std::size_t column);
+        std::string keptType; // some columns must keep it
+        std::string limit;    // --explain names it
+    };
+    const Case cases[] = {
+        {"200 columns of 10 to 29 characters", 200,
+         [](std::size_t r, std::size_t c) { return paddedValue(r, c, 10 + c % 20); }, " varchar(10)",
+         "InnoDB row limit"},
+        {"163 columns of 100 characters", 163, [](std::size_t r, std::size_t c) { return paddedValue(r, c, 100); },
+         " varchar(100)", "MySQL row limit"},
+        {"254 columns of 64 characters", 254, [](std::size_t r, std::size_t c) { return paddedValue(r, c, 64); },
+         " varchar(64)", "MySQL row limit"},
+        {"280 columns of decimal(65,30)", 280,
+         [](std::size_t r, std::size_t c) {
+             // 35 digits before the point and 30 after, none of them lost in the decimal's text.
+             std::string digits = std::to_string(r + 1) + std::to_string(c) + std::string(65, '0');
+             digits.resize(64);
+             digits += std::to_string(c % 9 + 1);
+             return digits.substr(0, 35) + "." + digits.substr(35);
+         },
+         " decimal(65,30)", "InnoDB row limit"},
+    };
     Database& database = DatabaseEnvironment::get(Engine::MariaDb);
-    const std::string name = database.create();
-    constexpr std::size_t kColumns = 200;
-    std::string csv;
-    for (std::size_t c = 0; c < kColumns; ++c)
-        csv += (c > 0 ? "," : "") + ("c" + std::to_string(c));
-    csv += "\r\n";
-    std::vector<std::vector<std::string>> expected;
-    for (std::size_t r = 0; r < 3; ++r) {
-        std::vector<std::string> row;
-        for (std::size_t c = 0; c < kColumns; ++c) {
-            std::string value = std::to_string(r) + "-" + std::to_string(c) + "-";
-            value.resize(10 + c % 20, 'x');
-            if (r == 1)
-                value = std::to_string(c) + std::string(c % 5, 'y'); // shorter than the widest
-            csv += (c > 0 ? "," : "") + value;
-            row.push_back(value);
-        }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string name = database.create();
+        std::string csv;
+        for (std::size_t k = 0; k < c.columns; ++k)
+            csv += (k > 0 ? "," : "") + ("c" + std::to_string(k));
         csv += "\r\n";
-        expected.push_back(std::move(row));
-    }
+        std::vector<std::vector<std::string>> expected;
+        for (std::size_t r = 0; r < 3; ++r) {
+            std::vector<std::string> row;
+            for (std::size_t k = 0; k < c.columns; ++k) {
+                row.push_back(c.value(r, k));
+                csv += (k > 0 ? "," : "") + row.back();
+            }
+            csv += "\r\n";
+            expected.push_back(std::move(row));
+        }
 
-    TempDir work;
-    const auto script = work.path() / "script.sql";
-    Command convert;
-    convert.program = QUARROW_CLI_BINARY;
-    convert.args = {"-q",
-                    "-H",
-                    "--suggest-types",
-                    "--explain",
-                    "-d",
-                    "mysql",
-                    "-t",
-                    "wide",
-                    "-o",
-                    script.string(),
-                    work.write("input.csv", csv).string()};
-    const Outcome converted = run(convert, work.path());
-    ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
-    EXPECT_NE(converted.err.find("InnoDB row limit"), std::string::npos) << converted.err;
-    const std::string scriptText = test::readFile(script);
-    EXPECT_NE(scriptText.find(" varchar("), std::string::npos);
-    EXPECT_NE(scriptText.find(" text,"), std::string::npos);
+        TempDir work;
+        const auto script = work.path() / "script.sql";
+        Command convert;
+        convert.program = QUARROW_CLI_BINARY;
+        convert.args = {"-q",
+                        "-H",
+                        "--suggest-types",
+                        "--explain",
+                        "-d",
+                        "mysql",
+                        "-t",
+                        "wide",
+                        "-o",
+                        script.string(),
+                        work.write("input.csv", csv).string()};
+        const Outcome converted = run(convert, work.path());
+        ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+        EXPECT_NE(converted.err.find(c.limit), std::string::npos) << converted.err;
+        const std::string scriptText = test::readFile(script);
+        EXPECT_NE(scriptText.find(c.keptType), std::string::npos);
+        EXPECT_NE(scriptText.find(" text"), std::string::npos);
 
-    const Outcome loaded = database.load(name, script);
-    ASSERT_TRUE(loaded.succeeded() && loaded.err.empty()) << "loading the script into MariaDB failed\n"
-                                                          << describe(Command{}, loaded);
-    const auto engine = database.cells(
-        name, "SELECT CONCAT('V', HEX(ENGINE)) FROM information_schema.TABLES WHERE TABLE_NAME = 'wide';\n");
-    EXPECT_EQ(engine, (std::vector<CellRow>{{Cell("InnoDB")}}));
-    std::string select = "SELECT ";
-    for (std::size_t c = 0; c < kColumns; ++c)
-        select += std::string(c > 0 ? "," : "") + "CONCAT('V', HEX(`c" + std::to_string(c) + "`))";
-    const auto rows = database.cells(name, select + " FROM wide;\n");
-    std::vector<std::vector<std::string>> actual;
-    for (const auto& row : rows) {
-        std::vector<std::string> texts;
-        for (const auto& cell : row)
-            texts.push_back(cell.value_or("NULL"));
-        actual.push_back(std::move(texts));
+        const Outcome loaded = database.load(name, script);
+        ASSERT_TRUE(loaded.succeeded() && loaded.err.empty()) << "loading the script into MariaDB failed\n"
+                                                              << describe(Command{}, loaded);
+        const auto engine = database.cells(
+            name, "SELECT CONCAT('V', HEX(ENGINE)) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                  "AND TABLE_NAME = 'wide';\n");
+        EXPECT_EQ(engine, (std::vector<CellRow>{{Cell("InnoDB")}}));
+        std::string select = "SELECT ";
+        for (std::size_t k = 0; k < c.columns; ++k)
+            select += std::string(k > 0 ? "," : "") + "CONCAT('V', HEX(CAST(`c" + std::to_string(k) + "` AS CHAR)))";
+        const auto rows = database.cells(name, select + " FROM wide;\n");
+        std::vector<std::vector<std::string>> actual;
+        for (const auto& row : rows) {
+            std::vector<std::string> texts;
+            for (const auto& cell : row)
+                texts.push_back(cell.value_or("NULL"));
+            actual.push_back(std::move(texts));
+        }
+        std::sort(actual.begin(), actual.end());
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(actual.size(), expected.size());
+        for (std::size_t r = 0; r < actual.size(); ++r)
+            EXPECT_EQ(actual[r], expected[r]);
     }
-    std::sort(actual.begin(), actual.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_TRUE(actual == expected);
 }
 
 // The script leaves a name bare in PostgreSQL unless it is on the list of
