@@ -701,6 +701,84 @@ TEST(RowStore, EveryFormReadsBackAndCostsItsSmallestSize)
     EXPECT_EQ(store.row(4, scratch), u"\u0100");
 }
 
+// Lines at the edges between the forms: the last character of one byte
+// (U+00FF), the first that needs more (U+0100), NUL, the ends of ASCII and
+// of the UTF-8 lengths, and mixtures of them. Each reads back as it went in,
+// from UTF-16 and from UTF-8 into the store, and from a one-column UTF-8
+// file through the workspace's load (alone, and after a line that puts its
+// first character across the reader's 4096-byte block), plainly and
+// exactly quoted.
+TEST(RowStore, LinesAtTheEdgesOfEachFormReadBackEqual)
+{
+    using namespace std::string_literals;
+    struct Case {
+        const char* what;
+        std::u16string text;
+        std::size_t bytesFromUtf8; // held when it came as UTF-8
+        bool heldAsUtf8;           // handed out as UTF-8 (ASCII, or the file's UTF-8)
+    };
+    const char16_t nul = u'\0';
+    const std::vector<Case> cases{
+        {"U+0100 alone: as long in UTF-8 as in UTF-16", u"\u0100", 2, false},
+        {"U+00FF alone: one byte", u"\u00FF", 1, false},
+        {"NUL alone", std::u16string(1, nul), 1, true},
+        {"U+007F alone", u"\u007F", 1, true},
+        {"U+0080 alone", u"\u0080", 1, false},
+        {"U+00FF then U+0100", u"\u00FF\u0100", 4, false},
+        {"U+0100 then U+00FF", u"\u0100\u00FF", 4, false},
+        {"ASCII then U+0100: UTF-8 is shorter", u"a\u0100", 3, true},
+        {"U+0100 then NUL", u"\u0100"s + nul, 3, true},
+        {"NUL then U+00FF", std::u16string(1, nul) + u"\u00FF", 2, false},
+        {"U+00FF, NUL, U+0100, NUL", u"\u00FF"s + nul + u"\u0100" + nul, 6, true},
+        {"U+0100 three times", u"\u0100\u0100\u0100", 6, false},
+        {"U+07FF, last of two UTF-8 bytes", u"\u07FF,\u0100", 5, true},
+        {"U+0800, first of three UTF-8 bytes", u"\u0800\u00FF", 4, false},
+        {"U+FFFD and U+10000", u"\uFFFD\U00010000", 6, false},
+    };
+
+    RowStore store;
+    Strings expected;
+    for (const auto& c : cases) {
+        const std::uint64_t before = store.bytesUsed();
+        store.appendUtf8(toUtf8(c.text));
+        EXPECT_EQ(store.bytesUsed() - before, c.bytesFromUtf8 + sizeof(std::uint32_t)) << c.what;
+        store.append(c.text);
+        expected.push_back(c.text);
+        expected.push_back(c.text);
+    }
+    expectSame(store, expected);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto utf8 = store.utf8Row(2 * i);
+        EXPECT_EQ(utf8.has_value(), cases[i].heldAsUtf8) << cases[i].what;
+        if (utf8) {
+            EXPECT_EQ(*utf8, toUtf8(cases[i].text)) << cases[i].what;
+        }
+        // From UTF-16 only ASCII is handed out as UTF-8, and then as itself.
+        if (const auto fromUtf16 = store.utf8Row(2 * i + 1)) {
+            EXPECT_EQ(*fromUtf16, toUtf8(cases[i].text)) << cases[i].what;
+        }
+    }
+
+    ScratchDir dir;
+    const std::string pad = std::string(4094, 'p') + "\n";
+    for (const auto& c : cases) {
+        for (const bool exact : {false, true}) {
+            for (const bool padded : {false, true}) {
+                SCOPED_TRACE(std::string(c.what) + (exact ? ", exact" : "") + (padded ? ", across a block" : ""));
+                LoadOptions o = options(false);
+                o.exactQuoting = exact;
+                Workspace ws;
+                ws.load(dir.write("edge.csv", (padded ? pad : "") + toUtf8(c.text) + "\r\n"), o);
+                const Strings rows = rowsOf(ws);
+                ASSERT_EQ(rows.size(), padded ? 2u : 1u);
+                EXPECT_EQ(rows.back(), c.text);
+                std::u16string scratch;
+                EXPECT_EQ(ws.row(rows.size() - 1, scratch), c.text);
+            }
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Separator text and dialect lookup
 
