@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,62 @@ TEST(ColumnNameLimits, CutAtEachDatabasesLimitInItsOwnUnit)
         const NameLimit limit = columnNameLimit(c.dialect);
         if (limit.unit != NameUnit::None) {
             EXPECT_LE(nameLength(written.names[0], limit.unit), limit.max);
+        }
+    }
+}
+
+// Where the limit counts bytes, a cut that falls inside a character of
+// three UTF-8 bytes (U+4E2D) keeps the characters before it whole, at each
+// of the three places in the character, and so does the room a suffix needs.
+TEST(ColumnNameLimits, ByteLimitsNeverCutInsideAThreeByteCharacter)
+{
+    const std::u16string z = u"\u4E2D";
+    const std::u16string e = u"\u00E9"; // two bytes
+    struct Case {
+        const char* label;
+        Dialect dialect;
+        std::vector<std::u16string> names;
+        std::vector<std::u16string> written;
+    };
+    const Case cases[] = {
+        {"postgresql 63 bytes exactly", Dialect::PostgreSql, {repeat(z, 21)}, {repeat(z, 21)}},
+        {"postgresql 22 of them keep 21", Dialect::PostgreSql, {repeat(z, 22)}, {repeat(z, 21)}},
+        {"postgresql U+0800, the first of three bytes",
+         Dialect::PostgreSql,
+         {repeat(u"\u0800", 22)},
+         {repeat(u"\u0800", 21)}},
+        {"postgresql cut after the first byte", Dialect::PostgreSql, {u"a" + repeat(z, 21)}, {u"a" + repeat(z, 20)}},
+        {"postgresql cut after the second byte", Dialect::PostgreSql, {u"ab" + repeat(z, 21)}, {u"ab" + repeat(z, 20)}},
+        {"postgresql suffix",
+         Dialect::PostgreSql,
+         {repeat(z, 22), repeat(z, 23)},
+         {repeat(z, 21), repeat(z, 20) + u"_2"}},
+        {"oracle 43 keep 42", Dialect::Oracle, {repeat(z, 43)}, {repeat(z, 42)}},
+        {"oracle cut after the first byte", Dialect::Oracle, {u"a" + repeat(z, 43)}, {u"a" + repeat(z, 42)}},
+        {"oracle 128 bytes exactly", Dialect::Oracle, {u"ab" + repeat(z, 42)}, {u"ab" + repeat(z, 42)}},
+        {"oracle suffix", Dialect::Oracle, {repeat(z, 43), repeat(z, 44)}, {repeat(z, 42), repeat(z, 42) + u"_2"}},
+        {"db2 43 keep 42", Dialect::IbmDb2, {repeat(z, 43)}, {repeat(z, 42)}},
+        {"db2 after a two-byte character", Dialect::IbmDb2, {e + repeat(z, 43)}, {e + repeat(z, 42)}},
+        {"db2 cut after the second byte", Dialect::IbmDb2, {e + u"a" + repeat(z, 42)}, {e + u"a" + repeat(z, 41)}},
+        {"db2 suffix",
+         Dialect::IbmDb2,
+         {u"x" + repeat(z, 43), u"x" + repeat(z, 44)},
+         {u"x" + repeat(z, 42), u"x" + repeat(z, 41) + u"_2"}},
+    };
+    std::set<Dialect> covered;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        covered.insert(c.dialect);
+        const NameLimit limit = columnNameLimit(c.dialect);
+        ASSERT_EQ(limit.unit, NameUnit::Utf8Bytes);
+        const WrittenNames written = limitColumnNames(c.dialect, c.names);
+        EXPECT_EQ(written.names, c.written);
+        for (const auto& name : written.names)
+            EXPECT_LE(nameLength(name, NameUnit::Utf8Bytes), limit.max);
+    }
+    for (const auto& info : kDialects) {
+        if (columnNameLimit(info.dialect).unit == NameUnit::Utf8Bytes) {
+            EXPECT_TRUE(covered.count(info.dialect)) << info.identifier << " counts bytes and has no case here";
         }
     }
 }
