@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -163,6 +164,11 @@ const std::vector<ShapeCase> kCases{
      u',', true, kKeep, kKeep, "3 of 3 lines have 2 fields with ','"},
 };
 // clang-format on
+
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ShapeTable : public testing::TestWithParam<ShapeCase> {};
 
