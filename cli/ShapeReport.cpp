@@ -27,6 +27,9 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out)
 {
     constexpr std::string_view keep = "undecided: keep the current setting";
     std::string options;
+    if (shape.linesAbove.value)
+        out << "warning: lines above the table: " << *shape.linesAbove.value << "\n  " << shape.linesAbove.evidence
+            << "\n";
     out << "separator: ";
     if (shape.separator.value) {
         out << separatorName(*shape.separator.value);
@@ -105,6 +108,10 @@ void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, Sc
     }
     if (shape.exactQuoting.value.value_or(false) && !script.exactQuoting)
         say("note: " + shape.exactQuoting.evidence + " (--rfc4180)");
+    // Said even when quiet: the fields past the title's are dropped.
+    if (shape.linesAbove.value)
+        err << "quarrow-cli: warning: " << shape.linesAbove.evidence
+            << " (remove the lines above the table before converting)\n";
 }
 
 } // namespace quarrow::cli

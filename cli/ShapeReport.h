@@ -23,7 +23,8 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out);
 
 // Sets the asked-for settings from the shape where it decides; the others
 // stay. Says on `err` what each became and why, unless `quiet`; also when
-// the file seems to need exact quoting that the run does not use.
+// the file seems to need exact quoting that the run does not use. Lines
+// above the table are warned of even when quiet.
 void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, ScriptOptions& script, std::ostream& err,
                         bool quiet);
 

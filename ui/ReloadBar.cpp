@@ -13,9 +13,21 @@ constexpr int kBarTextPixels = 12;
 
 } // namespace
 
-std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& path, char16_t separator, bool headerLine)
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, char16_t separator,
+                                       bool headerLine)
 {
-    const ReloadOffer offer{path, shape.separator.valueOr(separator), shape.headerLine.valueOr(headerLine)};
+    ReloadOffer offer{
+        paths, shape.separator.valueOr(separator), shape.headerLine.valueOr(headerLine), {}, shapeEvidenceText(shape)};
+    if (const std::optional<std::size_t> above = shape.linesAbove.value) {
+        offer.warning = (*above == 1 ? QStringLiteral("Line 1 of this file is not part of its table (a title or a "
+                                                      "comment?), but the table takes its columns from it. Remove it "
+                                                      "from the file and load the file again.")
+                                     : u"Lines 1 to " + QString::number(*above)
+                                           + u" of this file are not part of its table (a title or a comment?), but "
+                                             u"the table takes its columns from line 1. Remove them from the file "
+                                             u"and load the file again.");
+        return offer;
+    }
     if (offer.separator == separator && offer.headerLine == headerLine)
         return std::nullopt;
     return offer;
@@ -23,7 +35,11 @@ std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& pat
 
 QString reloadOfferText(const ReloadOffer& offer)
 {
-    return u"This file looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
+    if (!offer.canReload())
+        return offer.warning;
+    const QString file = offer.paths.size() > 1 ? u"The first of the " + QString::number(offer.paths.size()) + u" files"
+                                                : QStringLiteral("This file");
+    return file + u" looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
            + (offer.headerLine ? u"with a header line" : u"without a header line");
 }
 
@@ -37,8 +53,9 @@ QString separatorButtonText(char16_t separator)
 QString shapeEvidenceText(const CsvShape& shape)
 {
     QStringList lines;
-    for (const std::string* evidence : {&shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
-                                        &shape.exactQuoting.evidence}) {
+    for (const std::string* evidence :
+         {&shape.linesAbove.evidence, &shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
+          &shape.exactQuoting.evidence}) {
         if (!evidence->empty())
             lines << QString::fromStdString(*evidence);
     }
@@ -83,11 +100,14 @@ ReloadBar::ReloadBar(QWidget* parent)
 void ReloadBar::offer(const ReloadOffer& offer)
 {
     m_offer = offer;
-    m_text->setText(reloadOfferText(offer) + u':');
-    if (isHidden()) {
-        show();
-        emit shownChanged(true);
-    }
+    m_text->setText(offer.canReload() ? reloadOfferText(offer) + u':' : reloadOfferText(offer));
+    m_text->setToolTip(offer.evidence);
+    m_reload->setVisible(offer.canReload());
+    m_reload->setText(offer.paths.size() > 1 ? u"Reload all " + QString::number(offer.paths.size()) + u" files"
+                                             : QStringLiteral("Reload with these settings"));
+    // Shown already, the bar may need another height for its new text.
+    show();
+    emit shownChanged(true);
 }
 
 void ReloadBar::withdraw()

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -14,19 +15,27 @@ class QToolButton;
 namespace quarrow {
 
 // A loaded file's shape as the detector sees it, where it differs from the
-// separator and header line the file was loaded with.
+// separator and header line the files were loaded with. The first file is
+// judged; a reload takes every file in the table again.
 struct ReloadOffer {
-    QString path;
+    QStringList paths; // in the order they were loaded
     char16_t separator = u',';
     bool headerLine = false;
+    // Lines above the table (a title, a comment) that the reading takes for
+    // its first line: no setting mends that, so the bar only warns.
+    QString warning;
+    QString evidence; // the detector's, for the bar's tooltip
+
+    bool canReload() const { return warning.isEmpty(); }
 };
 
 // The offer when the detector's decided proposals disagree with the
-// settings the file was loaded with; nothing when they agree or the
-// detector decides nothing.
-std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& path, char16_t separator, bool headerLine);
+// settings the files were loaded with, or a warning when the file has lines
+// above its table; nothing when they agree or the detector decides nothing.
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, char16_t separator,
+                                       bool headerLine);
 
-// "This file looks like ';'-separated with a header line".
+// "This file looks like ';'-separated with a header line", or the warning.
 QString reloadOfferText(const ReloadOffer& offer);
 
 // The separator as the separator button shows it: "\t" for Tab.
@@ -51,7 +60,8 @@ public:
 
 signals:
     void reloadRequested(const quarrow::ReloadOffer& offer);
-    // The bar came or went: the window makes room for it or takes it back.
+    // The bar came, went or took a new text: the window makes room for it
+    // or takes it back.
     void shownChanged(bool shown);
 
 private:

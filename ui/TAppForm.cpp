@@ -270,6 +270,7 @@ void TAppForm::Clear1Click()
     m_statusText->clear();
     m_reloadBar->withdraw();
     m_firstFile.clear();
+    m_loadedFiles.clear();
 }
 
 void TAppForm::Button1Click()

@@ -154,7 +154,7 @@ private:
     void SaveProfile1Click();
     void OpenProfile1Click();
     void AutoDetect1Click();
-    // Clears and loads the offered file again with the offered settings.
+    // Clears and loads the files of the table again with the offered settings.
     void reloadWithOffer(const ReloadOffer& offer);
     // Gives the loaded columns the profile's types and says so when its
     // column count is not the file's.
@@ -201,8 +201,10 @@ private:
     ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;
     ReloadBar* m_reloadBar = nullptr;
-    // The first file loaded since the last Clear (Auto-detect looks at it).
+    // The first file loaded since the last Clear (Auto-detect looks at it),
+    // and every file in the table, in order (a reload takes them all).
     QString m_firstFile;
+    QStringList m_loadedFiles;
     // The last profile opened: its column types wait for the first load,
     // and a reload takes them again.
     std::optional<ConversionProfile> m_profile;

@@ -59,8 +59,15 @@ void TAppForm::setReadingControls(const LoadOptions& options)
 
 void TAppForm::afterLoad(const QString& path)
 {
-    if (m_workspace.filesLoaded() != 1)
+    m_loadedFiles << path;
+    if (m_workspace.filesLoaded() != 1 || !m_firstFile.isEmpty()) {
+        // A later file of the table: a reload takes it as well.
+        if (std::optional<ReloadOffer> offer = m_reloadBar->current(); offer && offer->canReload()) {
+            offer->paths = m_loadedFiles;
+            m_reloadBar->offer(*offer);
+        }
         return;
+    }
     m_firstFile = path;
     if (m_profile && m_profileTypesWaiting) {
         m_profileTypesWaiting = false;
@@ -71,7 +78,8 @@ void TAppForm::afterLoad(const QString& path)
     const LoadOptions reading = readingOptions();
     try {
         const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
-        if (const std::optional<ReloadOffer> offer = reloadOffer(shape, path, reading.separator, reading.headerLine))
+        if (const std::optional<ReloadOffer> offer =
+                reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine))
             m_reloadBar->offer(*offer);
     } catch (const ShapeReadError&) {
         // The file got in; that its start cannot be read again offers nothing.
@@ -137,7 +145,7 @@ void TAppForm::AutoDetect1Click()
             return;
         const CsvShape shape = detectCsvShapeOfFile(localPath(m_firstFile), reading.separator);
         if (const std::optional<ReloadOffer> offer =
-                reloadOffer(shape, m_firstFile, reading.separator, reading.headerLine))
+                reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine))
             m_reloadBar->offer(*offer);
         else
             m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"),
@@ -162,12 +170,18 @@ void TAppForm::reloadWithOffer(const ReloadOffer& offer)
 {
     if (m_work != nullptr)
         return;
+    if (!offer.canReload())
+        return;
+    // The offer goes with the Clear.
+    const QStringList paths = offer.paths;
+    const char16_t separator = offer.separator;
+    const bool headerLine = offer.headerLine;
     Clear1Click();
-    m_separatorButton->setText(separatorButtonText(offer.separator));
-    m_headerLineBox->setChecked(offer.headerLine);
-    // The profile's types were for this file: it takes them again.
+    m_separatorButton->setText(separatorButtonText(separator));
+    m_headerLineBox->setChecked(headerLine);
+    // The profile's types were for the first file: it takes them again.
     m_profileTypesWaiting = m_profile.has_value();
-    loadFile(offer.path);
+    loadFiles(paths, [this](const QString& path) { return loadFile(path); });
 }
 
 } // namespace quarrow

@@ -3,6 +3,7 @@
 #include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
 #include "engine/text/AnsiCodePage.h"
+#include "engine/text/LineBreaks.h"
 #include "engine/text/Scan.h"
 #include "engine/text/Utf8.h"
 
@@ -95,6 +96,15 @@ public:
 
     // The physical line where the line or record not yet delivered begins.
     std::uint64_t nextLineNumber() const noexcept { return m_recordStart; }
+
+    // The physical line that a fault right after `size` more units would be
+    // on, the units not fed: a block is checked whole before any of its
+    // lines is cut, so its lines before the fault are counted here.
+    std::uint64_t lineAfter(const Unit* text, std::size_t size) const noexcept
+    {
+        bool afterCr = m_skipLineFeed;
+        return m_lines + 1 + countLineBreaks(text, text + size, afterCr);
+    }
 
 private:
     enum class State { Outside, Quoted, QuoteInQuotes };
@@ -277,6 +287,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
     auto fail = [&](std::string reason) {
         throw ReadError(path, keepUtf8 ? byteCutter.nextLineNumber() : cutter.nextLineNumber(), std::move(reason));
     };
+    // Text that cannot be decoded is named by the line it is on.
+    auto failOnLine = [&](std::uint64_t line, std::string reason) { throw ReadError(path, line, std::move(reason)); };
 
     FilePtr file(openFile(path, FileAccess::Read));
     if (!file)
@@ -332,7 +344,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
         if (keepUtf8) {
             const auto r = utf8::validate(block.data() + begin, size - begin, atEnd);
             if (!r.valid)
-                fail("invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
+                failOnLine(byteCutter.lineAfter(reinterpret_cast<const char*>(block.data() + begin), r.consumed),
+                           "invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
             consumed = begin + r.consumed;
             byteCutter.feed(reinterpret_cast<const char*>(block.data() + begin), r.consumed);
         } else {
@@ -340,7 +353,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
             case Decoding::Utf8: {
                 const auto r = utf8::decode(block.data() + begin, size - begin, decoded.data(), atEnd);
                 if (!r.valid)
-                    fail("invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
+                    failOnLine(cutter.lineAfter(decoded.data(), r.written),
+                               "invalid UTF-8 at byte " + std::to_string(blockOffset + begin + r.consumed));
                 consumed = begin + r.consumed;
                 units = r.written;
                 break;
@@ -363,7 +377,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
                     decoded[units++] = static_cast<char16_t>(lo | (hi << 8));
                 }
                 if (i < size && atEnd)
-                    fail("incomplete UTF-16 code unit at byte " + std::to_string(blockOffset + i));
+                    failOnLine(cutter.lineAfter(decoded.data(), units),
+                               "incomplete UTF-16 code unit at byte " + std::to_string(blockOffset + i));
                 consumed = i;
                 break;
             }

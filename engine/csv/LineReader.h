@@ -46,8 +46,10 @@ public:
     ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason);
 
     const std::filesystem::path& path() const noexcept { return m_path; }
-    // The line being read when reading stopped (1-based); the lines before
-    // it were delivered.
+    // Where reading stopped (1-based): for text that cannot be decoded, the
+    // line the fault is on; for a quote left open, the line where its record
+    // begins; else the line not yet delivered. The lines of the blocks before
+    // the one that failed were delivered.
     std::uint64_t lineNumber() const noexcept { return m_lineNumber; }
     const std::string& reason() const noexcept { return m_reason; }
 

@@ -33,7 +33,7 @@ struct LoadReport {
     bool cancelled = false; // stopped through LoadControl::cancel: nothing of the file was kept
     bool readFailed = false;
     std::string failure;           // the reader's description when readFailed
-    std::uint64_t failureLine = 0; // line being read when it failed (1-based, of this file)
+    std::uint64_t failureLine = 0; // where reading stopped (1-based, of this file): see ReadError
     std::int64_t rowCount = 0;     // rows in the workspace after the load
     std::int64_t filesLoaded = 0;  // files-loaded count after the load
 };

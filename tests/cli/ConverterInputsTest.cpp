@@ -78,7 +78,7 @@ TEST(ConverterInputs, MessagesNameTheInputAsGiven)
     const Case cases[] = {
         {"cli --suggest-types - <&-", "Cannot read standard input: Bad file descriptor"},
         {"printf 'x\\r\\ncaf\\xe9\\r\\n' | cli --suggest-types -",
-         "File load error! standard input: line 1: invalid UTF-8"},
+         "File load error! standard input: line 2: invalid UTF-8"},
         {"cli --strict <(printf 'x\\r\\ncaf\\xe9\\r\\n')", "File load error! /dev/fd/"},
         {"printf 'x\\r\\n1,2\\r\\n' | cli --explain -", "standard input line 2"},
         {"printf 'x\\r\\n1,2\\r\\n' | cli -", "standard input line 2"},

@@ -99,6 +99,111 @@ TEST(ConverterDetect, AutoSettingsEqualTheSameSettingsGivenByHand)
     }
 }
 
+// Shapes that were guessed wrong: what --detect says, and that -s auto and
+// -H auto then give the script the settings given by hand give.
+TEST(ConverterDetect, CloseEvidenceIsJudgedOnWholeNumbersTitlesAndText)
+{
+    TempDir dir;
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> byHand;
+        std::string detected; // a part of --detect's output
+    };
+    const std::vector<Case> cases{
+        {"decimal.csv",
+         "1,5;2,25\r\n3,75;4,5\r\n",
+         {"-s", ";", "--no-header"},
+         "separator: ';'\n  2 of 2 lines have 2 fields with ';', as 2 of 2 lines have 3 fields with ',', but ',' "
+         "would cut 4 numbers such as \"1,5\" that ';' keeps whole\nheader line: no\n"},
+        {"names.tsv",
+         "Smith, John\tNew York, NY\nDoe, Jane\tBoston, MA\nRoe, Rick\tAustin, TX\n",
+         {"-s", "\t"},
+         "separator: Tab\n"},
+        {"years.csv",
+         "Country,2019,2020,2021\nFrance,1.5,2.5,3\nSpain,4,5,6.5\n",
+         {"-H"},
+         "header line: yes\n  line 1 holds years over other numbers in columns 2, 3, 4\n"},
+        {"text.csv", "name,city\nAnna,Berlin\nBert,Hamburg\n", {"-H"}, "header line: yes\n"},
+        {"utf16.csv",
+         std::string("\xFF\xFE"
+                     "i\0d\0;\0v\0\r\0\n\0"
+                     "1\0;\0"
+                     "2\0\r\0\n\0",
+                     22),
+         {"-s", ";", "-H"},
+         "separator: ';'\n  2 of 2 lines have 2 fields with ';'\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string csv = dir.write(c.name, c.bytes).string();
+        const auto detect = runCli({"--detect", csv});
+        EXPECT_EQ(detect.status, kExitOk) << detect.err;
+        EXPECT_NE(detect.out.find(c.detected), std::string::npos) << detect.out;
+
+        const auto automatic = runCli({"-q", "-s", "auto", "-H", "auto", csv});
+        auto byHand = c.byHand;
+        byHand.push_back(csv);
+        const auto reference = runCli(byHand);
+        ASSERT_EQ(reference.status, kExitOk) << reference.err;
+        EXPECT_EQ(automatic.status, kExitOk) << automatic.err;
+        EXPECT_EQ(automatic.out, reference.out);
+    }
+}
+
+// A title above the table is pointed out by --detect and by -s auto even when
+// quiet; the settings detected are those of the table below it.
+TEST(ConverterDetect, TitleAboveTheTableIsPointedOut)
+{
+    TempDir dir;
+    const auto csv = dir.write("titled.csv", "Orders of May\r\nid;name\r\n1;Anna\r\n2;Bert\r\n").string();
+    const std::string evidence = "line 1 is not of the table's shape (3 of 3 lines below line 1 have 2 fields with "
+                                 "';'): a title or a comment above it, which the reading takes for the table's first "
+                                 "line; the separator and header line are judged on the lines below it";
+    const auto detect = runCli({"--detect", csv});
+    EXPECT_EQ(detect.status, kExitOk);
+    EXPECT_EQ(detect.out.substr(0, detect.out.find("header line:")),
+              "warning: lines above the table: 1\n  " + evidence
+                  + "\nseparator: ';'\n  3 of 3 lines below line 1 have "
+                    "2 fields with ';'\n");
+    EXPECT_NE(detect.out.find("header line: yes\n  line 2 holds names"), std::string::npos) << detect.out;
+
+    const auto automatic = runCli({"-q", "-s", "auto", "-H", "auto", csv});
+    EXPECT_EQ(automatic.status, kExitOk);
+    // The converter's own warning of the fields dropped follows.
+    EXPECT_EQ(automatic.err.substr(0, automatic.err.find('\n') + 1),
+              "quarrow-cli: warning: " + evidence + " (remove the lines above the table before converting)\n");
+    EXPECT_EQ(automatic.out, runCli({"-s", ";", "-H", csv}).out);
+}
+
+// Quotes the default reading drops: a note proposes exact quoting.
+TEST(ConverterDetect, QuotesInsideValuesProposeExactQuoting)
+{
+    TempDir dir;
+    const auto csv = dir.write("quotes.csv", "id;text\r\n1;ha \"\"ha\"\" ha\r\n2;37\xC2\xB0"
+                                             "36'37.8\"N\r\n")
+                         .string();
+    const auto run = runCli({"-s", "auto", csv});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_NE(run.err.find("quarrow-cli: note: 2 values hold a double quote, doubled or inside an unquoted field "
+                           "(first on line 2): the default reading drops it, exact quoting keeps it (--rfc4180)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(runCli({"--detect", csv}).out.find("options: -s ';' -H -e utf8 --rfc4180\n"), std::string::npos);
+}
+
+// The line of a byte that is not UTF-8, with lines ended by CR alone.
+TEST(ConverterDetect, BadByteIsNamedOnItsLine)
+{
+    TempDir dir;
+    const auto csv = dir.write("cr.csv", "a;b\rx;y\rJos\xE9;z\r").string();
+    const auto detect = runCli({"--detect", csv});
+    EXPECT_NE(detect.out.find("  byte 0xE9 on line 3 is not UTF-8: ANSI text\n"), std::string::npos) << detect.out;
+    const auto run = runCli({"-e", "utf8", csv});
+    EXPECT_EQ(run.status, kExitFailure);
+    EXPECT_NE(run.err.find("cr.csv: line 3: invalid UTF-8 at byte 11"), std::string::npos) << run.err;
+}
+
 TEST(ConverterDetect, SavedProfileHoldsTheDetectedSettings)
 {
     TempDir dir;

@@ -332,7 +332,9 @@ TEST(ExactReading, UnclosedQuoteNamesTheFileAndTheLineWhereTheRecordBegan)
     }
 }
 
-TEST(ExactReading, DecodeFailureCountsTheLineWhereTheRecordBegan)
+// A record over several lines: the error names the line of the byte, not
+// the line where its record began.
+TEST(ExactReading, DecodeFailureNamesTheLineOfTheByte)
 {
     TempDir dir;
     std::string file = "a\r\n\"b\r\nc\r\nd\",e\r\n\"f\r\n";
@@ -344,7 +346,7 @@ TEST(ExactReading, DecodeFailureCountsTheLineWhereTheRecordBegan)
             readLines(path, TextEncoding::Utf8, sink, nullptr, {true, u','});
             ADD_FAILURE() << "no error";
         } catch (const ReadError& e) {
-            EXPECT_EQ(e.lineNumber(), 5u);
+            EXPECT_EQ(e.lineNumber(), 6u);
         }
         EXPECT_EQ(sink.records.size(), 2u);
     }

@@ -256,6 +256,7 @@ struct ErrorCase {
     const char* name;
     std::string bytes;
     TextEncoding encoding;
+    std::uint64_t line; // the line the fault is on
 };
 
 void PrintTo(const ErrorCase& c, std::ostream* os)
@@ -268,7 +269,8 @@ protected:
     TempDir m_dir;
 };
 
-// All of these fail in the only block, so no line has been delivered.
+// All of these fail in the only block, so no line has been delivered; the
+// error names the line the fault is on all the same.
 TEST_P(LineReaderErrors, ThrowsBeforeDeliveringTheBlock)
 {
     const ErrorCase& c = GetParam();
@@ -280,9 +282,11 @@ TEST_P(LineReaderErrors, ThrowsBeforeDeliveringTheBlock)
             readLines(path, c.encoding, sink);
             FAIL() << "no ReadError";
         } catch (const ReadError& e) {
-            EXPECT_EQ(e.lineNumber(), 1u);
+            EXPECT_EQ(e.lineNumber(), c.line);
             EXPECT_EQ(e.path(), path);
-            EXPECT_NE(std::string(e.what()).find("broken-file.csv"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("broken-file.csv: line " + std::to_string(c.line) + ": "),
+                      std::string::npos)
+                << e.what();
             EXPECT_FALSE(e.reason().empty());
         }
         EXPECT_EQ(sink.lines, Lines{});
@@ -293,13 +297,18 @@ TEST_P(LineReaderErrors, ThrowsBeforeDeliveringTheBlock)
 const ErrorCase kErrorCases[] = {
     // The mark makes the file strict UTF-8 even though ANSI was chosen; E9
     // would be a letter in ANSI.
-    {"Utf8MarkUnderAnsiThenInvalidByte", "\xEF\xBB\xBF" "a\n\xE9\n", TextEncoding::Ansi},
-    {"Utf8InvalidFirstByte", "\x80", TextEncoding::Utf8},
-    {"Utf8SurrogateAfterALine", "a\n\xED\xA0\x80\n", TextEncoding::Utf8},
-    {"Utf8TruncatedAtEnd", "a\n\xE2\x82", TextEncoding::Utf8},
-    {"Utf16LeOddTrailingByte", "\xFF\xFE" "a\0\n\0b"s, TextEncoding::Utf8},
-    {"Utf16BeOddTrailingByte", "\xFE\xFF\0a\0"s, TextEncoding::Ansi},
-    {"Utf16MarkThenOneByte", "\xFF\xFE" "a", TextEncoding::Utf8},
+    {"Utf8MarkUnderAnsiThenInvalidByte", "\xEF\xBB\xBF" "a\n\xE9\n", TextEncoding::Ansi, 2},
+    {"Utf8InvalidFirstByte", "\x80", TextEncoding::Utf8, 1},
+    {"Utf8SurrogateAfterALine", "a\n\xED\xA0\x80\n", TextEncoding::Utf8, 2},
+    {"Utf8TruncatedAtEnd", "a\n\xE2\x82", TextEncoding::Utf8, 2},
+    {"Utf8ByteOnTheThirdCrLfLine", "a\r\nb\r\nJos\xE9\r\n", TextEncoding::Utf8, 3},
+    {"Utf8ByteOnTheThirdCrLine", "a\rb\rJos\xE9\r", TextEncoding::Utf8, 3},
+    {"Utf8ByteRightAfterACr", "a\r\r\xE9", TextEncoding::Utf8, 3},
+    {"Utf8ByteAfterBlankLines", "\n\n\r\n\xE9", TextEncoding::Utf8, 4},
+    {"Utf16LeOddTrailingByte", "\xFF\xFE" "a\0\n\0b"s, TextEncoding::Utf8, 2},
+    {"Utf16BeOddTrailingByteAfterCrLf", "\xFE\xFF\0a\0\r\0\n\0"s, TextEncoding::Ansi, 2},
+    {"Utf16BeOddTrailingByte", "\xFE\xFF\0a\0"s, TextEncoding::Ansi, 1},
+    {"Utf16MarkThenOneByte", "\xFF\xFE" "a", TextEncoding::Utf8, 1},
 };
 // clang-format on
 
@@ -499,46 +508,73 @@ TEST_F(LineReaderTest, BytesReadEndsAtTheFileSize)
 
 // Lines of 100 bytes: 81 end within the first two blocks, the 82nd runs into
 // the third, where an invalid byte waits in a later line. Only the 81 are
-// delivered, and the error points at the line after them.
+// delivered, and the error names the line of the byte, whichever way the
+// lines end.
 TEST_F(LineReaderTest, InvalidUtf8InTheThirdBlockStopsAfterTheSecond)
 {
-    for (const int totalLines : {110, 300}) { // the third block last, or not
-        SCOPED_TRACE(testing::Message() << totalLines << " lines");
-        Lines all;
-        std::string bytes;
-        for (int i = 0; i < totalLines; ++i) {
-            std::string text = "line " + std::to_string(i) + ",";
-            text.resize(99, 'x');
-            all.push_back(fromUtf8(text));
-            bytes += text + "\n";
-        }
-        constexpr std::size_t kBadByte = 2 * kReadBlockSize + 900;
-        bytes[kBadByte] = '\xFF';
-        const std::size_t delivered = 2 * kReadBlockSize / 100;
-        ASSERT_EQ(delivered, 81u);
+    for (const std::string lineEnd : {"\n", "\r\n", "\r"}) {
+        for (const int totalLines : {110, 300}) { // the third block last, or not
+            SCOPED_TRACE(testing::Message() << totalLines << " lines, " << lineEnd.size() << "-byte ends");
+            Lines all;
+            std::string bytes;
+            for (int i = 0; i < totalLines; ++i) {
+                std::string text = "line " + std::to_string(i) + ",";
+                text.resize(100 - lineEnd.size(), 'x');
+                all.push_back(fromUtf8(text));
+                bytes += text + lineEnd;
+            }
+            constexpr std::size_t kBadByte = 2 * kReadBlockSize + 900;
+            bytes[kBadByte] = '\xFF';
+            const std::size_t delivered = 2 * kReadBlockSize / 100;
+            ASSERT_EQ(delivered, 81u);
+            const std::uint64_t badLine = kBadByte / 100 + 1;
 
-        const fs::path path = m_dir.write("third-block.csv", bytes);
-        for (const bool utf8 : kBothRoutes) {
-            for (const bool parts : kBothRoutes) {
-                SCOPED_TRACE(testing::Message()
-                             << (utf8 ? "sink takes UTF-8" : "sink takes text") << (parts ? ", in parts" : ", whole"));
-                // In parts, the line cut by the second block's end came in part
-                // before the failure; no last piece makes it a line.
-                Collector sink(utf8, parts);
-                try {
-                    readLines(path, TextEncoding::Utf8, sink);
-                    FAIL() << "no ReadError";
-                } catch (const ReadError& e) {
-                    EXPECT_EQ(e.lineNumber(), delivered + 1);
-                    EXPECT_EQ(e.path(), path);
-                    EXPECT_NE(std::string(e.what()).find("third-block.csv"), std::string::npos) << e.what();
-                    EXPECT_NE(std::string(e.what()).find("at byte " + std::to_string(kBadByte)), std::string::npos)
-                        << e.what();
+            const fs::path path = m_dir.write("third-block.csv", bytes);
+            for (const bool utf8 : kBothRoutes) {
+                for (const bool parts : kBothRoutes) {
+                    SCOPED_TRACE(testing::Message() << (utf8 ? "sink takes UTF-8" : "sink takes text")
+                                                    << (parts ? ", in parts" : ", whole"));
+                    // In parts, the line cut by the second block's end came in
+                    // part before the failure; no last piece makes it a line.
+                    Collector sink(utf8, parts);
+                    try {
+                        readLines(path, TextEncoding::Utf8, sink);
+                        FAIL() << "no ReadError";
+                    } catch (const ReadError& e) {
+                        EXPECT_EQ(e.lineNumber(), badLine);
+                        EXPECT_EQ(e.path(), path);
+                        EXPECT_NE(std::string(e.what()).find("third-block.csv: line " + std::to_string(badLine)),
+                                  std::string::npos)
+                            << e.what();
+                        EXPECT_NE(std::string(e.what()).find("at byte " + std::to_string(kBadByte)), std::string::npos)
+                            << e.what();
+                    }
+                    EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
+                    EXPECT_EQ(sink.unfinished.empty(), !parts);
                 }
-                EXPECT_EQ(sink.lines, Lines(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(delivered)));
-                EXPECT_EQ(sink.unfinished.empty(), !parts);
             }
         }
+    }
+}
+
+// A CR LF cut by the block's end is one break when the block after it fails:
+// the CR ends the first block, and the LF that opens the next ends nothing.
+TEST_F(LineReaderTest, InvalidUtf8AfterACrLfCutByTheBlockNamesItsLine)
+{
+    std::string bytes(kReadBlockSize - 1, 'x');
+    bytes += "\r\nb\r\nJos\xE9\r\n";
+    ASSERT_EQ(bytes[kReadBlockSize], '\n');
+    const fs::path path = m_dir.write("cut.csv", bytes);
+    for (const bool utf8 : kBothRoutes) {
+        SCOPED_TRACE(utf8 ? "sink takes UTF-8" : "sink takes text");
+        Collector sink(utf8);
+        try {
+            readLines(path, TextEncoding::Utf8, sink);
+            FAIL() << "no ReadError";
+        } catch (const ReadError& e) {
+            EXPECT_EQ(e.lineNumber(), 3u) << e.what();
+        }
+        EXPECT_EQ(sink.lines, Lines{fromUtf8(std::string(kReadBlockSize - 1, 'x'))});
     }
 }
 

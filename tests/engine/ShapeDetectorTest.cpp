@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,22 @@ constexpr auto kUtf8 = TextEncoding::Utf8;
 constexpr auto kAnsi = TextEncoding::Ansi;
 constexpr std::nullopt_t kKeep = std::nullopt;
 
+std::string utf16(std::u16string_view text, bool littleEndian)
+{
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const auto low = static_cast<char>(unit & 0xFF);
+        const auto high = static_cast<char>(unit >> 8);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+constexpr std::u16string_view kCyrillic =
+    u"id,\u0438\u043C\u044F\r\n1,\u0410\u043B\u043B\u0430\r\n2,\u041E\u043B\u044F\r\n";
+const std::string kUtf16Le = utf16(kCyrillic, true);
+const std::string kUtf16Be = utf16(kCyrillic, false);
+
 struct ShapeCase {
     std::string_view name;
     std::string_view sample;
@@ -28,6 +45,7 @@ struct ShapeCase {
     std::optional<bool> exact;
     std::string_view separatorEvidence; // a part of it
     char16_t current = u',';
+    std::optional<std::size_t> linesAbove = kKeep;
 };
 
 // clang-format off
@@ -52,8 +70,18 @@ const std::vector<ShapeCase> kCases{
      kKeep, kKeep, kKeep, kKeep, "every line has one field"},
     {"single column of numbers under a name", "amount\n1\n2.5\n",
      kKeep, true, kKeep, kKeep, "one column"},
-    {"header of numbers over numbers", "2019;2020;2021\n10;20;30\n11;21;31\n",
+    {"header of numbers over numbers", "12;20;30\n10;20;30\n11;21;31\n",
      u';', false, kKeep, kKeep, "3 of 3 lines have 3 fields with ';'"},
+    // A run of years names the columns it stands over; a run in the rows below
+    // makes them data.
+    {"header of years over numbers", "Country,2019,2020,2021\nFrance,1.5,2.5,3\nSpain,4,5,6.5\n",
+     u',', true, kKeep, kKeep, "3 of 3 lines have 4 fields with ','"},
+    {"header of falling years, no name column", "2021;2020;2019\n10;20;30\n11;21;31\n",
+     u';', true, kKeep, kKeep, "3 of 3"},
+    {"years in the rows too", "2019,2020\n2021,2022\n2023,2024\n",
+     u',', false, kKeep, kKeep, "3 of 3"},
+    {"years not in a run", "2019,2021,2020\n1,2,3\n4,5,6\n",
+     u',', false, kKeep, kKeep, "3 of 3"},
     {"header of numbers over dates", "1;2\n2024-01-05;05.01.2024\n2024-02-05;06.01.2024\n",
      u';', true, kKeep, kKeep, "3 of 3"},
     {"ragged lines", "a;b;c\n1;2;3\n4;5\n6;7;8;9\n10;11;12\n",
@@ -70,18 +98,77 @@ const std::vector<ShapeCase> kCases{
      kKeep, kKeep, kKeep, kKeep, "blank lines only"},
     {"one line only", "id;name;city\n",
      u';', kKeep, kKeep, kKeep, "1 of 1 line has 3 fields with ';'"},
-    {"two separators alike", "a,b;c\n1,2;3\n",
-     kKeep, true, kKeep, kKeep, "not clear"},
+    // Two separators that give every line the same count: the one that keeps
+    // numbers whole wins, then the one that leaves no blank at the start of
+    // fields, whether it gives more fields or fewer; else nothing is decided.
+    {"tie: decimal commas without a header, fewer fields", "1,5;2,25\n3,75;4,5\n",
+     u';', false, kKeep, kKeep,
+     "2 of 2 lines have 2 fields with ';', as 2 of 2 lines have 3 fields with ',', but ',' would cut 4 numbers "
+     "such as \"1,5\" that ';' keeps whole"},
+    {"tie: decimal commas under Tab, more fields", "1,5\t2\t3\t4\n6,5\t7\t8\t9\n",
+     u'\t', false, kKeep, kKeep,
+     "2 of 2 lines have 4 fields with Tab, as 2 of 2 lines have 2 fields with ',', but ',' would cut 2 numbers "
+     "such as \"1,5\" that Tab keeps whole"},
+    {"tie: commas in the values of a Tab file, fewer fields",
+     "Smith, John\tNew York, NY\nDoe, Jane\tBoston, MA\nRoe, Rick\tAustin, TX\n",
+     u'\t', kKeep, kKeep, kKeep,
+     "3 of 3 lines have 2 fields with Tab, as 3 of 3 lines have 3 fields with ',', but ',' would leave a blank at "
+     "the start of 6 fields, Tab of none"},
+    {"tie: commas in the values of a Tab file, more fields", "a\tb, c\td\ne\tf, g\th\n",
+     u'\t', kKeep, kKeep, kKeep,
+     "2 of 2 lines have 3 fields with Tab, as 2 of 2 lines have 2 fields with ',', but ',' would leave a blank at "
+     "the start of 2 fields, Tab of none"},
+    {"tie that nothing breaks", "a,b;c,d\ne,f;g,h\n",
+     kKeep, kKeep, kKeep, kKeep, "2 of 2 lines have 3 fields with ',', and 2 of 2 lines have 2 fields with ';': not clear"},
+    {"tie of the same count", "a,b;c\nd,e;f\n",
+     kKeep, kKeep, kKeep, kKeep, "2 of 2 lines have 2 fields with ',', and 2 of 2 lines have 2 fields with ';': not clear"},
+    // Quotes that only exact quoting keeps.
+    {"quote inside an unquoted field", "id,place\n1,37\xC2\xB0" "36'37.8\"N\n2,x\n",
+     u',', true, kUtf8, true, "3 of 3"},
+    {"doubled quotes in an unquoted field", "id;text\n1;ha \"\"ha\"\" ha\n2;x\n",
+     u';', true, kKeep, true, "3 of 3"},
+    {"doubled quotes in a quoted field", "id;text\n1;\"say \"\"hi\"\"\"\n2;x\n",
+     u';', true, kKeep, true, "3 of 3"},
+    // Text only: names decide where they are plainly names.
+    {"text only, names in lower case", "name,city,email\nAnna,Berlin,anna@example.org\nBert,Hamburg,bert@example.org\n",
+     u',', true, kKeep, kKeep, "3 of 3"},
+    {"text only, names with underscores", "first_name,last_name\nJohn,Smith\nJane,Doe\n",
+     u',', true, kKeep, kKeep, "3 of 3"},
+    {"text only, first line like the rest", "Anna,Berlin\nBert,Hamburg\nCleo,Bonn\n",
+     u',', kKeep, kKeep, kKeep, "3 of 3"},
+    {"text only, a name again below", "name,city\nname,Berlin\nBert,Hamburg\n",
+     u',', kKeep, kKeep, kKeep, "3 of 3"},
+    {"text only, one line below", "name,city\nAnna,Berlin\n",
+     u',', kKeep, kKeep, kKeep, "2 of 2"},
+    // A title or a comment above the table: judged on the lines below it.
+    {"comment line above the table", "# exported 2024-01-05\nid;name;amount\n1;Anna;3.5\n2;Bert;4\n",
+     u';', true, kKeep, kKeep, "3 of 3 lines below line 1 have 3 fields with ';'", u',', 1},
+    {"title lines and a blank line above the table", "Sales report\nFirst quarter\n\nid,name\n1,a\n2,b\n",
+     u',', true, kKeep, kKeep, "3 of 3 lines below line 3 have 2 fields with ','", u',', 3},
+    {"comment holding the separator", "# a;b\nx;y;z\n1;2;3\n4;5;6\n",
+     u';', true, kKeep, kKeep, "3 of 3 lines below line 1 have 3 fields with ';'", u',', 1},
+    {"a header that starts with #", "#id;name\n1;a\n2;b\n",
+     u';', true, kKeep, kKeep, "3 of 3 lines have 2 fields with ';'"},
+    {"a title over one line", "Report\na,b\n",
+     u',', kKeep, kKeep, kKeep, "1 of 2 lines has 2 fields with ','"},
     {"the current separator", "a#b\n1#2\n",
      u'#', true, kKeep, kKeep, "2 of 2 lines have 2 fields with '#'", u'#'},
     {"repeated names over text", "x,x\na,b\nc,d\n",
      u',', false, kKeep, kKeep, "3 of 3"},
     {"no final line break, blank line inside", "a,b\n\n1,2\n3,4",
      u',', true, kKeep, kKeep, "3 of 3 lines"},
-    {"UTF-16 byte-order mark", "\xFF\xFE" "a\0,\0b\0",
-     kKeep, kKeep, kKeep, kKeep, ""},
+    // Judged on the text: the raw bytes hold 0x3B (';') in every 'л'.
+    {"UTF-16 LE byte-order mark", kUtf16Le,
+     u',', true, kKeep, kKeep, "3 of 3 lines have 2 fields with ','"},
+    {"UTF-16 BE byte-order mark", kUtf16Be,
+     u',', true, kKeep, kKeep, "3 of 3 lines have 2 fields with ','"},
 };
 // clang-format on
+
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ShapeTable : public testing::TestWithParam<ShapeCase> {};
 
@@ -96,6 +183,8 @@ TEST_P(ShapeTable, ProposesTheExpectedShape)
     EXPECT_EQ(shape.encoding.value, c.encoding);
     EXPECT_EQ(shape.exactQuoting.value, c.exact);
     EXPECT_NE(shape.separator.evidence.find(c.separatorEvidence), std::string::npos) << shape.separator.evidence;
+    EXPECT_EQ(shape.linesAbove.value, c.linesAbove) << shape.linesAbove.evidence;
+    EXPECT_EQ(shape.linesAbove.evidence.empty(), !c.linesAbove) << shape.linesAbove.evidence;
     // Every proposal, made or not, says why.
     for (const std::string* evidence : {&shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
                                         &shape.exactQuoting.evidence})
@@ -118,6 +207,50 @@ TEST(ShapeDetector, EvidenceNamesTheColumnsAndTheByte)
     const CsvShape quoted = detectCsvShape("a,b\n1,2\n3,\"x\ny\"\n", true);
     EXPECT_EQ(quoted.exactQuoting.evidence,
               "1 quoted field holds the separator or a line break (first on line 3): exact quoting keeps them whole");
+}
+
+// The line of a byte that is not UTF-8, however the lines end.
+TEST(ShapeDetector, EvidenceNamesTheLineOfTheByte)
+{
+    for (const std::string_view lineEnd : {"\n", "\r\n", "\r"}) {
+        std::string sample;
+        for (const std::string_view line : {"a;b", "x;y", "\xE7;z", "u;v"})
+            sample += std::string(line) + std::string(lineEnd);
+        EXPECT_EQ(detectCsvShape(sample, true).encoding.evidence, "byte 0xE7 on line 3 is not UTF-8: ANSI text");
+    }
+}
+
+TEST(ShapeDetector, EvidenceOfTheNewerSigns)
+{
+    EXPECT_EQ(detectCsvShape("Country,2019,2020,2021\nFrance,1.5,2.5,3\nSpain,4,5,6.5\n", true).headerLine.evidence,
+              "line 1 holds years over other numbers in columns 2, 3, 4");
+    EXPECT_EQ(detectCsvShape("id,2019,2020\n1,1.5,2\n2,3,4\n", true).headerLine.evidence,
+              "line 1 holds names over numbers, dates or true/false in column 1, and years over other numbers in "
+              "columns 2, 3");
+    EXPECT_EQ(detectCsvShape("name,city\nAnna,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
+              "every column holds text, and line 1 holds distinct names, none of them again below, shaped unlike the "
+              "values in columns 1, 2");
+    EXPECT_EQ(detectCsvShape("Name,City\nName,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
+              "every column holds text: line 1 does not differ in kind from the lines below, and its \"Name\" is a "
+              "value of column 1 on line 2");
+    EXPECT_EQ(detectCsvShape("Name,City\nAnna,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
+              "every column holds text: line 1 does not differ in kind from the lines below, and is shaped like the "
+              "values in columns 1, 2");
+
+    const CsvShape titled = detectCsvShape("Orders of May\nid;name;amount\n1;Anna;3.5\n2;Bert;4\n", true);
+    EXPECT_EQ(titled.linesAbove.evidence,
+              "line 1 is not of the table's shape (3 of 3 lines below line 1 have 3 fields with ';'): a title or a "
+              "comment above it, which the reading takes for the table's first line; the separator and header line "
+              "are judged on the lines below it");
+    EXPECT_EQ(titled.headerLine.evidence, "line 2 holds names over numbers, dates or true/false in columns 1, 3");
+
+    EXPECT_EQ(detectCsvShape("id,text\n1,\"a,b\"\n2,ha \"\"ha\"\" ha\n3,5'2\"\n", true).exactQuoting.evidence,
+              "1 quoted field holds the separator or a line break (first on line 2): exact quoting keeps them whole; "
+              "2 values hold a double quote, doubled or inside an unquoted field (first on line 3): the default "
+              "reading drops it, exact quoting keeps it");
+
+    EXPECT_EQ(detectCsvShape(kUtf16Le, true).encoding.evidence,
+              "the file starts with a UTF-16 byte-order mark: it is read as UTF-16 whatever the encoding setting");
 }
 
 // A file longer than the sample: only the lines that start in it count,
@@ -152,6 +285,18 @@ TEST(ShapeDetector, FileSampleEndsAtALineBreak)
         wide += "\xC3\xA7";
     shape = quarrow::detectCsvShapeOfFile(dir.write("wide.csv", wide), u',', 61);
     EXPECT_EQ(shape.encoding.value, std::optional<TextEncoding>(kUtf8)) << shape.encoding.evidence;
+
+    // UTF-16 cut inside a unit and between the halves of a pair: the lines
+    // that start in the sample are judged all the same.
+    std::u16string text = u"id;v\r\n";
+    for (int i = 0; i < 40; ++i)
+        text += std::u16string(u"1;\xD83D\xDE00\r\n");
+    const std::string bytes = utf16(text, true);
+    for (const std::size_t size : {std::size_t{101}, std::size_t{104}}) {
+        shape = quarrow::detectCsvShapeOfFile(dir.write("wide16.csv", bytes), u',', size);
+        EXPECT_EQ(shape.separator.value, std::optional<char16_t>(u';')) << shape.separator.evidence;
+        EXPECT_EQ(shape.headerLine.value, std::optional<bool>(true)) << shape.headerLine.evidence;
+    }
 
     EXPECT_THROW(quarrow::detectCsvShapeOfFile(dir.path() / "missing.csv"), quarrow::ShapeReadError);
 }

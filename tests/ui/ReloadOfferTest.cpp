@@ -75,6 +75,9 @@ private slots:
         writeFile(path("comma.csv"), "id,name,amount\r\n1,Anna,3.5\r\n2,Bert,4\r\n");
         writeFile(path("plain.csv"), "1,Anna,3.5\r\n2,Bert,4\r\n3,Cleo,7\r\n");
         writeFile(path("words.csv"), "alpha\r\nbeta\r\ngamma\r\n");
+        writeFile(path("semicolon2.csv"), "id;name;amount\r\n4;Dora;1\r\n5;Emil;2\r\n");
+        writeFile(path("years.csv"), "Country,2019,2020\r\nFrance,1.5,2\r\nSpain,3,4.5\r\n");
+        writeFile(path("titled.csv"), "Orders of May\r\nid;name;amount\r\n1;Anna;3.5\r\n2;Bert;4\r\n");
     }
 
     void init()
@@ -123,6 +126,8 @@ private slots:
             << u"comma.csv"_qs << u","_qs << false << u"This file looks like ','-separated with a header line:"_qs;
         QTest::newRow("only the separator missed")
             << u"semicolon.csv"_qs << u"|"_qs << true << u"This file looks like ';'-separated with a header line:"_qs;
+        QTest::newRow("a header of years")
+            << u"years.csv"_qs << u","_qs << false << u"This file looks like ','-separated with a header line:"_qs;
     }
 
     void offerNamesTheShapeFound()
@@ -168,6 +173,97 @@ private slots:
         QVERIFY(!barShown());
     }
 
+    // The reload clears the table: it takes every file of it again, in
+    // order, as a load of those files with the offered settings gives them.
+    void reloadTakesEveryFileOfTheTable_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("opened together") << false;
+        QTest::newRow("dropped together") << true;
+    }
+
+    void reloadTakesEveryFileOfTheTable()
+    {
+        QFETCH(bool, dropped);
+        const QStringList files{path("semicolon.csv"), path("semicolon2.csv"), path("words.csv")};
+        TAppForm reference(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
+        test::findControl<QPushButton>(&reference, u"Button1"_qs)->setText(u";"_qs);
+        test::findControl<QCheckBox>(&reference, u"CheckBox1"_qs)->setChecked(true);
+        reference.dropFiles(files);
+        QCOMPARE(reference.workspace().filesLoaded(), 3);
+
+        if (dropped) {
+            m_form->dropFiles(files);
+        } else {
+            m_dialogs->openFilesAnswers.push_back(files);
+            control<QPushButton>("BitBtn1")->click();
+        }
+        QCOMPARE(m_form->workspace().filesLoaded(), 3);
+        QVERIFY(barShown());
+        QCOMPARE(barText(), u"The first of the 3 files looks like ';'-separated with a header line:"_qs);
+        QCOMPARE(control<QPushButton>("ReloadButton")->text(), u"Reload all 3 files"_qs);
+
+        control<QPushButton>("ReloadButton")->click();
+        QCOMPARE(m_form->workspace().filesLoaded(), 3);
+        QCOMPARE(names(), kOrderNames);
+        QCOMPARE(m_form->workspace().rowCount(), reference.workspace().rowCount());
+        for (std::size_t row = 0; row < reference.workspace().rowCount(); ++row)
+            QCOMPARE(m_form->workspace().rowText(row), reference.workspace().rowText(row));
+        QCOMPARE(control<QPushButton>("BitBtn1")->text(), u"Load CSV files... [3]"_qs);
+        QVERIFY(!barShown());
+        QVERIFY(m_dialogs->messages.empty());
+    }
+
+    // A file added after the offer came is reloaded with the others.
+    void fileAddedAfterTheOfferIsReloadedToo()
+    {
+        m_form->Ekle(path("semicolon.csv"));
+        QCOMPARE(barText(), u"This file looks like ';'-separated with a header line:"_qs);
+        QCOMPARE(control<QPushButton>("ReloadButton")->text(), u"Reload with these settings"_qs);
+        m_form->Ekle(path("semicolon2.csv"));
+        QCOMPARE(barText(), u"The first of the 2 files looks like ';'-separated with a header line:"_qs);
+        control<QPushButton>("ReloadButton")->click();
+        QCOMPARE(m_form->workspace().filesLoaded(), 2);
+        QCOMPARE(names(), kOrderNames);
+        QCOMPARE(m_form->workspace().rowText(m_form->workspace().rowCount() - 1), u"5;Emil;2");
+    }
+
+    // A title above the table: no setting mends it, so the bar says what is
+    // wrong and offers no reload.
+    void titleAboveTheTableIsPointedOutWithoutAReload()
+    {
+        m_form->Ekle(path("titled.csv"));
+        QVERIFY(barShown());
+        QCOMPARE(barText(), u"Line 1 of this file is not part of its table (a title or a comment?), but the table "
+                            u"takes its columns from it. Remove it from the file and load the file again."_qs);
+        QVERIFY(control<QPushButton>("ReloadButton")->isHidden());
+        const QString evidence = control<QLabel>("ReloadText")->toolTip();
+        QVERIFY2(evidence.startsWith(u"line 1 is not of the table's shape (3 of 3 lines below line 1 have 3 fields "
+                                     u"with ';')"_qs),
+                 qPrintable(evidence));
+        QVERIFY2(evidence.contains(u"line 2 holds names"_qs), qPrintable(evidence));
+        m_form->Ekle(path("semicolon.csv"));
+        QVERIFY(control<QPushButton>("ReloadButton")->isHidden());
+        control<QToolButton>("ReloadDismiss")->click();
+        QVERIFY(!barShown());
+
+        // The next offer that can reload shows its button again.
+        control<QAction>("Clear2")->trigger();
+        m_form->Ekle(path("semicolon.csv"));
+        QVERIFY(!control<QPushButton>("ReloadButton")->isHidden());
+    }
+
+    void autoDetectTellsOfATitle()
+    {
+        m_dialogs->openFileAnswers.push_back(path("titled.csv"));
+        control<QAction>("AutoDetect1")->trigger();
+        QCOMPARE(separator(), u";"_qs);
+        QVERIFY(header());
+        QCOMPARE(m_dialogs->messages.size(), 1u);
+        QVERIFY2(m_dialogs->messages[0].text.startsWith(u"line 1 is not of the table's shape"_qs),
+                 qPrintable(m_dialogs->messages[0].text));
+    }
+
     void clearAndTheCrossPutTheOfferAway()
     {
         m_form->Ekle(path("semicolon.csv"));
@@ -183,17 +279,27 @@ private slots:
         QVERIFY(!barShown());
     }
 
+    void windowMakesRoomForTheBar_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("an offer") << u"semicolon.csv"_qs;
+        QTest::newRow("a warning over several lines") << u"titled.csv"_qs;
+    }
+
     void windowMakesRoomForTheBar()
     {
+        QFETCH(QString, file);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         const QWidget* panel = control<QWidget>("Panel1");
         const QSize panelSize = panel->size();
         const int windowHeight = m_form->height();
 
-        m_form->Ekle(path("semicolon.csv"));
+        m_form->Ekle(m_dir.filePath(file));
         QVERIFY(barShown());
         const QWidget* bar = control<QWidget>("ReloadBar");
+        const QLabel* text = control<QLabel>("ReloadText");
+        QTRY_VERIFY(text->height() >= text->heightForWidth(text->width())); // no line of it cut off
         QTRY_COMPARE(m_form->height(), windowHeight + bar->height() + m_form->centralWidget()->layout()->spacing());
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
         QCOMPARE(panel->size(), panelSize); // nothing squeezed
