@@ -419,8 +419,10 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
             struct stat node {};
             if (::fstat(STDIN_FILENO, &node) != 0)
                 return failWith(std::string("Cannot read standard input: ") + std::strerror(errno));
-            if (S_ISREG(node.st_mode))
-                totalBytes += static_cast<std::uint64_t>(node.st_size);
+            // What is left to read when the caller read a part.
+            const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+            if (S_ISREG(node.st_mode) && at >= 0 && at <= node.st_size)
+                totalBytes += static_cast<std::uint64_t>(node.st_size - at);
             continue;
         }
 #endif
@@ -473,12 +475,13 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
     } catch (const InputError& e) {
         return failWith(e.what());
     }
-    options.sources = sources->paths();
+    options.sources = sources->sources();
     totalBytes += sources->copiedBytes();
 
-    if (given.detect.any() && !options.readFrom().empty()) {
+    if (given.detect.any() && !options.sources.empty()) {
         try {
-            const CsvShape shape = detectCsvShapeOfFile(options.readFrom().front(), options.script.separator);
+            const CsvShape shape =
+                detectSourceShape(options.sources.front(), inputName(options.inputs.front()), options.script.separator);
             applyDetectedShape(shape, given.detect, options.script, err, given.quiet);
         } catch (const ShapeReadError& e) {
             return failWith(e.what());

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace quarrow {
@@ -467,6 +468,11 @@ CsvShape detectCsvShapeOfFile(const std::filesystem::path& path, char16_t curren
     if (in.bad())
         throw ShapeReadError("Cannot read " + pathText(path) + ": " + std::strerror(errno != 0 ? errno : EIO));
     sample.resize(static_cast<std::size_t>(in.gcount()));
+    return detectCsvShapeOfStart(std::move(sample), currentSeparator, sampleBytes);
+}
+
+CsvShape detectCsvShapeOfStart(std::string sample, char16_t currentSeparator, std::size_t sampleBytes)
+{
     const bool complete = sample.size() <= sampleBytes;
     if (!complete) {
         // The lines that start in the sample: cut after its last line break.
