@@ -139,12 +139,13 @@ TEST(ConverterInputs, StandardInputIsReadThroughItsDescriptorWhateverItIs)
     std::filesystem::create_directory(tmp);
     ASSERT_EQ(::chmod(tmp.c_str(), 0777), 0);
     enum class Kind { Pipe, Socket, LockedFile };
+    const char* const kindNames[] = {"pipe", "socket", "file locked after it was opened"};
     const std::vector<std::vector<std::string>> optionSets = {
         {"-H", "-s", ";"}, {"-H", "-s", ";", "--suggest-types"}, {"-H", "-s", "auto"}, {"-s", "auto", "-H", "auto"}};
     for (const Kind kind : {Kind::Pipe, Kind::Socket, Kind::LockedFile}) {
         for (const auto& options : optionSets) {
-            SCOPED_TRACE(::testing::Message() << "kind " << static_cast<int>(kind) << ", " << options[2]
-                                              << (options.size() > 3 ? " " + options[3] : ""));
+            SCOPED_TRACE(::testing::Message()
+                         << kindNames[static_cast<int>(kind)] << ":" << ::testing::PrintToString(options));
             std::vector<std::string> arguments = options;
             arguments.push_back(csv.string());
             const auto reference = runCli(arguments);

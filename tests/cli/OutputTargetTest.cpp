@@ -274,6 +274,60 @@ TEST_F(OutputTargets, FileSizeLimitAndClosedPipeLeaveNoTemporaryFile)
         std::ofstream(target, std::ios::trunc) << "previous script";
     }
 }
+
+// The script and its profile are written together: a run stopped while it
+// writes either one, by the file size limit's signal or by its error where
+// the signal is ignored, leaves both old files as they were and neither
+// temporary file. The profile is the larger file here (many columns, one
+// row), so a limit between the two sizes stops the run in the profile's
+// writing, after the whole script was written.
+TEST_F(OutputTargets, RunStoppedPartWayKeepsTheOldScriptAndProfile)
+{
+    std::string header;
+    std::string row;
+    for (int i = 0; i < 400; ++i) {
+        header += (i > 0 ? "," : "") + std::string("c") + std::to_string(i);
+        row += (i > 0 ? "," : "") + std::string("1");
+    }
+    const fs::path csv = m_dir.write("wide.csv", header + "\r\n" + row + "\r\n");
+    const fs::path script = m_dir.path() / "out.sql";
+    const fs::path profile = m_dir.path() / "p.toml";
+    const auto whole = runCli({"-H", "-o", script.string(), "--save-profile", profile.string(), csv.string()});
+    ASSERT_EQ(whole.status, kExitOk) << whole.err;
+    const std::uintmax_t scriptSize = fs::file_size(script);
+    const std::uintmax_t profileSize = fs::file_size(profile);
+    ASSERT_GT(profileSize, scriptSize + 2048) << "the profile must be the larger file";
+    // ulimit -f counts 1024-byte blocks.
+    const std::string inProfile = std::to_string((scriptSize + profileSize) / 2 / 1024);
+    const std::string inScript = std::to_string(scriptSize / 2 / 1024);
+    const fs::path err = m_dir.path() / "err.txt";
+    struct Case {
+        const char* name;
+        std::string shellPrefix;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"script, SIGXFSZ", "ulimit -f " + inScript + "; ", 128 + SIGXFSZ, ""},
+        {"script, EFBIG", "ulimit -f " + inScript + "; trap '' XFSZ; ", kExitFailure, "File too large"},
+        {"profile, SIGXFSZ", "ulimit -f " + inProfile + "; ", 128 + SIGXFSZ, ""},
+        {"profile, EFBIG", "ulimit -f " + inProfile + "; trap '' XFSZ; ", kExitFailure,
+         "Cannot write " + profile.string() + ": File too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(script, std::ios::trunc) << "previous script";
+        std::ofstream(profile, std::ios::trunc) << "previous profile";
+        const std::string command = c.shellPrefix + "exec " + kCli + " -q -H -o " + quoted(script.string())
+                                    + " --save-profile " + quoted(profile.string()) + " " + quoted(csv.string()) + " 2>"
+                                    + quoted(err.string());
+        EXPECT_EQ(shell("bash -c " + quoted(command)), c.status) << readFile(err);
+        EXPECT_NE(readFile(err).find(c.message), std::string::npos) << readFile(err);
+        EXPECT_EQ(readFile(script), "previous script");
+        EXPECT_EQ(readFile(profile), "previous profile");
+        EXPECT_TRUE(leftovers(m_dir.path()).empty());
+    }
+}
 #endif
 
 } // namespace
