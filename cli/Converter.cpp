@@ -384,6 +384,20 @@ void reportRenames(std::ostream& err, const std::vector<ColumnRename>& renames)
     }
 }
 
+// Whether two output targets are one file: the same file where both exist,
+// else the same name once the links on the way are resolved.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec) && !ec)
+        return true;
+    const std::filesystem::path first = std::filesystem::weakly_canonical(a, ec);
+    if (ec)
+        return false;
+    const std::filesystem::path second = std::filesystem::weakly_canonical(b, ec);
+    return !ec && first == second;
+}
+
 // The type-list file's types over the profile's, by position: the longer
 // list decides the length.
 std::optional<TypeList> layeredTypes(const std::optional<TypeList>& under, const std::optional<TypeList>& over)
@@ -419,8 +433,10 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
             struct stat node {};
             if (::fstat(STDIN_FILENO, &node) != 0)
                 return failWith(std::string("Cannot read standard input: ") + std::strerror(errno));
-            if (S_ISREG(node.st_mode))
-                totalBytes += static_cast<std::uint64_t>(node.st_size);
+            // What is left to read when the caller read a part.
+            const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+            if (S_ISREG(node.st_mode) && at >= 0 && at <= node.st_size)
+                totalBytes += static_cast<std::uint64_t>(node.st_size - at);
             continue;
         }
 #endif
@@ -464,6 +480,20 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
     } catch (const std::exception& e) {
         return failWith(e.what());
     }
+    // The profile likewise: written beside its place and renamed into it
+    // with the script, so that a run writes both or neither.
+    std::optional<OutputFile> profileFile;
+    try {
+        if (given.saveProfile)
+            profileFile.emplace(*given.saveProfile, nullptr);
+    } catch (const std::exception& e) {
+        return failWith(std::string("Cannot save the profile: ") + e.what());
+    }
+    // Devices are written as they are; two files renamed to one name would lose the script.
+    if (file && profileFile && (file->replaces() || profileFile->replaces())
+        && sameFile(file->target(), profileFile->target()))
+        return failWith("The profile (--save-profile) and the script (-o) are the same file: "
+                        + pathText(*given.saveProfile));
 
     ConverterOptions options = given;
     std::optional<InputSources> sources;
@@ -473,12 +503,13 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
     } catch (const InputError& e) {
         return failWith(e.what());
     }
-    options.sources = sources->paths();
+    options.sources = sources->sources();
     totalBytes += sources->copiedBytes();
 
-    if (given.detect.any() && !options.readFrom().empty()) {
+    if (given.detect.any() && !options.sources.empty()) {
         try {
-            const CsvShape shape = detectCsvShapeOfFile(options.readFrom().front(), options.script.separator);
+            const CsvShape shape =
+                detectSourceShape(options.sources.front(), inputName(options.inputs.front()), options.script.separator);
             applyDetectedShape(shape, given.detect, options.script, err, given.quiet);
         } catch (const ShapeReadError& e) {
             return failWith(e.what());
@@ -534,13 +565,18 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
             return failWith("No input!");
 
         const std::uint64_t substituted = assembler.finish();
+        if (profileFile) {
+            const std::string text =
+                profileText(makeProfile(options.script, assembler.columnNames(), assembler.columnTypes()));
+            profileFile->sink().write(text.data(), text.size());
+            profileFile->close();
+        }
         if (file)
             file->commit();
         else
             stream->flush();
-        if (options.saveProfile)
-            writeProfileFile(*options.saveProfile,
-                             makeProfile(options.script, assembler.columnNames(), assembler.columnTypes()));
+        if (profileFile)
+            profileFile->commit();
         if (const auto& renamed = assembler.renamedColumns(); !renamed.empty()) {
             err << "quarrow-cli: warning: " << renamed.size()
                 << (renamed.size() == 1 ? " column name was" : " column names were");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/InputSources.h"
 #include "cli/ShapeReport.h"
 #include "engine/sql/ScriptFormatter.h"
 
@@ -14,7 +15,7 @@ struct ConverterOptions {
     std::vector<std::filesystem::path> inputs; // as named on the command line, and in messages
     // Where each input is read from when that differs from its name
     // (standard input, a copy of a pipe); empty: from the names.
-    std::vector<std::filesystem::path> sources;
+    std::vector<InputSource> sources;
     std::optional<std::filesystem::path> output; // standard output when empty
     ScriptOptions script; // also the reading options: encoding, header line, separator, exact quoting
     std::optional<std::filesystem::path> typesFile;
@@ -33,7 +34,15 @@ struct ConverterOptions {
     bool explain = false;
     bool strict = false;
 
-    const std::vector<std::filesystem::path>& readFrom() const noexcept { return sources.empty() ? inputs : sources; }
+    std::vector<InputSource> readFrom() const
+    {
+        if (!sources.empty())
+            return sources;
+        std::vector<InputSource> named;
+        for (const auto& input : inputs)
+            named.push_back({input, -1, -1});
+        return named;
+    }
 };
 
 } // namespace quarrow::cli

@@ -3,10 +3,11 @@
 #include "cli/InterruptCleanup.h"
 #include "engine/files/FileOpen.h"
 
-#ifndef _WIN32
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,62 @@ std::vector<std::string> inputNames(const std::vector<std::filesystem::path>& in
     return names;
 }
 
+namespace {
+
+// A stream of its own over the source, at the reading's start; nullptr
+// with errno set when there is none.
+FilePtr openSource(const InputSource& source)
+{
+#ifndef _WIN32
+    if (source.descriptor >= 0) {
+        if (source.start >= 0 && ::lseek(source.descriptor, static_cast<off_t>(source.start), SEEK_SET) < 0)
+            return nullptr;
+        // The stream closes its own descriptor, not the source's.
+        const int own = ::fcntl(source.descriptor, F_DUPFD_CLOEXEC, 0);
+        if (own < 0)
+            return nullptr;
+        std::FILE* file = ::fdopen(own, "rb");
+        if (file == nullptr) {
+            const int error = errno;
+            ::close(own);
+            errno = error;
+        }
+        return FilePtr(file);
+    }
+#endif
+    return FilePtr(openFile(source.path, FileAccess::Read));
+}
+
+} // namespace
+
+void readSourceLines(const InputSource& source, TextEncoding encoding, LineSink& sink,
+                     std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
+{
+    if (source.descriptor < 0) {
+        readLines(source.path, encoding, sink, bytesRead, cutting);
+        return;
+    }
+    const FilePtr file = openSource(source);
+    if (!file)
+        throw ReadError(source.path, 1, std::strerror(errno));
+    readLines(file.get(), source.path, encoding, sink, bytesRead, cutting);
+}
+
+CsvShape detectSourceShape(const InputSource& source, const std::string& name, char16_t currentSeparator)
+{
+    if (source.descriptor < 0)
+        return detectCsvShapeOfFile(source.path, currentSeparator);
+    const FilePtr file = openSource(source);
+    if (!file)
+        throw ShapeReadError("Cannot read " + name + ": " + std::strerror(errno));
+    std::string start(kShapeSampleBytes + 1, '\0');
+    errno = 0;
+    start.resize(std::fread(start.data(), 1, start.size(), file.get()));
+    if (std::ferror(file.get()))
+        throw ShapeReadError("Cannot read " + name + ": " + std::strerror(errno != 0 ? errno : EIO));
+    return detectCsvShapeOfStart(std::move(start), currentSeparator);
+}
+
 #ifndef _WIN32
 namespace {
 
@@ -35,19 +92,9 @@ namespace {
 bool readsAgain(const std::filesystem::path& input)
 {
     struct stat node {};
-    if (isStandardInput(input) ? ::fstat(STDIN_FILENO, &node) != 0 : ::stat(input.c_str(), &node) != 0)
+    if (::stat(input.c_str(), &node) != 0)
         return true; // the reading reports why it cannot open it
     return S_ISREG(node.st_mode) || S_ISBLK(node.st_mode);
-}
-
-// True when standard input is a file that was read in part before the
-// converter started (`{ read -r line; quarrow-cli -; } < a.csv`): a filter
-// reads on from there, but opening /dev/stdin would start at the beginning.
-bool standardInputPartlyRead()
-{
-    struct stat node {};
-    return ::fstat(STDIN_FILENO, &node) == 0 && (S_ISREG(node.st_mode) || S_ISBLK(node.st_mode))
-           && ::lseek(STDIN_FILENO, 0, SEEK_CUR) > 0;
 }
 
 // Writes the bytes in full; returns 0 or the system's error.
@@ -125,22 +172,30 @@ InputSources::InputSources(const std::vector<std::filesystem::path>& inputs, boo
 {
     try {
         for (const auto& input : inputs) {
-            const bool partlyRead = isStandardInput(input) && standardInputPartlyRead();
-            if (!partlyRead && (!readTwice || readsAgain(input))) {
-                m_paths.push_back(isStandardInput(input) ? std::filesystem::path("/dev/stdin") : input);
+            const bool standard = isStandardInput(input);
+            if (standard) {
+                // Read from where it stands: a filter reads on where the
+                // caller stopped (`{ read -r line; quarrow-cli -; } < a.csv`).
+                struct stat node {};
+                if (::fstat(STDIN_FILENO, &node) != 0)
+                    throw InputError(std::string("Cannot read standard input: ") + std::strerror(errno));
+                const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+                if ((S_ISREG(node.st_mode) || S_ISBLK(node.st_mode)) && at >= 0) {
+                    m_sources.push_back({input, STDIN_FILENO, at});
+                    continue;
+                }
+                if (!readTwice) {
+                    m_sources.push_back({input, STDIN_FILENO, -1});
+                    continue;
+                }
+            } else if (!readTwice || readsAgain(input)) {
+                m_sources.push_back({input, -1, -1});
                 continue;
-            }
-            // Reopening /proc/self/fd/N opens the file anew, at its start,
-            // though it has no name left.
-            if (::access("/proc/self/fd", X_OK) != 0) {
-                throw InputError(inputName(input)
-                                 + " cannot be read twice (it is a pipe or a device), and without /proc its copy "
-                                   "could not be");
             }
             const int copy = unnamedFile(inputName(input));
             m_copies.push_back(copy);
             m_copiedBytes += copyInput(input, copy);
-            m_paths.push_back("/proc/self/fd/" + std::to_string(copy));
+            m_sources.push_back({input, copy, 0});
         }
     } catch (...) {
         for (int copy : m_copies)
@@ -155,7 +210,11 @@ InputSources::~InputSources()
         ::close(copy);
 }
 #else
-InputSources::InputSources(const std::vector<std::filesystem::path>& inputs, bool) : m_paths(inputs) {}
+InputSources::InputSources(const std::vector<std::filesystem::path>& inputs, bool)
+{
+    for (const auto& input : inputs)
+        m_sources.push_back({input, -1, -1});
+}
 
 InputSources::~InputSources() = default;
 #endif

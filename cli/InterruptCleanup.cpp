@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <exception>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -9,22 +10,57 @@ namespace quarrow::cli {
 
 namespace {
 
-// Only async-signal-safe work in the handler: an atomic load, unlink,
+// Only async-signal-safe work in the handler: atomic loads, unlink,
 // sigaction, sigprocmask, raise, _exit.
-std::atomic<const char*> g_temporary{nullptr};
+// The converter writes at most two files at once: the script and the profile.
+constexpr int kMaxTemporaries = 4;
+std::atomic<const char*> g_temporaries[kMaxTemporaries];
+static_assert(std::atomic<const char*>::is_always_lock_free);
 
-// Besides the interruptions, a file size limit reached (SIGXFSZ) and a
-// reader gone from a pipe written to (SIGPIPE, standard error included) end
-// the process while the file may exist.
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+// Every signal whose default action ends the process, by signal(7), and
+// that can be caught (not SIGKILL). The faults (SIGSEGV, SIGBUS, SIGFPE,
+// SIGILL, SIGABRT, SIGTRAP, SIGSYS) are among them: the handler removes the
+// files and raises the signal again with its default action, which then
+// dumps core as it would have. A fault in the few steps held (see
+// InterruptsHeld) ends the process without the handler.
+const sigset_t& handledSignals()
+{
+    static const sigset_t signals = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+                           SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGSYS})
+            sigaddset(&set, signal);
+#ifdef SIGSTKFLT
+        sigaddset(&set, SIGSTKFLT);
+#endif
+#ifdef SIGPWR
+        sigaddset(&set, SIGPWR);
+#endif
+#ifdef SIGEMT
+        sigaddset(&set, SIGEMT);
+#endif
+#ifdef SIGLOST
+        sigaddset(&set, SIGLOST);
+#endif
+        // The real-time signals that the C library leaves to programs end
+        // the process too.
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+            sigaddset(&set, signal);
+        return set;
+    }();
+    return signals;
+}
 
-// Removes the file, then ends the process by the signal itself, as it
+// Removes the files, then ends the process by the signal itself, as it
 // would have ended without the handler, so that the shell and other callers
 // see which signal it was.
 extern "C" void removeTemporaryAndExit(int signal)
 {
-    if (const char* path = g_temporary.load())
-        ::unlink(path);
+    for (auto& temporary : g_temporaries) {
+        if (const char* path = temporary.load())
+            ::unlink(path);
+    }
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
@@ -41,15 +77,20 @@ extern "C" void removeTemporaryAndExit(int signal)
 
 void installInterruptCleanup()
 {
+    const sigset_t& signals = handledSignals();
     struct sigaction action {};
     action.sa_handler = removeTemporaryAndExit;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kSignals) {
+    // While one signal removes the files, the others wait.
+    action.sa_mask = signals;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&signals, signal) != 1)
+            continue;
         // A signal the caller ignores stays ignored (nohup, a background
         // job): a write then fails with EPIPE or EFBIG instead, and the
-        // run's error path removes the file.
+        // run's error path removes the file. A handler already in place is
+        // a sanitizer's, whose report of a fault matters more.
         struct sigaction inherited {};
-        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+        if (sigaction(signal, nullptr, &inherited) != 0 || inherited.sa_handler != SIG_DFL)
             continue;
         sigaction(signal, &action, nullptr);
     }
@@ -57,25 +98,32 @@ void installInterruptCleanup()
 
 void armInterruptCleanup(const char* temporaryPath)
 {
-    g_temporary.store(temporaryPath);
+    for (auto& temporary : g_temporaries) {
+        const char* none = nullptr;
+        if (temporary.compare_exchange_strong(none, temporaryPath))
+            return;
+    }
+    // More files at once than the converter ever writes: a file that a
+    // signal would leave behind is a fault to find at once.
+    std::terminate();
 }
 
-void disarmInterruptCleanup()
+void disarmInterruptCleanup(const char* temporaryPath)
 {
-    g_temporary.store(nullptr);
+    for (auto& temporary : g_temporaries) {
+        const char* armed = temporaryPath;
+        if (temporary.compare_exchange_strong(armed, nullptr))
+            return;
+    }
 }
 
 InterruptsHeld::InterruptsHeld() noexcept
 {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int signal : kSignals)
-        sigaddset(&held, signal);
-    pthread_sigmask(SIG_BLOCK, &held, &m_previous);
+    pthread_sigmask(SIG_BLOCK, &handledSignals(), &m_previous);
 }
 
 // A signal that came meanwhile is delivered here, with the handler seeing
-// the name as it now stands.
+// the names as they now stand.
 InterruptsHeld::~InterruptsHeld()
 {
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);

@@ -6,14 +6,19 @@
 
 namespace quarrow::cli {
 
-// A run stopped by Ctrl-C, a termination signal, a file size limit or a
-// closed pipe must not leave its half-written temporary file behind. The
-// converter names the file while it writes it; the signal handler removes it
-// and ends the process by the same signal. Signals that the converter was
-// started with ignored stay ignored.
+// A run stopped by a signal must not leave its half-written temporary files
+// behind: Ctrl-C, a termination signal, a file size limit, a closed pipe,
+// a timer or a user signal nobody expects, a fault. The converter names each
+// file while it writes it; the signal handler removes them and ends the
+// process by the same signal. It takes every signal whose default action
+// ends the process and that can be caught (signal(7): Term and Core); a
+// signal the converter was started with ignored stays ignored, and one that
+// already has a handler (a sanitizer's) keeps it.
 void installInterruptCleanup();
+// Names a file to remove, until disarmed; a few at once (the script and
+// the profile). The text must live until then.
 void armInterruptCleanup(const char* temporaryPath);
-void disarmInterruptCleanup();
+void disarmInterruptCleanup(const char* temporaryPath);
 
 // Holds back the signals that the clean-up handles, on the calling thread,
 // for the life of the object: creating the temporary file and naming it to

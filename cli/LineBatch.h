@@ -2,6 +2,7 @@
 
 #include "cli/BoundedQueue.h"
 #include "cli/ByteBudget.h"
+#include "cli/InputSources.h"
 #include "cli/Recycler.h"
 #include "engine/csv/LineReader.h"
 
@@ -170,7 +171,7 @@ inline std::string describeReadError(const std::string& name, std::uint64_t line
 // with what was read before it, the file named by `names` (what the user
 // gave, where the bytes come from a copy or a descriptor); a reading the
 // consumer cancelled just ends.
-inline void readInputsInto(const std::vector<std::filesystem::path>& sources, const std::vector<std::string>& names,
+inline void readInputsInto(const std::vector<InputSource>& sources, const std::vector<std::string>& names,
                            TextEncoding encoding, RecordCutting cutting, BatchingSink& sink,
                            BoundedQueue<LineBatch>& queue, std::atomic<std::uint64_t>& bytesRead)
 {
@@ -178,7 +179,7 @@ inline void readInputsInto(const std::vector<std::filesystem::path>& sources, co
         for (std::size_t f = 0; f < sources.size(); ++f) {
             sink.startFile(f);
             try {
-                readLines(sources[f], encoding, sink, &bytesRead, cutting);
+                readSourceLines(sources[f], encoding, sink, &bytesRead, cutting);
             } catch (const ReadError& e) {
                 const std::string message =
                     f < names.size() ? describeReadError(names[f], e.lineNumber(), e.reason()) : e.what();

@@ -199,7 +199,7 @@ void DescriptorSink::close()
         throw OutputError(m_name, "Cannot close", errno);
 }
 
-OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
+OutputFile::OutputFile(const std::filesystem::path& path, const char* inPlaceAdvice) : m_target(path)
 {
     if (const std::optional<int> descriptor = writableDescriptorNamed(path)) {
         const int copy = ::fcntl(*descriptor, F_DUPFD_CLOEXEC, 0);
@@ -212,7 +212,7 @@ OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
     // says whether the file could be written.
     const int existing = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (existing >= 0) {
-        replaceExisting(path, existing);
+        replaceExisting(path, existing, inPlaceAdvice);
         return;
     }
     const int error = errno;
@@ -220,14 +220,14 @@ OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
         throw OutputError(path, "Cannot open", error);
     struct stat link {};
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        createThroughLink(path);
+        createThroughLink(path, inPlaceAdvice);
         return;
     }
     m_mode = 0666 & ~currentUmask();
     createTemporary(path);
 }
 
-void OutputFile::replaceExisting(const std::filesystem::path& path, int descriptor)
+void OutputFile::replaceExisting(const std::filesystem::path& path, int descriptor, const char* inPlaceAdvice)
 {
     DescriptorGuard opened(descriptor);
     struct stat node {};
@@ -262,12 +262,12 @@ void OutputFile::replaceExisting(const std::filesystem::path& path, int descript
             throw;
         throw std::runtime_error("Cannot create a temporary file in " + pathText(folder) + " to replace "
                                  + pathText(path) + ": " + e.reason()
-                                 + " (the folder is not writable, the file itself is: to write over it in place, "
-                                   "send standard output to it)");
+                                 + " (the folder is not writable, the file itself is"
+                                 + (inPlaceAdvice ? std::string(": ") + inPlaceAdvice : std::string()) + ")");
     }
 }
 
-void OutputFile::createThroughLink(const std::filesystem::path& path)
+void OutputFile::createThroughLink(const std::filesystem::path& path, const char* inPlaceAdvice)
 {
     // A link to a name not yet taken. The system follows it, or refuses to,
     // only when it creates the file; the new file is then the one written,
@@ -285,7 +285,7 @@ void OutputFile::createThroughLink(const std::filesystem::path& path)
         if (::fstat(descriptor, &node) != 0)
             throw OutputError(path, "Cannot create", errno);
         if (!S_ISREG(node.st_mode) || node.st_size > 0) {
-            replaceExisting(path, opened.release());
+            replaceExisting(path, opened.release(), inPlaceAdvice);
             return;
         }
         m_target = openedFile(descriptor, path, node);
@@ -340,29 +340,37 @@ void OutputFile::discardTemporary() noexcept
     const InterruptsHeld held;
     m_sink.reset();
     ::unlink(m_temporaryText.c_str());
-    disarmInterruptCleanup();
+    disarmInterruptCleanup(m_temporaryText.c_str());
+}
+
+void OutputFile::close()
+{
+    if (m_closed)
+        return;
+    if (!m_temporary.empty()) {
+        // The owner first: a change of owner may clear the set-user-ID bits.
+        // Not permitted to keep the owner, the file belongs to whoever runs
+        // the converter, with at least the old group where that is permitted.
+        const int descriptor = m_sink->descriptor();
+        if (m_owner && ::fchown(descriptor, *m_owner, m_group) != 0 && ::fchown(descriptor, kNoOwner, m_group) != 0) {
+            // Not even the group: the file keeps the converter's own.
+        }
+        if (::fchmod(descriptor, m_mode) != 0)
+            throw OutputError(m_target, "Cannot set the mode of", errno);
+    }
+    m_sink->close();
+    m_closed = true;
 }
 
 void OutputFile::commit()
 {
-    if (m_temporary.empty()) {
-        m_sink->close();
+    close();
+    if (m_temporary.empty())
         return;
-    }
-    // The owner first: a change of owner may clear the set-user-ID bits.
-    // Not permitted to keep the owner, the file belongs to whoever runs the
-    // converter, with at least the old group where that is permitted.
-    const int descriptor = m_sink->descriptor();
-    if (m_owner && ::fchown(descriptor, *m_owner, m_group) != 0 && ::fchown(descriptor, kNoOwner, m_group) != 0) {
-        // Not even the group: the file keeps the converter's own.
-    }
-    if (::fchmod(descriptor, m_mode) != 0)
-        throw OutputError(m_target, "Cannot set the mode of", errno);
-    m_sink->close();
     const InterruptsHeld held;
     if (m_renames && ::rename(m_temporaryText.c_str(), m_target.c_str()) != 0)
         throw OutputError(m_target, "Cannot replace", errno);
-    disarmInterruptCleanup();
+    disarmInterruptCleanup(m_temporaryText.c_str());
     m_committed = true;
 }
 

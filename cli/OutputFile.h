@@ -63,24 +63,36 @@ using OutputSink = FileSink;
 // On Windows a file is replaced the same way, with MoveFileExW, the new file
 // taking over the old one's attributes (hidden, system, archive); a device
 // (NUL, CON, a serial port, a pipe) is written directly.
+//
+// Several files written in one run (the script and its profile) are each
+// closed first and renamed into place one after the other at the end.
 class OutputFile {
 public:
-    explicit OutputFile(const std::filesystem::path& path);
+    // What a file that can be written but not replaced is refused with: how
+    // to write it in place instead, or nothing where there is no such way.
+    static constexpr const char* kInPlaceByStandardOutput = "to write over it in place, send standard output to it";
+
+    explicit OutputFile(const std::filesystem::path& path, const char* inPlaceAdvice = kInPlaceByStandardOutput);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     ByteSink& sink() { return *m_sink; }
     bool replaces() const noexcept { return !m_temporary.empty(); }
+    // The file the bytes end up in, its links resolved where it exists.
+    const std::filesystem::path& target() const noexcept { return m_target; }
 
+    // Ends the writing: every byte is with the system and the file has its
+    // final mode, still under its temporary name where it has one.
+    void close();
     // Ends the script: closes it and, for a replaced file, renames it into place.
     void commit();
 
 private:
     void discardTemporary() noexcept;
 #ifndef _WIN32
-    void replaceExisting(const std::filesystem::path& path, int descriptor);
-    void createThroughLink(const std::filesystem::path& path);
+    void replaceExisting(const std::filesystem::path& path, int descriptor, const char* inPlaceAdvice);
+    void createThroughLink(const std::filesystem::path& path, const char* inPlaceAdvice);
     void createTemporary(const std::filesystem::path& target);
 #endif
 
@@ -88,6 +100,7 @@ private:
     std::filesystem::path m_temporary; // the file removed after a failure; empty when none
     std::string m_temporaryText;       // what the signal handler removes
     std::optional<OutputSink> m_sink;
+    bool m_closed = false;
     bool m_committed = false;
 #ifndef _WIN32
     bool m_renames = true;        // the temporary file is renamed over the target at the end

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quarrow::cli {
 
@@ -16,7 +19,8 @@ namespace {
 // read and changed under one lock, which InterruptsHeld keeps for a whole
 // step (recursive: arming happens inside such a step).
 std::recursive_mutex g_lock;
-std::wstring g_temporary; // empty when disarmed
+// The files to delete, each with the text that named it.
+std::vector<std::pair<const char*, std::wstring>> g_temporaries;
 
 std::wstring fromUtf8(const char* text)
 {
@@ -41,8 +45,8 @@ BOOL WINAPI removeTemporaryAndExit(DWORD event)
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
         g_lock.lock(); // kept until the process ends
-        if (!g_temporary.empty())
-            ::DeleteFileW(g_temporary.c_str());
+        for (const auto& temporary : g_temporaries)
+            ::DeleteFileW(temporary.second.c_str());
         ::ExitProcess(STATUS_CONTROL_C_EXIT);
     default: return FALSE;
     }
@@ -61,13 +65,15 @@ void armInterruptCleanup(const char* temporaryPath)
     // The text is the converter's UTF-8 form of the name.
     std::wstring path = fromUtf8(temporaryPath);
     const std::lock_guard held(g_lock);
-    g_temporary = std::move(path);
+    g_temporaries.emplace_back(temporaryPath, std::move(path));
 }
 
-void disarmInterruptCleanup()
+void disarmInterruptCleanup(const char* temporaryPath)
 {
     const std::lock_guard held(g_lock);
-    g_temporary.clear();
+    g_temporaries.erase(std::remove_if(g_temporaries.begin(), g_temporaries.end(),
+                                       [&](const auto& temporary) { return temporary.first == temporaryPath; }),
+                        g_temporaries.end());
 }
 
 InterruptsHeld::InterruptsHeld() noexcept

@@ -51,8 +51,10 @@ constexpr DWORD kKeptAttributes =
 
 } // namespace
 
-OutputFile::OutputFile(const std::filesystem::path& path) : m_target(path)
+OutputFile::OutputFile(const std::filesystem::path& path, const char* inPlaceAdvice) : m_target(path)
 {
+    // A file that cannot be replaced is refused with the system's reason alone.
+    (void)inPlaceAdvice;
     const Node node = nodeAt(windows::extendedLengthPath(path));
     if (node == Node::Folder)
         throw OutputError(path, "Cannot create", EISDIR);
@@ -114,19 +116,27 @@ void OutputFile::discardTemporary() noexcept
     m_sink.reset();
     std::error_code ignored;
     std::filesystem::remove(windows::extendedLengthPath(m_temporary), ignored);
-    disarmInterruptCleanup();
+    disarmInterruptCleanup(m_temporaryText.c_str());
+}
+
+void OutputFile::close()
+{
+    if (m_closed)
+        return;
+    m_sink->close();
+    m_closed = true;
 }
 
 void OutputFile::commit()
 {
-    m_sink->close();
+    close();
     if (m_temporary.empty())
         return;
     const InterruptsHeld held;
     const std::error_code ec = windows::replaceFile(m_temporary, m_target);
     if (ec)
         throw OutputError(m_target, "Cannot replace", ec.value());
-    disarmInterruptCleanup();
+    disarmInterruptCleanup(m_temporaryText.c_str());
     m_committed = true;
 }
 

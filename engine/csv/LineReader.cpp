@@ -281,6 +281,15 @@ ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
                std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
 {
+    FilePtr file(openFile(path, FileAccess::Read));
+    if (!file)
+        throw ReadError(path, 1, systemReason(errno));
+    readLines(file.get(), path, encoding, sink, bytesRead, cutting);
+}
+
+void readLines(std::FILE* file, const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
+               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
+{
     LineCutter<char16_t> cutter(sink, cutting);
     LineCutter<char> byteCutter(sink, cutting);
     bool keepUtf8 = false; // lines go to the sink undecoded, through byteCutter
@@ -290,12 +299,9 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
     // Text that cannot be decoded is named by the line it is on.
     auto failOnLine = [&](std::uint64_t line, std::string reason) { throw ReadError(path, line, std::move(reason)); };
 
-    FilePtr file(openFile(path, FileAccess::Read));
-    if (!file)
-        fail(systemReason(errno));
     // The text is decoded in 4096-byte blocks, but fetched from the system
     // in larger pieces: one call per block would dominate on large files.
-    std::setvbuf(file.get(), nullptr, _IOFBF, std::size_t{1} << 16);
+    std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 16);
 
     std::array<unsigned char, kReadBlockSize> block{};
     std::array<char16_t, kReadBlockSize> decoded{};
@@ -306,8 +312,8 @@ void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSin
 
     for (;;) {
         errno = 0;
-        const std::size_t got = std::fread(block.data() + carried, 1, block.size() - carried, file.get());
-        if (got < block.size() - carried && std::ferror(file.get()))
+        const std::size_t got = std::fread(block.data() + carried, 1, block.size() - carried, file);
+        if (got < block.size() - carried && std::ferror(file))
             fail(systemReason(errno != 0 ? errno : EIO));
         if (bytesRead != nullptr)
             bytesRead->fetch_add(got, std::memory_order_relaxed);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -83,6 +84,12 @@ struct RecordCutting {
 // `bytesRead`, when given, is advanced after every block (for progress
 // displays on another thread). Throws ReadError.
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
+               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {});
+
+// The same for a file already open and not yet read through `file` (such as
+// standard input, which may have no name that opens it again), from where
+// it stands; `path` names it in errors. The file stays open.
+void readLines(std::FILE* file, const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
                std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {});
 
 inline constexpr std::size_t kReadBlockSize = 4096;

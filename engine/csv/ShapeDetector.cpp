@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quarrow {
@@ -874,6 +875,11 @@ CsvShape detectCsvShapeOfFile(const std::filesystem::path& path, char16_t curren
     if (in.bad())
         throw ShapeReadError("Cannot read " + pathText(path) + ": " + std::strerror(errno != 0 ? errno : EIO));
     sample.resize(static_cast<std::size_t>(in.gcount()));
+    return detectCsvShapeOfStart(std::move(sample), currentSeparator, sampleBytes);
+}
+
+CsvShape detectCsvShapeOfStart(std::string sample, char16_t currentSeparator, std::size_t sampleBytes)
+{
     const bool complete = sample.size() <= sampleBytes;
     if (!complete)
         sample.resize(sampleBytes);

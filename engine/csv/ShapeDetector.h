@@ -79,6 +79,12 @@ public:
 CsvShape detectCsvShapeOfFile(const std::filesystem::path& path, char16_t currentSeparator = u',',
                               std::size_t sampleBytes = kShapeSampleBytes);
 
+// The same for a file's first bytes read by the caller (from a file that
+// cannot be opened by name): at most `sampleBytes` + 1 of them, where more
+// than `sampleBytes` tells that the file goes on.
+CsvShape detectCsvShapeOfStart(std::string start, char16_t currentSeparator = u',',
+                               std::size_t sampleBytes = kShapeSampleBytes);
+
 // A separator as the evidence names it: ';' or Tab.
 std::string separatorName(char16_t separator);
 

@@ -8,6 +8,14 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace quarrow::cli {
 namespace {
@@ -63,6 +71,127 @@ TEST(ConverterInputs, PipesAndStandardInputGiveEveryRowEvenWhenReadTwice)
         EXPECT_EQ(readFile(dir.path() / "out.sql"), reference.out);
         EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp")) << "a copy was left behind";
     }
+}
+
+// What a run of the binary with a given standard input left.
+struct StdinRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the converter with `input` as its standard input and `folder` as its
+// $TMPDIR. As root it runs as nobody, so that only the descriptor it was
+// given lets it read the input. `feed`, when open, is written `bytes` and
+// closed once the converter runs.
+StdinRun runWithStandardInput(const std::vector<std::string>& arguments, int input, int feed, const std::string& bytes,
+                              const std::filesystem::path& folder)
+{
+    const std::filesystem::path outPath = folder / "out.sql";
+    const std::filesystem::path errPath = folder / "err.txt";
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    std::vector<const char*> argv{"quarrow-cli", "-q"};
+    for (const auto& a : arguments)
+        argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    const std::string tmpdir = "TMPDIR=" + (folder / "tmp").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(input, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (feed >= 0)
+            ::close(feed);
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(126);
+        ::putenv(const_cast<char*>(tmpdir.c_str()));
+        ::execv(QUARROW_CLI_BINARY, const_cast<char* const*>(argv.data()));
+        ::_exit(127);
+    }
+    ::close(out);
+    ::close(err);
+    if (feed >= 0) {
+        EXPECT_EQ(::write(feed, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(feed);
+    }
+    StdinRun run;
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    return run;
+}
+
+// Standard input is read through descriptor 0, never opened again by a
+// name such as /dev/stdin: the system refuses that for a pipe from another
+// user, a file that only the caller could open, and a socket. Read once,
+// read twice (through the private copy) and with its start read once more
+// for detection, each gives the script of the same bytes in a file.
+TEST(ConverterInputs, StandardInputIsReadThroughItsDescriptorWhateverItIs)
+{
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string bytes = "id;v\r\n1;10\r\n2;x\r\n3;30000000000\r\n";
+    const auto csv = dir.write("a.csv", bytes);
+    const std::filesystem::path tmp = dir.path() / "tmp";
+    std::filesystem::create_directory(tmp);
+    ASSERT_EQ(::chmod(tmp.c_str(), 0777), 0);
+    enum class Kind { Pipe, Socket, LockedFile };
+    const char* const kindNames[] = {"pipe", "socket", "file locked after it was opened"};
+    const std::vector<std::vector<std::string>> optionSets = {
+        {"-H", "-s", ";"}, {"-H", "-s", ";", "--suggest-types"}, {"-H", "-s", "auto"}, {"-s", "auto", "-H", "auto"}};
+    for (const Kind kind : {Kind::Pipe, Kind::Socket, Kind::LockedFile}) {
+        for (const auto& options : optionSets) {
+            SCOPED_TRACE(::testing::Message()
+                         << kindNames[static_cast<int>(kind)] << ":" << ::testing::PrintToString(options));
+            std::vector<std::string> arguments = options;
+            arguments.push_back(csv.string());
+            const auto reference = runCli(arguments);
+            ASSERT_EQ(reference.status, kExitOk) << reference.err;
+            arguments.back() = "-";
+            int ends[2] = {-1, -1};
+            int feed = -1;
+            int input = -1;
+            if (kind == Kind::Pipe) {
+                ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+                input = ends[0];
+                feed = ends[1];
+            } else if (kind == Kind::Socket) {
+                ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+                input = ends[0];
+                feed = ends[1];
+            } else {
+                ASSERT_EQ(::chmod(csv.c_str(), 0644), 0);
+                input = ::open(csv.c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_GE(input, 0);
+                ASSERT_EQ(::chmod(csv.c_str(), 0), 0);
+            }
+            const StdinRun run = runWithStandardInput(arguments, input, feed, bytes, dir.path());
+            ::close(input);
+            EXPECT_EQ(run.status, kExitOk) << run.err;
+            EXPECT_EQ(run.out, reference.out) << run.err;
+            EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "a copy was left behind";
+        }
+    }
+}
+
+// The private copy of a pipe goes to $TMPDIR: where that folder cannot take
+// it, the run stops before writing and names the folder and the reason.
+TEST(ConverterInputs, CopyOfAPipeGoesToTheTemporaryFolder)
+{
+    TempDir dir;
+    const auto target = dir.write("out.sql", "previous script");
+    const auto err = dir.path() / "err.txt";
+    const std::string command = "printf 'a\\r\\n1\\r\\n' | TMPDIR=/nonexistent " + quoted(QUARROW_CLI_BINARY)
+                                + " -q --suggest-types -o " + quoted(target.string()) + " - 2>" + quoted(err.string());
+    EXPECT_EQ(shell("bash -c " + quoted(command)), kExitFailure);
+    EXPECT_NE(
+        readFile(err).find("Cannot copy standard input to a temporary file in /nonexistent: No such file or directory"),
+        std::string::npos)
+        << readFile(err);
+    EXPECT_EQ(readFile(target), "previous script");
 }
 
 // Messages name an input as it was given, whatever it is read from: not

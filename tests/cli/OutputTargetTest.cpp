@@ -10,9 +10,15 @@
 #include <set>
 #include <string>
 #ifndef _WIN32
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #endif
 
@@ -157,15 +163,22 @@ TEST_F(OutputTargets, PlantedLinkInAStickyFolderIsNotFollowed)
 }
 
 // While the script is written its file is private; it ends with the old
-// file's mode, or a new file's usual one.
+// file's mode, or a new file's usual one under the caller's umask: also the
+// file made through a link to a name not yet taken, which is written where
+// it stands rather than beside it.
 TEST_F(OutputTargets, TemporaryFileIsPrivateUntilComplete)
 {
     struct Case {
         const char* name;
-        int oldMode; // -1: no old file
+        int oldMode;       // -1: no old file
+        bool danglingLink; // out.sql a link to new.sql, not yet there
+        const char* umask;
+        const char* during; // the file being written, as a pattern for grep
         const char* finalMode;
     };
-    for (const Case& c : {Case{"new file", -1, "644"}, Case{"shared old file", 0664, "664"}}) {
+    for (const Case& c : {Case{"new file", -1, false, "022", "^[.]out[.]sql[.].*[.]tmp$", "644"},
+                          Case{"shared old file", 0664, false, "022", "^[.]out[.]sql[.].*[.]tmp$", "664"},
+                          Case{"file made through a dangling link", -1, true, "027", "^new[.]sql$", "640"}}) {
         SCOPED_TRACE(c.name);
         const fs::path folder = m_dir.path() / "run";
         fs::remove_all(folder);
@@ -174,19 +187,25 @@ TEST_F(OutputTargets, TemporaryFileIsPrivateUntilComplete)
             std::ofstream(folder / "out.sql") << "previous script";
             ASSERT_EQ(::chmod((folder / "out.sql").c_str(), static_cast<mode_t>(c.oldMode)), 0);
         }
+        if (c.danglingLink)
+            fs::create_symlink("new.sql", folder / "out.sql");
         // The input is a FIFO held open, so the run waits, writing, while
-        // its temporary file is looked at.
+        // its file is looked at.
+        const std::string during = quoted(c.during);
         const std::string script =
-            "cd " + quoted(folder.string()) + " && mkfifo in.csv && umask 022 && { " + kCli
+            "cd " + quoted(folder.string()) + " && mkfifo in.csv && umask " + c.umask + " && { " + kCli
             + " -q -o out.sql in.csv & pid=$!; exec 3>in.csv; printf 'a\\n1\\n' >&3; i=0; "
-              "while ! ls -a | grep -q '^[.]out[.]sql[.].*[.]tmp$' && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); "
-              "done; stat -c %a .out.sql.*.tmp >during; exec 3>&-; wait $pid; echo $? >status; "
-              "stat -c %a out.sql >after; }";
+              "while ! ls -a | grep -q "
+            + during + " && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done; stat -c %a $(ls -a | grep " + during
+            + ") >during; exec 3>&-; wait $pid; echo $? >status; stat -L -c %a out.sql >after; }";
         ASSERT_EQ(shell(script), 0);
         EXPECT_EQ(readFile(folder / "during"), "600\n");
         EXPECT_EQ(readFile(folder / "status"), "0\n");
         EXPECT_EQ(readFile(folder / "after"), std::string(c.finalMode) + "\n");
         EXPECT_EQ(readFile(folder / "out.sql").find("previous"), std::string::npos);
+        EXPECT_NE(readFile(folder / "out.sql").find("INSERT"), std::string::npos);
+        EXPECT_TRUE(leftovers(folder).empty());
+        EXPECT_EQ(fs::is_symlink(fs::symlink_status(folder / "out.sql")), c.danglingLink);
     }
 }
 
@@ -272,6 +291,137 @@ TEST_F(OutputTargets, FileSizeLimitAndClosedPipeLeaveNoTemporaryFile)
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
         EXPECT_TRUE(leftovers(m_dir.path()).empty());
         std::ofstream(target, std::ios::trunc) << "previous script";
+    }
+}
+
+// The script and its profile are written together: a run stopped while it
+// writes either one, by the file size limit's signal or by its error where
+// the signal is ignored, leaves both old files as they were and neither
+// temporary file. The profile is the larger file here (many columns, one
+// row), so a limit between the two sizes stops the run in the profile's
+// writing, after the whole script was written.
+TEST_F(OutputTargets, RunStoppedPartWayKeepsTheOldScriptAndProfile)
+{
+    std::string header;
+    std::string row;
+    for (int i = 0; i < 400; ++i) {
+        header += (i > 0 ? "," : "") + std::string("c") + std::to_string(i);
+        row += (i > 0 ? "," : "") + std::string("1");
+    }
+    const fs::path csv = m_dir.write("wide.csv", header + "\r\n" + row + "\r\n");
+    const fs::path script = m_dir.path() / "out.sql";
+    const fs::path profile = m_dir.path() / "p.toml";
+    const auto whole = runCli({"-H", "-o", script.string(), "--save-profile", profile.string(), csv.string()});
+    ASSERT_EQ(whole.status, kExitOk) << whole.err;
+    const std::uintmax_t scriptSize = fs::file_size(script);
+    const std::uintmax_t profileSize = fs::file_size(profile);
+    ASSERT_GT(profileSize, scriptSize + 2048) << "the profile must be the larger file";
+    // ulimit -f counts 1024-byte blocks.
+    const std::string inProfile = std::to_string((scriptSize + profileSize) / 2 / 1024);
+    const std::string inScript = std::to_string(scriptSize / 2 / 1024);
+    const fs::path err = m_dir.path() / "err.txt";
+    struct Case {
+        const char* name;
+        std::string shellPrefix;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"script, SIGXFSZ", "ulimit -f " + inScript + "; ", 128 + SIGXFSZ, ""},
+        {"script, EFBIG", "ulimit -f " + inScript + "; trap '' XFSZ; ", kExitFailure, "File too large"},
+        {"profile, SIGXFSZ", "ulimit -f " + inProfile + "; ", 128 + SIGXFSZ, ""},
+        {"profile, EFBIG", "ulimit -f " + inProfile + "; trap '' XFSZ; ", kExitFailure,
+         "Cannot write " + profile.string() + ": File too large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(script, std::ios::trunc) << "previous script";
+        std::ofstream(profile, std::ios::trunc) << "previous profile";
+        const std::string command = c.shellPrefix + "exec " + kCli + " -q -H -o " + quoted(script.string())
+                                    + " --save-profile " + quoted(profile.string()) + " " + quoted(csv.string()) + " 2>"
+                                    + quoted(err.string());
+        EXPECT_EQ(shell("bash -c " + quoted(command)), c.status) << readFile(err);
+        EXPECT_NE(readFile(err).find(c.message), std::string::npos) << readFile(err);
+        EXPECT_EQ(readFile(script), "previous script");
+        EXPECT_EQ(readFile(profile), "previous profile");
+        EXPECT_TRUE(leftovers(m_dir.path()).empty());
+    }
+}
+
+// Every signal whose default action ends the process (signal(7): Term and
+// Core), the faults among them, removes the temporary files of both the
+// script and its profile, leaves the old files as they were, and ends the
+// run by that same signal. The run waits on a FIFO, its temporary files
+// made, when the signal comes. The sanitizers' own handlers of the faults
+// are switched off, so that the run behaves as a build without them.
+TEST_F(OutputTargets, EverySignalThatEndsTheRunRemovesItsTemporaryFiles)
+{
+    struct Case {
+        const char* name;
+        int signal;
+    };
+    const Case cases[] = {
+        {"HUP", SIGHUP},   {"INT", SIGINT},   {"QUIT", SIGQUIT},     {"ILL", SIGILL},           {"TRAP", SIGTRAP},
+        {"ABRT", SIGABRT}, {"BUS", SIGBUS},   {"FPE", SIGFPE},       {"USR1", SIGUSR1},         {"SEGV", SIGSEGV},
+        {"USR2", SIGUSR2}, {"PIPE", SIGPIPE}, {"ALRM", SIGALRM},     {"TERM", SIGTERM},         {"STKFLT", SIGSTKFLT},
+        {"XCPU", SIGXCPU}, {"XFSZ", SIGXFSZ}, {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF},         {"IO", SIGIO},
+        {"PWR", SIGPWR},   {"SYS", SIGSYS},   {"RTMIN", SIGRTMIN},   {"RTMIN+1", SIGRTMIN + 1}, {"RTMAX", SIGRTMAX},
+    };
+    const char* const asan = std::getenv("ASAN_OPTIONS");
+    const std::string asanOptions = "ASAN_OPTIONS=" + std::string(asan != nullptr && *asan != '\0' ? asan : "")
+                                    + (asan != nullptr && *asan != '\0' ? ":" : "")
+                                    + "handle_segv=0:handle_sigbus=0:handle_sigfpe=0";
+    const fs::path folder = m_dir.path() / "run";
+    const fs::path script = folder / "out.sql";
+    const fs::path profile = folder / "p.toml";
+    const fs::path input = folder / "in.csv";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        std::ofstream(script) << "previous script";
+        std::ofstream(profile) << "previous profile";
+        ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // As a shell starts it: every signal at its default, none held,
+            // and no core file.
+            for (int signal = 1; signal < NSIG; ++signal)
+                std::signal(signal, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            const int devNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devNull, 2);
+            ::putenv(const_cast<char*>(asanOptions.c_str()));
+            ::execl(QUARROW_CLI_BINARY, "quarrow-cli", "-q", "-H", "-o", script.c_str(), "--save-profile",
+                    profile.c_str(), input.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // The FIFO opens for writing once the run reads it, after its
+        // output files were made.
+        int feed = -1;
+        for (int tries = 0; feed < 0 && tries < 3000; ++tries) {
+            feed = ::open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (feed < 0) {
+                ASSERT_EQ(errno, ENXIO);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        ASSERT_GE(feed, 0) << "the run never read its input";
+        ASSERT_EQ(::write(feed, "a\n1\n", 4), 4);
+        EXPECT_EQ(leftovers(folder).size(), 2u) << "the temporary files of the script and the profile";
+        ASSERT_EQ(::kill(child, c.signal), 0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::close(feed);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+        EXPECT_TRUE(leftovers(folder).empty());
+        EXPECT_EQ(readFile(script), "previous script");
+        EXPECT_EQ(readFile(profile), "previous profile");
     }
 }
 #endif

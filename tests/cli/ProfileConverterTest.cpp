@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,38 @@ TEST(ConverterProfile, RefusedProfileStopsBeforeAnythingIsWritten)
         << run.err;
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_TRUE(run.out.empty());
+}
+
+// A profile that cannot be saved stops the run before anything is read or
+// converted: the script stays as it was, and no temporary file is left.
+TEST(ConverterProfile, ProfileThatCannotBeSavedStopsTheRunBeforeConverting)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "a\r\n1\r\n").string();
+    const auto script = dir.write("out.sql", "previous script");
+    std::filesystem::create_directory(dir.path() / "folder");
+    struct Case {
+        std::filesystem::path profile;
+        std::string message;
+    };
+    const Case cases[] = {
+        {dir.path() / "missing-folder" / "p.toml", "Cannot save the profile: Cannot create "},
+        {dir.path() / "folder", "Cannot save the profile: "},
+        {dir.path() / "." / "out.sql", "are the same file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.profile.string());
+        const auto run = runCli({"-H", "--explain", "-o", script.string(), "--save-profile", c.profile.string(), csv});
+        EXPECT_EQ(run.status, kExitFailure);
+        EXPECT_EQ(run.err.rfind("quarrow-cli: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("column  type"), std::string::npos) << "read before refusing:\n" << run.err;
+        EXPECT_EQ(test::readFile(script), "previous script");
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"a.csv", "folder", "out.sql"}));
+    }
 }
 
 } // namespace
