@@ -252,12 +252,11 @@ public:
                 script.tableName = fromUtf8(string(node, name));
             } else if (name == "separator") {
                 const std::u16string text = fromUtf8(string(node, name));
-                const auto separator = decodeSeparatorText(text);
-                if (!separator)
-                    fail(node, name, "the separator must not be empty");
+                if (const auto refusal = separatorTextRefusal(text))
+                    fail(node, name, *refusal);
                 if (text.size() > 1 && text != u"\\t")
                     fail(node, name, "the separator must be one character (\"\\t\" for Tab)");
-                script.separator = *separator;
+                script.separator = *decodeSeparatorText(text);
             } else if (name == "header") {
                 script.headerLine = boolean(node, name);
             } else if (name == "encoding") {
@@ -438,6 +437,9 @@ std::string profileText(const ConversionProfile& profile)
     line("database", "\"" + std::string(dialectInfo(s.dialect).identifier) + "\"",
          "mysql mssql access oracle postgresql ibmdb2 sqlite");
     line("table", tomlString(s.tableName), "");
+    // Half a character would be written as U+FFFD, a separator no file meant.
+    if (const auto refusal = separatorTextRefusal(std::u16string_view(&s.separator, 1)))
+        throw std::invalid_argument("Cannot write the profile: " + *refusal);
     line("separator", tomlString(std::u16string(1, s.separator)), "one character; \"\\t\" is Tab");
     line("header", boolText(s.headerLine), "the first line holds the column names");
     line("encoding", s.encoding == TextEncoding::Ansi ? "\"ansi\"" : "\"utf8\"",

@@ -19,7 +19,7 @@ namespace quarrow {
 //   version = 1
 //   database = "postgresql"   # mysql mssql access oracle postgresql ibmdb2 sqlite
 //   table = "orders"
-//   separator = ";"           # one character; "\t" is Tab
+//   separator = ";"           # one character up to U+FFFF; "\t" is Tab
 //   header = true             # the first line holds the column names
 //   encoding = "utf8"         # utf8 or ansi: reading the CSV and writing the script
 //   exact-quoting = false     # values keep their line breaks, quotes and blanks
@@ -81,7 +81,9 @@ ConversionProfile readProfileFile(const std::filesystem::path& path);
 
 // The profile as the UTF-8 text that readProfileFile reads back to an equal
 // profile: every setting written, each with a comment that says what it
-// takes, then one line per column.
+// takes, then one line per column. Throws std::invalid_argument for a
+// separator that is half a character (a lone surrogate), which no profile
+// can hold.
 std::string profileText(const ConversionProfile& profile);
 
 // Writes profileText() to the file, replacing it. Throws OutputError.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -179,6 +180,13 @@ TEST(ConversionProfileText, RefusedProfilesNameFileLineAndKey)
         {"version = 1\n\ndatabase = \"pg\"\n", 3, "key \"database\"", "unknown database \"pg\""},
         {"version = 1\nseparator = \"\"\n", 2, "key \"separator\"", "the separator must not be empty"},
         {"version = 1\nseparator = \";;\"\n", 2, "key \"separator\"", "must be one character"},
+        // One character, but two UTF-16 units: as written and escaped. The
+        // TOML reader itself refuses a lone surrogate.
+        {"version = 1\nseparator = \"\xF0\x9F\x98\x80\"\n", 2, "key \"separator\"",
+         "must be one character from U+0000 to U+FFFF (the Basic Multilingual Plane): \xF0\x9F\x98\x80 (U+1F600)"},
+        {"version = 1\nseparator = '\xF0\x9F\x98\x80;'\n", 2, "key \"separator\"", "(U+1F600) lies beyond it"},
+        {"version = 1\nseparator = \"\\U0001F600\"\n", 2, "key \"separator\"", "(U+1F600) lies beyond it"},
+        {"version = 1\nseparator = \"\\uD83D\"\n", 2, "column", "surrogates"},
         {"version = 1\nencoding = \"latin1\"\n", 2, "key \"encoding\"", "unknown encoding \"latin1\""},
         {"version = 2\n", 1, "key \"version\"", "version 2 is newer than this program reads (up to 1)"},
         {"version = 0\n", 1, "key \"version\"", "version 0 does not exist"},
@@ -223,6 +231,20 @@ TEST(ConversionProfileText, RefusedProfilesNameFileLineAndKey)
             }
         }
     }
+}
+
+// No profile is written that could not be read back as the separator it
+// was: half a character would come back as U+FFFD.
+TEST(ConversionProfileText, HalfACharacterSeparatorIsNeverWritten)
+{
+    for (const char16_t half : {u'\xD83D', u'\xDE00'}) {
+        ConversionProfile profile;
+        profile.script.separator = half;
+        EXPECT_THROW(profileText(profile), std::invalid_argument) << int{half};
+    }
+    ConversionProfile profile;
+    profile.script.separator = u'\uFFFF';
+    EXPECT_EQ(parseProfile(profileText(profile), "p.toml").script.separator, u'\uFFFF');
 }
 
 TEST(ConversionProfileText, MissingFileIsRefusedWithItsName)
