@@ -54,7 +54,9 @@ struct ConversionProfile {
 // A profile was refused. Nothing of it applies. what() reads
 // "Cannot read profile <file>: line <n>, <place>: <reason>"; the parts are
 // kept for callers that show them apart (line 0: no line to name, an empty
-// place: the file as a whole).
+// place: the file as a whole). The place is a key, or for a file that is
+// not TOML "column <c>", c counting the line's characters (Unicode code
+// points, a tab one) from 1; the reason then shows the file's characters.
 class ProfileError : public std::runtime_error {
 public:
     ProfileError(std::string file, std::uint64_t line, std::string place, std::string reason);
