@@ -194,10 +194,9 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.detect.encoding = encodingOption->count() > 0 && encoding == "auto";
         if (!options.detect.separator && (separatorOption->count() > 0 || profileFile.empty())) {
             const auto separatorText = fromUtf8(separator, "--separator");
-            const auto decoded = decodeSeparatorText(separatorText);
-            if (!decoded)
-                throw CLI::ValidationError("--separator", "the separator must not be empty");
-            script.separator = *decoded;
+            if (const auto refusal = separatorTextRefusal(separatorText))
+                throw CLI::ValidationError("--separator", *refusal);
+            script.separator = *decodeSeparatorText(separatorText);
         }
         if (tableOption->count() > 0 || profileFile.empty())
             script.tableName = fromUtf8(table, "--table");

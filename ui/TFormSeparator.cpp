@@ -1,6 +1,7 @@
 #include "ui/TFormSeparator.h"
 
 #include "ui/WindowPlacement.h"
+#include "engine/workspace/SeparatorText.h"
 
 #include <QAbstractButton>
 #include <QFontDatabase>
@@ -8,6 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <QValidator>
+
+#include <utility>
 
 namespace quarrow {
 
@@ -19,6 +23,26 @@ QRadioButton* addRadioButton(QWidget* dialog, QVBoxLayout* layout, const QString
     button->setObjectName(name);
     layout->addWidget(button);
     return button;
+}
+
+// The separator is one UTF-16 unit. A character beyond U+FFFF is two, and
+// the box, one unit long, would keep its first half: typed, pasted or
+// composed, such a character is refused whole.
+class WholeCharacterValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        for (const QChar c : std::as_const(input))
+            if (c.isSurrogate())
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+bool hasSeparator(const QString& text)
+{
+    return decodeSeparatorText(text.toStdU16String()).has_value();
 }
 
 } // namespace
@@ -46,6 +70,8 @@ TFormSeparator::TFormSeparator(QAbstractButton* separatorButton, QWidget* parent
     m_otherText = new QLineEdit(this);
     m_otherText->setObjectName(QStringLiteral("Edit1"));
     m_otherText->setMaxLength(1);
+    m_otherText->setValidator(new WholeCharacterValidator(m_otherText));
+    m_otherText->setToolTip(QStringLiteral("One character from U+0000 to U+FFFF"));
     layout->addWidget(m_otherText);
     layout->addSpacing(6);
 
@@ -87,8 +113,10 @@ void TFormSeparator::preselect(const QString& separatorText)
     } else {
         m_other->setChecked(true);
         // The box holds one character, the one the separator-text rule
-        // takes from a longer caption.
-        m_otherText->setText(separatorText);
+        // takes from a longer caption; a caption that gives none (half a
+        // character) leaves it empty. setText() bypasses the validator.
+        if (hasSeparator(separatorText))
+            m_otherText->setText(separatorText);
     }
     updateOkEnabled();
 }
@@ -124,7 +152,7 @@ void TFormSeparator::setEditEnabled(bool enabled)
 // empty box is not a choice that OK can confirm.
 void TFormSeparator::updateOkEnabled()
 {
-    m_ok->setEnabled(!m_other->isChecked() || !m_otherText->text().isEmpty());
+    m_ok->setEnabled(!m_other->isChecked() || hasSeparator(m_otherText->text()));
 }
 
 QString TFormSeparator::chosenSeparatorText() const
@@ -143,7 +171,7 @@ QString TFormSeparator::chosenSeparatorText() const
 void TFormSeparator::Button1Click()
 {
     const QString text = chosenSeparatorText();
-    if (m_separatorButton && !text.isEmpty())
+    if (m_separatorButton && hasSeparator(text))
         m_separatorButton->setText(text);
     accept();
 }

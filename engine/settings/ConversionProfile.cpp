@@ -18,11 +18,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace quarrow {
 
@@ -35,15 +38,33 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // backslash): for these ranges its whitespace test reaches a point it
 // declares unreachable. Before the text is parsed each of them is written
 // as a mark and a stand-in from the Private Use Area, which it judges
-// rightly (a mark in the file as two marks), and every text taken from the
-// parsed document is read back.
+// rightly, and every text taken from the parsed document is read back.
+//
+// The mark is a Private Use character that the file holds neither as
+// itself nor as an escape (\uXXXX, \UXXXXXXXX), so every mark in the parsed
+// document is one this reader put there, always followed by its stand-in:
+// the file's own Private Use characters come through untouched.
 struct MisjudgedRange {
     char32_t first;
     char32_t last;
 };
 constexpr MisjudgedRange kMisjudged[] = {{0xA1, 0x499}, {0x2C5E, 0x2FFF}, {0x3001, 0x3057}, {0xFB26, 0xFEFE}};
-constexpr char32_t kMark = 0xE000;
 constexpr char32_t kStandIns = 0xE100;
+
+constexpr char32_t standInCount()
+{
+    char32_t count = 0;
+    for (const auto& range : kMisjudged)
+        count += range.last - range.first + 1;
+    return count;
+}
+constexpr char32_t kStandInsEnd = kStandIns + standInCount();
+
+// The Private Use characters a mark may be, in the order they are tried:
+// around the stand-ins, then the two supplementary planes.
+constexpr MisjudgedRange kMarkCandidates[] = {
+    {0xE000, kStandIns - 1}, {kStandInsEnd, 0xF8FF}, {0xF0000, 0xFFFFD}, {0x100000, 0x10FFFD}};
+static_assert(kStandInsEnd <= 0xF8FF);
 
 // The stand-in's offset of a misjudged character, or none.
 constexpr std::optional<char32_t> standInOffset(char32_t c)
@@ -72,92 +93,199 @@ constexpr std::optional<char32_t> fromStandIn(char32_t c)
 }
 static_assert(fromStandIn(kStandIns + *standInOffset(0xFEFE)) == 0xFEFE && !standInOffset(0x4E2D));
 
-// Calls `each` with every character of UTF-8 text (and its bytes); bytes
-// that are not UTF-8 come one by one with no character, for the parser to
-// refuse.
-template <typename Each>
-void forEachCharacter(std::string_view text, Each each)
+// One character of UTF-8 text (and its bytes) from `i` on, advancing `i`.
+// A byte that does not start a whole character in its shortest form comes
+// alone with no character, for the parser to refuse.
+std::pair<std::optional<char32_t>, std::string_view> nextCharacter(std::string_view text, std::size_t& i)
 {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
-        bool whole = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; whole && k < length; ++k)
-            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        if (!whole) {
-            each(std::optional<char32_t>(), text.substr(i, 1));
-            ++i;
-            continue;
-        }
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1Fu : lead & 0x0Fu;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    bool whole = length > 0 && i + length <= text.size();
+    for (std::size_t k = 1; whole && k < length; ++k)
+        whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    char32_t c = 0;
+    if (whole) {
+        c = length == 1 ? lead : length == 2 ? lead & 0x1Fu : length == 3 ? lead & 0x0Fu : lead & 0x07u;
         for (std::size_t k = 1; k < length; ++k)
             c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
-        each(std::optional<char32_t>(c), text.substr(i, length));
-        i += length;
+        constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        whole = c >= kShortest[length] && c <= 0x10FFFF;
     }
+    const std::size_t at = i;
+    if (!whole) {
+        ++i;
+        return {std::nullopt, text.substr(at, 1)};
+    }
+    i += length;
+    return {c, text.substr(at, length)};
 }
 
 void appendUtf8(std::string& out, char32_t c)
 {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
     if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     }
     out += static_cast<char>(0x80 | (c & 0x3F));
 }
 
-std::string withStandIns(std::string_view text)
+// A character as toml++ escapes it in its messages.
+std::string tomlEscape(char32_t c)
 {
-    std::string out;
-    out.reserve(text.size() + text.size() / 2);
-    forEachCharacter(text, [&](std::optional<char32_t> c, std::string_view bytes) {
-        // An overlong form stays as it came, for the parser to refuse.
-        const bool shortest = c && (bytes.size() != 3 || *c >= 0x800);
-        const auto offset = c && shortest ? standInOffset(*c) : std::nullopt;
-        if (offset) {
-            appendUtf8(out, kMark);
-            appendUtf8(out, kStandIns + *offset);
-        } else if (c && shortest && *c == kMark) {
-            appendUtf8(out, kMark);
-            appendUtf8(out, kMark);
-        } else {
-            out.append(bytes);
-        }
-    });
-    return out;
+    char text[12];
+    std::snprintf(text, sizeof text, c > 0xFFFF ? "\\U%08X" : "\\u%04X", static_cast<unsigned>(c));
+    return text;
 }
 
-// The inverse of withStandIns() for any text taken from the document.
-std::string withoutStandIns(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    bool marked = false;
-    forEachCharacter(text, [&](std::optional<char32_t> c, std::string_view bytes) {
-        if (marked) {
-            marked = false;
-            if (c && *c == kMark) {
-                appendUtf8(out, kMark);
-                return;
-            }
-            if (const auto original = c ? fromStandIn(*c) : std::nullopt) {
-                appendUtf8(out, *original);
-                return;
-            }
-            appendUtf8(out, kMark);
+// Where a parse error is in the file: the column counts the file's
+// characters (code points) from 1; `character` is the file's character
+// there when the parser saw it as a stand-in.
+struct FilePlace {
+    std::uint64_t column = 0;
+    std::optional<char32_t> character;
+};
+
+class StandIns {
+public:
+    // Throws ProfileError when no mark is free.
+    StandIns(std::string_view text, const std::string& fileName)
+    {
+        std::vector<char32_t> taken;
+        for (std::size_t i = 0; i < text.size();) {
+            if (const auto c = nextCharacter(text, i).first; c && *c >= 0xE000)
+                taken.push_back(*c);
         }
-        if (c && *c == kMark)
-            marked = true;
-        else
-            out.append(bytes);
-    });
-    if (marked)
-        appendUtf8(out, kMark);
-    return out;
-}
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+            const std::size_t digits = text[i] != '\\' ? 0 : text[i + 1] == 'u' ? 4 : text[i + 1] == 'U' ? 8 : 0;
+            if (digits == 0 || i + 2 + digits > text.size())
+                continue;
+            std::uint32_t value = 0;
+            bool hex = true;
+            for (std::size_t k = i + 2; hex && k < i + 2 + digits; ++k) {
+                const char d = text[k];
+                hex = (d >= '0' && d <= '9') || (d >= 'a' && d <= 'f') || (d >= 'A' && d <= 'F');
+                value = value * 16 + static_cast<std::uint32_t>(d <= '9' ? d - '0' : (d | 0x20) - 'a' + 10);
+            }
+            if (hex)
+                taken.push_back(value);
+        }
+        std::sort(taken.begin(), taken.end());
+        for (const auto& range : kMarkCandidates) {
+            for (char32_t c = range.first; c <= range.last && !m_mark; ++c) {
+                if (!std::binary_search(taken.begin(), taken.end(), c))
+                    m_mark = c;
+            }
+        }
+        if (!m_mark)
+            throw ProfileError(fileName, 0, "",
+                               "the file holds every Private Use character, and this reader needs one it does not");
+    }
+
+    std::string apply(std::string_view text) const
+    {
+        std::string out;
+        out.reserve(text.size() + text.size() / 2);
+        for (std::size_t i = 0; i < text.size();) {
+            const auto [c, bytes] = nextCharacter(text, i);
+            if (const auto offset = c ? standInOffset(*c) : std::nullopt) {
+                appendUtf8(out, *m_mark);
+                appendUtf8(out, kStandIns + *offset);
+            } else {
+                out.append(bytes);
+            }
+        }
+        return out;
+    }
+
+    // The inverse of apply() for any text taken from the document. A mark
+    // without its stand-in can only be the character a parse error names:
+    // `errorCharacter`.
+    std::string restore(std::string_view text, std::optional<char32_t> errorCharacter = std::nullopt) const
+    {
+        std::string out;
+        out.reserve(text.size());
+        for (std::size_t i = 0; i < text.size();) {
+            const auto [c, bytes] = nextCharacter(text, i);
+            if (c != m_mark) {
+                out.append(bytes);
+                continue;
+            }
+            std::size_t after = i;
+            const auto standIn = after < text.size() ? nextCharacter(text, after).first : std::nullopt;
+            if (const auto original = standIn ? fromStandIn(*standIn) : std::nullopt) {
+                appendUtf8(out, *original);
+                i = after;
+            } else {
+                appendUtf8(out, errorCharacter.value_or(*m_mark));
+            }
+        }
+        return out;
+    }
+
+    // The file's place of a parse error found at `line` and `column` (code
+    // points from 1) of the text apply() gave.
+    FilePlace filePlace(std::string_view applied, std::uint64_t line, std::uint64_t column) const
+    {
+        std::size_t i = 0;
+        for (std::uint64_t l = 1; l < line; ++l) {
+            i = applied.find('\n', i);
+            if (i == std::string_view::npos)
+                return {column, std::nullopt};
+            ++i;
+        }
+        std::uint64_t at = 1;
+        FilePlace place{1, std::nullopt};
+        while (i < applied.size() && at <= column) {
+            const auto c = nextCharacter(applied, i).first;
+            if (c == m_mark && i < applied.size()) {
+                const auto standIn = nextCharacter(applied, i).first;
+                if (column <= at + 1) {
+                    place.character = standIn ? fromStandIn(*standIn) : std::nullopt;
+                    return place;
+                }
+                at += 2;
+            } else {
+                if (column == at || c == U'\n')
+                    return place;
+                ++at;
+            }
+            ++place.column;
+        }
+        place.column += column - std::min(at, column);
+        return place;
+    }
+
+    // A parse error's account as the parser would have given it for the
+    // file's own text.
+    std::string description(std::string_view text, const FilePlace& place) const
+    {
+        std::string out(text);
+        if (place.character) {
+            const std::string escaped = tomlEscape(*m_mark);
+            const std::string real = tomlEscape(*place.character);
+            for (std::size_t at = out.find(escaped); at != std::string::npos; at = out.find(escaped, at + real.size()))
+                out.replace(at, escaped.size(), real);
+        }
+        return restore(out, place.character);
+    }
+
+private:
+    std::optional<char32_t> m_mark;
+};
 
 std::string placeText(std::uint64_t line, const std::string& place)
 {
@@ -179,9 +307,9 @@ std::string toUtf8(std::u16string_view text)
 
 // A text of the parsed document, its stand-ins read back
 // (toml++ has checked that it is UTF-8).
-std::u16string fromUtf8(std::string_view text)
+std::u16string fromUtf8(std::string_view text, const StandIns& standIns)
 {
-    const std::string restored = withoutStandIns(text);
+    const std::string restored = standIns.restore(text);
     std::u16string out(restored.size(), u'\0');
     const auto r =
         utf8::decode(reinterpret_cast<const unsigned char*>(restored.data()), restored.size(), out.data(), true);
@@ -206,16 +334,11 @@ std::string_view typeName(toml::node_type type)
     return "nothing";
 }
 
-std::string quotedKey(std::string_view key)
-{
-    return "key \"" + withoutStandIns(key) + "\"";
-}
-
 // Checks one parsed document and builds the profile from it; throws at the
 // first fault, before anything leaves.
 class ProfileReader {
 public:
-    explicit ProfileReader(const std::string& fileName) : m_file(fileName) {}
+    ProfileReader(const std::string& fileName, const StandIns& standIns) : m_file(fileName), m_standIns(standIns) {}
 
     ConversionProfile read(const toml::table& root)
     {
@@ -245,19 +368,18 @@ public:
                 const auto dialect = dialectFromIdentifier(id);
                 if (!dialect)
                     fail(node, name,
-                         "unknown database \"" + withoutStandIns(id)
+                         "unknown database \"" + m_standIns.restore(id)
                              + "\" (mysql, mssql, access, oracle, postgresql, ibmdb2, sqlite)");
                 script.dialect = *dialect;
             } else if (name == "table") {
-                script.tableName = fromUtf8(string(node, name));
+                script.tableName = fromDocument(string(node, name));
             } else if (name == "separator") {
-                const std::u16string text = fromUtf8(string(node, name));
-                const auto separator = decodeSeparatorText(text);
-                if (!separator)
-                    fail(node, name, "the separator must not be empty");
+                const std::u16string text = fromDocument(string(node, name));
+                if (const auto refusal = separatorTextRefusal(text))
+                    fail(node, name, *refusal);
                 if (text.size() > 1 && text != u"\\t")
                     fail(node, name, "the separator must be one character (\"\\t\" for Tab)");
-                script.separator = *separator;
+                script.separator = *decodeSeparatorText(text);
             } else if (name == "header") {
                 script.headerLine = boolean(node, name);
             } else if (name == "encoding") {
@@ -267,7 +389,7 @@ public:
                 else if (id == "ansi")
                     script.encoding = TextEncoding::Ansi;
                 else
-                    fail(node, name, "unknown encoding \"" + withoutStandIns(id) + "\" (utf8 or ansi)");
+                    fail(node, name, "unknown encoding \"" + m_standIns.restore(id) + "\" (utf8 or ansi)");
             } else if (name == "exact-quoting") {
                 script.exactQuoting = boolean(node, name);
             } else if (name == "null-empty") {
@@ -353,9 +475,9 @@ private:
                     fail(lineOf(value.source()), place,
                          "expected a string in quotes, found " + std::string(typeName(value.type())));
                 if (name == "name") {
-                    column.name = fromUtf8(text->get());
+                    column.name = fromDocument(text->get());
                 } else {
-                    column.type = fromUtf8(text->get());
+                    column.type = fromDocument(text->get());
                     typed = true;
                 }
             }
@@ -366,7 +488,11 @@ private:
         return out;
     }
 
+    std::string quotedKey(std::string_view key) const { return "key \"" + m_standIns.restore(key) + "\""; }
+    std::u16string fromDocument(std::string_view utf8) const { return fromUtf8(utf8, m_standIns); }
+
     const std::string& m_file;
+    const StandIns& m_standIns;
 };
 
 // A TOML basic string: UTF-8 kept as it is, control characters escaped.
@@ -395,16 +521,18 @@ ConversionProfile parseProfile(std::string_view utf8Text, const std::string& fil
 {
     if (utf8Text.substr(0, kUtf8Mark.size()) == kUtf8Mark)
         utf8Text.remove_prefix(kUtf8Mark.size());
-    const std::string text = withStandIns(utf8Text);
+    const StandIns standIns(utf8Text, fileName);
+    const std::string text = standIns.apply(utf8Text);
     toml::table root;
     try {
         root = toml::parse(text, std::string_view(fileName));
     } catch (const toml::parse_error& e) {
         const auto& at = e.source().begin;
-        throw ProfileError(fileName, at.line, at.column > 0 ? "column " + std::to_string(at.column) : "",
-                           withoutStandIns(e.description()));
+        const FilePlace place = standIns.filePlace(text, at.line, at.column);
+        throw ProfileError(fileName, at.line, at.column > 0 ? "column " + std::to_string(place.column) : "",
+                           standIns.description(e.description(), place));
     }
-    return ProfileReader(fileName).read(root);
+    return ProfileReader(fileName, standIns).read(root);
 }
 
 ConversionProfile readProfileFile(const std::filesystem::path& path)
@@ -438,6 +566,9 @@ std::string profileText(const ConversionProfile& profile)
     line("database", "\"" + std::string(dialectInfo(s.dialect).identifier) + "\"",
          "mysql mssql access oracle postgresql ibmdb2 sqlite");
     line("table", tomlString(s.tableName), "");
+    // Half a character would be written as U+FFFD, a separator no file meant.
+    if (const auto refusal = separatorTextRefusal(std::u16string_view(&s.separator, 1)))
+        throw std::invalid_argument("Cannot write the profile: " + *refusal);
     line("separator", tomlString(std::u16string(1, s.separator)), "one character; \"\\t\" is Tab");
     line("header", boolText(s.headerLine), "the first line holds the column names");
     line("encoding", s.encoding == TextEncoding::Ansi ? "\"ansi\"" : "\"utf8\"",

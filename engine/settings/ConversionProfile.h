@@ -19,7 +19,7 @@ namespace quarrow {
 //   version = 1
 //   database = "postgresql"   # mysql mssql access oracle postgresql ibmdb2 sqlite
 //   table = "orders"
-//   separator = ";"           # one character; "\t" is Tab
+//   separator = ";"           # one character up to U+FFFF; "\t" is Tab
 //   header = true             # the first line holds the column names
 //   encoding = "utf8"         # utf8 or ansi: reading the CSV and writing the script
 //   exact-quoting = false     # values keep their line breaks, quotes and blanks
@@ -54,7 +54,9 @@ struct ConversionProfile {
 // A profile was refused. Nothing of it applies. what() reads
 // "Cannot read profile <file>: line <n>, <place>: <reason>"; the parts are
 // kept for callers that show them apart (line 0: no line to name, an empty
-// place: the file as a whole).
+// place: the file as a whole). The place is a key, or for a file that is
+// not TOML "column <c>", c counting the line's characters (Unicode code
+// points, a tab one) from 1; the reason then shows the file's characters.
 class ProfileError : public std::runtime_error {
 public:
     ProfileError(std::string file, std::uint64_t line, std::string place, std::string reason);
@@ -81,7 +83,9 @@ ConversionProfile readProfileFile(const std::filesystem::path& path);
 
 // The profile as the UTF-8 text that readProfileFile reads back to an equal
 // profile: every setting written, each with a comment that says what it
-// takes, then one line per column.
+// takes, then one line per column. Throws std::invalid_argument for a
+// separator that is half a character (a lone surrogate), which no profile
+// can hold.
 std::string profileText(const ConversionProfile& profile);
 
 // Writes profileText() to the file, replacing it. Throws OutputError.

@@ -3,6 +3,7 @@
 
 #include "cli/Converter.h"
 #include "cli/QuarrowCli.h"
+#include "engine/settings/ConversionProfile.h"
 #include "engine/sql/ScriptWriter.h"
 #include "engine/types/TypeListFile.h"
 #include "engine/workspace/Workspace.h"
@@ -341,6 +342,46 @@ TEST(ConverterOptionsParsing, BadUsageExitsTwoWithUsage)
         EXPECT_NE(run.err.find("--database"), std::string::npos) << "usage expected on stderr: " << run.err;
         EXPECT_TRUE(run.out.empty());
     }
+}
+
+// The separator is one UTF-16 unit: a character beyond U+FFFF would split
+// values between its halves. Refused before anything is read or written:
+// the script that was there stays, and no profile is saved.
+TEST(ConverterOptionsParsing, SeparatorBeyondUPlusFfffIsRefusedWhole)
+{
+    TempDir dir;
+    const std::string smile = "\xF0\x9F\x98\x80"; // U+1F600
+    const auto csv = dir.write("a.csv", "a" + smile + "b\r\n1" + smile + "2\r\n").string();
+    const auto target = dir.write("out.sql", "previous script");
+    const auto profile = dir.path() / "p.toml";
+    struct Case {
+        std::string separator;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {smile, "--separator: the separator must be one character from U+0000 to U+FFFF (the Basic Multilingual "
+                "Plane): "
+                    + smile + " (U+1F600) lies beyond it"},
+        {smile + ";", "(U+1F600) lies beyond it"},
+        {"\xED\xA0\xBD", "not valid UTF-8"}, // a surrogate written as UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const auto run = runCli({"-s", c.separator, "-o", target.string(), "--save-profile", profile.string(), csv});
+        EXPECT_EQ(run.status, kExitUsage);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(test::readFile(target), "previous script");
+        EXPECT_FALSE(std::filesystem::exists(profile));
+    }
+
+    // A character of three UTF-8 bytes is one unit: it splits, and the saved
+    // profile holds it.
+    const std::string bullet = "\xE2\x80\xA2"; // U+2022
+    const auto bullets = dir.write("b.csv", "a" + bullet + "b\r\n1" + bullet + "\xC3\xA9\r\n").string();
+    const auto run = runCli({"-s", bullet, "-H", "--save-profile", profile.string(), bullets});
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("('1','\xC3\xA9')"), std::string::npos) << run.out;
+    EXPECT_EQ(quarrow::readProfileFile(profile).script.separator, u'\u2022');
 }
 
 TEST(ConverterOptionsParsing, HelpAndVersion)

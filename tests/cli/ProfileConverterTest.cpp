@@ -93,6 +93,61 @@ TEST(ConverterProfile, CommandLineOptionsWinOverTheProfile)
     EXPECT_NE(run.err.find("--no-header"), std::string::npos) << run.err;
 }
 
+// -e is an option like any other: given, it beats the profile's encoding,
+// for the reading as for the writing.
+TEST(ConverterProfile, EncodingOptionWinsOverTheProfiles)
+{
+    TempDir dir;
+    // The same name as Windows-1252 (not UTF-8) and as UTF-8 (two ANSI characters).
+    const auto ansiCsv = dir.write("ansi.csv", "id,note\r\n1,Jos\xE9\r\n").string();
+    const auto utf8Csv = dir.write("utf8.csv", "id,note\r\n1,Jos\xC3\xA9\r\n").string();
+    struct Case {
+        std::string profileEncoding;
+        std::vector<std::string> options;
+        std::string csv;
+        int status;
+        std::string expected; // in the script, or in the error when refused
+    };
+    const std::vector<Case> cases{
+        {"utf8", {}, ansiCsv, kExitFailure, "invalid UTF-8"},
+        {"utf8", {"-e", "ansi"}, ansiCsv, kExitOk, "('1','Jos\xE9')"},
+        // Read as UTF-8 the name has four characters, as ANSI five.
+        {"ansi", {"--suggest-types", "-q"}, utf8Csv, kExitOk, "`note` varchar(5)"},
+        {"ansi", {"-e", "utf8", "--suggest-types", "-q"}, utf8Csv, kExitOk, "`note` varchar(4)"},
+    };
+    for (const auto& c : cases) {
+        std::string joined = c.profileEncoding + ":";
+        for (const auto& a : c.options)
+            joined += " " + a;
+        SCOPED_TRACE(joined);
+        const auto profile =
+            dir.write("p.toml", "version = 1\nheader = true\nencoding = \"" + c.profileEncoding + "\"\n").string();
+        std::vector<std::string> args{"--profile", profile};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto run = runCli(with(args, c.csv));
+        EXPECT_EQ(run.status, c.status) << run.err;
+        const std::string& seen = c.status == kExitOk ? run.out : run.err;
+        EXPECT_NE(seen.find(c.expected), std::string::npos) << seen;
+    }
+}
+
+// A type-list file shorter than the profile's types replaces only the
+// types it has: the profile's go on after it, the dialect's default after
+// both.
+TEST(ConverterProfile, ShortTypeListKeepsTheProfilesTypesForTheRest)
+{
+    TempDir dir;
+    const auto csv = dir.write("a.csv", "id,day,note\r\n1,2024-01-05,x\r\n").string();
+    const auto profile = dir.write("p.toml", "version = 1\nheader = true\ncolumns = [\n"
+                                             "  { name = \"id\", type = \"numeric(5)\" },\n"
+                                             "  { name = \"day\", type = \"date\" },\n]\n")
+                             .string();
+    const auto types = dir.write("types.txt", "bigint\r\n").string();
+    const auto run = runCli({"--profile", profile, "--types", types, csv});
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    EXPECT_NE(run.out.find("(\r\n`id` bigint,\r\n`day` date,\r\n`note` text\r\n);"), std::string::npos) << run.out;
+}
+
 // Suggest once, keep the profile, and the next run needs nothing else.
 TEST(ConverterProfile, SavedProfileFreezesTheRunsSettingsAndSuggestedTypes)
 {

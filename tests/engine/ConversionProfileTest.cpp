@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,11 @@ const std::vector<ConversionProfile>& roundTripProfiles()
         profileOf(Dialect::MySql, u"\u00A1\u0499\u2C5E\u3000\u3001\uFB26\uFEFE\uFEFF", u'\u00E9', false,
                   TextEncoding::Utf8, false, false, false, false, false,
                   {{u"\uE000", u"\uE000\uE000\uE100"}, {u"\uE100\uE000", u"\uECCB\uE000"}}),
+        // The file's own Private Use characters beside stand-ins, the
+        // replacement character, and characters beyond U+FFFF.
+        profileOf(Dialect::MySql, u"\uE000\u00E9\uE100\uFFFD\U0001F600\U000F0000\u0416", u'\u0416', false,
+                  TextEncoding::Utf8, false, false, false, false, false,
+                  {{u"\uE000\u00A1", u"\uE001\uE148"}, {u"\uFFFD\uE000", u"\U0010FFFD\uF8FF\uE0FF"}}),
     };
     return profiles;
 }
@@ -151,6 +157,17 @@ TEST(ConversionProfileText, HandWrittenProfilesTakeDefaultsAndTomlForms)
         // A line-ending backslash, then a character beyond ASCII.
         {"version = 1\ntable = \"\"\"a\\\n  \xC3\xA9\"\"\"\n",
          profileOf(Dialect::MySql, u"a\u00E9", u',', false, TextEncoding::Utf8, false, false, false, false, false, {})},
+        // Escaped Private Use characters are what they say, whatever the
+        // file holds beside them; in a literal string an escape is text.
+        {"version = 1\ntable = \"\\uE000\\uE100|\\uE000\xC3\xA9|\\uE000\\uE000|\\ue000\xEE\x80\x81\"\n",
+         profileOf(Dialect::MySql, u"\uE000\uE100|\uE000\u00E9|\uE000\uE000|\uE000\uE001", u',', false,
+                   TextEncoding::Utf8, false, false, false, false, false, {})},
+        {"version = 1\ntable = '\\uE000\xEE\x80\x80\xD0\x96'\n",
+         profileOf(Dialect::MySql, u"\\uE000\uE000\u0416", u',', false, TextEncoding::Utf8, false, false, false, false,
+                   false, {})},
+        {"version = 1\ntable = \"\\uFFFD\\U0001F600\\U000F0000\xEF\xBF\xBD\"\n",
+         profileOf(Dialect::MySql, u"\uFFFD\U0001F600\U000F0000\uFFFD", u',', false, TextEncoding::Utf8, false, false,
+                   false, false, false, {})},
         {"copy = true\ndatabase = \"postgresql\"\nversion = 1\nencoding = \"ansi\"\n",
          profileOf(Dialect::PostgreSql, u"NEW_TABLE", u',', false, TextEncoding::Ansi, false, false, false, false, true,
                    {})},
@@ -179,6 +196,13 @@ TEST(ConversionProfileText, RefusedProfilesNameFileLineAndKey)
         {"version = 1\n\ndatabase = \"pg\"\n", 3, "key \"database\"", "unknown database \"pg\""},
         {"version = 1\nseparator = \"\"\n", 2, "key \"separator\"", "the separator must not be empty"},
         {"version = 1\nseparator = \";;\"\n", 2, "key \"separator\"", "must be one character"},
+        // One character, but two UTF-16 units: as written and escaped. The
+        // TOML reader itself refuses a lone surrogate.
+        {"version = 1\nseparator = \"\xF0\x9F\x98\x80\"\n", 2, "key \"separator\"",
+         "must be one character from U+0000 to U+FFFF (the Basic Multilingual Plane): \xF0\x9F\x98\x80 (U+1F600)"},
+        {"version = 1\nseparator = '\xF0\x9F\x98\x80;'\n", 2, "key \"separator\"", "(U+1F600) lies beyond it"},
+        {"version = 1\nseparator = \"\\U0001F600\"\n", 2, "key \"separator\"", "(U+1F600) lies beyond it"},
+        {"version = 1\nseparator = \"\\uD83D\"\n", 2, "column", "surrogates"},
         {"version = 1\nencoding = \"latin1\"\n", 2, "key \"encoding\"", "unknown encoding \"latin1\""},
         {"version = 2\n", 1, "key \"version\"", "version 2 is newer than this program reads (up to 1)"},
         {"version = 0\n", 1, "key \"version\"", "version 0 does not exist"},
@@ -223,6 +247,101 @@ TEST(ConversionProfileText, RefusedProfilesNameFileLineAndKey)
             }
         }
     }
+}
+
+// No profile is written that could not be read back as the separator it
+// was: half a character would come back as U+FFFD.
+TEST(ConversionProfileText, HalfACharacterSeparatorIsNeverWritten)
+{
+    for (const char16_t half : {u'\xD83D', u'\xDE00'}) {
+        ConversionProfile profile;
+        profile.script.separator = half;
+        EXPECT_THROW(profileText(profile), std::invalid_argument) << int{half};
+    }
+    ConversionProfile profile;
+    profile.script.separator = u'\uFFFF';
+    EXPECT_EQ(parseProfile(profileText(profile), "p.toml").script.separator, u'\uFFFF');
+}
+
+// The parser's account of a fault shows the file's own characters, and its
+// column counts the file's characters (code points) from 1, whatever
+// characters come before it on the line.
+TEST(ConversionProfileText, ParseErrorsShowTheFilesColumnAndCharacter)
+{
+    struct Case {
+        std::string_view text;
+        std::uint64_t line;
+        std::uint64_t column;
+        std::string_view reason;
+    };
+    const std::vector<Case> cases{
+        {"version = 1\ntable = \"abc\" x\n", 2, 15, "saw 'x'"},
+        {"version = 1\ntable = \"\xD0\xB6\xD0\xB6\xD0\xB6\" x\n", 2, 15, "saw 'x'"},
+        {"version = 1\ntable = \"\xD0\xB6\xD0\xB6\xD0\xB6\" \xC3\xA9\n", 2, 15, "saw '\xC3\xA9'"},
+        {"version = 1\ntable = \"\xF0\x9F\x98\x80\xE4\xB8\xAD\" \xEF\xBA\xBF\n", 2, 14, "saw '\xEF\xBA\xBF'"},
+        {"\xC3\xA9 = 1\nversion = 1\n", 1, 1, "saw '\xC3\xA9'"},
+        {"version = 1\ntable = \"\\\xC3\xA9\"\n", 2, 11, "unknown escape sequence '\\\xC3\xA9'"},
+        // The parser shows this one as an escape.
+        {"version = 1\ntable = \"\xD0\xB6\"\r\xC3\xA9\n", 2, 13, "saw '\\u00E9'"},
+        // The file's own U+E000, where the reader once kept its mark.
+        {"version = 1\ntable = \"\xEE\x80\x80\xD0\xB6\" \xEE\x80\x80\n", 2, 14, "saw '\xEE\x80\x80'"},
+        {"version = 1\n\"\xD0\xB6\" = 1\n\"\xD0\xB6\" = 2\n", 3, 7, "cannot redefine existing integer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text));
+        try {
+            parseProfile(c.text, "weekly.toml");
+            ADD_FAILURE() << "accepted";
+        } catch (const ProfileError& e) {
+            EXPECT_EQ(e.line(), c.line);
+            EXPECT_EQ(e.place(), "column " + std::to_string(c.column));
+            EXPECT_NE(e.reason().find(c.reason), std::string::npos) << e.reason();
+            EXPECT_EQ(e.reason().find("\xEE\x80\x81"), std::string::npos) << e.reason();
+            EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line) + ", column "
+                                                 + std::to_string(c.column) + ": "),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
+// A file that holds every character the reader could take for its mark is
+// refused, not misread.
+TEST(ConversionProfileText, FileWithEveryPrivateUseCharacterIsRefused)
+{
+    std::string text = "version = 1\n#";
+    auto append = [&](char32_t c) {
+        if (c < 0x10000) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+        } else {
+            text += static_cast<char>(0xF0 | (c >> 18));
+            text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        }
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    };
+    for (char32_t c = 0xE000; c <= 0xF8FF; ++c)
+        append(c);
+    for (char32_t c = 0xF0000; c <= 0x10FFFD; ++c)
+        if ((c & 0xFFFE) != 0xFFFE)
+            append(c);
+    text += "\n";
+    EXPECT_THROW(parseProfile(text, "p.toml"), ProfileError);
+    // One of them only as an escape, in a literal string: still refused.
+    const std::size_t at = text.find("\xF4\x8F\xBF\xBD");
+    ASSERT_NE(at, std::string::npos);
+    text.erase(at, 4);
+    text += "x = '\\U0010FFFD'\n";
+    try {
+        parseProfile(text, "p.toml");
+        ADD_FAILURE() << "accepted";
+    } catch (const ProfileError& e) {
+        EXPECT_EQ(e.line(), 0u);
+        EXPECT_NE(e.reason().find("Private Use"), std::string::npos) << e.reason();
+    }
+    // Without the escape, the one left free serves.
+    text.erase(text.rfind("x = "));
+    EXPECT_NO_THROW(parseProfile(text, "p.toml"));
 }
 
 TEST(ConversionProfileText, MissingFileIsRefusedWithItsName)

@@ -782,30 +782,50 @@ TEST(RowStore, LinesAtTheEdgesOfEachFormReadBackEqual)
 // ---------------------------------------------------------------------------
 // Separator text and dialect lookup
 
-TEST(SeparatorText, Decodes)
+TEST(SeparatorText, DecodesOrSaysWhyNot)
 {
     struct Case {
         std::u16string_view text;
         std::optional<char16_t> expected;
+        std::string_view refusal; // a part of the reason, when refused
     };
-    const std::array<Case, 7> cases{{
-        {u"\\t", u'\t'},
-        {u",", u','},
-        {u";x", u';'},
-        {u"", std::nullopt},
-        {u"\\", u'\\'},
-        {u"\\tx", u'\\'}, // only the exact two characters stand for Tab
-        {u"\t", u'\t'},
+    const std::array<Case, 14> cases{{
+        {u"\\t", u'\t', {}},
+        {u",", u',', {}},
+        {u";x", u';', {}},
+        {u"", std::nullopt, "must not be empty"},
+        {u"\\", u'\\', {}},
+        {u"\\tx", u'\\', {}}, // only the exact two characters stand for Tab
+        {u"\t", u'\t', {}},
+        // The last units before and the first after the surrogates.
+        {u"\uD7FF", u'\uD7FF', {}},
+        {u"\uE000", u'\uE000', {}},
+        {u"\uFFFF", u'\uFFFF', {}},
+        // Beyond U+FFFF: two units, and the first half is no separator.
+        {u"\U0001F600", std::nullopt, "\xF0\x9F\x98\x80 (U+1F600) lies beyond it"},
+        {u"\U0001F600;", std::nullopt, "(U+1F600)"},
+        {u"x\U0001F600", u'x', {}},
+        // Halves on their own, or in the wrong order.
+        {std::u16string_view(u"\xD83D", 1), std::nullopt, "U+D83D is half of one"},
     }};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "length " << c.text.size() << " first "
                                         << (c.text.empty() ? -1 : int{c.text.front()}));
         const auto got = quarrow::decodeSeparatorText(c.text);
+        const auto refusal = quarrow::separatorTextRefusal(c.text);
         ASSERT_EQ(got.has_value(), c.expected.has_value());
+        EXPECT_EQ(refusal.has_value(), !got.has_value());
         if (got) {
             EXPECT_EQ(int{*got}, int{*c.expected});
+        } else {
+            ASSERT_TRUE(refusal.has_value());
+            EXPECT_NE(refusal->find(c.refusal), std::string::npos) << *refusal;
         }
     }
+    const char16_t reversed[] = {0xDE00, 0xD83D};
+    const auto refusal = quarrow::separatorTextRefusal(std::u16string_view(reversed, 2));
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_NE(refusal->find("U+DE00 is half of one"), std::string::npos) << *refusal;
 }
 
 TEST(DialectLookup, IdentifierAndPositionRoundTrip)

@@ -287,6 +287,9 @@ private slots:
         QTest::addColumn<QString>("place");
         QTest::newRow("empty separator") << QByteArray("version = 1\ndatabase = \"sqlite\"\nseparator = \"\"\n")
                                          << u"line 3, key \"separator\""_qs;
+        QTest::newRow("separator beyond U+FFFF")
+            << QByteArray("version = 1\ndatabase = \"sqlite\"\nseparator = \"\xF0\x9F\x98\x80\"\n")
+            << u"line 3, key \"separator\": the separator must be one character from U+0000 to U+FFFF"_qs;
         QTest::newRow("unknown database after good columns")
             << QByteArray("version = 1\ncolumns = [{ name = \"a\", type = \"int\" }]\ndatabase = \"dbase\"\n")
             << u"line 3, key \"database\""_qs;

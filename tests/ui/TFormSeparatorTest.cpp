@@ -1,6 +1,9 @@
 #include "tests/support/Controls.h"
 #include "ui/TFormSeparator.h"
 
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -154,6 +157,72 @@ private slots:
         open.clickRadio(u"RadioButton4"_qs);
         QVERIFY(!open.edit()->isEnabled());
         QVERIFY(open.ok()->isEnabled());
+    }
+
+    // The separator is one UTF-16 unit and the box one unit long: a
+    // character beyond U+FFFF, however it comes, never leaves half of itself
+    // as the choice.
+    void halfCharacterIsNeverChosen_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("text");
+        const QString smile = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("typed") << u";"_qs << u"key"_qs << smile;
+        QTest::newRow("composed") << u";"_qs << u"input method"_qs << smile;
+        QTest::newRow("pasted") << u";"_qs << u"insert"_qs << smile;
+        QTest::newRow("pasted after a character") << u";"_qs << u"insert"_qs << u"x"_qs + smile;
+        QTest::newRow("caption beyond U+FFFF") << smile << QString() << QString();
+        QTest::newRow("caption a lone half") << smile.left(1) << QString() << QString();
+    }
+
+    void halfCharacterIsNeverChosen()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+
+        OpenDialog open(caption);
+        open.clickRadio(u"RadioButton5"_qs);
+        QLineEdit* edit = open.edit();
+        if (how == u"key") {
+            // A keyboard sends the whole character as the text of one key.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+            QCoreApplication::sendEvent(edit, &press);
+        } else if (how == u"input method") {
+            QInputMethodEvent commit;
+            commit.setCommitString(text);
+            QCoreApplication::sendEvent(edit, &commit);
+        } else if (how == u"insert") {
+            edit->insert(text);
+        }
+        for (const QChar c : edit->text())
+            QVERIFY2(!c.isSurrogate(), qPrintable(QString::number(c.unicode(), 16)));
+        if (edit->text().isEmpty()) {
+            QVERIFY(!open.ok()->isEnabled());
+            QTest::mouseClick(open.ok(), Qt::LeftButton);
+            QCOMPARE(open.separatorButton->text(), caption);
+            QVERIFY(!open.dialog.isNull());
+        }
+
+        // The dialog stays usable.
+        edit->clear();
+        QTest::keyClicks(edit, u"|"_qs);
+        QTest::mouseClick(open.ok(), Qt::LeftButton);
+        QCOMPARE(open.separatorButton->text(), u"|"_qs);
+        QTRY_VERIFY(open.dialog.isNull());
+    }
+
+    // A half that gets in past the box's checks (setText() skips them) is
+    // still no choice OK can confirm.
+    void halfCharacterSetDirectlyCannotBeConfirmed()
+    {
+        OpenDialog open(u";"_qs);
+        open.clickRadio(u"RadioButton5"_qs);
+        open.edit()->setText(QString(QChar(0xD83D)));
+        QVERIFY(!open.ok()->isEnabled());
+        QTest::mouseClick(open.ok(), Qt::LeftButton);
+        QCOMPARE(open.separatorButton->text(), u";"_qs);
     }
 
     void emptyCaptionOpensWithOkUnavailable()
