@@ -9,7 +9,8 @@ cropped to its window, as a PNG in FOLDER:
   window-loaded.png  the file reloaded with its header line
   column-types.png   Edit Column Types after Suggest, a row's tooltip showing
   preview.png        File > Preview...
-  success.png        the box after Export to SQL...
+  progress.png       the progress window while a large generated file loads
+  success.png        the box after Export to SQL... of that file
 
 usage: screenshots.py PROGRAM SAMPLE FOLDER
 Needs an X display without a window manager, a session bus (xvfb-run,
@@ -29,11 +30,14 @@ import pyatspi
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
 from feedback_about import find, gone, showing, top_level  # noqa: E402
+from long_work import file_dialog, loaded_rows, progress_window, write_csv  # noqa: E402
 from smoke import closed_port, exit_through_menu, extents, program_environment, program_nodes, wait_for  # noqa: E402
 
 TITLE = "TARNIX - Quarrow"
 # The export's folder shows in the Success box: a short, plain one.
 EXPORT_FOLDER = "/tmp/quarrow-pictures"
+# Large enough for the load to show its progress window on a fast machine.
+LARGE_MEGABYTES = 250
 
 
 def fail(message):
@@ -140,13 +144,28 @@ def main():
             pyatspi.Registry.generateKeyboardEvent(9, None, pyatspi.KEY_PRESSRELEASE)  # X keycode 9: Escape
             settle()
 
-            # The export and its Success box.
+            # A large file: its progress window while it loads, then the
+            # Success box of its export, which names the forms that load a
+            # script of that many rows fast.
+            [clear] = [n for r, name, n in program_nodes(pid) if r == "menu item" and name == "Clear"][:1]
+            press(clear)
+            large = os.path.join(scratch, "orders.csv")
+            lines = write_csv(large, LARGE_MEGABYTES)
+            press(find(pid, "push button", "Load CSV file..."))
+            file_dialog(pid, "Open", large)
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline:
+                progress = progress_window(program_nodes(pid), "Loading")
+                if progress is not None and progress[0] is not None:
+                    save(folder, "progress", [progress[2]])
+                    break
+                time.sleep(0.1)
+            else:
+                fail("no progress window was seen while the large file loaded")
+            wait_for(pid, lambda ns: loaded_rows(ns) == lines, f"{lines} rows loaded")
             press(find(pid, "push button", "Export to SQL..."))
-            nodes = wait_for(pid, lambda ns: any(r == "text" and n.startswith("File name") and showing(node)
-                                                 for r, n, node in ns), "the save dialog")
-            box = [node for r, n, node in nodes if r == "text" and n.startswith("File name") and showing(node)][0]
-            box.queryEditableText().setTextContents(os.path.join(EXPORT_FOLDER, "customers.sql"))
-            press(find(pid, "push button", "Save"))
+            file_dialog(pid, "Save", os.path.join(EXPORT_FOLDER, "orders.sql"))
+            find(pid, "alert", "Success")
             settle()
             save(folder, "success", [window_box(pid, "alert", "Success")])
             press(find(pid, "push button", "OK"))
