@@ -6,6 +6,7 @@
 #include "engine/csv/ExactQuoting.h"
 #include "engine/files/FileOpen.h"
 #include "engine/profile/TypeSuggestion.h"
+#include "engine/sql/LoadSpeed.h"
 #include "engine/sql/ScriptFormatter.h"
 #include "engine/text/Utf8.h"
 
@@ -190,6 +191,20 @@ void warnAboutStructure(const TableProfile& profile, std::size_t columns, std::o
 
 namespace {
 
+// Said once, beside the explanation: the script stays as asked, since a caller
+// may run it inside a transaction of its own.
+std::string slowLoadNote(Dialect dialect, std::uint64_t rows)
+{
+    std::string note = "quarrow-cli: note: " + std::to_string(rows)
+                       + " rows, one INSERT each and no transaction: the database commits every row, which loads "
+                         "slowly; ";
+    if (dialect == Dialect::PostgreSql)
+        note += "--copy loads it fastest, --transaction -m fast";
+    else
+        note += "--transaction -m loads it fast";
+    return note + " (the script is written as asked)\n";
+}
+
 constexpr std::size_t kQueueDepth = 4;
 // Bytes of lines read but not yet profiled (see ByteBudget).
 constexpr std::size_t kHeldBytes = std::size_t{16} << 20;
@@ -332,8 +347,11 @@ std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::op
     const TableProfile& profile = input.profile;
     const std::size_t columns = input.columns.names.size();
     const auto suggestions = suggestTypes(profile, options.script.dialect, options.script.nullEmpty);
-    if (options.explain)
+    if (options.explain) {
         err << explainProfile(profile, input.columns.names, suggestions);
+        if (loadsSlowly(options.script, profile.rows))
+            err << slowLoadNote(options.script.dialect, profile.rows);
+    }
     if (options.strict && profile.longRows() + profile.shortRows() > 0) {
         std::istringstream lines(describeStructure(profile, columns));
         for (std::string line; std::getline(lines, line);)

@@ -3,6 +3,7 @@
 #include "ui/BackgroundWork.h"
 #include "ui/ScriptFile.h"
 #include "ui/WorkScope.h"
+#include "engine/sql/LoadSpeed.h"
 #include "engine/sql/NameLimits.h"
 
 #include <QFileInfo>
@@ -14,6 +15,21 @@
 namespace quarrow {
 
 namespace {
+
+// The script stays as asked (a caller may run it inside a transaction of its
+// own); the box only names the File menu's items that load it fast.
+QString slowLoadParagraph(Dialect dialect, std::uint64_t rows)
+{
+    QString text = u"The script has one INSERT statement a row and no transaction: loading its "
+                   + QLocale().toString(static_cast<qulonglong>(rows))
+                   + u" rows commits each one, which can take minutes. ";
+    if (dialect == Dialect::PostgreSql)
+        text += u"File > \"PostgreSQL COPY\" loads it fastest, and File > \"One transaction\" with \"Multiple rows "
+                u"statement\" fast.";
+    else
+        text += u"File > \"One transaction\" with \"Multiple rows statement\" loads it fast.";
+    return text;
+}
 
 QString substitutionParagraph(std::uint64_t substituted)
 {
@@ -138,7 +154,7 @@ std::optional<ExportRun> exportOnWorker(QWidget* owner, BackgroundWork*& current
 }
 
 QString exportReportText(const QString& path, const std::vector<ColumnRename>& renames, const ExportRun& run,
-                         Dialect dialect)
+                         const ScriptOptions& options)
 {
     QString text = u"Operation completed.\n\nFile saved: " + QFileInfo(path).absoluteFilePath();
     if (!renames.empty())
@@ -146,9 +162,11 @@ QString exportReportText(const QString& path, const std::vector<ColumnRename>& r
     if (run.result.substituted > 0)
         text += u"\n\n" + substitutionParagraph(run.result.substituted);
     if (!run.result.renamed.empty())
-        text += u"\n\n" + shortenedParagraph(run.result.renamed, dialect);
+        text += u"\n\n" + shortenedParagraph(run.result.renamed, options.dialect);
     if (!run.structure.isEmpty())
         text += u"\n\n" + run.structure.trimmed();
+    if (loadsSlowly(options, run.result.rowsExported))
+        text += u"\n\n" + slowLoadParagraph(options.dialect, run.result.rowsExported);
     return text;
 }
 

@@ -30,9 +30,10 @@ std::optional<ExportRun> exportOnWorker(QWidget* owner, BackgroundWork*& current
 
 // The text of the box that reports a finished export: the file's full name,
 // then what was written otherwise than loaded (header names that repeated
-// one another, characters ANSI cannot hold, names the database cannot take)
-// and the rows that do not fit the columns.
+// one another, characters ANSI cannot hold, names the database cannot take),
+// the rows that do not fit the columns, and, for a long script that commits
+// every row (sql/LoadSpeed.h), the options that load it fast.
 QString exportReportText(const QString& path, const std::vector<ColumnRename>& renames, const ExportRun& run,
-                         Dialect dialect);
+                         const ScriptOptions& options);
 
 } // namespace quarrow

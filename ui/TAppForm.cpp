@@ -299,7 +299,6 @@ void TAppForm::ButtonExportClick()
 {
     if (m_work != nullptr)
         return;
-    const LoadOptions reading = readingOptions();
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
     if (path.isEmpty())
@@ -314,7 +313,7 @@ void TAppForm::ButtonExportClick()
     if (!run)
         return; // cancelled: the file of that name is as it was; nothing to report
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"),
-                      exportReportText(path, m_workspace.columnRenames(), *run, reading.dialect));
+                      exportReportText(path, m_workspace.columnRenames(), *run, options));
 }
 
 void TAppForm::Preview1Click()

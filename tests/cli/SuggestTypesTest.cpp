@@ -171,6 +171,56 @@ TEST(SuggestedTypes, ExplainAndStrictLeaveTheScriptAsItWas)
     EXPECT_EQ(id, (std::vector<std::string>{"id", "smallint", "30000", "0", "5", "5"})) << explained.err;
 }
 
+// A long script that commits every row gets one note under --explain naming
+// the forms that load it fast; the script stays as asked.
+TEST(SuggestedTypes, ExplainNamesTheFastFormsForALongScriptThatCommitsEveryRow)
+{
+    TempDir dir;
+    auto rows = [&](const char* name, int count) {
+        std::string csv = "id,name\r\n";
+        for (int i = 0; i < count; ++i)
+            csv += std::to_string(i) + ",n" + std::to_string(i) + "\r\n";
+        return dir.write(name, csv).string();
+    };
+    const std::string many = rows("many.csv", 6000);
+    // The second file's header line is a row of the table: 6,000 + 1 + 4,000.
+    const std::string more = rows("more.csv", 4000);
+    const std::string limit = rows("limit.csv", 10000);
+    const std::string insertNote = "quarrow-cli: note: 10001 rows, one INSERT each and no transaction: the database "
+                                   "commits every row, which loads slowly; --transaction -m loads it fast (the script "
+                                   "is written as asked)\n";
+    const std::string copyNote = "quarrow-cli: note: 10001 rows, one INSERT each and no transaction: the database "
+                                 "commits every row, which loads slowly; --copy loads it fastest, --transaction -m "
+                                 "fast (the script is written as asked)\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string note; // empty: none
+    } cases[] = {
+        {{"-d", "sqlite", many, more}, insertNote},
+        {{"-d", "mysql", many, more}, insertNote},
+        {{"-d", "postgresql", many, more}, copyNote},
+        {{"-d", "sqlite", limit}, ""},
+        {{"-d", "sqlite", "-m", many, more}, ""},
+        {{"-d", "sqlite", "--transaction", many, more}, ""},
+        {{"-d", "postgresql", "--copy", many, more}, ""},
+        {{"-d", "access", many, more}, ""},
+        {{"-d", "oracle", many, more}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"-H", "-q", "--explain"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto explained = runCli(args);
+        ASSERT_EQ(explained.status, kExitOk) << explained.err;
+        const std::size_t at = explained.err.find("quarrow-cli: note:");
+        EXPECT_EQ(at == std::string::npos ? std::string() : explained.err.substr(at), c.note) << c.args[1];
+
+        args.erase(args.begin() + 2);
+        const auto plain = runCli(args);
+        EXPECT_EQ(plain.err, "") << c.args[1];
+        EXPECT_TRUE(plain.out == explained.out) << c.args[1];
+    }
+}
+
 TEST(StructureWarnings, CountedPerFileOnStderrAndRefusedUnderStrict)
 {
     TempDir dir;

@@ -6,6 +6,7 @@
 
 #include "ui/ExportFlow.h"
 
+#include <QLocale>
 #include <QTest>
 
 using namespace quarrow;
@@ -101,7 +102,66 @@ private slots:
         run.result.substituted = substituted;
         run.result.renamed = renamed;
         run.structure = structure;
-        QCOMPARE(exportReportText(u"/data/out.sql"_qs, renames, run, dialect), expected);
+        ScriptOptions options;
+        options.dialect = dialect;
+        QCOMPARE(exportReportText(u"/data/out.sql"_qs, renames, run, options), expected);
+    }
+
+    // A script that commits every row loads for minutes once it is long: the
+    // box names the options that load it fast, once, after everything else,
+    // and only when none of them is on.
+    void namesTheFastFormsForALongScriptThatCommitsEveryRow_data()
+    {
+        QTest::addColumn<Dialect>("dialect");
+        QTest::addColumn<bool>("multiRow");
+        QTest::addColumn<bool>("transaction");
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<std::uint64_t>("rows");
+        QTest::addColumn<QString>("fast"); // the options named; empty: no paragraph
+
+        const QString insertForms = u"File > \"One transaction\" with \"Multiple rows statement\" loads it fast."_qs;
+        const QString copyForm = u"File > \"PostgreSQL COPY\" loads it fastest, and File > \"One transaction\" with "
+                                 u"\"Multiple rows statement\" fast."_qs;
+        // clang-format off
+        QTest::newRow("SQLite, one row past the limit") << Dialect::Sqlite << false << false << false << std::uint64_t{10001} << insertForms;
+        QTest::newRow("SQLite, at the limit")           << Dialect::Sqlite << false << false << false << std::uint64_t{10000} << QString();
+        QTest::newRow("MySQL, many rows")               << Dialect::MySql << false << false << false << std::uint64_t{592823} << insertForms;
+        QTest::newRow("SQL Server")                     << Dialect::MsSql << false << false << false << std::uint64_t{20000} << insertForms;
+        QTest::newRow("Db2")                            << Dialect::IbmDb2 << false << false << false << std::uint64_t{20000} << insertForms;
+        QTest::newRow("PostgreSQL names COPY")          << Dialect::PostgreSql << false << false << false << std::uint64_t{20000} << copyForm;
+        QTest::newRow("multi-row statements")           << Dialect::Sqlite << true << false << false << std::uint64_t{20000} << QString();
+        QTest::newRow("one transaction")                << Dialect::MySql << false << true << false << std::uint64_t{20000} << QString();
+        QTest::newRow("PostgreSQL COPY")                << Dialect::PostgreSql << false << false << true << std::uint64_t{20000} << QString();
+        QTest::newRow("Access has no faster form")      << Dialect::Access << false << false << false << std::uint64_t{20000} << QString();
+        QTest::newRow("SQL*Plus commits once")          << Dialect::Oracle << false << false << false << std::uint64_t{20000} << QString();
+        // clang-format on
+    }
+
+    void namesTheFastFormsForALongScriptThatCommitsEveryRow()
+    {
+        QFETCH(Dialect, dialect);
+        QFETCH(bool, multiRow);
+        QFETCH(bool, transaction);
+        QFETCH(bool, copy);
+        QFETCH(std::uint64_t, rows);
+        QFETCH(QString, fast);
+        ScriptOptions options;
+        options.dialect = dialect;
+        options.multiRow = multiRow;
+        options.transaction = transaction;
+        options.copy = copy;
+        ExportRun run;
+        run.result.rowsExported = rows;
+        run.structure = u"Row 3 of a.csv has 4 fields, not 3.\n"_qs;
+        const QString text = exportReportText(u"/data/out.sql"_qs, {}, run, options);
+        const QString fits = kSaved + u"\n\nRow 3 of a.csv has 4 fields, not 3."_qs;
+        if (fast.isEmpty()) {
+            QCOMPARE(text, fits);
+        } else {
+            QCOMPARE(text, fits + u"\n\nThe script has one INSERT statement a row and no transaction: loading its "_qs
+                               + QLocale().toString(static_cast<qulonglong>(rows))
+                               + u" rows commits each one, which can take minutes. "_qs + fast);
+        }
     }
 };
 

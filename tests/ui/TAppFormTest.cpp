@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -760,6 +761,33 @@ private slots:
                      + u"\n\n1 row has more fields than the 2 columns (the extra fields are not written): ragged.csv "
                        u"line 2\n1 row has fewer fields than the 2 columns (the missing ones are written empty): "
                        u"ragged.csv line 3"_qs);
+    }
+
+    // A long script of one INSERT a row outside a transaction: the box names
+    // the File menu's forms that load it fast; with one of them on it does not.
+    void exportOfALongScriptThatCommitsEveryRowNamesTheFastForms()
+    {
+        QByteArray csv;
+        for (int i = 0; i < 10001; ++i)
+            csv += QByteArray::number(i) + ",n\n";
+        writeFile(path("long.csv"), csv);
+        m_form->Ekle(path("long.csv"));
+        control<QComboBox>("DB")->setCurrentIndex(6);
+        m_dialogs->saveFileAnswers.push_back(path("long.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{1});
+        QCOMPARE(m_dialogs->messages[0].text,
+                 u"Operation completed.\n\nFile saved: "_qs + path("long.sql")
+                     + u"\n\nThe script has one INSERT statement a row and no transaction: loading its "_qs
+                     + QLocale().toString(10001)
+                     + u" rows commits each one, which can take minutes. File > \"One "
+                       u"transaction\" with \"Multiple rows statement\" loads it fast."_qs);
+
+        control<QCheckBox>("CheckBox3")->setChecked(true);
+        m_dialogs->saveFileAnswers.push_back(path("long.sql"));
+        control<QPushButton>("ButtonExport")->click();
+        QCOMPARE(m_dialogs->messages.size(), size_t{2});
+        QCOMPARE(m_dialogs->messages[1].text, u"Operation completed.\n\nFile saved: "_qs + path("long.sql"));
     }
 
     // The preview shows the rows as they will be written, marks the rows
