@@ -6,6 +6,7 @@
 #include "engine/sql/PlainRuns.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace quarrow::items {
@@ -79,8 +80,37 @@ std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObj
 
 // SQL Server truncates a concatenation of strings that are not of a max type
 // at 8,000 bytes, 4,000 characters of nvarchar ("+ (String Concatenation)":
-// no truncation when one of the strings is a large value type).
+// no truncation when one of the strings is a large value type). The n of
+// nvarchar(n) counts byte-pairs, UTF-16 units ("nchar and nvarchar"), so
+// that is what is counted, whatever form the record comes in and whatever
+// encoding the script is written in: a record of CJK text takes three
+// bytes a character in UTF-8 and one unit, and must decide alike either way.
 constexpr std::size_t kMsSqlConcatUnits = 4000;
+
+// Whether the rest of the record, from `p`, has more UTF-16 units than SQL
+// Server concatenates without a large value type.
+template <typename Unit>
+bool mayPassMsSqlConcat(const Unit* p, const Unit* const end) noexcept
+{
+    const auto units = static_cast<std::size_t>(end - p);
+    if (units <= kMsSqlConcatUnits)
+        return false; // a UTF-8 byte count is at least the unit count
+    if constexpr (sizeof(Unit) == 2) {
+        return true;
+    } else {
+        // Valid UTF-8: a unit for every byte but a continuation byte, two
+        // for a four-byte character.
+        std::size_t utf16Units = 0;
+        for (; p < end; ++p) {
+            const auto b = static_cast<unsigned char>(*p);
+            if ((b & 0xC0) != 0x80)
+                utf16Units += b >= 0xF0 ? 2 : 1;
+            if (utf16Units > kMsSqlConcatUnits)
+                return true;
+        }
+        return false;
+    }
+}
 
 // Whether the value that starts at `p` may take more than `limit` bytes in
 // the script: then Oracle and Db2 need the concatenation of its pieces and
@@ -145,9 +175,11 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     const bool doubleBackslash = dialect == Dialect::MySql;
     const bool callBreaks = dialect != Dialect::PostgreSql;
     const std::size_t limit = literalLimit(dialect);
-    const auto restUnits = static_cast<std::size_t>(end - p);
-    const bool asLargeObject = dialect == Dialect::MsSql ? restUnits > kMsSqlConcatUnits
-                                                         : mayPassLiteralLimit(p, end, limit, options.encoding);
+    // SQL Server's count is put off to the first break: most values have none.
+    const Unit* const itemStart = p;
+    std::optional<bool> asLargeObject;
+    if (dialect != Dialect::MsSql)
+        asLargeObject = mayPassLiteralLimit(p, end, limit, options.encoding);
     const std::string_view join = breakJoiner(dialect);
     // UTF-8 bytes of non-ASCII characters are written as they are, so they
     // need a look only while an N may still be due.
@@ -216,7 +248,9 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
                 }
                 if (parts > 0)
                     o = put(o, join);
-                o = put(o, breakCall(dialect, c == '\r', asLargeObject));
+                if (!asLargeObject)
+                    asLargeObject = mayPassMsSqlConcat(itemStart, end);
+                o = put(o, breakCall(dialect, c == '\r', *asLargeObject));
                 ++parts;
                 openLiteral();
                 continue;
