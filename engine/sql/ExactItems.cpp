@@ -45,16 +45,6 @@ namespace {
 //   included, and psql sends it unchanged (Lexical Structure, String
 //   Constants): breaks stay in the literal.
 
-std::string_view breakJoiner(Dialect dialect) noexcept
-{
-    switch (dialect) {
-    case Dialect::MySql: return ",";
-    case Dialect::MsSql: return "+";
-    case Dialect::Access: return "&";
-    default: return "||";
-    }
-}
-
 std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObject) noexcept
 {
     switch (dialect) {
@@ -180,14 +170,15 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     std::optional<bool> asLargeObject;
     if (dialect != Dialect::MsSql)
         asLargeObject = mayPassLiteralLimit(p, end, limit, options.encoding);
-    const std::string_view join = breakJoiner(dialect);
     // UTF-8 bytes of non-ASCII characters are written as they are, so they
     // need a look only while an N may still be due.
     const bool nonAsciiLooks = sizeof(Unit) == 2 || national;
 
     char* o = out;
     char* const item = o;
-    std::size_t parts = 0;
+    // The literal pieces and calls, joined (MySQL: as CONCAT's arguments).
+    JoinedParts parts(partJoiner(dialect), dialect != Dialect::MySql);
+    JoinedParts beforeLiteral = parts;
     bool concat = false;
     char* literal = o; // where the open literal piece begins, its joiner included
     char* open = o;    // its opening quote, or its N
@@ -195,8 +186,8 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     bool nonAsciiStops = nonAsciiLooks;
     auto openLiteral = [&] {
         literal = o;
-        if (parts > 0)
-            o = put(o, join);
+        beforeLiteral = parts;
+        o = parts.next(o);
         open = o;
         *o++ = '\'';
         pieceNational = false;
@@ -205,11 +196,11 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     auto closeLiteral = [&] {
         if (o == open + (pieceNational ? 2 : 1)) {
             o = literal; // nothing in it
+            parts = beforeLiteral;
             return;
         }
         *o++ = '\'';
-        o = writeLiteralInPieces(open, o, options);
-        ++parts;
+        o = writeLiteralInPieces(open, o, options, parts);
     };
 
     bool quoted = p < end && *p == quote;
@@ -246,12 +237,10 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
                     o += 7;
                     concat = true;
                 }
-                if (parts > 0)
-                    o = put(o, join);
+                o = parts.next(o);
                 if (!asLargeObject)
                     asLargeObject = mayPassMsSqlConcat(itemStart, end);
                 o = put(o, breakCall(dialect, c == '\r', *asLargeObject));
-                ++parts;
                 openLiteral();
                 continue;
             }
@@ -279,10 +268,13 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
         }
     }
     closeLiteral();
-    if (parts == 0)
+    if (parts.count() == 0) {
         o = writeEmptyValue(item, options);
-    else if (concat)
-        *o++ = ')';
+    } else {
+        o = parts.finish(o);
+        if (concat)
+            *o++ = ')';
+    }
     out = o;
     return p;
 }

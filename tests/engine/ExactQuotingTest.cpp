@@ -516,8 +516,14 @@ TEST(ExactScript, ValuesKeepQuotesBlanksAndEscapes)
 TEST(ExactScript, LongValuesWithBreaksBecomeLargeObjects)
 {
     const std::string half(3000, 'a');
+    // Oracle: a literal within 4,000 bytes but longer than a line's piece
+    // is two plain pieces, and the line breaks before a || where the next
+    // part would pass 2,499 bytes.
     const std::string row = exactInsert("\"" + half + "\r\n" + half + "\"\r\n", Dialect::Oracle);
-    EXPECT_EQ(row, "('" + half + "'||TO_CLOB(CHR(13))||TO_CLOB(CHR(10))||'" + half + "');\r\n");
+    const std::string a2398(2398, 'a');
+    const std::string a602(602, 'a');
+    EXPECT_EQ(row, "('" + a2398 + "'\r\n||'" + a602 + "'||TO_CLOB(CHR(13))||TO_CLOB(CHR(10))\r\n||'" + a2398
+                       + "'\r\n||'" + a602 + "');\r\n");
     const std::string db2 = exactInsert("\"" + std::string(40000, 'b') + "\n\"\r\n", Dialect::IbmDb2);
     EXPECT_NE(db2.find("')||CLOB(CHR(10)));"), std::string::npos) << db2.substr(db2.size() - 40);
     EXPECT_NE(db2.find("CLOB('"), std::string::npos);
