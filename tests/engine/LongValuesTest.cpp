@@ -177,14 +177,19 @@ TEST(OracleLines, NoLinePassesTheLimitAndEveryValueReadsBack)
                         case 2: value += encoding == TextEncoding::Utf8 ? cjk : "x"; break;
                         case 3: value += exact ? "\r\n" : "y"; break;
                         case 4: value += exact ? "\n" : "z"; break;
+                        case 5: value += exact ? ",||\"" : "||"; break; // breaks outside literals only
                         default: value += std::string(random() % 40 + 1, static_cast<char>('a' + random() % 26));
                         }
                     }
                     // The default reading trims blanks at the ends; none are there.
-                    if (exact)
-                        csv += "\"" + value + "\"";
-                    else
+                    if (exact) {
+                        std::string quoted;
+                        for (const char ch : value)
+                            quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+                        csv += "\"" + quoted + "\"";
+                    } else {
                         csv += value;
+                    }
                     csv += c + 1 < kColumns ? "," : "\r\n";
                     row.push_back(value);
                 }
