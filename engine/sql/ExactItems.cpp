@@ -44,6 +44,11 @@ namespace {
 // - PostgreSQL: a string constant holds any character but NUL, line breaks
 //   included, and psql sends it unchanged (Lexical Structure, String
 //   Constants): breaks stay in the literal.
+// The parts are grouped in parentheses (JoinedParts.h), so that a value with
+// thousands of breaks stays a shallow expression. SQL Server also counts
+// the constants of an expression, 65,535 at most (error 8632, "An
+// expression services limit has been reached"): a value of more than about
+// 32,000 line breaks passes that whatever its shape.
 
 std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObject) noexcept
 {
