@@ -6,6 +6,7 @@
 #include "engine/sql/PlainRuns.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace quarrow::items {
@@ -43,16 +44,11 @@ namespace {
 // - PostgreSQL: a string constant holds any character but NUL, line breaks
 //   included, and psql sends it unchanged (Lexical Structure, String
 //   Constants): breaks stay in the literal.
-
-std::string_view breakJoiner(Dialect dialect) noexcept
-{
-    switch (dialect) {
-    case Dialect::MySql: return ",";
-    case Dialect::MsSql: return "+";
-    case Dialect::Access: return "&";
-    default: return "||";
-    }
-}
+// The parts are grouped in parentheses (JoinedParts.h), so that a value with
+// thousands of breaks stays a shallow expression. SQL Server also counts
+// the constants of an expression, 65,535 at most (error 8632, "An
+// expression services limit has been reached"): a value of more than about
+// 32,000 line breaks passes that whatever its shape.
 
 std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObject) noexcept
 {
@@ -79,8 +75,37 @@ std::string_view breakCall(Dialect dialect, bool carriageReturn, bool asLargeObj
 
 // SQL Server truncates a concatenation of strings that are not of a max type
 // at 8,000 bytes, 4,000 characters of nvarchar ("+ (String Concatenation)":
-// no truncation when one of the strings is a large value type).
+// no truncation when one of the strings is a large value type). The n of
+// nvarchar(n) counts byte-pairs, UTF-16 units ("nchar and nvarchar"), so
+// that is what is counted, whatever form the record comes in and whatever
+// encoding the script is written in: a record of CJK text takes three
+// bytes a character in UTF-8 and one unit, and must decide alike either way.
 constexpr std::size_t kMsSqlConcatUnits = 4000;
+
+// Whether the rest of the record, from `p`, has more UTF-16 units than SQL
+// Server concatenates without a large value type.
+template <typename Unit>
+bool mayPassMsSqlConcat(const Unit* p, const Unit* const end) noexcept
+{
+    const auto units = static_cast<std::size_t>(end - p);
+    if (units <= kMsSqlConcatUnits)
+        return false; // a UTF-8 byte count is at least the unit count
+    if constexpr (sizeof(Unit) == 2) {
+        return true;
+    } else {
+        // Valid UTF-8: a unit for every byte but a continuation byte, two
+        // for a four-byte character.
+        std::size_t utf16Units = 0;
+        for (; p < end; ++p) {
+            const auto b = static_cast<unsigned char>(*p);
+            if ((b & 0xC0) != 0x80)
+                utf16Units += b >= 0xF0 ? 2 : 1;
+            if (utf16Units > kMsSqlConcatUnits)
+                return true;
+        }
+        return false;
+    }
+}
 
 // Whether the value that starts at `p` may take more than `limit` bytes in
 // the script: then Oracle and Db2 need the concatenation of its pieces and
@@ -145,17 +170,20 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     const bool doubleBackslash = dialect == Dialect::MySql;
     const bool callBreaks = dialect != Dialect::PostgreSql;
     const std::size_t limit = literalLimit(dialect);
-    const auto restUnits = static_cast<std::size_t>(end - p);
-    const bool asLargeObject = dialect == Dialect::MsSql ? restUnits > kMsSqlConcatUnits
-                                                         : mayPassLiteralLimit(p, end, limit, options.encoding);
-    const std::string_view join = breakJoiner(dialect);
+    // SQL Server's count is put off to the first break: most values have none.
+    const Unit* const itemStart = p;
+    std::optional<bool> asLargeObject;
+    if (dialect != Dialect::MsSql)
+        asLargeObject = mayPassLiteralLimit(p, end, limit, options.encoding);
     // UTF-8 bytes of non-ASCII characters are written as they are, so they
     // need a look only while an N may still be due.
     const bool nonAsciiLooks = sizeof(Unit) == 2 || national;
 
     char* o = out;
     char* const item = o;
-    std::size_t parts = 0;
+    // The literal pieces and calls, joined (MySQL: as CONCAT's arguments).
+    JoinedParts parts(partJoiner(dialect), dialect != Dialect::MySql);
+    JoinedParts beforeLiteral = parts;
     bool concat = false;
     char* literal = o; // where the open literal piece begins, its joiner included
     char* open = o;    // its opening quote, or its N
@@ -163,8 +191,8 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     bool nonAsciiStops = nonAsciiLooks;
     auto openLiteral = [&] {
         literal = o;
-        if (parts > 0)
-            o = put(o, join);
+        beforeLiteral = parts;
+        o = parts.next(o);
         open = o;
         *o++ = '\'';
         pieceNational = false;
@@ -173,11 +201,11 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
     auto closeLiteral = [&] {
         if (o == open + (pieceNational ? 2 : 1)) {
             o = literal; // nothing in it
+            parts = beforeLiteral;
             return;
         }
         *o++ = '\'';
-        o = writeLiteralInPieces(open, o, options);
-        ++parts;
+        o = writeLiteralInPieces(open, o, options, parts);
     };
 
     bool quoted = p < end && *p == quote;
@@ -214,10 +242,10 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
                     o += 7;
                     concat = true;
                 }
-                if (parts > 0)
-                    o = put(o, join);
-                o = put(o, breakCall(dialect, c == '\r', asLargeObject));
-                ++parts;
+                o = parts.next(o);
+                if (!asLargeObject)
+                    asLargeObject = mayPassMsSqlConcat(itemStart, end);
+                o = put(o, breakCall(dialect, c == '\r', *asLargeObject));
                 openLiteral();
                 continue;
             }
@@ -245,10 +273,13 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
         }
     }
     closeLiteral();
-    if (parts == 0)
+    if (parts.count() == 0) {
         o = writeEmptyValue(item, options);
-    else if (concat)
-        *o++ = ')';
+    } else {
+        o = parts.finish(o);
+        if (concat)
+            *o++ = ')';
+    }
     out = o;
     return p;
 }

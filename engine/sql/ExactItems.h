@@ -13,8 +13,10 @@ namespace quarrow::items {
 
 // Units of room a line break may take beyond the three bytes of its own
 // unit: two joiners, the longest call, the quotes and N of the next literal
-// piece, and MySQL's CONCAT( ).
-inline constexpr std::size_t kBreakRoomUnits = 14;
+// piece, MySQL's CONCAT( ), and the parentheses that group the parts
+// (JoinedParts: fewer than one a part, but for the few at a group's edge
+// that every item has room for).
+inline constexpr std::size_t kBreakRoomUnits = 15;
 
 // The line breaks of [p, end): each CR and each LF.
 template <typename Unit>

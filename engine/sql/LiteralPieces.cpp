@@ -8,7 +8,7 @@
 
 namespace quarrow::items {
 
-char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& options, const std::size_t limit)
+char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& options, JoinedParts& parts)
 {
     if (*item != '\'')
         return end;
@@ -21,20 +21,31 @@ char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& optio
             ++c;
         ++valueBytes;
     }
-    if (valueBytes <= limit)
+    const std::size_t limit = literalLimit(options.dialect);
+    const std::size_t pieceLimit = literalPieceBytes(options.dialect);
+    const bool largeObject = valueBytes > limit;
+    if (!largeObject && (pieceLimit == 0 || static_cast<std::size_t>(end - item) <= pieceLimit))
         return end;
 
     thread_local std::string content;
     content.assign(first, last);
     const bool utf8 = options.encoding == TextEncoding::Utf8;
     const AnsiCodePage& ansi = ansiCodePage();
-    const std::string_view open = options.dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
+    std::string_view open = "'";
+    std::string_view close = "'";
+    if (largeObject) {
+        open = options.dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
+        close = "')";
+    }
+    // The written bytes of a piece, its quotes included, within pieceLimit.
+    const std::size_t contentLimit = pieceLimit != 0 ? pieceLimit - 2 : content.size();
     char* o = item;
     std::size_t i = 0;
     while (i < content.size()) {
         if (i > 0)
-            o = put(o, "||");
+            o = parts.next(o);
         o = put(o, open);
+        std::size_t pieceValue = 0;
         std::size_t pieceBytes = 0;
         while (i < content.size()) {
             std::size_t units = 1;
@@ -50,13 +61,14 @@ char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& optio
             else if (!utf8 && lead >= 0x80)
                 units = ansi.characterBytes(lead);
             const std::size_t value = lead == '\'' ? 1 : units;
-            if (pieceBytes + value > limit)
+            if (pieceValue + value > limit || pieceBytes + units > contentLimit)
                 break;
             o = put(o, std::string_view(content).substr(i, units));
             i += units;
-            pieceBytes += value;
+            pieceValue += value;
+            pieceBytes += units;
         }
-        o = put(o, "')");
+        o = put(o, close);
     }
     return o;
 }

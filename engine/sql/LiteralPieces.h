@@ -1,11 +1,14 @@
 #pragma once
 
+#include "engine/sql/JoinedParts.h"
 #include "engine/sql/ScriptFormatter.h"
 
 #include <cstddef>
+#include <string_view>
 
 // String literals longer than Oracle and Db2 take, written as a
-// concatenation of large objects.
+// concatenation of large objects; and for Oracle, literals longer than a
+// script line may be, as a concatenation of shorter ones.
 namespace quarrow::items {
 
 // The longest string literal, in bytes of its value, that Oracle and Db2
@@ -23,31 +26,79 @@ constexpr std::size_t literalLimit(Dialect dialect) noexcept
     }
 }
 
+// The most bytes a literal piece may take in the script, its quotes
+// included; 0 for no limit. Oracle's scripts keep every line within
+// SQL*Plus's line limit (sql/ScriptLines.h), so a piece, with the joiner,
+// call and parentheses around it, must fit on a line of its own.
+constexpr std::size_t literalPieceBytes(Dialect dialect) noexcept
+{
+    return dialect == Dialect::Oracle ? 2400 : 0;
+}
+
+// What joins the parts of a value in each dialect: MySQL's are the
+// arguments of CONCAT( ); SQL Server joins with +, Access with &, the others
+// with the standard ||.
+constexpr std::string_view partJoiner(Dialect dialect) noexcept
+{
+    switch (dialect) {
+    case Dialect::MySql: return ",";
+    case Dialect::MsSql: return "+";
+    case Dialect::Access: return "&";
+    default: return "||";
+    }
+}
+
 // Bytes that writing a literal of `bytes` bytes in pieces may add: a piece
 // of at least a quarter of the limit (a cut never falls inside a character
-// of at most four bytes) costs "TO_CLOB(", ")" and "||" beside its quotes.
-constexpr std::size_t pieceRoom(std::size_t bytes, std::size_t limit) noexcept
+// of at most four bytes) costs "TO_CLOB(", ")", "||", its quotes and a few
+// parentheses of the grouping (JoinedParts) beside its text.
+constexpr std::size_t pieceRoom(std::size_t bytes, Dialect dialect) noexcept
 {
-    return limit == 0 ? 0 : (bytes / (limit / 4) + 1) * 16;
+    const std::size_t pieceLimit = literalPieceBytes(dialect);
+    const std::size_t limit = pieceLimit != 0 ? pieceLimit : literalLimit(dialect);
+    return limit == 0 ? 0 : (bytes / (limit / 4) + 1) * 24 + JoinedParts::kMostParentheses;
 }
 
 // A literal whose value is longer than the dialect takes is written as a
 // concatenation of character large objects, each piece within the limit:
 // Oracle TO_CLOB('...')||TO_CLOB('...'), Db2 CLOB('...')||CLOB('...') (the
-// CLOB scalar function; || concatenates). A cut never falls inside a
-// character's bytes or between the two apostrophes of a doubled one.
-// [item, end) is the item as written, in quotes; returns the new end. The
-// buffer must have pieceRoom() bytes of room beyond `end`.
-char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& options, std::size_t limit);
+// CLOB scalar function; || concatenates). An Oracle literal within the limit
+// but longer than literalPieceBytes() is written as plain pieces,
+// '...'||'...': a concatenation of strings of at most 4,000 bytes in all is
+// a string (SQL Language Reference, Concatenation Operator). A cut never
+// falls inside a character's bytes or between the two apostrophes of a
+// doubled one, so no piece adds or loses a character. [item, end) is the
+// item as written, in quotes, the part of `parts` it begins already begun;
+// returns the new end. The buffer must have pieceRoom() bytes of room beyond
+// `end`.
+char* writeLongLiteralInPieces(char* item, char* end, const ScriptOptions& options, JoinedParts& parts);
 
-// The above for a literal that may be too long; called for every item, and
-// most items are far shorter than the limit, where there is one at all.
+// Whether the literal [item, end) may need writing in pieces; most items are
+// far shorter than the limits, where there are any.
+inline bool mayNeedPieces(const char* item, const char* end, Dialect dialect) noexcept
+{
+    const std::size_t limit = literalLimit(dialect);
+    if (limit == 0)
+        return false;
+    const auto bytes = static_cast<std::size_t>(end - item);
+    const std::size_t pieceLimit = literalPieceBytes(dialect);
+    return bytes > limit + 2 || (pieceLimit != 0 && bytes > pieceLimit);
+}
+
+// The above for a literal among other parts of a value.
+inline char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options, JoinedParts& parts)
+{
+    return mayNeedPieces(item, end, options.dialect) ? writeLongLiteralInPieces(item, end, options, parts) : end;
+}
+
+// The above for a literal that is a whole value item.
 inline char* writeLiteralInPieces(char* item, char* end, const ScriptOptions& options)
 {
-    const std::size_t limit = literalLimit(options.dialect);
-    if (limit == 0 || static_cast<std::size_t>(end - item) <= limit + 2)
+    if (!mayNeedPieces(item, end, options.dialect))
         return end;
-    return writeLongLiteralInPieces(item, end, options, limit);
+    JoinedParts parts(partJoiner(options.dialect), true);
+    parts.next(item); // the first part: nothing before it
+    return parts.finish(writeLongLiteralInPieces(item, end, options, parts));
 }
 
 } // namespace quarrow::items

@@ -8,6 +8,7 @@
 #include "engine/sql/LiteralPieces.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/PlainRuns.h"
+#include "engine/sql/ScriptLines.h"
 #include "engine/sql/TransactionLines.h"
 #include "engine/text/FitToEncoding.h"
 #include "engine/text/Scan.h"
@@ -313,9 +314,11 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
     header += u") VALUES";
     m_headSubstituted = tableSubstituted + namesSubstituted + typesSubstituted;
     m_insertHeaderSubstituted = tableSubstituted + namesSubstituted;
-    m_insertHeader.resize(header.size() * 3 + 2);
+    m_insertHeader.resize(header.size() * 3 + lineBreakRoom(header.size() * 3) + 2);
     std::uint64_t none = 0; // fitted already
     char* end = encodeText(header, m_insertHeader.data(), options.encoding, none);
+    if (options.dialect == Dialect::Oracle)
+        end = breakLongLine(m_insertHeader.data(), end, 0); // between column names
     end = put(end, "\r\n");
     m_insertHeader.resize(static_cast<std::size_t>(end - m_insertHeader.data()));
     if (options.copy && options.dialect == Dialect::PostgreSql)
@@ -364,9 +367,13 @@ std::size_t ScriptFormatter::statementBytesLimit() const noexcept
 
 char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t index)
 {
-    // Worst case: every unit takes three bytes, every column "N''," or "NULL,".
-    const std::size_t room =
-        units * 3 + pieceRoom(units * 3, literalLimit(m_options.dialect)) + m_columns * 8 + m_insertHeader.size() + 16;
+    // Worst case: every unit takes three bytes, every column "N''," or
+    // "NULL," and the parentheses that group a value's parts; Oracle's lines
+    // break (endRow).
+    std::size_t room = units * 3 + pieceRoom(units * 3, m_options.dialect)
+                       + m_columns * (8 + JoinedParts::kMostParentheses) + m_insertHeader.size() + 16;
+    if (m_options.dialect == Dialect::Oracle)
+        room += lineBreakRoom(room);
     char* o = out.reserveTail(room);
     const bool header = headerDue(index);
     if (index > 0)
@@ -375,6 +382,7 @@ char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t
         o = put(o, m_insertHeader);
         m_substituted += m_insertHeaderSubstituted;
     }
+    m_lineStart = o;
     *o++ = '(';
     return o;
 }
@@ -388,6 +396,8 @@ void ScriptFormatter::endRow(OutBuffer& out, char* o, std::size_t column)
         o = writeEmptyValue(o, m_options);
     }
     *o++ = ')';
+    if (m_options.dialect == Dialect::Oracle)
+        o = breakLongLine(m_lineStart, o, 1); // the "," or ";" that follows
     out.setEnd(o);
 }
 

@@ -153,6 +153,7 @@ private:
     std::uint64_t m_insertHeaderSubstituted = 0;
     std::size_t m_columns = 0;
     std::uint64_t m_substituted = 0;
+    char* m_lineStart = nullptr;             // of the row being written
     std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
     std::optional<CopyRowWriter> m_copyRows; // with the copy option
 };

@@ -61,6 +61,17 @@ TEST(ConverterExactQuoting, StreamingMatchesTheWorkspaceWriter)
     TempDir dir;
     const auto big = dir.write("big.csv", spanningCsv());
     const auto wide = dir.write("wide.csv", utf16(u"h1\u00a7h2\r\n\"a\u00a7\r\nb\"\u00a7\u4e2d\r\n"));
+    // 1,330 CJK characters and a CR LF: 3,992 bytes of UTF-8 but 1,332 of
+    // the UTF-16 units that SQL Server's nvarchar(4000) counts; past 4,000
+    // bytes with its row, within 4,000 units.
+    std::string cjk = "id,note\r\n1,\"";
+    for (int i = 0; i < 665; ++i)
+        cjk += "\xE4\xB8\xAD";
+    cjk += "\r\n";
+    for (int i = 0; i < 665; ++i)
+        cjk += "\xE6\x96\x87";
+    cjk += "\",\"tail\"\r\n";
+    const auto cjkFile = dir.write("cjk.csv", cjk);
     struct Row {
         const char* name;
         std::vector<std::filesystem::path> files;
@@ -80,6 +91,7 @@ TEST(ConverterExactQuoting, StreamingMatchesTheWorkspaceWriter)
         {"postgresql ansi", {big}, Dialect::PostgreSql, true, true, false, TextEncoding::Ansi},
         {"mssql with utf-16", {big, wide}, Dialect::MsSql, true, false, true, TextEncoding::Utf8},
         {"non-ASCII separator", {wide, wide}, Dialect::IbmDb2, true, false, false, TextEncoding::Utf8, u'\u00a7'},
+        {"mssql CJK near 4,000", {cjkFile}, Dialect::MsSql, true, false, false, TextEncoding::Utf8},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

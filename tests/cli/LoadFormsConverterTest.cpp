@@ -4,6 +4,8 @@
 #include "tests/support/TempDir.h"
 
 #include "cli/Converter.h"
+#include "engine/sql/ScriptWriter.h"
+#include "engine/workspace/Workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +70,43 @@ TEST(CopyOption, WritesCopyDataForPostgreSqlOnly)
         EXPECT_EQ(run.status, kExitUsage);
         EXPECT_NE(run.err.find("only PostgreSQL"), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "");
+    }
+}
+
+// COPY data is not a statement: rows past the size at which -m cuts its
+// INSERT statements give the same script as without -m, in the converter
+// and in the window's writer, read by either rule.
+TEST(CopyOption, LongRowsWithMultiRowGiveTheSameScriptAsWithout)
+{
+    TempDir dir;
+    std::string text = "x,y\r\n";
+    for (char c = 'a'; c < 'e'; ++c)
+        text += std::string(1, c) + ",\"" + std::string(300'000, c) + "\r\n" + std::string(300'000, c) + "\"\r\n";
+    const auto csv = dir.write("long.csv", text);
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "--rfc4180" : "default reading");
+        std::vector<std::string> args = {"-H", "-d", "postgresql", "--copy", csv.string()};
+        if (exact)
+            args.insert(args.begin(), "--rfc4180");
+        const auto without = runCli(args);
+        args.insert(args.begin(), "-m");
+        const auto with = runCli(args);
+        EXPECT_EQ(with.status, kExitOk) << with.err;
+        EXPECT_TRUE(with.out == without.out) << with.out.size() << " vs " << without.out.size() << " bytes";
+        EXPECT_EQ(with.out.find("INSERT"), std::string::npos);
+        EXPECT_GT(with.out.size(), std::size_t{2'400'000});
+
+        ScriptOptions script;
+        script.dialect = Dialect::PostgreSql;
+        script.headerLine = true;
+        script.copy = true;
+        script.multiRow = true;
+        script.exactQuoting = exact;
+        Workspace workspace;
+        workspace.load(csv, loadOptionsFor(script));
+        StringSink sink;
+        Donustur(workspace, script, sink);
+        EXPECT_TRUE(sink.bytes == without.out);
     }
 }
 

@@ -174,7 +174,39 @@ Fixture makeExactTypedFixture()
     return fixture;
 }
 
+// Values with 20,000 line breaks of each kind, and of all kinds mixed with
+// apostrophes: every database must take an expression of that many parts.
+Fixture makeManyBreaksFixture()
+{
+    Fixture fixture;
+    fixture.title = "many breaks";
+    fixture.exactQuoting = true;
+    fixture.columns = {{"id", "id", "id"}, {"note", "note", "note"}};
+    fixture.mysqlTypes = {"varchar(8)", "longtext"}; // MariaDB's text holds 65,535 bytes
+    fixture.csv = "id,note\r\n";
+    std::size_t line = 2;
+    const std::vector<std::string_view> kinds = {"\n", "\r", "\r\n", ""};
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        std::string value;
+        for (int i = 0; i < 20000; ++i) {
+            const std::string_view lineEnd = kinds[k].empty() ? kinds[static_cast<std::size_t>(i) % 3] : kinds[k];
+            value += (i % 5 == 0 ? "line '" + std::to_string(i) + "'" : std::string()) + std::string(lineEnd);
+        }
+        const std::string record = "k" + std::to_string(k + 1) + "," + field(value, false);
+        fixture.rows.push_back({line, {"k" + std::to_string(k + 1), value}});
+        fixture.csv += record + "\r\n";
+        line += breaksIn(record) + 1;
+    }
+    return fixture;
+}
+
 } // namespace
+
+const Fixture& manyBreaksFixture()
+{
+    static const Fixture fixture = makeManyBreaksFixture();
+    return fixture;
+}
 
 const Fixture& exactTypedFixture()
 {

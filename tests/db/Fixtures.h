@@ -98,5 +98,8 @@ const Fixture& exactQuotingFixture();
 // around bare values, doubled and stray quotes, line breaks inside quotes,
 // text after a closing quote, beside columns of quoted numbers and dates.
 const Fixture& exactTypedFixture();
+// Read exactly: values with 20,000 line breaks of each kind, LF, CR and
+// CR LF, and one of them all mixed.
+const Fixture& manyBreaksFixture();
 
 } // namespace quarrow::dbtest

@@ -557,6 +557,10 @@ TEST_P(RoundTrip, ExactQuotingKeepsLineBreaksQuotesAndBlanks)
 {
     check(exactQuotingFixture());
 }
+TEST_P(RoundTrip, TwentyThousandLineBreaksInAValue)
+{
+    check(manyBreaksFixture());
+}
 TEST_P(RoundTrip, AnsiScriptFromUtf8)
 {
     check(ansiFixture());

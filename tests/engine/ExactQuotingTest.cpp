@@ -518,8 +518,14 @@ TEST(ExactScript, ValuesKeepQuotesBlanksAndEscapes)
 TEST(ExactScript, LongValuesWithBreaksBecomeLargeObjects)
 {
     const std::string half(3000, 'a');
+    // Oracle: a literal within 4,000 bytes but longer than a line's piece
+    // is two plain pieces, and the line breaks before a || where the next
+    // part would pass 2,499 bytes.
     const std::string row = exactInsert("\"" + half + "\r\n" + half + "\"\r\n", Dialect::Oracle);
-    EXPECT_EQ(row, "('" + half + "'||TO_CLOB(CHR(13))||TO_CLOB(CHR(10))||'" + half + "');\r\n");
+    const std::string a2398(2398, 'a');
+    const std::string a602(602, 'a');
+    EXPECT_EQ(row, "('" + a2398 + "'\r\n||'" + a602 + "'||TO_CLOB(CHR(13))||TO_CLOB(CHR(10))\r\n||'" + a2398
+                       + "'\r\n||'" + a602 + "');\r\n");
     const std::string db2 = exactInsert("\"" + std::string(40000, 'b') + "\n\"\r\n", Dialect::IbmDb2);
     EXPECT_NE(db2.find("')||CLOB(CHR(10)));"), std::string::npos) << db2.substr(db2.size() - 40);
     EXPECT_NE(db2.find("CLOB('"), std::string::npos);
@@ -531,10 +537,11 @@ TEST(ExactScript, LongValuesWithBreaksBecomeLargeObjects)
 // script's encoding: a value with line breaks whose bytes pass the limit is
 // joined as large objects, and one within it as plain strings, whether its
 // record comes as UTF-8 or as UTF-16 (three bytes a CJK character, where a
-// UTF-16 unit is two).
-TEST(ExactScript, BreaksBecomeLargeObjectsByTheBytesOfTheScript)
+// UTF-16 unit is two). SQL Server's 4,000 counts UTF-16 units, not bytes.
+TEST(ExactScript, BreaksBecomeLargeObjectsByTheDatabasesCount)
 {
-    const std::string cjk = "\xE4\xB8\xAD"; // 3 bytes, 1 UTF-16 unit
+    const std::string cjk = "\xE4\xB8\xAD";       // 3 bytes, 1 UTF-16 unit
+    const std::string emoji = "\xF0\x9F\x98\x80"; // 4 bytes, 2 UTF-16 units
     auto repeat = [](const std::string& piece, std::size_t times) {
         std::string out;
         for (std::size_t i = 0; i < times; ++i)
@@ -555,15 +562,24 @@ TEST(ExactScript, BreaksBecomeLargeObjectsByTheBytesOfTheScript)
         {"oracle ASCII past", Dialect::Oracle, std::string(1500, 'a') + "\n" + std::string(2600, 'b'), true},
         {"db2 CJK past 32,672 bytes", Dialect::IbmDb2, repeat(cjk, 10000) + "\n" + repeat(cjk, 900), true},
         {"db2 CJK within", Dialect::IbmDb2, repeat(cjk, 10000) + "\n" + repeat(cjk, 800), false},
+        {"mssql CJK of 4,200 bytes, 1,402 units", Dialect::MsSql, repeat(cjk, 700) + "\r\n" + repeat(cjk, 700), false},
+        {"mssql CJK past 4,000 units", Dialect::MsSql, repeat(cjk, 2000) + "\r\n" + repeat(cjk, 2000), true},
+        {"mssql pairs count two units", Dialect::MsSql, repeat(emoji, 1000) + "\n" + repeat(emoji, 1000), true},
+        {"mssql ASCII within 4,000 units", Dialect::MsSql, std::string(1990, 'a') + "\n" + std::string(1990, 'b'),
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string csv = "\"" + c.value + "\"\r\n";
         const std::string fromUtf16 = exactInsert(csv, c.dialect);
-        const std::string call = c.dialect == Dialect::Oracle ? "TO_CLOB(CHR(10))" : "CLOB(CHR(10))";
-        EXPECT_EQ(fromUtf16.find("||" + call + "||") != std::string::npos, c.largeObject) << fromUtf16.substr(0, 40);
+        const std::string join = c.dialect == Dialect::MsSql ? "+" : "||";
+        const std::string call = c.dialect == Dialect::Oracle  ? "TO_CLOB(CHR(10))"
+                                 : c.dialect == Dialect::MsSql ? "CAST(NCHAR(10) AS nvarchar(max))"
+                                                               : "CLOB(CHR(10))";
+        EXPECT_EQ(fromUtf16.find(join + call) != std::string::npos, c.largeObject) << fromUtf16.substr(0, 40);
         if (!c.largeObject) {
-            EXPECT_NE(fromUtf16.find("'||CHR(10)||'"), std::string::npos);
+            const std::string plainCall = c.dialect == Dialect::MsSql ? "NCHAR(10)" : "CHR(10)";
+            EXPECT_NE(fromUtf16.find(join + plainCall), std::string::npos);
         }
 
         ScriptOptions options;

@@ -201,12 +201,41 @@ TEST(CopyScripts, ValuesAreEscapedAsTheTextFormatSays)
         {"exact: blanks and quotes kept", "1,\" \"\"q\"\" \"", copyOptions(false, true), "1\t \"q\" \r\n"},
         {"exact: empty as NULL", "1,", copyOptions(true, true), "1\t\\N\r\n"},
         {"exact: quoted empty as NULL", "1,\"\"", copyOptions(true, true), "1\t\\N\r\n"},
+        {"exact: extra fields dropped, breaks and all", "1,x,\"y\r\nz\"", copyOptions(false, true), "1\tx\r\n"},
     };
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string script = exportCsv("a,b\r\n" + c.csvRow + "\r\n", c.options);
         EXPECT_EQ(copyData(script), c.data + "\\.\r\n");
+    }
+}
+
+// COPY writes the values that the INSERT form writes for the same record,
+// whatever its shape: fields beyond the columns dropped (a line break in
+// one does not start a row), missing ones empty.
+TEST(CopyScripts, RecordsOfAnyShapeGiveTheValuesOfTheInsertForm)
+{
+    struct Case {
+        const char* name;
+        std::string csvRow;
+        std::string data;      // COPY's data line
+        std::string insertRow; // the INSERT form's value line
+    };
+    const std::vector<Case> cases = {
+        {"more fields than columns", "1,x,\"y\r\nz\"", "1\tx", "('1','x')"},
+        {"a break before the extra field", "1,\"x\r\ny\",z", "1\tx\\r\\ny", "('1','x\r\ny')"},
+        {"many extra fields", "1,x,\"a\nb\",c,\"d\re\"", "1\tx", "('1','x')"},
+        {"fewer fields than columns", "\"1\r\n\"", "1\\r\\n\t", "('1\r\n','')"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string csv = "a,b\r\n" + c.csvRow + "\r\n";
+        ScriptOptions options = copyOptions(false, true);
+        EXPECT_EQ(copyData(exportCsv(csv, options)), c.data + "\r\n\\.\r\n");
+        options.copy = false;
+        const std::string insert = exportCsv(csv, options);
+        EXPECT_EQ(insert.substr(insert.find("VALUES\r\n") + 8), c.insertRow + ";\r\n");
     }
 }
 

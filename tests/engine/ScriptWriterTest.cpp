@@ -367,9 +367,13 @@ TEST(ScriptWriterEscaping, MySqlBackslashesDoubledWhateverTheSeparator)
 // Oracle takes a string literal of at most 4,000 bytes, Db2 of 32,672: a
 // longer value goes in pieces, each within the limit, never cut inside a
 // character or a doubled apostrophe; values within the limit stay as they are.
+// Oracle's pieces are within a line (kOracleLineBytes), 2,400 bytes with
+// their quotes, and large objects past the 4,000 bytes of a literal; Db2's
+// are large objects past 32,672 bytes. The items are compared with the
+// line breaks between their pieces taken out (OracleLines tests those).
 TEST(ScriptWriterEscaping, LongLiteralsGoInPiecesWithinTheLimit)
 {
-    const std::string a3999(3999, 'a');
+    const auto a = [](std::size_t n) { return std::string(n, 'a'); };
     const std::string e = "\xC3\xA9";             // é, two bytes
     const std::string emoji = "\xF0\x9F\x98\x80"; // four bytes
     struct Case {
@@ -380,22 +384,30 @@ TEST(ScriptWriterEscaping, LongLiteralsGoInPiecesWithinTheLimit)
         std::string item;  // as written
     };
     const Case cases[] = {
-        {"at the limit", Dialect::Oracle, TextEncoding::Utf8, a3999 + "a", "'" + a3999 + "a'"},
-        {"a doubled apostrophe counts once", Dialect::Oracle, TextEncoding::Utf8, a3999 + "'", "'" + a3999 + "'''"},
-        {"one over", Dialect::Oracle, TextEncoding::Utf8, a3999 + "ab", "TO_CLOB('" + a3999 + "a')||TO_CLOB('b')"},
-        {"doubled apostrophe kept whole", Dialect::Oracle, TextEncoding::Utf8, a3999 + "''",
-         "TO_CLOB('" + a3999 + "''')||TO_CLOB('''')"},
-        {"two-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, a3999 + e,
-         "TO_CLOB('" + a3999 + "')||TO_CLOB('" + e + "')"},
-        {"four-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, std::string(3998, 'a') + emoji,
-         "TO_CLOB('" + std::string(3998, 'a') + "')||TO_CLOB('" + emoji + "')"},
-        {"ANSI counts its own bytes", Dialect::Oracle, TextEncoding::Ansi, a3999 + e, "'" + a3999 + "\xE9'"},
-        {"three pieces", Dialect::Oracle, TextEncoding::Utf8, std::string(8001, 'b'),
-         "TO_CLOB('" + std::string(4000, 'b') + "')||TO_CLOB('" + std::string(4000, 'b') + "')||TO_CLOB('b')"},
+        {"a piece at its limit", Dialect::Oracle, TextEncoding::Utf8, a(2398), "'" + a(2398) + "'"},
+        {"one over", Dialect::Oracle, TextEncoding::Utf8, a(2399), "'" + a(2398) + "'||'a'"},
+        {"doubled apostrophe kept whole", Dialect::Oracle, TextEncoding::Utf8, a(2397) + "'",
+         "'" + a(2397) + "'||''''"},
+        {"two-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, a(2397) + e,
+         "'" + a(2397) + "'||'" + e + "'"},
+        {"four-byte character kept whole", Dialect::Oracle, TextEncoding::Utf8, a(2395) + emoji,
+         "'" + a(2395) + "'||'" + emoji + "'"},
+        {"ANSI counts its own bytes", Dialect::Oracle, TextEncoding::Ansi, a(2397) + e, "'" + a(2397) + "\xE9'"},
+        {"a literal at 4,000 bytes", Dialect::Oracle, TextEncoding::Utf8, a(4000),
+         "'" + a(2398) + "'||'" + a(1602) + "'"},
+        {"a doubled apostrophe counts once", Dialect::Oracle, TextEncoding::Utf8, a(3999) + "'",
+         "'" + a(2398) + "'||'" + a(1601) + "'''"},
+        {"one over 4,000: large objects", Dialect::Oracle, TextEncoding::Utf8, a(4001),
+         "TO_CLOB('" + a(2398) + "')||TO_CLOB('" + a(1603) + "')"},
+        {"three pieces", Dialect::Oracle, TextEncoding::Utf8, std::string(6000, 'b'),
+         "TO_CLOB('" + std::string(2398, 'b') + "')||TO_CLOB('" + std::string(2398, 'b') + "')||TO_CLOB('"
+             + std::string(1204, 'b') + "')"},
         {"db2 at its limit", Dialect::IbmDb2, TextEncoding::Utf8, std::string(32672, 'c'),
          "'" + std::string(32672, 'c') + "'"},
         {"db2 over", Dialect::IbmDb2, TextEncoding::Utf8, std::string(32673, 'c'),
          "CLOB('" + std::string(32672, 'c') + "')||CLOB('c')"},
+        {"db2 doubled apostrophe kept whole", Dialect::IbmDb2, TextEncoding::Utf8, std::string(32671, 'c') + "''",
+         "CLOB('" + std::string(32671, 'c') + "''')||CLOB('''')"},
         {"postgresql has no such limit", Dialect::PostgreSql, TextEncoding::Utf8, std::string(40000, 'd'),
          "'" + std::string(40000, 'd') + "'"},
     };
@@ -414,7 +426,10 @@ TEST(ScriptWriterEscaping, LongLiteralsGoInPiecesWithinTheLimit)
                                     "1"
                                     + separator + c.value + "\r\n";
             const std::string script = exportCsv(csv, s);
-            EXPECT_TRUE(script.ends_with("('1'," + c.item + ");\r\n")) << script.substr(script.size() - 60);
+            std::string row = script.substr(script.rfind("VALUES\r\n") + 8);
+            std::erase(row, '\r');
+            std::erase(row, '\n');
+            EXPECT_TRUE(row == "('1'," + c.item + ");") << row.substr(row.size() - 60);
         }
     }
 }
@@ -565,16 +580,16 @@ std::string statementSizes(std::string_view inserts, std::string_view header)
 // A value item as the dialect writes it, for ASCII values without
 // apostrophes: one literal, or past Oracle's 4,000 or Db2's 32,672 bytes a
 // concatenation of pieces within that limit.
+// A value's item as the writer puts it in a one-row script of one column
+// (for Oracle and Db2, long values in pieces, and Oracle's long lines
+// broken): what each row of a multi-row statement must hold too.
 std::string literalItem(Dialect dialect, const std::string& value)
 {
-    const std::size_t limit = dialect == Dialect::Oracle ? 4000 : dialect == Dialect::IbmDb2 ? 32672 : 0;
-    if (limit == 0 || value.size() <= limit)
-        return "'" + value + "'";
-    const std::string open = dialect == Dialect::Oracle ? "TO_CLOB('" : "CLOB('";
-    std::string item;
-    for (std::size_t at = 0; at < value.size(); at += limit)
-        item += (at > 0 ? "||" : "") + open + value.substr(at, limit) + "')";
-    return item;
+    ExportSetup s;
+    s.dialect = dialect;
+    const std::string script = exportCsv("c\r\n" + value + "\r\n", s);
+    const auto at = script.find("VALUES\r\n(") + 9;
+    return script.substr(at, script.size() - at - 4);
 }
 
 // A value line's bytes: "(", the item, ")" and its terminator with CR LF.
@@ -608,10 +623,10 @@ TEST(ScriptWriterStatements, MultiRowStatementsEndBeforeTheyPassTheDialectsSize)
         ASSERT_EQ(statementBytesFor(dialect, transaction), limit);
         const bool grave = dialect == Dialect::MySql || dialect == Dialect::Sqlite;
         const std::string header = grave ? "INSERT INTO t (`c`) VALUES\r\n" : "INSERT INTO t (c) VALUES\r\n";
-        // Db2 and Oracle write so long a value in pieces, which take a few
-        // hundred bytes more.
+        // Db2 and Oracle write so long a value in pieces, which take some
+        // hundred bytes more (Oracle's also its line breaks).
         const bool pieces = dialect == Dialect::IbmDb2 || dialect == Dialect::Oracle;
-        const std::size_t fill = limit - header.size() - 2 * 7 - 10 - (pieces ? 400 : 0);
+        const std::size_t fill = limit - header.size() - 2 * 7 - 10 - (pieces ? 1000 : 0);
         const std::string atLimit(fill, 'a');
         const std::size_t rest = limit - header.size() - valueLineBytes(dialect, atLimit) - 7;
         const std::string oversized(limit, 'z');
