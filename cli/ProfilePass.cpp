@@ -7,6 +7,7 @@
 #include "engine/files/FileOpen.h"
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/ScriptFormatter.h"
+#include "engine/text/UnicodeText.h"
 #include "engine/text/Utf8.h"
 
 #include <algorithm>
@@ -332,8 +333,12 @@ std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::op
     const TableProfile& profile = input.profile;
     const std::size_t columns = input.columns.names.size();
     const auto suggestions = suggestTypes(profile, options.script.dialect, options.script.nullEmpty);
-    if (options.explain)
+    if (options.explain) {
         err << explainProfile(profile, input.columns.names, suggestions);
+        const auto note = tableModeNote(options.script.tableMode, options.script.tableName, input.columns.names);
+        if (!note.empty())
+            err << toUtf8(note) << "\n";
+    }
     if (options.strict && profile.longRows() + profile.shortRows() > 0) {
         std::istringstream lines(describeStructure(profile, columns));
         for (std::string line; std::getline(lines, line);)

@@ -77,6 +77,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string profileFile;
     std::string saveProfileFile;
     std::string detectFile;
+    std::string tableMode = "create";
     bool headerAuto = false;
     // The settings a profile also holds: taken from the command line only
     // when given there.
@@ -117,6 +118,13 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                                            "Access)");
     auto* copyOption = app.add_flag(
         "--copy", copy, "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
+    auto* tableModeOption =
+        app.add_option("--table-mode", tableMode,
+                       "what the script does about the table: create (default; it must not exist), "
+                       "create-if-missing, replace (drop it if it exists, create it), append (rows only: it exists "
+                       "with these columns); not all for Access and Db2")
+            ->option_text("MODE")
+            ->check(CLI::IsMember({"create", "create-if-missing", "replace", "append"}));
     auto* exactQuotingOption =
         app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
@@ -218,6 +226,11 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             else if (offOptions[i]->count() > 0)
                 *flags[i].first = false;
         }
+        if (tableModeOption->count() > 0 || profileFile.empty())
+            script.tableMode = *tableModeFromIdentifier(tableMode);
+        if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
+            throw CLI::ValidationError("--table-mode " + std::string(tableModeInfo(script.tableMode).identifier),
+                                       refusal);
         if (script.copy && script.dialect != Dialect::PostgreSql) {
             if (copyOption->count() > 0)
                 throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");

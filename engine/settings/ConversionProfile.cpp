@@ -236,6 +236,7 @@ public:
                  "version " + std::to_string(version) + " does not exist: versions start at 1");
 
         const toml::node* copyNode = nullptr;
+        const toml::node* tableModeNode = nullptr;
         for (auto&& [key, node] : root) {
             const std::string_view name = key.str();
             if (name == "version") {
@@ -279,16 +280,27 @@ public:
             } else if (name == "copy") {
                 script.copy = boolean(node, name);
                 copyNode = &node;
+            } else if (name == "table-mode") {
+                const std::string id = string(node, name);
+                const auto mode = tableModeFromIdentifier(id);
+                if (!mode)
+                    fail(node, name,
+                         "unknown table mode \"" + withoutStandIns(id)
+                             + "\" (create, create-if-missing, replace, append)");
+                script.tableMode = *mode;
+                tableModeNode = &node;
             } else if (name == "columns") {
                 profile.columns = columns(node);
             } else {
                 fail(lineOf(key.source()), quotedKey(name),
                      "unknown key (known: version, database, table, separator, header, encoding, exact-quoting, "
-                     "null-empty, multi-row, transaction, copy, columns)");
+                     "null-empty, multi-row, transaction, copy, table-mode, columns)");
             }
         }
         if (script.copy && script.dialect != Dialect::PostgreSql)
             fail(*copyNode, "copy", "copy = true needs database = \"postgresql\": only PostgreSQL reads COPY");
+        if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
+            fail(*tableModeNode, "table-mode", refusal);
         return profile;
     }
 
@@ -447,6 +459,8 @@ std::string profileText(const ConversionProfile& profile)
     line("multi-row", boolText(s.multiRow), "multi-row INSERT statements");
     line("transaction", boolText(s.transaction), "the whole script one transaction");
     line("copy", boolText(s.copy), "PostgreSQL only: the rows as COPY ... FROM stdin");
+    line("table-mode", "\"" + std::string(tableModeInfo(s.tableMode).identifier) + "\"",
+         "create create-if-missing replace append (rows only)");
     text += "columns = [\n";
     for (const auto& column : profile.columns)
         text += "  { name = " + tomlString(column.name) + ", type = " + tomlString(column.type) + " },\n";

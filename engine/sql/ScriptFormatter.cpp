@@ -334,17 +334,9 @@ void ScriptFormatter::appendHead(OutBuffer& out)
     out.append("\r\n", 2);
     if (transaction)
         out.append(transaction->beforeCreate.data(), transaction->beforeCreate.size());
-    m_substituted += m_headSubstituted;
-    out.append("CREATE TABLE ", 13);
-    appendText(out, m_tableName);
-    out.append(" (\r\n", 4);
-    for (std::size_t i = 0; i < m_createLines.size(); ++i) {
-        appendText(out, m_createLines[i]);
-        if (i + 1 < m_createLines.size())
-            out.append(",", 1);
-        out.append("\r\n", 2);
-    }
-    out.append(");\r\n\r\n", 6);
+    if (m_options.tableMode != TableMode::RowsOnly)
+        m_substituted += m_headSubstituted;
+    appendText(out, tableStatements(m_options.dialect, m_options.tableMode, m_tableName, m_createLines));
     if (transaction)
         out.append(transaction->beforeInserts.data(), transaction->beforeInserts.size());
 }

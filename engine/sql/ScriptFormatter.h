@@ -3,6 +3,7 @@
 #include "engine/sql/CopyText.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
+#include "engine/sql/TableMode.h"
 #include "engine/text/TextEncoding.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/Workspace.h"
@@ -33,6 +34,8 @@ struct ScriptOptions {
     // PostgreSQL only: the rows as COPY ... FROM stdin data (sql/CopyText.h)
     // instead of INSERT statements; multiRow then has no effect.
     bool copy = false;
+    // What the script does about the table before the rows (sql/TableMode.h).
+    TableMode tableMode = TableMode::Create;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -102,7 +105,8 @@ public:
                     const std::vector<std::u16string>& types);
 
     // The empty line, CREATE TABLE with its column lines, ");" and the empty
-    // line; with `transaction`, the lines that begin it around them.
+    // line (or what the table mode writes instead); with `transaction`, the
+    // lines that begin it around them. Throws TableModeError.
     void appendHead(OutBuffer& out);
     // Row number `index` of the exported rows (0 for the first). Returns the
     // row's field count as forEachRawField() finds them, those beyond the
