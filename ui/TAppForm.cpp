@@ -16,6 +16,7 @@
 #include "ui/SuggestFlow.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
+#include "ui/TableModeChoice.h"
 #include "update/qt/TNewVer.h"
 #include "update/qt/QtNoticeBox.h"
 #include "update/qt/UpdateCheckSetup.h"
@@ -299,6 +300,10 @@ void TAppForm::ButtonExportClick()
     if (m_work != nullptr)
         return;
     const LoadOptions reading = readingOptions();
+    if (const QString refusal = m_tableMode->refusal(); !refusal.isEmpty()) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"), refusal);
+        return;
+    }
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
     if (path.isEmpty())
@@ -312,8 +317,10 @@ void TAppForm::ButtonExportClick()
     const std::optional<ExportRun> run = exportOnWorker(this, m_work, m_workspace, m_dataProfile, path, options);
     if (!run)
         return; // cancelled: the file of that name is as it was; nothing to report
-    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"),
-                      exportReportText(path, m_workspace.columnRenames(), *run, reading.dialect));
+    QString report = exportReportText(path, m_workspace.columnRenames(), *run, reading.dialect);
+    if (const QString table = tableModeReportText(options, m_workspace.columnNames(), run->result); !table.isEmpty())
+        report += u"\n\n" + table;
+    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), report);
 }
 
 void TAppForm::Preview1Click()
