@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
 #include "engine/sql/CopyText.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
@@ -9,6 +10,7 @@
 #include "engine/workspace/Workspace.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,9 @@ struct ScriptOptions {
     bool copy = false;
     // What the script does about the table before the rows (sql/TableMode.h).
     TableMode tableMode = TableMode::Create;
+    // Values written as NULL, matched against the whole cleaned value
+    // (csv/NullMarkers.h); none by default.
+    std::vector<std::u16string> nullMarkers;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -146,6 +151,8 @@ private:
     char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
     void endRow(OutBuffer& out, char* o, std::size_t column);
     template <typename Unit>
+    std::size_t writeExactItemsWithMarkers(const Unit* row, const Unit* end, char*& o, bool breaks);
+    template <typename Unit>
     void appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index);
 
     ScriptOptions m_options;
@@ -159,6 +166,8 @@ private:
     std::uint64_t m_substituted = 0;
     std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
     std::optional<CopyRowWriter> m_copyRows; // with the copy option
+    // The NULL markers, when there are any; shared by the copies of a formatter.
+    std::shared_ptr<const NullMarkers> m_markers;
 };
 
 } // namespace quarrow

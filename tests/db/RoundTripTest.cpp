@@ -984,6 +984,88 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, TableModeLoads, ::testing::Values(Engine::Sqlit
 INSTANTIATE_TEST_SUITE_P(PostgreSql, TableModeLoads, ::testing::Values(Engine::PostgreSql));
 INSTANTIATE_TEST_SUITE_P(MariaDb, TableModeLoads, ::testing::Values(Engine::MariaDb));
 
+// NULL markers in a real database: the cells that are markers come back
+// NULL, every other value byte for byte as written, in each form of the rows;
+// read exactly, a quoted marker and one with blanks around it are values.
+class NullMarkerLoads : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(NullMarkerLoads, MarkersAreNullAndEveryOtherValueIsKept)
+{
+    const Engine engine = GetParam();
+    Database& database = DatabaseEnvironment::get(engine);
+    TempDir work;
+    struct Field {
+        std::string csv;
+        Cell value; // as read with field clean-up
+        Cell exact; // as read exactly
+    };
+    const std::vector<Field> fields = {
+        {"NA", std::nullopt, std::nullopt},
+        {"\"NA\"", std::nullopt, "NA"},
+        {" NA ", std::nullopt, " NA "},
+        {"na", "na", "na"},
+        {"NAN", "NAN", "NAN"},
+        {"N/A", std::nullopt, std::nullopt},
+        {"\\N", std::nullopt, std::nullopt},
+        {"it's \\N", "it's \\N", "it's \\N"},
+        {"-", std::nullopt, std::nullopt},
+        {"--", "--", "--"},
+        {"\xC3\xA9NA", "\xC3\xA9NA", "\xC3\xA9NA"},
+    };
+    std::string csv = "id,v\r\n";
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        csv += (i < 9 ? "0" : "") + std::to_string(i + 1) + "," + fields[i].csv + "\r\n";
+    const auto input = work.write("markers.csv", csv);
+
+    std::vector<std::vector<std::string>> forms = {{}, {"-m", "--transaction"}, {"--rfc4180"}, {"-n"}};
+    if (engine == Engine::PostgreSql)
+        forms.insert(forms.end(), {{"--copy"}, {"--copy", "--rfc4180"}});
+    for (const auto& form : forms) {
+        std::string formText;
+        for (const auto& option : form)
+            formText += " " + option;
+        SCOPED_TRACE("options:" + formText);
+        const bool exact = std::find(form.begin(), form.end(), "--rfc4180") != form.end();
+        const auto script = work.path() / "markers.sql";
+        Command convert;
+        convert.program = QUARROW_CLI_BINARY;
+        convert.args = {"-q",
+                        "-H",
+                        "-d",
+                        database.dialect(),
+                        "-t",
+                        "marked",
+                        "-o",
+                        script.string(),
+                        "--null-marker",
+                        "NA",
+                        "--null-marker",
+                        "N/A",
+                        "--null-marker",
+                        "\\N",
+                        "--null-marker",
+                        "-"};
+        convert.args.insert(convert.args.end(), form.begin(), form.end());
+        convert.args.push_back(input.string());
+        const Outcome converted = run(convert, work.path());
+        ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+
+        const std::string name = database.create();
+        const Outcome loaded = database.load(name, script);
+        ASSERT_TRUE(loaded.succeeded()) << describe(Command{}, loaded);
+        const auto rows = database.rows(name, "marked", {"id", "v"});
+        ASSERT_EQ(rows.size(), fields.size());
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            SCOPED_TRACE("field " + fields[i].csv);
+            EXPECT_EQ(rows[i][1], exact ? fields[i].exact : fields[i].value) << difference(fields[i].value, rows[i][1]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, NullMarkerLoads, ::testing::Values(Engine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(PostgreSql, NullMarkerLoads, ::testing::Values(Engine::PostgreSql));
+INSTANTIATE_TEST_SUITE_P(MariaDb, NullMarkerLoads, ::testing::Values(Engine::MariaDb));
+
 // The fixtures' expected values are worked out without the engine; reading
 // the same files with the engine's own splitter and clean-up must agree, so
 // that a difference in a database points at the script, not at the fixture.
