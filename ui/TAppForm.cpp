@@ -16,6 +16,7 @@
 #include "ui/SuggestFlow.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
+#include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "update/qt/TNewVer.h"
 #include "update/qt/QtNoticeBox.h"
@@ -49,7 +50,10 @@ namespace quarrow {
 
 namespace {
 
+// The window's own client area, and the rows the script options grew by
+// since (the table choice, the NULL markers), which the area grows with.
 constexpr QSize kClientSize(461, 415);
+constexpr int kAddedRowsHeight = 2 * 30;
 
 } // namespace
 
@@ -120,7 +124,7 @@ void TAppForm::fitWindowSize()
             bar = m_reloadBar->sizeHint().height();
         bar += layout->spacing();
     }
-    setFixedSize(kClientSize.width(), kClientSize.height() + chrome + bar);
+    setFixedSize(kClientSize.width(), kClientSize.height() + kAddedRowsHeight + chrome + bar);
 }
 
 void TAppForm::FormShow()
@@ -292,7 +296,8 @@ void TAppForm::ButtonColumnClick()
 
 std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
 {
-    return suggestColumnTypes(this, m_work, m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked());
+    return suggestColumnTypes(this, m_work, m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked(),
+                              m_nullMarkers->markers());
 }
 
 void TAppForm::ButtonExportClick()

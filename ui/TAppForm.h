@@ -34,6 +34,7 @@ class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
 class TableModeChoice;
+class NullMarkersEdit;
 class QtNoticeBox;
 class ReloadBar;
 struct ReloadOffer;
@@ -201,6 +202,7 @@ private:
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TableModeChoice* m_tableMode = nullptr;
+    NullMarkersEdit* m_nullMarkers = nullptr;
     TNewVer* m_updatePopup = nullptr;
     ReloadBar* m_reloadBar = nullptr;
     // The first file loaded since the last Clear (Auto-detect looks at it).

@@ -9,6 +9,7 @@
 #include "ui/Pictures.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "engine/sql/TransactionLines.h"
 
@@ -143,6 +144,7 @@ void TAppForm::buildControls()
     m_tableMode = new TableModeChoice(middle, scriptPanel, this);
     connect(m_databaseBox, &QComboBox::currentIndexChanged, this,
             [this](int position) { m_tableMode->setDialect(dialectFromPosition(position).value_or(Dialect::MySql)); });
+    m_nullMarkers = new NullMarkersEdit(middle, scriptPanel, this);
     middle->setColumnStretch(1, 1);
     layout->addWidget(scriptPanel);
 
@@ -279,6 +281,7 @@ void TAppForm::setLoadedLook(bool loaded)
     if (m_exactQuoting)
         m_exactQuoting->setLocked(loaded);
     m_tableMode->setEnabled(loaded);
+    m_nullMarkers->setEnabled(loaded);
     m_columnTypesButton->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
     m_exportButton->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
 }

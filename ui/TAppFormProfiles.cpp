@@ -10,6 +10,7 @@
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "engine/csv/ShapeDetector.h"
 
@@ -36,6 +37,7 @@ ScriptOptions TAppForm::scriptOptions() const
     options.transaction = m_transactionOption->isOn();
     options.copy = m_copyOption->isOn();
     options.tableMode = m_tableMode->mode();
+    options.nullMarkers = m_nullMarkers->markers();
     return options;
 }
 
@@ -48,6 +50,7 @@ void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
     m_transactionOption->setChecked(options.transaction);
     m_copyOption->setChecked(options.copy);
     m_tableMode->setMode(options.tableMode);
+    m_nullMarkers->setMarkers(options.nullMarkers);
     if (reading)
         setReadingControls(loadOptionsFor(options));
 }

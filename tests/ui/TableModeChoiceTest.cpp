@@ -131,6 +131,21 @@ private slots:
             exportScript(path("replace.sql")).startsWith("\r\nDROP TABLE IF EXISTS people;\r\nCREATE TABLE people"));
     }
 
+    void nullMarkersAreWrittenAsNull()
+    {
+        writeFile(path("markers.csv"), "id,v\nNA,1\n\\N,\" NA \"\nna,NA\n");
+        m_form->Ekle(path("markers.csv"));
+        QVERIFY(control<QLineEdit>("NullMarkers")->isEnabled());
+        QVERIFY(control<QLineEdit>("NullMarkers")->text().isEmpty());
+        control<QLineEdit>("NullMarkers")->setText(u"  NA   \\N "_qs);
+        control<QComboBox>("DB")->setCurrentIndex(kPostgreSql);
+        QCOMPARE(exportScript(path("markers.sql")),
+                 QByteArray("\r\nCREATE TABLE NEW_TABLE (\r\nid text,\r\nv text\r\n);\r\n\r\n"
+                            "INSERT INTO NEW_TABLE (id,v) VALUES\r\n(NULL,'1');\r\n"
+                            "INSERT INTO NEW_TABLE (id,v) VALUES\r\n(NULL,NULL);\r\n"
+                            "INSERT INTO NEW_TABLE (id,v) VALUES\r\n('na',NULL);\r\n"));
+    }
+
     void choiceTheDatabaseHasNotIsRefusedWithTheReason()
     {
         m_form->Ekle(path("a.csv"));
