@@ -18,6 +18,7 @@ NullMarkersEdit::NullMarkersEdit(QGridLayout* layout, QWidget* panel, QObject* p
     // A file dropped on the box loads it like a drop anywhere else.
     m_edit->setAcceptDrops(false);
     m_label->setBuddy(m_edit);
+    connect(m_edit, &QLineEdit::editingFinished, this, &NullMarkersEdit::changed);
     const int row = layout->rowCount();
     layout->addWidget(m_label, row, 0);
     layout->addWidget(m_edit, row, 1);
@@ -38,6 +39,7 @@ void NullMarkersEdit::setMarkers(const std::vector<std::u16string>& markers)
     for (const auto& marker : markers)
         texts << QString::fromStdU16String(marker);
     m_edit->setText(texts.join(u' '));
+    emit changed();
 }
 
 void NullMarkersEdit::setEnabled(bool enabled)

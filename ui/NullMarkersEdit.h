@@ -28,6 +28,10 @@ public:
     void setMarkers(const std::vector<std::u16string>& markers);
     void setEnabled(bool enabled);
 
+signals:
+    // The markers were edited (the box lost the focus or took Return), or set.
+    void changed();
+
 private:
     QLabel* m_label;
     QLineEdit* m_edit;

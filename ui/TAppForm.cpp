@@ -61,7 +61,8 @@ TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStrin
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_dialogs(dialogs), m_arguments(arguments), m_preview(m_workspace, [this] {
-          return previewSettings(m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked());
+          return previewSettings(m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked(),
+                                 m_nullMarkers->markers());
       })
 {
     setObjectName(QStringLiteral("AppForm"));

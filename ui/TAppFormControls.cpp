@@ -145,6 +145,7 @@ void TAppForm::buildControls()
     connect(m_databaseBox, &QComboBox::currentIndexChanged, this,
             [this](int position) { m_tableMode->setDialect(dialectFromPosition(position).value_or(Dialect::MySql)); });
     m_nullMarkers = new NullMarkersEdit(middle, scriptPanel, this);
+    connect(m_nullMarkers, &NullMarkersEdit::changed, this, &TAppForm::refreshPreview);
     middle->setColumnStretch(1, 1);
     layout->addWidget(scriptPanel);
 
