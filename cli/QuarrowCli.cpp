@@ -77,6 +77,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string profileFile;
     std::string saveProfileFile;
     std::string detectFile;
+    std::string tableMode = "create";
+    std::vector<std::string> nullMarkers;
     bool headerAuto = false;
     // The settings a profile also holds: taken from the command line only
     // when given there.
@@ -117,6 +119,21 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                                            "Access)");
     auto* copyOption = app.add_flag(
         "--copy", copy, "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
+    auto* tableModeOption =
+        app.add_option("--table-mode", tableMode,
+                       "what the script does about the table: create (default; it must not exist), "
+                       "create-if-missing, replace (drop it if it exists, create it), append (rows only: it exists "
+                       "with these columns); not all for Access and Db2")
+            ->option_text("MODE")
+            ->check(CLI::IsMember({"create", "create-if-missing", "replace", "append"}));
+    auto* nullMarkerOption =
+        app.add_option("--null-marker", nullMarkers,
+                       "a value written as NULL, matched against the whole cleaned value, letter case as given "
+                       "(NA, \\N, -); give it once for each; none by default; read with --rfc4180 a quoted value "
+                       "stays a value")
+            ->option_text("TEXT")
+            ->allow_extra_args(false);
+    auto* noNullMarkersOption = app.add_flag("--no-null-markers")->group("");
     auto* exactQuotingOption =
         app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
@@ -217,6 +234,20 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             else if (offOptions[i]->count() > 0)
                 *flags[i].first = false;
         }
+        if (nullMarkerOption->count() > 0 && noNullMarkersOption->count() > 0)
+            throw CLI::ValidationError("--no-null-markers", "drops the markers that --null-marker gives");
+        if (nullMarkerOption->count() > 0 || noNullMarkersOption->count() > 0 || profileFile.empty()) {
+            script.nullMarkers.clear();
+            for (const auto& marker : nullMarkers)
+                script.nullMarkers.push_back(fromUtf8(marker, "--null-marker"));
+            if (const std::string refusal = nullMarkersRefusal(script.nullMarkers); !refusal.empty())
+                throw CLI::ValidationError("--null-marker", refusal);
+        }
+        if (tableModeOption->count() > 0 || profileFile.empty())
+            script.tableMode = *tableModeFromIdentifier(tableMode);
+        if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
+            throw CLI::ValidationError("--table-mode " + std::string(tableModeInfo(script.tableMode).identifier),
+                                       refusal);
         if (script.copy && script.dialect != Dialect::PostgreSql) {
             if (copyOption->count() > 0)
                 throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");

@@ -33,6 +33,8 @@ class BackgroundWork;
 class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
+class TableModeChoice;
+class NullMarkersEdit;
 class QtNoticeBox;
 class ReloadBar;
 struct ReloadOffer;
@@ -199,6 +201,8 @@ private:
     ExactQuotingOption* m_exactQuoting = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
+    TableModeChoice* m_tableMode = nullptr;
+    NullMarkersEdit* m_nullMarkers = nullptr;
     TNewVer* m_updatePopup = nullptr;
     ReloadBar* m_reloadBar = nullptr;
     // The first file loaded since the last Clear (Auto-detect looks at it),

@@ -10,6 +10,8 @@
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/NullMarkersEdit.h"
+#include "ui/TableModeChoice.h"
 #include "engine/csv/ShapeDetector.h"
 
 #include <QCheckBox>
@@ -34,6 +36,8 @@ ScriptOptions TAppForm::scriptOptions() const
     options.exactQuoting = reading.exactQuoting;
     options.transaction = m_transactionOption->isOn();
     options.copy = m_copyOption->isOn();
+    options.tableMode = m_tableMode->mode();
+    options.nullMarkers = m_nullMarkers->markers();
     return options;
 }
 
@@ -45,6 +49,8 @@ void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
     m_multiRowBox->setChecked(options.multiRow);
     m_transactionOption->setChecked(options.transaction);
     m_copyOption->setChecked(options.copy);
+    m_tableMode->setMode(options.tableMode);
+    m_nullMarkers->setMarkers(options.nullMarkers);
     if (reading)
         setReadingControls(loadOptionsFor(options));
 }
@@ -90,6 +96,11 @@ void TAppForm::SaveProfile1Click()
 {
     if (m_work != nullptr)
         return;
+    // A profile of a choice the database has not is one no reader takes.
+    if (const QString refusal = m_tableMode->refusal(); !refusal.isEmpty()) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"), refusal);
+        return;
+    }
     const QString path = m_dialogs.saveFile(this, profileSaveTypes());
     if (path.isEmpty())
         return;

@@ -417,6 +417,10 @@ void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t
 void TableProfile::append(const TableProfile& later)
 {
     rows += later.rows;
+    if (nullMarkerCells.size() < later.nullMarkerCells.size())
+        nullMarkerCells.resize(later.nullMarkerCells.size());
+    for (std::size_t m = 0; m < later.nullMarkerCells.size(); ++m)
+        nullMarkerCells[m] += later.nullMarkerCells[m];
     if (files.size() < later.files.size())
         files.resize(later.files.size());
     // The columns' sites are moved on before the files count the later
@@ -425,6 +429,7 @@ void TableProfile::append(const TableProfile& later)
         ColumnProfile& column = columns[c];
         const ColumnProfile& next = later.columns[c];
         column.nonEmpty += next.nonEmpty;
+        column.nullMarkers += next.nullMarkers;
         if (column.empty == 0)
             column.firstEmpty = shifted(next.firstEmpty, files);
         column.empty += next.empty;
@@ -615,9 +620,26 @@ void TableProfiler::ruleOut(ColumnProfile& column, std::size_t kind, const std::
     column.ruledOutBy[kind] = ValueSite{static_cast<std::uint32_t>(m_profile.files.size() - 1), m_line, value};
 }
 
+void TableProfiler::setNullMarkers(std::shared_ptr<const NullMarkers> markers)
+{
+    m_markers = markers && !markers->empty() ? std::move(markers) : nullptr;
+    m_profile.nullMarkerCells.assign(m_markers ? m_markers->texts().size() : 0, 0);
+}
+
+bool TableProfiler::isNullMarker(ColumnProfile& column, std::optional<std::size_t> marker)
+{
+    if (!marker)
+        return false;
+    ++column.nullMarkers;
+    ++m_profile.nullMarkerCells[*marker];
+    return true;
+}
+
 template <typename Unit>
 inline void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
 {
+    if (m_markers && isNullMarker(column, m_markers->matchRaw(b, e)))
+        return;
     while (b < e && trimmed(*b))
         ++b;
     while (e > b && trimmed(e[-1]))
@@ -629,7 +651,10 @@ template <typename Unit>
 void TableProfiler::addExactField(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
 {
     // Nothing is trimmed: only a field whose value has no character is
-    // empty. A quoted field's value is put together from its runs.
+    // empty. A quoted field's value is put together from its runs; it is
+    // never a NULL marker.
+    if (m_markers && (b == e || *b != static_cast<Unit>(kQuote)) && isNullMarker(column, m_markers->matchValue(b, e)))
+        return;
     if (b < e && *b == static_cast<Unit>(kQuote)) {
         auto& value = [this]() -> std::vector<Unit>& {
             if constexpr (sizeof(Unit) == 1)

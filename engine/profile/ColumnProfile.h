@@ -1,7 +1,11 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
+
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +39,9 @@ struct ValueSite {
 struct ColumnProfile {
     std::uint64_t nonEmpty = 0;
     std::uint64_t empty = 0;
+    // Cells that are NULL markers (csv/NullMarkers.h): NULL whatever the
+    // options, so they rule no kind out; counted apart from the others.
+    std::uint64_t nullMarkers = 0;
     std::uint64_t maxChars = 0;      // code points
     std::uint64_t maxBytes = 0;      // in UTF-8
     std::uint64_t maxUtf16Units = 0; // what SQL Server's nvarchar(n) counts
@@ -93,6 +100,8 @@ struct TableProfile {
     std::vector<ColumnProfile> columns;
     std::vector<FileShape> files;
     std::uint64_t rows = 0;
+    // The cells that each NULL marker stood in, by the marker's index.
+    std::vector<std::uint64_t> nullMarkerCells;
 
     std::uint64_t longRows() const noexcept;
     std::uint64_t shortRows() const noexcept;
@@ -130,6 +139,8 @@ public:
     void setColumns(std::size_t columns, bool shapesOnly = false);
 
     void startFile(std::string name);
+    // Values that are NULL markers, before the first row; none by default.
+    void setNullMarkers(std::shared_ptr<const NullMarkers> markers);
     // For a profiler that takes over in the middle of a table: the rows that
     // follow are those of file number `file` (from 0) after its first
     // `recordsBefore` lines, or records when they are read exactly; the
@@ -178,6 +189,8 @@ private:
     template <typename Unit>
     void addWrittenValue(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
     void addEmpty(ColumnProfile& column);
+    // Counts the cell as a NULL marker when it is one.
+    bool isNullMarker(ColumnProfile& column, std::optional<std::size_t> marker);
     void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
 
     TableProfile m_profile;
@@ -189,6 +202,7 @@ private:
     // The value of a quoted field read exactly, its quotes resolved.
     std::vector<unsigned char> m_exactBytes;
     std::vector<char16_t> m_exactText;
+    std::shared_ptr<const NullMarkers> m_markers;
 };
 
 } // namespace quarrow

@@ -102,7 +102,12 @@ std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_
                                   m_value.append(b, static_cast<std::size_t>(e - b));
                               });
                               next();
-                              o = writeValue(o, m_value, substituted);
+                              // Read exactly, a quoted value is a value.
+                              if (m_markers && (begin == end || *begin != kQuote)
+                                  && m_markers->matchValue(m_value.data(), m_value.data() + m_value.size()))
+                                  o = static_cast<char*>(std::memcpy(o, "\\N", 2)) + 2;
+                              else
+                                  o = writeValue(o, m_value, substituted);
                           });
     } else {
         forEachRawField(row, m_separator, [&](const char16_t* begin, const char16_t* end, bool) {
@@ -118,7 +123,10 @@ std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_
                     m_value += raw[i];
             }
             next();
-            o = writeValue(o, m_value, substituted);
+            if (m_markers && m_markers->matchValue(m_value.data(), m_value.data() + m_value.size()))
+                o = static_cast<char*>(std::memcpy(o, "\\N", 2)) + 2;
+            else
+                o = writeValue(o, m_value, substituted);
         });
     }
     while (column < m_columns) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,9 @@ public:
     // ScriptFormatter::appendRow does; nothing for a record read exactly.
     std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted);
 
+    // Values that are NULL markers are written \N.
+    void setNullMarkers(std::shared_ptr<const NullMarkers> markers) { m_markers = std::move(markers); }
+
 private:
     char* writeValue(char* o, std::u16string_view value, std::uint64_t& substituted) const;
 
@@ -52,6 +57,7 @@ private:
     bool m_nullEmpty;
     std::size_t m_columns;
     std::u16string m_value; // the value being put together, reused
+    std::shared_ptr<const NullMarkers> m_markers;
 };
 
 } // namespace quarrow
