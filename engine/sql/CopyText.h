@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
 
@@ -41,7 +42,9 @@ public:
 
     // Returns the row's field count, those beyond the columns included, as
     // ScriptFormatter::appendRow does; nothing for a record read exactly.
-    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted);
+    // `formed`, when given, writes the values in a chosen form plain.
+    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted,
+                                      items::FormedItems* formed = nullptr);
 
 private:
     char* writeValue(char* o, std::u16string_view value, std::uint64_t& substituted) const;

@@ -232,7 +232,8 @@ const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quot
 // ones included.
 template <typename Unit>
 std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
-                          const ScriptOptions& options, std::uint64_t& substituted, std::size_t& fields)
+                          const ScriptOptions& options, std::uint64_t& substituted, std::size_t& fields,
+                          FormedItems* formed)
 {
     const auto separator = static_cast<Unit>(options.separator);
     const PlainRuns<Unit> plainRuns(separator, options.dialect == Dialect::MySql);
@@ -241,8 +242,10 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
     while (column < columns && p < end && *p != 0) {
 #if defined(__GNUC__)
         if constexpr (scan::kVectorScan && sizeof(Unit) == 1) {
-            plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
-                                       options.nullEmpty ? "NULL" : "''");
+            // Fields taken in bulk are not seen one by one, as the forms need.
+            if (formed == nullptr)
+                plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
+                                           options.nullEmpty ? "NULL" : "''");
             if (column == columns || p == end || *p == 0) {
                 // Fields taken here end at a separator.
                 emptyLast = p == end || *p == 0;
@@ -252,12 +255,15 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
 #endif
         if (column++ > 0)
             *o++ = ',';
+        const Unit* const field = p;
         const bool quoted = *p == kQuote;
         char* const item = o;
         p = writeFieldItem(quoted ? p + 1 : p, end, quoted, o, options, plainRuns, substituted);
         o = writeLiteralInPieces(item, o, options);
         if (quoted && p < end && *p == kQuote)
             ++p;
+        if (formed != nullptr)
+            o = formed->rewrite(item, o, field, p, column - 1);
         if (p < end && *p == separator) {
             ++p;
             if (p == end || *p == 0) {
@@ -320,6 +326,7 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
     m_insertHeader.resize(static_cast<std::size_t>(end - m_insertHeader.data()));
     if (options.copy && options.dialect == Dialect::PostgreSql)
         m_copyRows.emplace(options.encoding, options.separator, options.exactQuoting, options.nullEmpty, m_columns);
+    m_formed = FormedItems(options.forms, options.dialect, options.exactQuoting, types);
 }
 
 void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
@@ -396,21 +403,24 @@ void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_
 {
     const std::size_t breaks = m_options.dialect == Dialect::PostgreSql ? 0 : countBreaks(row, row + units);
     char* o = beginRow(out, units + breaks * kBreakRoomUnits, index);
-    const std::size_t column = breaks > 0
-                                   ? writeExactItems<true>(row, row + units, m_columns, o, m_options, m_substituted)
-                                   : writeExactItems<false>(row, row + units, m_columns, o, m_options, m_substituted);
+    FormedItems* const formed = m_formed.active() ? &m_formed : nullptr;
+    const std::size_t column =
+        breaks > 0 ? writeExactItems<true>(row, row + units, m_columns, o, m_options, m_substituted, formed)
+                   : writeExactItems<false>(row, row + units, m_columns, o, m_options, m_substituted, formed);
     endRow(out, o, column);
 }
 
 std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
+    m_formed.setRow(index);
+    FormedItems* const formed = m_formed.active() ? &m_formed : nullptr;
     if (m_copyRows) {
         if (index == 0) {
             const std::string statement = copyStatement(m_insertHeader);
             out.append(statement.data(), statement.size());
             m_substituted += m_insertHeaderSubstituted;
         }
-        return m_copyRows->append(out, row, m_substituted);
+        return m_copyRows->append(out, row, m_substituted, formed);
     }
     if (m_options.exactQuoting) {
         appendExactRow(out, row.data(), row.size(), index);
@@ -420,7 +430,8 @@ std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16st
     std::size_t column = 0;
     std::size_t fields = 0;
     if (onePassSeparator(m_options.separator)) {
-        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted, fields);
+        column =
+            writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted, fields, formed);
     } else {
         // Value items drop every double quote, so a quoted field's raw text (its
         // doubled quotes not yet reduced) gives the same item as the field.
@@ -434,6 +445,8 @@ std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16st
             o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options,
                            m_substituted);
             o = writeLiteralInPieces(item, o, m_options);
+            if (formed != nullptr)
+                o = formed->rewrite(item, o, begin, end, column - 1);
         });
     }
     endRow(out, o, column);
@@ -453,13 +466,15 @@ std::optional<std::size_t> ScriptFormatter::appendUtf8Row(OutBuffer& out, std::s
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
         return appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
     }
+    m_formed.setRow(index);
     if (m_options.exactQuoting) {
         appendExactRow(out, bytes, row.size(), index);
         return std::nullopt;
     }
     char* o = beginRow(out, row.size(), index);
     std::size_t fields = 0;
-    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted, fields);
+    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted, fields,
+                                             m_formed.active() ? &m_formed : nullptr);
     endRow(out, o, column);
     return fields;
 }

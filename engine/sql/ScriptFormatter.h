@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/sql/CopyText.h"
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/Workspace.h"
 
@@ -33,6 +35,10 @@ struct ScriptOptions {
     // PostgreSQL only: the rows as COPY ... FROM stdin data (sql/CopyText.h)
     // instead of INSERT statements; multiRow then has no effect.
     bool copy = false;
+    // How the file writes numbers and dates: values in these forms in a
+    // column typed as a number, date or date-time are written in the plain
+    // form (FormedItems.h). None chosen: every value as the file has it.
+    ValueForms forms;
 };
 
 // The reading options that go with a script's: the same encoding, header
@@ -135,6 +141,9 @@ public:
     // encoding could not hold in it.
     std::string_view insertHeader() const noexcept { return m_insertHeader; }
     std::uint64_t insertHeaderSubstituted() const noexcept { return m_insertHeaderSubstituted; }
+    // Per column, the values in a typed column that were in no chosen form
+    // and went out as the file has them; empty when no column takes a form.
+    const std::vector<FormMisfits>& formMisfits() const noexcept { return m_formed.misfits(); }
 
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
@@ -155,6 +164,7 @@ private:
     std::uint64_t m_substituted = 0;
     std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
     std::optional<CopyRowWriter> m_copyRows; // with the copy option
+    items::FormedItems m_formed;
 };
 
 } // namespace quarrow

@@ -161,23 +161,37 @@ bool appendAscii(const Unit* b, const Unit* e, bool dropQuotes, char* buf, std::
 // The value of the raw field [b, e) as the script writes it (double quotes
 // dropped and blanks trimmed; with `exact` the value read exactly), as
 // normaliseValue() takes it, into `buf` (kMaxFormedChars). Returns its
-// length; 0 when it is empty, too long or holds other non-ASCII characters.
+// length, 0 for the empty value; nothing when it is too long or holds
+// non-ASCII characters other than the no-break spaces, so is no form's.
 template <typename Unit>
-std::size_t gatherFormValue(const Unit* b, const Unit* e, bool exact, char* buf) noexcept
+std::optional<std::size_t> gatherFormValue(const Unit* b, const Unit* e, bool exact, char* buf) noexcept
 {
     std::size_t n = 0;
+    bool ok = true;
     if (exact) {
-        bool ok = true;
         forEachValueRun(b, e, [&](const Unit* run, const Unit* runEnd) {
             ok = ok && forms_detail::appendAscii(run, runEnd, false, buf, n);
         });
-        return ok ? n : 0;
+    } else {
+        while (b < e && forms_detail::blankOrQuote(*b))
+            ++b;
+        while (e > b && forms_detail::blankOrQuote(e[-1]))
+            --e;
+        ok = forms_detail::appendAscii(b, e, true, buf, n);
     }
-    while (b < e && forms_detail::blankOrQuote(*b))
-        ++b;
-    while (e > b && forms_detail::blankOrQuote(e[-1]))
-        --e;
-    return forms_detail::appendAscii(b, e, true, buf, n) ? n : 0;
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+// The same for a value already taken out of its field: as it stands.
+template <typename Unit>
+std::optional<std::size_t> gatherPlainValue(const Unit* b, const Unit* e, char* buf) noexcept
+{
+    std::size_t n = 0;
+    if (!forms_detail::appendAscii(b, e, false, buf, n))
+        return std::nullopt;
+    return n;
 }
 
 } // namespace quarrow

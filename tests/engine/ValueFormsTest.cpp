@@ -143,16 +143,18 @@ TEST(ValueForms, GatherTakesTheWrittenValue)
 {
     char buf[kMaxFormedChars];
     auto gathered16 = [&](std::u16string_view raw, bool exact) {
-        return std::string(buf, gatherFormValue(raw.data(), raw.data() + raw.size(), exact, buf));
+        const auto n = gatherFormValue(raw.data(), raw.data() + raw.size(), exact, buf);
+        return n ? std::string(buf, *n) : std::string("none");
     };
     auto gathered8 = [&](std::string_view raw, bool exact) {
         const auto* b = reinterpret_cast<const unsigned char*>(raw.data());
-        return std::string(buf, gatherFormValue(b, b + raw.size(), exact, buf));
+        const auto n = gatherFormValue(b, b + raw.size(), exact, buf);
+        return n ? std::string(buf, *n) : std::string("none");
     };
     EXPECT_EQ(gathered16(u" \"1,5\" ", false), "1,5");
     EXPECT_EQ(gathered16(u"1\u00A0234,5", false), "1 234,5");
     EXPECT_EQ(gathered16(u"1\u202F234,5", false), "1 234,5");
-    EXPECT_EQ(gathered16(u"1\u2009234,5", false), ""); // another blank: not a group mark
+    EXPECT_EQ(gathered16(u"1\u2009234,5", false), "none"); // another blank: not a group mark
     EXPECT_EQ(gathered16(u"\"1,5\"", true), "1,5");
     EXPECT_EQ(gathered16(u" 1,5", true), " 1,5"); // read exactly, nothing is trimmed
     EXPECT_EQ(gathered8("1\xC2\xA0"
@@ -163,9 +165,9 @@ TEST(ValueForms, GatherTakesTheWrittenValue)
                         "234,5",
                         false),
               "1 234,5");
-    EXPECT_EQ(gathered8("1\xC3\xA9", false), "");
+    EXPECT_EQ(gathered8("1\xC3\xA9", false), "none");
     EXPECT_EQ(gathered8("  ", false), "");
-    EXPECT_EQ(gathered8(std::string(kMaxFormedChars + 1, '1'), false), "");
+    EXPECT_EQ(gathered8(std::string(kMaxFormedChars + 1, '1'), false), "none");
 }
 
 TEST(ValueForms, NamesReadBack)
