@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -41,6 +42,10 @@ struct CsvShape {
     // Yes when a quoted field holds the separator or a line break, which
     // only exact quoting keeps whole.
     ShapeChoice<bool> exactQuoting;
+    // How numbers and dates are written (csv/FormDetector.h): the decimal
+    // and group marks (no date order in it), and the date order.
+    ShapeChoice<ValueForms> numberForm;
+    ShapeChoice<DateOrder> dateOrder;
     std::size_t lines = 0; // records in the sample (one may span lines)
 };
 
