@@ -148,6 +148,9 @@ TEST(FormedSuggestion, AValueInNoFormKeepsTheColumnText)
     const auto hints = suggest(profileRows({"1,5;01.02.2024", "x;31/12/2024"}, 2, ValueForms{}));
     EXPECT_EQ(hints[0].reason, "line 1 of a.csv: '1,5'");
     EXPECT_EQ(hints[1].reason, "line 1 of a.csv: '01.02.2024'; with day.month.year: date");
+    // Month first, then day first: neither order holds, whole or in parts.
+    const auto neither = suggest(profileRows({"12/31/2024", "31.12.2024"}, 1, ValueForms{}));
+    EXPECT_EQ(neither[0].reason, "line 1 of a.csv: '12/31/2024'");
 }
 
 } // namespace
