@@ -236,6 +236,7 @@ public:
                  "version " + std::to_string(version) + " does not exist: versions start at 1");
 
         const toml::node* copyNode = nullptr;
+        const toml::node* formsNode = nullptr;
         for (auto&& [key, node] : root) {
             const std::string_view name = key.str();
             if (name == "version") {
@@ -281,12 +282,36 @@ public:
                 copyNode = &node;
             } else if (name == "columns") {
                 profile.columns = columns(node);
+            } else if (name == "decimal") {
+                const std::string id = string(node, name);
+                const auto mark = decimalMarkFromName(id);
+                if (!mark && id != "none")
+                    fail(node, name, "unknown decimal mark \"" + withoutStandIns(id) + "\" (point, comma or none)");
+                script.forms.decimal = mark.value_or(DecimalMark::None);
+                formsNode = &node;
+            } else if (name == "group") {
+                const std::string id = string(node, name);
+                const auto mark = groupMarkFromName(id);
+                if (!mark)
+                    fail(node, name,
+                         "unknown group separator \"" + withoutStandIns(id)
+                             + "\" (none, \",\", \".\", blank or \"'\")");
+                script.forms.group = *mark;
+                formsNode = &node;
+            } else if (name == "dates") {
+                const std::string id = string(node, name);
+                const auto order = dateOrderFromName(id);
+                if (!order && id != "none")
+                    fail(node, name, "unknown date order \"" + withoutStandIns(id) + "\" (iso, dmy, mdy, ymd or none)");
+                script.forms.dates = order.value_or(DateOrder::None);
             } else {
                 fail(lineOf(key.source()), quotedKey(name),
                      "unknown key (known: version, database, table, separator, header, encoding, exact-quoting, "
-                     "null-empty, multi-row, transaction, copy, columns)");
+                     "null-empty, multi-row, transaction, copy, decimal, group, dates, columns)");
             }
         }
+        if (formsConflict(script.forms))
+            fail(*formsNode, "group", "the group separator must differ from the decimal mark");
         if (script.copy && script.dialect != Dialect::PostgreSql)
             fail(*copyNode, "copy", "copy = true needs database = \"postgresql\": only PostgreSQL reads COPY");
         return profile;
@@ -447,6 +472,13 @@ std::string profileText(const ConversionProfile& profile)
     line("multi-row", boolText(s.multiRow), "multi-row INSERT statements");
     line("transaction", boolText(s.transaction), "the whole script one transaction");
     line("copy", boolText(s.copy), "PostgreSQL only: the rows as COPY ... FROM stdin");
+    // Written only when chosen, so that profiles without them read as before.
+    if (s.forms.chosen()) {
+        auto name = [](std::string_view id) { return "\"" + std::string(id.empty() ? "none" : id) + "\""; };
+        line("decimal", name(decimalMarkName(s.forms.decimal)), "point comma none: numbers' decimal mark");
+        line("group", name(groupMarkName(s.forms.group)), "none \",\" \".\" blank \"'\": between groups of three");
+        line("dates", name(dateOrderName(s.forms.dates)), "iso dmy mdy ymd none: the order of dates");
+    }
     text += "columns = [\n";
     for (const auto& column : profile.columns)
         text += "  { name = " + tomlString(column.name) + ", type = " + tomlString(column.type) + " },\n";
