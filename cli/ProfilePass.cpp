@@ -39,6 +39,7 @@ ProfilingSink::ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineS
       m_counter(script.separator, script.exactQuoting),
       m_byteCounter(static_cast<char>(script.separator), script.exactQuoting)
 {
+    m_profiler.setValueForms(script.forms);
 }
 
 void ProfilingSink::startFile(std::string name)
@@ -200,6 +201,7 @@ TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t 
                           std::string fileName)
 {
     TableProfiler profiler(0, script.separator, script.exactQuoting);
+    profiler.setValueForms(script.forms);
     profiler.setColumns(columns);
     profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1);
     std::size_t begin = 0;
@@ -254,6 +256,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
 
     InputProfile result;
     TableProfiler whole(0, script.separator, script.exactQuoting);
+    whole.setValueForms(script.forms);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
             whole.startFile(inputName(options.inputs[whole.profile().files.size()]));
