@@ -80,24 +80,33 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out)
     }
     out << "\n  " << shape.exactQuoting.evidence << "\n";
 
-    out << "numbers: ";
-    if (const auto& numbers = shape.numberForm.value) {
-        out << numberFormText(*numbers);
-        options += " --decimal " + std::string(decimalMarkName(numbers->decimal));
-        if (numbers->group != GroupMark::None)
-            options += " --group " + groupArgument(numbers->group);
-    } else {
-        out << keep;
+    // The forms are news only where the file shows one, or shows two that
+    // clash; most files write numbers and dates as they are read anyway.
+    auto worthSaying = [](const auto& choice) {
+        return choice.value.has_value() || choice.evidence.find("not clear") != std::string::npos;
+    };
+    if (worthSaying(shape.numberForm)) {
+        out << "numbers: ";
+        if (const auto& numbers = shape.numberForm.value) {
+            out << numberFormText(*numbers);
+            options += " --decimal " + std::string(decimalMarkName(numbers->decimal));
+            if (numbers->group != GroupMark::None)
+                options += " --group " + groupArgument(numbers->group);
+        } else {
+            out << keep;
+        }
+        out << "\n  " << shape.numberForm.evidence << "\n";
     }
-    out << "\n  " << shape.numberForm.evidence << "\n";
-    out << "dates: ";
-    if (const auto& order = shape.dateOrder.value) {
-        out << dateOrderWords(*order);
-        options += " --dates " + std::string(dateOrderName(*order));
-    } else {
-        out << keep;
+    if (worthSaying(shape.dateOrder)) {
+        out << "dates: ";
+        if (const auto& order = shape.dateOrder.value) {
+            out << dateOrderWords(*order);
+            options += " --dates " + std::string(dateOrderName(*order));
+        } else {
+            out << keep;
+        }
+        out << "\n  " << shape.dateOrder.evidence << "\n";
     }
-    out << "\n  " << shape.dateOrder.evidence << "\n";
     if (!options.empty())
         out << "options:" << options << "\n";
 }

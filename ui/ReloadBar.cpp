@@ -21,10 +21,38 @@ std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QString& pat
     return offer;
 }
 
+ValueForms detectedForms(const CsvShape& shape, const ValueForms& current)
+{
+    ValueForms forms = current;
+    if (const auto& numbers = shape.numberForm.value) {
+        forms.decimal = numbers->decimal;
+        forms.group = numbers->group;
+    }
+    if (shape.dateOrder.value)
+        forms.dates = *shape.dateOrder.value;
+    return forms;
+}
+
+std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape, const QString& path,
+                                          const LoadOptions& reading)
+{
+    const ValueForms forms = detectedForms(shape, reading.forms);
+    if (forms == reading.forms)
+        return offer;
+    if (!offer)
+        offer = ReloadOffer{path, reading.separator, reading.headerLine};
+    offer->formsOffered = true;
+    offer->forms = forms;
+    return offer;
+}
+
 QString reloadOfferText(const ReloadOffer& offer)
 {
-    return u"This file looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
-           + (offer.headerLine ? u"with a header line" : u"without a header line");
+    QString text = u"This file looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
+                   + (offer.headerLine ? u"with a header line" : u"without a header line");
+    if (offer.formsOffered && offer.forms.chosen())
+        text += u", " + QString::fromStdString(describeForms(offer.forms));
+    return text;
 }
 
 QString separatorButtonText(char16_t separator)
@@ -37,8 +65,9 @@ QString separatorButtonText(char16_t separator)
 QString shapeEvidenceText(const CsvShape& shape)
 {
     QStringList lines;
-    for (const std::string* evidence : {&shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
-                                        &shape.exactQuoting.evidence}) {
+    for (const std::string* evidence :
+         {&shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence, &shape.exactQuoting.evidence,
+          &shape.numberForm.evidence, &shape.dateOrder.evidence}) {
         if (!evidence->empty())
             lines << QString::fromStdString(*evidence);
     }

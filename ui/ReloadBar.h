@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/csv/ShapeDetector.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QFrame>
 #include <QString>
@@ -19,7 +20,19 @@ struct ReloadOffer {
     QString path;
     char16_t separator = u',';
     bool headerLine = false;
+    // The value forms the detector proposes, where they differ from those
+    // chosen; they need no reload, but go with the other settings.
+    bool formsOffered = false;
+    ValueForms forms{};
 };
+
+// `current` with the detector's decided value forms over it.
+ValueForms detectedForms(const CsvShape& shape, const ValueForms& current);
+
+// The offer, or a new one, with the detector's forms where they differ
+// from the reading's; nothing when neither differs.
+std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape, const QString& path,
+                                          const LoadOptions& reading);
 
 // The offer when the detector's decided proposals disagree with the
 // settings the file was loaded with; nothing when they agree or the

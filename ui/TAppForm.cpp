@@ -14,6 +14,7 @@
 #include "ui/LocaleTexts.h"
 #include "kit/MakerServer.h"
 #include "ui/SuggestFlow.h"
+#include "ui/ValueFormsChoice.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
 #include "update/qt/TNewVer.h"
@@ -150,6 +151,7 @@ LoadOptions TAppForm::readingOptions() const
     options.encoding = m_utf8Button->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = m_headerLineBox->isChecked();
     options.exactQuoting = m_exactQuoting->isOn();
+    options.forms = m_valueForms->forms();
     return options;
 }
 
@@ -312,8 +314,11 @@ void TAppForm::ButtonExportClick()
     const std::optional<ExportRun> run = exportOnWorker(this, m_work, m_workspace, m_dataProfile, path, options);
     if (!run)
         return; // cancelled: the file of that name is as it was; nothing to report
-    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"),
-                      exportReportText(path, m_workspace.columnRenames(), *run, reading.dialect));
+    QString report = exportReportText(path, m_workspace.columnRenames(), *run, reading.dialect);
+    if (const QString misfits = misfitsReportText(run->result.misfits, m_workspace.columnNames(), options.forms);
+        !misfits.isEmpty())
+        report += u"\n\n" + misfits;
+    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), report);
 }
 
 void TAppForm::Preview1Click()
@@ -396,6 +401,7 @@ void TAppForm::UpdateNotifications1Click()
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
     m_exactQuoting->setStore(openStore);
+    m_valueForms->setStore(openStore);
     m_transactionOption->setStore(openStore);
     m_copyOption->setStore(std::move(openStore));
 }

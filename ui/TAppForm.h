@@ -33,6 +33,7 @@ class BackgroundWork;
 class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
+class ValueFormsChoice;
 class QtNoticeBox;
 class ReloadBar;
 struct ReloadOffer;
@@ -197,6 +198,7 @@ private:
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
+    ValueFormsChoice* m_valueForms = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TNewVer* m_updatePopup = nullptr;

@@ -10,6 +10,7 @@
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/ValueFormsChoice.h"
 #include "engine/csv/ShapeDetector.h"
 
 #include <QCheckBox>
@@ -34,6 +35,7 @@ ScriptOptions TAppForm::scriptOptions() const
     options.exactQuoting = reading.exactQuoting;
     options.transaction = m_transactionOption->isOn();
     options.copy = m_copyOption->isOn();
+    options.forms = reading.forms;
     return options;
 }
 
@@ -45,6 +47,8 @@ void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
     m_multiRowBox->setChecked(options.multiRow);
     m_transactionOption->setChecked(options.transaction);
     m_copyOption->setChecked(options.copy);
+    // The forms shape no load: they apply to the files loaded too.
+    m_valueForms->setForms(options.forms);
     if (reading)
         setReadingControls(loadOptionsFor(options));
 }
@@ -55,6 +59,7 @@ void TAppForm::setReadingControls(const LoadOptions& options)
     m_headerLineBox->setChecked(options.headerLine);
     (options.encoding == TextEncoding::Utf8 ? m_utf8Button : m_ansiButton)->setChecked(true);
     m_exactQuoting->setChecked(options.exactQuoting);
+    m_valueForms->setForms(options.forms);
 }
 
 void TAppForm::afterLoad(const QString& path)
@@ -71,7 +76,8 @@ void TAppForm::afterLoad(const QString& path)
     const LoadOptions reading = readingOptions();
     try {
         const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
-        if (const std::optional<ReloadOffer> offer = reloadOffer(shape, path, reading.separator, reading.headerLine))
+        if (const std::optional<ReloadOffer> offer =
+                withFormsOffer(reloadOffer(shape, path, reading.separator, reading.headerLine), shape, path, reading))
             m_reloadBar->offer(*offer);
     } catch (const ShapeReadError&) {
         // The file got in; that its start cannot be read again offers nothing.
@@ -136,8 +142,8 @@ void TAppForm::AutoDetect1Click()
         if (m_firstFile.isEmpty())
             return;
         const CsvShape shape = detectCsvShapeOfFile(localPath(m_firstFile), reading.separator);
-        if (const std::optional<ReloadOffer> offer =
-                reloadOffer(shape, m_firstFile, reading.separator, reading.headerLine))
+        if (const std::optional<ReloadOffer> offer = withFormsOffer(
+                reloadOffer(shape, m_firstFile, reading.separator, reading.headerLine), shape, m_firstFile, reading))
             m_reloadBar->offer(*offer);
         else
             m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"),
@@ -154,6 +160,7 @@ void TAppForm::AutoDetect1Click()
     options.headerLine = shape.headerLine.valueOr(reading.headerLine);
     options.encoding = shape.encoding.valueOr(reading.encoding);
     options.exactQuoting = shape.exactQuoting.valueOr(reading.exactQuoting);
+    options.forms = detectedForms(shape, reading.forms);
     setReadingControls(options);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"), shapeEvidenceText(shape));
 }
@@ -165,6 +172,8 @@ void TAppForm::reloadWithOffer(const ReloadOffer& offer)
     Clear1Click();
     m_separatorButton->setText(separatorButtonText(offer.separator));
     m_headerLineBox->setChecked(offer.headerLine);
+    if (offer.formsOffered)
+        m_valueForms->setForms(offer.forms);
     // The profile's types were for this file: it takes them again.
     m_profileTypesWaiting = m_profile.has_value();
     loadFile(offer.path);

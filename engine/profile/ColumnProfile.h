@@ -128,7 +128,7 @@ struct TableProfile {
     std::vector<ColumnProfile> columns;
     std::vector<FileShape> files;
     std::uint64_t rows = 0;
-    ValueForms forms; // the forms values were read in besides their own
+    ValueForms forms{}; // the forms values were read in besides their own
 
     std::uint64_t longRows() const noexcept;
     std::uint64_t shortRows() const noexcept;

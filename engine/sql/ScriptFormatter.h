@@ -38,14 +38,15 @@ struct ScriptOptions {
     // How the file writes numbers and dates: values in these forms in a
     // column typed as a number, date or date-time are written in the plain
     // form (FormedItems.h). None chosen: every value as the file has it.
-    ValueForms forms;
+    ValueForms forms{};
 };
 
 // The reading options that go with a script's: the same encoding, header
 // option, separator, and the dialect whose default types the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect, options.exactQuoting};
+    return LoadOptions{options.encoding, options.headerLine,   options.separator,
+                       options.dialect,  options.exactQuoting, options.forms};
 }
 
 // SQL Server refuses more rows in one VALUES list.
