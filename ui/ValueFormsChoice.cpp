@@ -75,7 +75,30 @@ QString valueFormsCaption(const ValueForms& forms)
 {
     if (!forms.chosen())
         return QStringLiteral("Numbers, dates: as written");
-    return u"Numbers, dates: " + QString::fromStdString(describeForms(forms));
+    // Examples rather than words keep the caption short enough for the
+    // fixed window; the tooltip has the words.
+    QString number = QStringLiteral("as written");
+    if (forms.numbersChosen()) {
+        const QChar mark = forms.decimal == DecimalMark::Comma ? u',' : u'.';
+        QString group;
+        switch (forms.group) {
+        case GroupMark::None: break;
+        case GroupMark::Comma: group = QStringLiteral(","); break;
+        case GroupMark::Point: group = QStringLiteral("."); break;
+        case GroupMark::Blank: group = QStringLiteral(" "); break;
+        case GroupMark::Apostrophe: group = QStringLiteral("'"); break;
+        }
+        number = u"1" + group + u"234" + mark + u"5";
+    }
+    QString date = QStringLiteral("as written");
+    switch (forms.dates) {
+    case DateOrder::None: break;
+    case DateOrder::Iso: date = QStringLiteral("2024-12-31"); break;
+    case DateOrder::Dmy: date = QStringLiteral("31.12.2024"); break;
+    case DateOrder::Mdy: date = QStringLiteral("12/31/2024"); break;
+    case DateOrder::Ymd: date = QStringLiteral("2024/12/31"); break;
+    }
+    return u"Numbers, dates: " + number + u" and " + date;
 }
 
 QString misfitsReportText(const std::vector<FormMisfits>& misfits, const std::vector<std::u16string>& names,
@@ -125,6 +148,8 @@ void ValueFormsChoice::showForms()
     check(m_groups, static_cast<int>(m_forms.group));
     check(m_dates, static_cast<int>(m_forms.dates));
     m_button->setText(valueFormsCaption(m_forms));
+    m_button->setToolTip(m_forms.chosen() ? QString::fromStdString("Read as " + describeForms(m_forms))
+                                          : QStringLiteral("Numbers and dates are read as they stand"));
 }
 
 void ValueFormsChoice::pick(const ValueForms& forms)

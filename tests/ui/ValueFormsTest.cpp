@@ -98,9 +98,10 @@ private slots:
         QCOMPARE(caption(), u"Numbers, dates: as written"_qs);
         m_dialogs->openFileAnswers.push_back(path("bank.csv"));
         control<QAction>("AutoDetect1")->trigger();
-        QCOMPARE(caption(), u"Numbers, dates: decimal comma, day.month.year"_qs);
+        QCOMPARE(caption(), u"Numbers, dates: 1234,5 and 31.12.2024"_qs);
         QVERIFY(control<QAction>("DecimalComma")->isChecked());
         QVERIFY(control<QAction>("DatesDmy")->isChecked());
+        QCOMPARE(control<QPushButton>("ValueForms")->toolTip(), u"Read as decimal comma, day.month.year"_qs);
         QCOMPARE(m_dialogs->messages.size(), 1u);
         QVERIFY(m_dialogs->messages[0].text.contains(u"decimal comma in '1,50' (line 2)"_qs));
         m_dialogs->messages.clear();
@@ -144,7 +145,7 @@ private slots:
         QCOMPARE(control<QLabel>("ReloadText")->text(),
                  u"This file looks like ';'-separated with a header line, decimal comma, day.month.year:"_qs);
         control<QPushButton>("ReloadButton")->click();
-        QCOMPARE(caption(), u"Numbers, dates: decimal comma, day.month.year"_qs);
+        QCOMPARE(caption(), u"Numbers, dates: 1234,5 and 31.12.2024"_qs);
         QCOMPARE(m_form->workspace().filesLoaded(), 1);
     }
 
@@ -157,7 +158,7 @@ private slots:
         pick("DecimalPoint");
         pick("GroupApostrophe");
         pick("DatesMdy");
-        const QString swiss = u"Numbers, dates: decimal point, group separator ''', month/day/year"_qs;
+        const QString swiss = u"Numbers, dates: 1'234.5 and 12/31/2024"_qs;
         QCOMPARE(caption(), swiss);
         makeForm();
         m_form->setSettingsStore(userSettings());
@@ -175,7 +176,7 @@ private slots:
         m_form->Ekle(path("odd.csv"));
         m_dialogs->openFileAnswers.push_back(path("german.toml"));
         control<QAction>("OpenProfile1")->trigger();
-        QCOMPARE(caption(), u"Numbers, dates: decimal comma, day.month.year"_qs);
+        QCOMPARE(caption(), u"Numbers, dates: 1234,5 and 31.12.2024"_qs);
         m_dialogs->messages.clear();
         const QByteArray script = exportScript(path("odd.sql"));
         QVERIFY2(script.contains("('x','1.5')") && script.contains("('y','1.5')"), script.constData());
