@@ -41,6 +41,7 @@ ProfilingSink::ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineS
       m_counter(script.separator, script.exactQuoting),
       m_byteCounter(static_cast<char>(script.separator), script.exactQuoting)
 {
+    m_profiler.setValueForms(script.forms);
 }
 
 void ProfilingSink::startFile(std::string name)
@@ -216,6 +217,7 @@ TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t 
                           std::string fileName)
 {
     TableProfiler profiler(0, script.separator, script.exactQuoting);
+    profiler.setValueForms(script.forms);
     profiler.setColumns(columns);
     if (!script.nullMarkers.empty())
         profiler.setNullMarkers(std::make_shared<const NullMarkers>(script.nullMarkers));
@@ -274,6 +276,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     TableProfiler whole(0, script.separator, script.exactQuoting);
     if (!script.nullMarkers.empty())
         whole.setNullMarkers(std::make_shared<const NullMarkers>(script.nullMarkers));
+    whole.setValueForms(script.forms);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
             whole.startFile(inputName(options.inputs[whole.profile().files.size()]));

@@ -79,6 +79,9 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string detectFile;
     std::string tableMode = "create";
     std::vector<std::string> nullMarkers;
+    std::string decimal;
+    std::string group;
+    std::string dates;
     bool headerAuto = false;
     // The settings a profile also holds: taken from the command line only
     // when given there.
@@ -136,6 +139,24 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     auto* noNullMarkersOption = app.add_flag("--no-null-markers")->group("");
     auto* exactQuotingOption =
         app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
+    auto* decimalOption =
+        app.add_option("--decimal", decimal,
+                       "numbers in typed columns are written with a decimal point or comma; auto: detected from "
+                       "the first FILE; none: as they stand (the default)")
+            ->option_text("MARK")
+            ->check(CLI::IsMember({"point", "comma", "auto", "none"}));
+    auto* groupOption = app.add_option("--group", group,
+                                       "between groups of three digits in numbers: none, ',', '.', blank (also "
+                                       "U+00A0 and U+202F) or \"'\" (default none)")
+                            ->option_text("MARK")
+                            ->check(CLI::IsMember({"none", ",", ".", "blank", "'"}));
+    auto* datesOption =
+        app.add_option("--dates", dates,
+                       "dates in typed columns are written dmy, mdy (with '.', '/' or '-'), ymd (with '/' or '.') or "
+                       "iso, with four-digit years and an optional time (AM/PM too); auto: detected from the first "
+                       "FILE; none: as they stand (the default)")
+            ->option_text("ORDER")
+            ->check(CLI::IsMember({"iso", "dmy", "mdy", "ymd", "auto", "none"}));
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
     app.add_flag("--suggest-types", options.suggestTypes,
@@ -248,6 +269,19 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
             throw CLI::ValidationError("--table-mode " + std::string(tableModeInfo(script.tableMode).identifier),
                                        refusal);
+        options.detect.numberForm = decimal == "auto";
+        options.detect.dateOrder = dates == "auto";
+        if (decimalOption->count() > 0 && decimal != "auto")
+            script.forms.decimal = decimalMarkFromName(decimal).value_or(DecimalMark::None);
+        if (groupOption->count() > 0)
+            script.forms.group = *groupMarkFromName(group);
+        if (datesOption->count() > 0 && dates != "auto")
+            script.forms.dates = dateOrderFromName(dates).value_or(DateOrder::None);
+        if (formsConflict(script.forms))
+            throw CLI::ValidationError("--group", "the group separator must differ from the decimal mark");
+        if (groupOption->count() > 0 && script.forms.group != GroupMark::None
+            && script.forms.decimal == DecimalMark::None && !options.detect.numberForm)
+            throw CLI::ValidationError("--group", "needs --decimal point or --decimal comma");
         if (script.copy && script.dialect != Dialect::PostgreSql) {
             if (copyOption->count() > 0)
                 throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
@@ -279,6 +313,10 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.typesFile = argumentPath(typesFile);
     if (!saveProfileFile.empty())
         options.saveProfile = argumentPath(saveProfileFile);
+    if ((script.forms.chosen() || options.detect.numberForm || options.detect.dateOrder)
+        && !dialectTakesForms(script.dialect))
+        err << "quarrow-cli: warning: " << dialectInfo(script.dialect).identifier
+            << " reads decimals and dates by its own settings: their values are written as the file has them\n";
     if (script.transaction && script.dialect == Dialect::Access)
         err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
                "them\n";

@@ -14,6 +14,7 @@
 #include "ui/LocaleTexts.h"
 #include "kit/MakerServer.h"
 #include "ui/SuggestFlow.h"
+#include "ui/ValueFormsChoice.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
 #include "ui/NullMarkersEdit.h"
@@ -156,6 +157,7 @@ LoadOptions TAppForm::readingOptions() const
     options.encoding = m_utf8Button->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = m_headerLineBox->isChecked();
     options.exactQuoting = m_exactQuoting->isOn();
+    options.forms = m_valueForms->forms();
     return options;
 }
 
@@ -326,6 +328,9 @@ void TAppForm::ButtonExportClick()
     QString report = exportReportText(path, m_workspace.columnRenames(), *run, options);
     if (const QString table = tableModeReportText(options, m_workspace.columnNames(), run->result); !table.isEmpty())
         report += u"\n\n" + table;
+    if (const QString misfits = misfitsReportText(run->result.misfits, m_workspace.columnNames(), options.forms);
+        !misfits.isEmpty())
+        report += u"\n\n" + misfits;
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), report);
 }
 
@@ -409,6 +414,7 @@ void TAppForm::UpdateNotifications1Click()
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
     m_exactQuoting->setStore(openStore);
+    m_valueForms->setStore(openStore);
     m_transactionOption->setStore(openStore);
     m_copyOption->setStore(std::move(openStore));
 }

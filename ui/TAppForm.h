@@ -35,6 +35,7 @@ class ExactQuotingOption;
 class ScriptFormOption;
 class TableModeChoice;
 class NullMarkersEdit;
+class ValueFormsChoice;
 class QtNoticeBox;
 class ReloadBar;
 struct ReloadOffer;
@@ -199,6 +200,7 @@ private:
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
+    ValueFormsChoice* m_valueForms = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TableModeChoice* m_tableMode = nullptr;

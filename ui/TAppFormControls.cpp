@@ -11,6 +11,7 @@
 #include "ui/ScriptFormOption.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
+#include "ui/ValueFormsChoice.h"
 #include "engine/sql/TransactionLines.h"
 
 #include <QAction>
@@ -92,6 +93,10 @@ void TAppForm::buildControls()
     separatorRow->addWidget(m_separatorLabel);
     separatorRow->addWidget(m_separatorButton);
     top->addLayout(separatorRow, 1, 2, 1, 2);
+    m_valueForms = new ValueFormsChoice(readingPanel);
+    top->addWidget(m_valueForms->button(), 2, 0, 1, 4);
+    // Suggestions made in other forms no longer hold.
+    connect(m_valueForms, &ValueFormsChoice::picked, this, &TAppForm::refreshPreview);
     layout->addWidget(readingPanel);
 
     m_loadButton = new QPushButton(pictureIcon(QStringLiteral("folder48")), QString::fromUtf16(kLoadCaption), client);

@@ -7,6 +7,7 @@ namespace quarrow {
 TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& reading, bool shapesOnly)
 {
     TableProfiler profiler(0, reading.separator, reading.exactQuoting);
+    profiler.setValueForms(reading.forms);
     profiler.setColumns(workspace.columnNames().size(), shapesOnly);
     if (!reading.nullMarkers.empty())
         profiler.setNullMarkers(std::make_shared<const NullMarkers>(reading.nullMarkers));

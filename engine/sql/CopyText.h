@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/csv/NullMarkers.h"
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
 
@@ -43,7 +44,9 @@ public:
 
     // Returns the row's field count, those beyond the columns included, as
     // ScriptFormatter::appendRow does; nothing for a record read exactly.
-    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted);
+    // `formed`, when given, writes the values in a chosen form plain.
+    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted,
+                                      items::FormedItems* formed = nullptr);
 
     // Values that are NULL markers are written \N.
     void setNullMarkers(std::shared_ptr<const NullMarkers> markers) { m_markers = std::move(markers); }

@@ -2,10 +2,12 @@
 
 #include "engine/csv/NullMarkers.h"
 #include "engine/sql/CopyText.h"
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/sql/TableMode.h"
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/Workspace.h"
 
@@ -41,13 +43,18 @@ struct ScriptOptions {
     // Values written as NULL, matched against the whole cleaned value
     // (csv/NullMarkers.h); none by default.
     std::vector<std::u16string> nullMarkers;
+    // How the file writes numbers and dates: values in these forms in a
+    // column typed as a number, date or date-time are written in the plain
+    // form (FormedItems.h). None chosen: every value as the file has it.
+    ValueForms forms{};
 };
 
 // The reading options that go with a script's: the same encoding, header
 // option, separator, and the dialect whose default types the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect, options.exactQuoting};
+    return LoadOptions{options.encoding, options.headerLine,   options.separator,
+                       options.dialect,  options.exactQuoting, options.forms};
 }
 
 // SQL Server refuses more rows in one VALUES list.
@@ -144,6 +151,9 @@ public:
     // encoding could not hold in it.
     std::string_view insertHeader() const noexcept { return m_insertHeader; }
     std::uint64_t insertHeaderSubstituted() const noexcept { return m_insertHeaderSubstituted; }
+    // Per column, the values in a typed column that were in no chosen form
+    // and went out as the file has them; empty when no column takes a form.
+    const std::vector<FormMisfits>& formMisfits() const noexcept { return m_formed.misfits(); }
 
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
@@ -151,7 +161,8 @@ private:
     char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
     void endRow(OutBuffer& out, char* o, std::size_t column);
     template <typename Unit>
-    std::size_t writeExactItemsWithMarkers(const Unit* row, const Unit* end, char*& o, bool breaks);
+    std::size_t writeExactItemsWithMarkers(const Unit* row, const Unit* end, char*& o, bool breaks,
+                                           items::FormedItems* formed);
     template <typename Unit>
     void appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index);
 
@@ -169,6 +180,7 @@ private:
     std::optional<CopyRowWriter> m_copyRows; // with the copy option
     // The NULL markers, when there are any; shared by the copies of a formatter.
     std::shared_ptr<const NullMarkers> m_markers;
+    items::FormedItems m_formed;
 };
 
 } // namespace quarrow
