@@ -242,10 +242,11 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
     while (column < columns && p < end && *p != 0) {
 #if defined(__GNUC__)
         if constexpr (scan::kVectorScan && sizeof(Unit) == 1) {
-            // Fields taken in bulk are not seen one by one, as the forms need.
-            if (formed == nullptr)
-                plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
-                                           options.nullEmpty ? "NULL" : "''");
+            // Fields taken in bulk are not seen one by one: with forms the
+            // bulk stops before a column that takes one.
+            const std::size_t bulk = formed == nullptr ? columns : formed->nextFormed(column, columns);
+            plainRuns.writePlainFields(p, end, column, bulk, o, options.dialect == Dialect::MsSql,
+                                       options.nullEmpty ? "NULL" : "''");
             if (column == columns || p == end || *p == 0) {
                 // Fields taken here end at a separator.
                 emptyLast = p == end || *p == 0;
