@@ -52,6 +52,16 @@ public:
 
     bool active() const noexcept { return !m_kinds.empty(); }
     void setRow(std::uint64_t row) noexcept { m_row = row; }
+    // The first column from `column` on whose values take a form; `columns`
+    // when none does.
+    std::size_t nextFormed(std::size_t column, std::size_t columns) const noexcept
+    {
+        for (; column < columns && column < m_kinds.size(); ++column) {
+            if (m_kinds[column] != FormedKind::Text)
+                return column;
+        }
+        return columns;
+    }
     const std::vector<FormMisfits>& misfits() const noexcept { return m_misfits; }
 
     // After the item [item, o) of `column` was written from the raw field

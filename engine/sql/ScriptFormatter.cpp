@@ -244,11 +244,14 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
 #if defined(__GNUC__)
         // A plain field may be a NULL marker: with markers each field is looked at.
         if constexpr (scan::kVectorScan && sizeof(Unit) == 1) {
-            // Fields taken in bulk are not seen one by one, as the markers and
-            // the forms need.
-            if (markers == nullptr && formed == nullptr)
-                plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
+            // Fields taken in bulk are not seen one by one: a NULL marker may
+            // stand in any column, and with forms the bulk stops before a
+            // column that takes one.
+            if (markers == nullptr) {
+                const std::size_t bulk = formed == nullptr ? columns : formed->nextFormed(column, columns);
+                plainRuns.writePlainFields(p, end, column, bulk, o, options.dialect == Dialect::MsSql,
                                            options.nullEmpty ? "NULL" : "''");
+            }
             if (column == columns || p == end || *p == 0) {
                 // Fields taken here end at a separator.
                 emptyLast = p == end || *p == 0;

@@ -111,6 +111,19 @@ TEST(FormedValues, EveryReadingGivesThePlainForms)
               "('x','1234.5','2024-12-31','2024-12-31 01:05:00')");
 }
 
+// Long rows of UTF-8 take plain fields in bulk: the bulk stops before each
+// typed column, and the items equal those of the same row in UTF-16.
+TEST(FormedValues, BulkFieldsStopAtTypedColumns)
+{
+    const std::string x(70, 'x');
+    const std::string y(70, 'y');
+    const std::vector<std::u16string> types{u"decimal(8,2)", u"text", u"date", u"text"};
+    EXPECT_EQ(formatRow("1.234,50;" + x + ";01.02.2024;" + y, optionsFor(Dialect::MySql), types).bytes,
+              "('1234.50','" + x + "','2024-02-01','" + y + "')");
+    EXPECT_EQ(formatRow(x + ";" + y + ";01.02.2024;31.12.2024", optionsFor(Dialect::PostgreSql), kTypes).bytes,
+              "('" + x + "','" + y + "','2024-02-01','2024-12-31 00:00:00')");
+}
+
 // A value in no chosen form is never changed: written as the file has it
 // and counted with the first one, so the user hears of it. Empty values are
 // written as always and are no misfits.
