@@ -164,7 +164,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_option("--profile", profileFile,
                    "take the settings and column types from a profile file; options given on the command line win "
                    "over the profile's values, and --no-header, --no-null-empty, --no-multi-row, --no-transaction, "
-                   "--no-copy, --no-rfc4180 turn its flags off")
+                   "--no-copy, --no-rfc4180 turn its flags off, and --no-null-markers drops its NULL markers")
         ->option_text("FILE");
     app.add_option("--save-profile", saveProfileFile,
                    "write this run's settings and column types (after --suggest-types) to a profile file")
