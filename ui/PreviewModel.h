@@ -27,7 +27,7 @@ public:
         bool nullEmpty = false;
         std::vector<QString> suggestions;        // per column; empty when not computed
         bool exactQuoting = false;               // the rows are records read exactly
-        std::vector<std::u16string> nullMarkers; // values shown as NULL
+        std::vector<std::u16string> nullMarkers{}; // values shown as NULL
     };
 
     explicit PreviewModel(const Workspace& workspace, QObject* parent = nullptr);

@@ -11,7 +11,7 @@ struct ProfileReading {
     bool headerLine = true;
     bool exactQuoting = false; // the rows are records read exactly
     // Values counted as NULL markers (csv/NullMarkers.h); none by default.
-    std::vector<std::u16string> nullMarkers;
+    std::vector<std::u16string> nullMarkers{};
 
     friend bool operator==(const ProfileReading&, const ProfileReading&) = default;
 };

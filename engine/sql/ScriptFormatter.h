@@ -40,7 +40,7 @@ struct ScriptOptions {
     TableMode tableMode = TableMode::Create;
     // Values written as NULL, matched against the whole cleaned value
     // (csv/NullMarkers.h); none by default.
-    std::vector<std::u16string> nullMarkers;
+    std::vector<std::u16string> nullMarkers{};
 };
 
 // The reading options that go with a script's: the same encoding, header
