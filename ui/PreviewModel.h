@@ -25,9 +25,9 @@ public:
         char16_t separator = u',';
         bool headerLine = false;
         bool nullEmpty = false;
-        std::vector<QString> suggestions;        // per column; empty when not computed
-        bool exactQuoting = false;               // the rows are records read exactly
-        std::vector<std::u16string> nullMarkers; // values shown as NULL
+        std::vector<QString> suggestions;          // per column; empty when not computed
+        bool exactQuoting = false;                 // the rows are records read exactly
+        std::vector<std::u16string> nullMarkers{}; // values shown as NULL
     };
 
     explicit PreviewModel(const Workspace& workspace, QObject* parent = nullptr);

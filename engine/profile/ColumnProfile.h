@@ -136,7 +136,7 @@ struct TableProfile {
     std::vector<FileShape> files;
     std::uint64_t rows = 0;
     // The cells that each NULL marker stood in, by the marker's index.
-    std::vector<std::uint64_t> nullMarkerCells;
+    std::vector<std::uint64_t> nullMarkerCells{};
     ValueForms forms{}; // the forms values were read in besides their own
 
     std::uint64_t longRows() const noexcept;

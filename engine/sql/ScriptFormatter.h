@@ -42,7 +42,7 @@ struct ScriptOptions {
     TableMode tableMode = TableMode::Create;
     // Values written as NULL, matched against the whole cleaned value
     // (csv/NullMarkers.h); none by default.
-    std::vector<std::u16string> nullMarkers;
+    std::vector<std::u16string> nullMarkers{};
     // How the file writes numbers and dates: values in these forms in a
     // column typed as a number, date or date-time are written in the plain
     // form (FormedItems.h). None chosen: every value as the file has it.
