@@ -82,6 +82,7 @@ struct FormattedBatch {
     FormattedRows rows;
     std::uint64_t substituted = 0;
     TableProfile shapes; // the field counts of the batch's rows, when counted
+    std::vector<FormMisfits> misfits;
 };
 
 // Turns the stream of line batches into script bytes, exactly as the writer
@@ -158,6 +159,7 @@ public:
             std::optional<TableProfiler> shapes = shapeCounter(batch);
             formatRows(formatter, batch, skip, first, rows, shapes ? &*shapes : nullptr);
             m_substituted += formatter.substituted();
+            addMisfits(m_misfits, formatter.formMisfits());
             if (shapes)
                 addShapes(shapes->take());
             batch = LineBatch{};
@@ -172,10 +174,11 @@ public:
         rows.clear();
         m_inFlight.push_back(m_pool.submit([this, formatter = *m_formatter, batch = std::move(batch),
                                             rows = std::move(rows), skip, first, charged]() mutable {
-            FormattedBatch out{std::move(rows), 0, {}};
+            FormattedBatch out{std::move(rows), 0, {}, {}};
             std::optional<TableProfiler> shapes = shapeCounter(batch);
             formatRows(formatter, batch, skip, first, out.rows, shapes ? &*shapes : nullptr);
             out.substituted = formatter.substituted();
+            out.misfits = formatter.formMisfits();
             if (shapes)
                 out.shapes = shapes->take();
             m_budget.give(charged);
@@ -204,6 +207,9 @@ public:
         m_sink.write(end.data(), end.size());
         return m_substituted + m_cutter->substituted();
     }
+
+    // Per column, the values in no chosen form; after finish().
+    const std::vector<FormMisfits>& formMisfits() const noexcept { return m_misfits; }
 
     // The rows' field counts, every input named; after finish().
     const TableProfile& shapes()
@@ -316,6 +322,7 @@ private:
         FormattedBatch done = m_inFlight.front().get();
         m_inFlight.pop_front();
         m_substituted += done.substituted;
+        addMisfits(m_misfits, done.misfits);
         if (m_countShapes)
             addShapes(done.shapes);
         m_cutter->write(m_sink, done.rows);
@@ -336,6 +343,7 @@ private:
     std::vector<std::u16string> m_columnTypes;
     std::uint64_t m_rows = 0;
     std::uint64_t m_substituted = 0;
+    std::vector<FormMisfits> m_misfits;
     bool m_countShapes;
     std::size_t m_columnCount = 0;
     TableProfiler m_shapes;
@@ -400,6 +408,20 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 
 // The type-list file's types over the profile's, by position: the longer
 // list decides the length.
+void reportMisfits(std::ostream& err, const std::vector<FormMisfits>& misfits, const std::vector<std::u16string>& names,
+                   const ValueForms& forms)
+{
+    std::vector<std::string> printable;
+    for (const auto& name : names)
+        printable.push_back(printableName(name));
+    std::string text = describeMisfits(misfits, printable, forms);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        err << "quarrow-cli: warning: " << text.substr(at, end - at) << "\n";
+        at = end + 1;
+    }
+}
+
 std::optional<TypeList> layeredTypes(const std::optional<TypeList>& under, const std::optional<TypeList>& over)
 {
     if (!under)
@@ -599,6 +621,7 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
                 << " could not be written in ANSI and " << (substituted == 1 ? "was" : "were") << " replaced\n";
         }
         reportRenames(err, assembler.renames());
+        reportMisfits(err, assembler.formMisfits(), assembler.columnNames(), options.script.forms);
         if (!readTwice)
             warnAboutStructure(assembler.shapes(), assembler.columnCount(), err);
         return kExitOk;

@@ -8,6 +8,7 @@
 #include "engine/profile/TypeSuggestion.h"
 #include "engine/sql/LoadSpeed.h"
 #include "engine/sql/ScriptFormatter.h"
+#include "engine/text/UnicodeText.h"
 #include "engine/text/Utf8.h"
 
 #include <algorithm>
@@ -40,6 +41,7 @@ ProfilingSink::ProfilingSink(const ScriptOptions& script, bool shapesOnly, LineS
       m_counter(script.separator, script.exactQuoting),
       m_byteCounter(static_cast<char>(script.separator), script.exactQuoting)
 {
+    m_profiler.setValueForms(script.forms);
 }
 
 void ProfilingSink::startFile(std::string name)
@@ -215,7 +217,10 @@ TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t 
                           std::string fileName)
 {
     TableProfiler profiler(0, script.separator, script.exactQuoting);
+    profiler.setValueForms(script.forms);
     profiler.setColumns(columns);
+    if (!script.nullMarkers.empty())
+        profiler.setNullMarkers(std::make_shared<const NullMarkers>(script.nullMarkers));
     profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1);
     std::size_t begin = 0;
     for (std::size_t i = 0; i < batch.ends.size(); ++i) {
@@ -269,6 +274,9 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
 
     InputProfile result;
     TableProfiler whole(0, script.separator, script.exactQuoting);
+    if (!script.nullMarkers.empty())
+        whole.setNullMarkers(std::make_shared<const NullMarkers>(script.nullMarkers));
+    whole.setValueForms(script.forms);
     auto startFilesTo = [&](std::size_t files) {
         while (whole.profile().files.size() < files)
             whole.startFile(inputName(options.inputs[whole.profile().files.size()]));
@@ -349,6 +357,19 @@ std::optional<int> profileBeforeWriting(const ConverterOptions& options, std::op
     const auto suggestions = suggestTypes(profile, options.script.dialect, options.script.nullEmpty);
     if (options.explain) {
         err << explainProfile(profile, input.columns.names, suggestions);
+        if (!options.script.nullMarkers.empty()) {
+            std::string met;
+            for (std::size_t m = 0; m < options.script.nullMarkers.size(); ++m) {
+                const std::uint64_t cells = m < profile.nullMarkerCells.size() ? profile.nullMarkerCells[m] : 0;
+                if (cells > 0)
+                    met += (met.empty() ? "" : ", ") + ("'" + toUtf8(options.script.nullMarkers[m]) + "' ")
+                           + std::to_string(cells) + (cells == 1 ? " cell" : " cells");
+            }
+            err << "NULL markers met: " << (met.empty() ? "none" : met) << "\n";
+        }
+        const auto note = tableModeNote(options.script.tableMode, options.script.tableName, input.columns.names);
+        if (!note.empty())
+            err << toUtf8(note) << "\n";
         if (loadsSlowly(options.script, profile.rows))
             err << slowLoadNote(options.script.dialect, profile.rows);
     }

@@ -77,6 +77,11 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     std::string profileFile;
     std::string saveProfileFile;
     std::string detectFile;
+    std::string tableMode = "create";
+    std::vector<std::string> nullMarkers;
+    std::string decimal;
+    std::string group;
+    std::string dates;
     bool headerAuto = false;
     // The settings a profile also holds: taken from the command line only
     // when given there.
@@ -117,8 +122,41 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                                            "Access)");
     auto* copyOption = app.add_flag(
         "--copy", copy, "PostgreSQL only: the rows as COPY ... FROM stdin data, for psql (fastest to load)");
+    auto* tableModeOption =
+        app.add_option("--table-mode", tableMode,
+                       "what the script does about the table: create (default; it must not exist), "
+                       "create-if-missing, replace (drop it if it exists, create it), append (rows only: it exists "
+                       "with these columns); not all for Access and Db2")
+            ->option_text("MODE")
+            ->check(CLI::IsMember({"create", "create-if-missing", "replace", "append"}));
+    auto* nullMarkerOption =
+        app.add_option("--null-marker", nullMarkers,
+                       "a value written as NULL, matched against the whole cleaned value, letter case as given "
+                       "(NA, \\N, -); give it once for each; none by default; read with --rfc4180 a quoted value "
+                       "stays a value")
+            ->option_text("TEXT")
+            ->allow_extra_args(false);
+    auto* noNullMarkersOption = app.add_flag("--no-null-markers")->group("");
     auto* exactQuotingOption =
         app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
+    auto* decimalOption =
+        app.add_option("--decimal", decimal,
+                       "numbers in typed columns are written with a decimal point or comma; auto: detected from "
+                       "the first FILE; none: as they stand (the default)")
+            ->option_text("MARK")
+            ->check(CLI::IsMember({"point", "comma", "auto", "none"}));
+    auto* groupOption = app.add_option("--group", group,
+                                       "between groups of three digits in numbers: none, ',', '.', blank (also "
+                                       "U+00A0 and U+202F) or \"'\" (default none)")
+                            ->option_text("MARK")
+                            ->check(CLI::IsMember({"none", ",", ".", "blank", "'"}));
+    auto* datesOption =
+        app.add_option("--dates", dates,
+                       "dates in typed columns are written dmy, mdy (with '.', '/' or '-'), ymd (with '/' or '.') or "
+                       "iso, with four-digit years and an optional time (AM/PM too); auto: detected from the first "
+                       "FILE; none: as they stand (the default)")
+            ->option_text("ORDER")
+            ->check(CLI::IsMember({"iso", "dmy", "mdy", "ymd", "auto", "none"}));
     app.add_option("--types", typesFile, "apply a type-list file to the column types after loading")
         ->option_text("FILE");
     app.add_flag("--suggest-types", options.suggestTypes,
@@ -126,7 +164,7 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     app.add_option("--profile", profileFile,
                    "take the settings and column types from a profile file; options given on the command line win "
                    "over the profile's values, and --no-header, --no-null-empty, --no-multi-row, --no-transaction, "
-                   "--no-copy, --no-rfc4180 turn its flags off")
+                   "--no-copy, --no-rfc4180 turn its flags off, and --no-null-markers drops its NULL markers")
         ->option_text("FILE");
     app.add_option("--save-profile", saveProfileFile,
                    "write this run's settings and column types (after --suggest-types) to a profile file")
@@ -217,6 +255,33 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
             else if (offOptions[i]->count() > 0)
                 *flags[i].first = false;
         }
+        if (nullMarkerOption->count() > 0 && noNullMarkersOption->count() > 0)
+            throw CLI::ValidationError("--no-null-markers", "drops the markers that --null-marker gives");
+        if (nullMarkerOption->count() > 0 || noNullMarkersOption->count() > 0 || profileFile.empty()) {
+            script.nullMarkers.clear();
+            for (const auto& marker : nullMarkers)
+                script.nullMarkers.push_back(fromUtf8(marker, "--null-marker"));
+            if (const std::string refusal = nullMarkersRefusal(script.nullMarkers); !refusal.empty())
+                throw CLI::ValidationError("--null-marker", refusal);
+        }
+        if (tableModeOption->count() > 0 || profileFile.empty())
+            script.tableMode = *tableModeFromIdentifier(tableMode);
+        if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
+            throw CLI::ValidationError("--table-mode " + std::string(tableModeInfo(script.tableMode).identifier),
+                                       refusal);
+        options.detect.numberForm = decimal == "auto";
+        options.detect.dateOrder = dates == "auto";
+        if (decimalOption->count() > 0 && decimal != "auto")
+            script.forms.decimal = decimalMarkFromName(decimal).value_or(DecimalMark::None);
+        if (groupOption->count() > 0)
+            script.forms.group = *groupMarkFromName(group);
+        if (datesOption->count() > 0 && dates != "auto")
+            script.forms.dates = dateOrderFromName(dates).value_or(DateOrder::None);
+        if (formsConflict(script.forms))
+            throw CLI::ValidationError("--group", "the group separator must differ from the decimal mark");
+        if (groupOption->count() > 0 && script.forms.group != GroupMark::None
+            && script.forms.decimal == DecimalMark::None && !options.detect.numberForm)
+            throw CLI::ValidationError("--group", "needs --decimal point or --decimal comma");
         if (script.copy && script.dialect != Dialect::PostgreSql) {
             if (copyOption->count() > 0)
                 throw CLI::ValidationError("--copy", "only PostgreSQL (-d postgresql) reads COPY ... FROM stdin");
@@ -248,6 +313,10 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
         options.typesFile = argumentPath(typesFile);
     if (!saveProfileFile.empty())
         options.saveProfile = argumentPath(saveProfileFile);
+    if ((script.forms.chosen() || options.detect.numberForm || options.detect.dateOrder)
+        && !dialectTakesForms(script.dialect))
+        err << "quarrow-cli: warning: " << dialectInfo(script.dialect).identifier
+            << " reads decimals and dates by its own settings: their values are written as the file has them\n";
     if (script.transaction && script.dialect == Dialect::Access)
         err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
                "them\n";

@@ -21,6 +21,22 @@ std::string_view encodingId(TextEncoding encoding)
     return encoding == TextEncoding::Ansi ? "ansi" : "utf8";
 }
 
+std::string groupArgument(GroupMark group)
+{
+    if (group == GroupMark::Apostrophe)
+        return "\"'\"";
+    if (group == GroupMark::Blank)
+        return "blank";
+    return "'" + std::string(groupMarkName(group)) + "'";
+}
+
+std::string numberFormText(const ValueForms& forms)
+{
+    ValueForms numbers = forms;
+    numbers.dates = DateOrder::None;
+    return describeForms(numbers);
+}
+
 } // namespace
 
 void printShapeProposal(const CsvShape& shape, std::ostream& out)
@@ -66,6 +82,34 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out)
         out << keep;
     }
     out << "\n  " << shape.exactQuoting.evidence << "\n";
+
+    // The forms are news only where the file shows one, or shows two that
+    // clash; most files write numbers and dates as they are read anyway.
+    auto worthSaying = [](const auto& choice) {
+        return choice.value.has_value() || choice.evidence.find("not clear") != std::string::npos;
+    };
+    if (worthSaying(shape.numberForm)) {
+        out << "numbers: ";
+        if (const auto& numbers = shape.numberForm.value) {
+            out << numberFormText(*numbers);
+            options += " --decimal " + std::string(decimalMarkName(numbers->decimal));
+            if (numbers->group != GroupMark::None)
+                options += " --group " + groupArgument(numbers->group);
+        } else {
+            out << keep;
+        }
+        out << "\n  " << shape.numberForm.evidence << "\n";
+    }
+    if (worthSaying(shape.dateOrder)) {
+        out << "dates: ";
+        if (const auto& order = shape.dateOrder.value) {
+            out << dateOrderWords(*order);
+            options += " --dates " + std::string(dateOrderName(*order));
+        } else {
+            out << keep;
+        }
+        out << "\n  " << shape.dateOrder.evidence << "\n";
+    }
     if (!options.empty())
         out << "options:" << options << "\n";
 }
@@ -104,6 +148,24 @@ void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, Sc
         } else {
             say("encoding stays " + std::string(encodingId(script.encoding))
                 + " (not detected: " + shape.encoding.evidence + ")");
+        }
+    }
+    if (asked.numberForm) {
+        if (const auto& numbers = shape.numberForm.value) {
+            script.forms.decimal = numbers->decimal;
+            script.forms.group = numbers->group;
+            say("numbers: " + numberFormText(script.forms) + " (detected: " + shape.numberForm.evidence + ")");
+        } else {
+            say("numbers: as they stand (not detected: " + shape.numberForm.evidence + ")");
+        }
+    }
+    if (asked.dateOrder) {
+        if (shape.dateOrder.value) {
+            script.forms.dates = *shape.dateOrder.value;
+            say("dates: " + std::string(dateOrderWords(script.forms.dates)) + " (detected: " + shape.dateOrder.evidence
+                + ")");
+        } else {
+            say("dates: as they stand (not detected: " + shape.dateOrder.evidence + ")");
         }
     }
     if (shape.exactQuoting.value.value_or(false) && !script.exactQuoting)

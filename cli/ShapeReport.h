@@ -13,8 +13,10 @@ struct DetectedSettings {
     bool separator = false;
     bool headerLine = false;
     bool encoding = false;
+    bool numberForm = false; // --decimal auto
+    bool dateOrder = false;  // --dates auto
 
-    bool any() const noexcept { return separator || headerLine || encoding; }
+    bool any() const noexcept { return separator || headerLine || encoding || numberForm || dateOrder; }
 };
 
 // --detect: the proposal, each choice with its evidence, and the options

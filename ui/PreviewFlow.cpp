@@ -32,10 +32,14 @@ void PreviewFlow::refresh()
         m_preview->refresh();
 }
 
-PreviewModel::Settings previewSettings(const LoadedDataProfile& profile, const LoadOptions& reading, bool nullEmpty)
+PreviewModel::Settings previewSettings(const LoadedDataProfile& profile, const LoadOptions& reading, bool nullEmpty,
+                                       const std::vector<std::u16string>& nullMarkers)
 {
-    PreviewModel::Settings settings{reading.separator, reading.headerLine, nullEmpty, {}, reading.exactQuoting};
-    if (const TableProfile* table = profile.cached(profileReadingOf(reading))) {
+    PreviewModel::Settings settings{reading.separator,    reading.headerLine, nullEmpty, {},
+                                    reading.exactQuoting, nullMarkers};
+    ProfileReading profileReading = profileReadingOf(reading);
+    profileReading.nullMarkers = nullMarkers;
+    if (const TableProfile* table = profile.cached(profileReading)) {
         for (const auto& s : suggestTypes(*table, reading.dialect, settings.nullEmpty))
             settings.suggestions.push_back(QString::fromStdU16String(s.type));
     }

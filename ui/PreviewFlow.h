@@ -35,6 +35,7 @@ private:
 // What the preview shows for the rows read as `reading` says: the suggested
 // types only when the rows have been profiled for that reading already (the
 // preview never starts a profile of its own).
-PreviewModel::Settings previewSettings(const LoadedDataProfile& profile, const LoadOptions& reading, bool nullEmpty);
+PreviewModel::Settings previewSettings(const LoadedDataProfile& profile, const LoadOptions& reading, bool nullEmpty,
+                                       const std::vector<std::u16string>& nullMarkers = {});
 
 } // namespace quarrow

@@ -45,6 +45,7 @@ void PreviewModel::reset(Settings settings)
     beginResetModel();
     m_held = false;
     m_settings = std::move(settings);
+    m_markers = NullMarkers(m_settings.nullMarkers);
     m_rows = static_cast<int>(std::min<std::size_t>(exportedRows(), kMaxRows));
     m_columns = static_cast<int>(m_workspace.columnNames().size());
     m_splitRow = -1;
@@ -92,9 +93,14 @@ void PreviewModel::split(int row) const
 {
     if (row == m_splitRow)
         return;
-    if (m_settings.exactQuoting)
-        m_splitter.splitExact(m_workspace.row(workspaceRow(row), m_rowText), m_settings.separator);
-    else
+    if (m_settings.exactQuoting) {
+        const std::u16string_view text = m_workspace.row(workspaceRow(row), m_rowText);
+        m_splitter.splitExact(text, m_settings.separator);
+        m_quoted.clear();
+        if (!m_markers.empty())
+            forEachExactField(text.data(), text.data() + text.size(), m_settings.separator,
+                              [&](const char16_t* b, const char16_t* e) { m_quoted.push_back(b < e && *b == kQuote); });
+    } else
         m_splitter.split(m_workspace.row(workspaceRow(row), m_rowText), m_settings.separator);
     m_splitRow = row;
 }
@@ -111,7 +117,10 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
                                  : m_settings.exactQuoting
                                      ? std::u16string(m_splitter[static_cast<std::size_t>(index.column())])
                                      : cleanField(m_splitter[static_cast<std::size_t>(index.column())]);
-    const bool null = value.empty() && m_settings.nullEmpty;
+    const auto column = static_cast<std::size_t>(index.column());
+    const bool quoted = m_settings.exactQuoting && column < m_quoted.size() && m_quoted[column];
+    const bool null = (value.empty() && m_settings.nullEmpty)
+                      || (!missing && !quoted && m_markers.matchValue(value.data(), value.data() + value.size()));
     switch (role) {
     case Qt::DisplayRole: return null ? QStringLiteral("NULL") : QString::fromStdU16String(value);
     case Qt::ForegroundRole: return null ? QVariant(QBrush(Qt::gray)) : QVariant();

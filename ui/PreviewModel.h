@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/csv/FieldSplitter.h"
+#include "engine/csv/NullMarkers.h"
 #include "engine/workspace/Workspace.h"
 
 #include <QAbstractTableModel>
@@ -24,8 +25,9 @@ public:
         char16_t separator = u',';
         bool headerLine = false;
         bool nullEmpty = false;
-        std::vector<QString> suggestions; // per column; empty when not computed
-        bool exactQuoting = false;        // the rows are records read exactly
+        std::vector<QString> suggestions;          // per column; empty when not computed
+        bool exactQuoting = false;                 // the rows are records read exactly
+        std::vector<std::u16string> nullMarkers{}; // values shown as NULL
     };
 
     explicit PreviewModel(const Workspace& workspace, QObject* parent = nullptr);
@@ -71,6 +73,10 @@ private:
     mutable FieldSplitter m_splitter;
     // The split row's text when the store decodes it; the fields view it.
     mutable std::u16string m_rowText;
+    // Read exactly with NULL markers: which fields of the split row were
+    // quoted (a quoted value is never a marker).
+    mutable std::vector<bool> m_quoted;
+    NullMarkers m_markers;
 };
 
 } // namespace quarrow

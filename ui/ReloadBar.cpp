@@ -33,14 +33,46 @@ std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList&
     return offer;
 }
 
+ValueForms detectedForms(const CsvShape& shape, const ValueForms& current)
+{
+    ValueForms forms = current;
+    if (const auto& numbers = shape.numberForm.value) {
+        forms.decimal = numbers->decimal;
+        forms.group = numbers->group;
+    }
+    if (shape.dateOrder.value)
+        forms.dates = *shape.dateOrder.value;
+    return forms;
+}
+
+std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape,
+                                          const QStringList& paths, const LoadOptions& reading)
+{
+    // Lines above the table come first: the file is mended and loaded again
+    // before anything else is offered.
+    if (offer && !offer->canReload())
+        return offer;
+    const ValueForms forms = detectedForms(shape, reading.forms);
+    if (forms == reading.forms)
+        return offer;
+    if (!offer)
+        offer = ReloadOffer{paths, reading.separator, reading.headerLine, {}, shapeEvidenceText(shape)};
+    offer->formsOffered = true;
+    offer->forms = forms;
+    return offer;
+}
+
 QString reloadOfferText(const ReloadOffer& offer)
 {
     if (!offer.canReload())
         return offer.warning;
     const QString file = offer.paths.size() > 1 ? u"The first of the " + QString::number(offer.paths.size()) + u" files"
                                                 : QStringLiteral("This file");
-    return file + u" looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
-           + (offer.headerLine ? u"with a header line" : u"without a header line");
+    QString text = file + u" looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
+                   + (offer.headerLine ? u"with a header line" : u"without a header line");
+    if (offer.formsOffered && offer.forms.chosen())
+        text += u", " + QString::fromStdString(describeForms(offer.forms));
+    return text;
 }
 
 QString separatorButtonText(char16_t separator)
@@ -55,7 +87,7 @@ QString shapeEvidenceText(const CsvShape& shape)
     QStringList lines;
     for (const std::string* evidence :
          {&shape.linesAbove.evidence, &shape.separator.evidence, &shape.headerLine.evidence, &shape.encoding.evidence,
-          &shape.exactQuoting.evidence}) {
+          &shape.exactQuoting.evidence, &shape.numberForm.evidence, &shape.dateOrder.evidence}) {
         if (!evidence->empty())
             lines << QString::fromStdString(*evidence);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/csv/ShapeDetector.h"
+#include "engine/workspace/Workspace.h"
 
 #include <QFrame>
 #include <QString>
@@ -27,7 +28,20 @@ struct ReloadOffer {
     QString evidence; // the detector's, for the bar's tooltip
 
     bool canReload() const { return warning.isEmpty(); }
+    // The value forms the detector proposes, where they differ from those
+    // chosen; they need no reload, but go with the other settings.
+    bool formsOffered = false;
+    ValueForms forms{};
 };
+
+// `current` with the detector's decided value forms over it.
+ValueForms detectedForms(const CsvShape& shape, const ValueForms& current);
+
+// The offer, or a new one, with the detector's forms where they differ
+// from the reading's; nothing when neither differs. A warning of lines
+// above the table stays as it is.
+std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape,
+                                          const QStringList& paths, const LoadOptions& reading);
 
 // The offer when the detector's decided proposals disagree with the
 // settings the files were loaded with, or a warning when the file has lines

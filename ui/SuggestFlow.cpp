@@ -8,8 +8,11 @@ namespace quarrow {
 
 std::vector<TFormColumnTypes::Suggestion> suggestColumnTypes(QWidget* owner, BackgroundWork*& current,
                                                              LoadedDataProfile& profile, const LoadOptions& reading,
-                                                             bool nullEmpty)
+                                                             bool nullEmpty,
+                                                             const std::vector<std::u16string>& nullMarkers)
 {
+    ProfileReading profileReading = profileReadingOf(reading);
+    profileReading.nullMarkers = nullMarkers;
     const TableProfile* read = nullptr;
     {
         BackgroundWork work(owner, QStringLiteral("Suggesting types"));
@@ -17,7 +20,7 @@ std::vector<TFormColumnTypes::Suggestion> suggestColumnTypes(QWidget* owner, Bac
         work.setProgress([] { return BackgroundWork::Progress{QStringLiteral("Reading the loaded rows..."), 0, 0}; });
         BusyCursor busy;
         const CurrentWork busyWith(current, work);
-        work.run([&] { read = &profile.profile(profileReadingOf(reading)); });
+        work.run([&] { read = &profile.profile(profileReading); });
     }
     const TableProfile& table = *read;
     const auto suggestions = suggestTypes(table, reading.dialect, nullEmpty);

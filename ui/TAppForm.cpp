@@ -14,8 +14,11 @@
 #include "ui/LocaleTexts.h"
 #include "kit/MakerServer.h"
 #include "ui/SuggestFlow.h"
+#include "ui/ValueFormsChoice.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
+#include "ui/NullMarkersEdit.h"
+#include "ui/TableModeChoice.h"
 #include "update/qt/TNewVer.h"
 #include "update/qt/QtNoticeBox.h"
 #include "update/qt/UpdateCheckSetup.h"
@@ -48,7 +51,10 @@ namespace quarrow {
 
 namespace {
 
+// The window's own client area, and the rows the script options grew by
+// since (the table choice, the NULL markers), which the area grows with.
 constexpr QSize kClientSize(461, 415);
+constexpr int kAddedRowsHeight = 2 * 30;
 
 } // namespace
 
@@ -56,7 +62,8 @@ TAppForm::TAppForm(Dialogs& dialogs, const QString& executablePath, const QStrin
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_dialogs(dialogs), m_arguments(arguments), m_preview(m_workspace, [this] {
-          return previewSettings(m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked());
+          return previewSettings(m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked(),
+                                 m_nullMarkers->markers());
       })
 {
     setObjectName(QStringLiteral("AppForm"));
@@ -119,7 +126,7 @@ void TAppForm::fitWindowSize()
             bar = m_reloadBar->sizeHint().height();
         bar += layout->spacing();
     }
-    setFixedSize(kClientSize.width(), kClientSize.height() + chrome + bar);
+    setFixedSize(kClientSize.width(), kClientSize.height() + kAddedRowsHeight + chrome + bar);
 }
 
 void TAppForm::FormShow()
@@ -150,6 +157,7 @@ LoadOptions TAppForm::readingOptions() const
     options.encoding = m_utf8Button->isChecked() ? TextEncoding::Utf8 : TextEncoding::Ansi;
     options.headerLine = m_headerLineBox->isChecked();
     options.exactQuoting = m_exactQuoting->isOn();
+    options.forms = m_valueForms->forms();
     return options;
 }
 
@@ -292,13 +300,18 @@ void TAppForm::ButtonColumnClick()
 
 std::vector<TFormColumnTypes::Suggestion> TAppForm::columnSuggestions()
 {
-    return suggestColumnTypes(this, m_work, m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked());
+    return suggestColumnTypes(this, m_work, m_dataProfile, readingOptions(), m_nullEmptyBox->isChecked(),
+                              m_nullMarkers->markers());
 }
 
 void TAppForm::ButtonExportClick()
 {
     if (m_work != nullptr)
         return;
+    if (const QString refusal = m_tableMode->refusal(); !refusal.isEmpty()) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"), refusal);
+        return;
+    }
     const QString path = m_dialogs.saveFile(
         this, {QStringLiteral("SQL File (*.sql)|*.sql|Text File (*.txt)|*.txt"), QStringLiteral("sql")});
     if (path.isEmpty())
@@ -312,8 +325,13 @@ void TAppForm::ButtonExportClick()
     const std::optional<ExportRun> run = exportOnWorker(this, m_work, m_workspace, m_dataProfile, path, options);
     if (!run)
         return; // cancelled: the file of that name is as it was; nothing to report
-    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"),
-                      exportReportText(path, m_workspace.columnRenames(), *run, options));
+    QString report = exportReportText(path, m_workspace.columnRenames(), *run, options);
+    if (const QString table = tableModeReportText(options, m_workspace.columnNames(), run->result); !table.isEmpty())
+        report += u"\n\n" + table;
+    if (const QString misfits = misfitsReportText(run->result.misfits, m_workspace.columnNames(), options.forms);
+        !misfits.isEmpty())
+        report += u"\n\n" + misfits;
+    m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Success"), report);
 }
 
 void TAppForm::Preview1Click()
@@ -396,6 +414,7 @@ void TAppForm::UpdateNotifications1Click()
 void TAppForm::setSettingsStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
     m_exactQuoting->setStore(openStore);
+    m_valueForms->setStore(openStore);
     m_transactionOption->setStore(openStore);
     m_copyOption->setStore(std::move(openStore));
 }

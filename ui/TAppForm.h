@@ -33,6 +33,9 @@ class BackgroundWork;
 class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
+class TableModeChoice;
+class NullMarkersEdit;
+class ValueFormsChoice;
 class QtNoticeBox;
 class ReloadBar;
 struct ReloadOffer;
@@ -197,8 +200,11 @@ private:
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
+    ValueFormsChoice* m_valueForms = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
+    TableModeChoice* m_tableMode = nullptr;
+    NullMarkersEdit* m_nullMarkers = nullptr;
     TNewVer* m_updatePopup = nullptr;
     ReloadBar* m_reloadBar = nullptr;
     // The first file loaded since the last Clear (Auto-detect looks at it),

@@ -9,6 +9,9 @@
 #include "ui/Pictures.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/NullMarkersEdit.h"
+#include "ui/TableModeChoice.h"
+#include "ui/ValueFormsChoice.h"
 #include "engine/sql/TransactionLines.h"
 
 #include <QAction>
@@ -90,6 +93,10 @@ void TAppForm::buildControls()
     separatorRow->addWidget(m_separatorLabel);
     separatorRow->addWidget(m_separatorButton);
     top->addLayout(separatorRow, 1, 2, 1, 2);
+    m_valueForms = new ValueFormsChoice(readingPanel);
+    top->addWidget(m_valueForms->button(), 2, 0, 1, 4);
+    // Suggestions made in other forms no longer hold.
+    connect(m_valueForms, &ValueFormsChoice::picked, this, &TAppForm::refreshPreview);
     layout->addWidget(readingPanel);
 
     m_loadButton = new QPushButton(pictureIcon(QStringLiteral("folder48")), QString::fromUtf16(kLoadCaption), client);
@@ -139,6 +146,11 @@ void TAppForm::buildControls()
     middle->addWidget(m_tableNameEdit, 2, 1);
     middle->addWidget(m_databaseLabel, 3, 0);
     middle->addWidget(m_databaseBox, 3, 1);
+    m_tableMode = new TableModeChoice(middle, scriptPanel, this);
+    connect(m_databaseBox, &QComboBox::currentIndexChanged, this,
+            [this](int position) { m_tableMode->setDialect(dialectFromPosition(position).value_or(Dialect::MySql)); });
+    m_nullMarkers = new NullMarkersEdit(middle, scriptPanel, this);
+    connect(m_nullMarkers, &NullMarkersEdit::changed, this, &TAppForm::refreshPreview);
     middle->setColumnStretch(1, 1);
     layout->addWidget(scriptPanel);
 
@@ -274,6 +286,8 @@ void TAppForm::setLoadedLook(bool loaded)
         control->setEnabled(loaded);
     if (m_exactQuoting)
         m_exactQuoting->setLocked(loaded);
+    m_tableMode->setEnabled(loaded);
+    m_nullMarkers->setEnabled(loaded);
     m_columnTypesButton->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));
     m_exportButton->setIcon(pictureIcon(loaded ? QStringLiteral("save48") : QStringLiteral("saveblack48")));
 }

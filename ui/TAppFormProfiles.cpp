@@ -10,6 +10,9 @@
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
 #include "ui/ScriptFormOption.h"
+#include "ui/NullMarkersEdit.h"
+#include "ui/TableModeChoice.h"
+#include "ui/ValueFormsChoice.h"
 #include "engine/csv/ShapeDetector.h"
 
 #include <QCheckBox>
@@ -34,6 +37,9 @@ ScriptOptions TAppForm::scriptOptions() const
     options.exactQuoting = reading.exactQuoting;
     options.transaction = m_transactionOption->isOn();
     options.copy = m_copyOption->isOn();
+    options.tableMode = m_tableMode->mode();
+    options.nullMarkers = m_nullMarkers->markers();
+    options.forms = reading.forms;
     return options;
 }
 
@@ -45,6 +51,10 @@ void TAppForm::setScriptControls(const ScriptOptions& options, bool reading)
     m_multiRowBox->setChecked(options.multiRow);
     m_transactionOption->setChecked(options.transaction);
     m_copyOption->setChecked(options.copy);
+    m_tableMode->setMode(options.tableMode);
+    m_nullMarkers->setMarkers(options.nullMarkers);
+    // The forms shape no load: they apply to the files loaded too.
+    m_valueForms->setForms(options.forms);
     if (reading)
         setReadingControls(loadOptionsFor(options));
 }
@@ -55,6 +65,7 @@ void TAppForm::setReadingControls(const LoadOptions& options)
     m_headerLineBox->setChecked(options.headerLine);
     (options.encoding == TextEncoding::Utf8 ? m_utf8Button : m_ansiButton)->setChecked(true);
     m_exactQuoting->setChecked(options.exactQuoting);
+    m_valueForms->setForms(options.forms);
 }
 
 void TAppForm::afterLoad(const QString& path)
@@ -79,7 +90,8 @@ void TAppForm::afterLoad(const QString& path)
     try {
         const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
         if (const std::optional<ReloadOffer> offer =
-                reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine))
+                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine), shape,
+                               m_loadedFiles, reading))
             m_reloadBar->offer(*offer);
     } catch (const ShapeReadError&) {
         // The file got in; that its start cannot be read again offers nothing.
@@ -90,6 +102,11 @@ void TAppForm::SaveProfile1Click()
 {
     if (m_work != nullptr)
         return;
+    // A profile of a choice the database has not is one no reader takes.
+    if (const QString refusal = m_tableMode->refusal(); !refusal.isEmpty()) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"), refusal);
+        return;
+    }
     const QString path = m_dialogs.saveFile(this, profileSaveTypes());
     if (path.isEmpty())
         return;
@@ -145,7 +162,8 @@ void TAppForm::AutoDetect1Click()
             return;
         const CsvShape shape = detectCsvShapeOfFile(localPath(m_firstFile), reading.separator);
         if (const std::optional<ReloadOffer> offer =
-                reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine))
+                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine), shape,
+                               m_loadedFiles, reading))
             m_reloadBar->offer(*offer);
         else
             m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"),
@@ -162,6 +180,7 @@ void TAppForm::AutoDetect1Click()
     options.headerLine = shape.headerLine.valueOr(reading.headerLine);
     options.encoding = shape.encoding.valueOr(reading.encoding);
     options.exactQuoting = shape.exactQuoting.valueOr(reading.exactQuoting);
+    options.forms = detectedForms(shape, reading.forms);
     setReadingControls(options);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"), shapeEvidenceText(shape));
 }
@@ -176,9 +195,13 @@ void TAppForm::reloadWithOffer(const ReloadOffer& offer)
     const QStringList paths = offer.paths;
     const char16_t separator = offer.separator;
     const bool headerLine = offer.headerLine;
+    const bool formsOffered = offer.formsOffered;
+    const ValueForms forms = offer.forms;
     Clear1Click();
     m_separatorButton->setText(separatorButtonText(separator));
     m_headerLineBox->setChecked(headerLine);
+    if (formsOffered)
+        m_valueForms->setForms(forms);
     // The profile's types were for the first file: it takes them again.
     m_profileTypesWaiting = m_profile.has_value();
     loadFiles(paths, [this](const QString& path) { return loadFile(path); });

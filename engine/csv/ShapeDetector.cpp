@@ -1,5 +1,6 @@
 #include "engine/csv/ShapeDetector.h"
 
+#include "engine/csv/FormDetector.h"
 #include "engine/files/FileOpen.h"
 #include "engine/text/LineBreaks.h"
 #include "engine/text/Utf8.h"
@@ -778,6 +779,8 @@ CsvShape detectCsvShape(std::string_view sample, bool complete, char16_t current
         shape.separator = {std::nullopt, empty};
         shape.headerLine = {std::nullopt, empty};
         shape.exactQuoting = {std::nullopt, empty};
+        shape.numberForm = {std::nullopt, empty};
+        shape.dateOrder = {std::nullopt, empty};
         if (!shape.encoding.value && !utf16)
             shape.encoding.evidence = empty;
         return shape;
@@ -861,6 +864,19 @@ CsvShape detectCsvShape(std::string_view sample, bool complete, char16_t current
         shape.exactQuoting = {std::nullopt, "no quoted field holds the separator or a line break"};
     else
         shape.exactQuoting = {std::nullopt, "no quoted fields"};
+
+    // The forms are judged on the table, not on a title above it.
+    FormVotes votes;
+    for (const Record& record : table) {
+        for (const auto field : record.fields)
+            votes.add(field, record.line);
+    }
+    const FormVotes::NumberChoice numbers = votes.numbers();
+    shape.numberForm.evidence = numbers.evidence;
+    if (numbers.decimal)
+        shape.numberForm.value = ValueForms{*numbers.decimal, numbers.group, DateOrder::None};
+    const FormVotes::DateChoice dates = votes.dates();
+    shape.dateOrder = {dates.order, dates.evidence};
     return shape;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -57,6 +58,10 @@ struct CsvShape {
     // are judged on the lines after them. No value and no evidence where
     // the table starts on line 1.
     ShapeChoice<std::size_t> linesAbove;
+    // How numbers and dates are written (csv/FormDetector.h): the decimal
+    // and group marks (no date order in it), and the date order.
+    ShapeChoice<ValueForms> numberForm;
+    ShapeChoice<DateOrder> dateOrder;
     std::size_t lines = 0; // records in the sample (one may span lines)
 };
 

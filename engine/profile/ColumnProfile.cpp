@@ -287,6 +287,121 @@ Shape dateShape(const char* s, std::size_t n) noexcept
     return dateShape(s, n);
 }
 
+// A value read in `forms`: the shape of its plain form, and whether that
+// differs from the value. With the numbers' form chosen, a number is only
+// one in that form (1.5 is no number with a decimal comma). A date is tried
+// without a time first, so that it stays a date.
+template <typename Unit>
+Shape formedShape(const Unit* b, const Unit* e, bool exact, const ValueForms& forms, bool* changed = nullptr) noexcept
+{
+    char value[kMaxFormedChars];
+    const auto n = exact ? gatherPlainValue(b, e, value) : gatherFormValue(b, e, false, value);
+    if (!n || *n == 0)
+        return {};
+    const std::string_view v(value, *n);
+    char plain[kMaxPlainChars];
+    std::size_t p = 0;
+    if (forms.numbersChosen())
+        p = normaliseNumber(v, forms, plain);
+    if (p == 0 && forms.datesChosen()) {
+        p = normaliseDate(v, forms.dates, false, false, plain);
+        if (p == 0)
+            p = normaliseDate(v, forms.dates, true, false, plain);
+    }
+    if (p == 0 && !forms.numbersChosen()) {
+        // Numbers as they stand, where no form of them was chosen.
+        const Shape asIs = classify(value, *n);
+        if (asIs.integer || asIs.decimal)
+            return asIs;
+    }
+    if (changed != nullptr)
+        *changed = p != *n || std::string_view(plain, p) != v;
+    return p == 0 ? Shape{} : classify(plain, p);
+}
+
+bool isNumberShape(const Shape& s) noexcept
+{
+    return s.integer || s.decimal;
+}
+
+bool isDateShape(const Shape& s) noexcept
+{
+    return s.date || s.dateTime;
+}
+
+// The value as it stands, as classify() reads it.
+template <typename Unit>
+Shape plainShape(const Unit* b, const Unit* e, bool exact) noexcept
+{
+    char value[kMaxFormedChars];
+    const auto n = exact ? gatherPlainValue(b, e, value) : gatherFormValue(b, e, false, value);
+    if (!n || *n == 0)
+        return {};
+    return classify(value, *n);
+}
+
+// Keeps only what the alternatives still holding need, so that a column
+// profiled in parts and added up equals one profiled whole: a part that
+// starts afresh would otherwise count values the whole no longer looked at.
+void settleAlternatives(ColumnProfile& column) noexcept
+{
+    column.alternativesUsed &= column.alternativesHold;
+    std::uint8_t numbers = 0;
+    for (std::size_t k = 0; k < kAlternativeForms.size(); ++k) {
+        if (kAlternativeForms[k].numbersChosen())
+            numbers = static_cast<std::uint8_t>(numbers | (1u << k));
+    }
+    if ((column.alternativesHold & numbers) == 0) {
+        column.alternativeIntegerDigits = 0;
+        column.alternativeScale = 0;
+    }
+    if ((column.alternativesHold & ~numbers & 0xFF) == 0) {
+        column.alternativeMinYear = 9999;
+        column.alternativeFractionDigits = 0;
+        column.alternativeTime = false;
+    }
+}
+
+// Tries the value in the forms not chosen that still hold for the column
+// (ColumnProfile::alternativesHold); `asIs` is its shape as it stands or in
+// the chosen forms.
+template <typename Unit>
+void tryAlternatives(ColumnProfile& column, const Unit* b, const Unit* e, bool exact, const Shape& asIs)
+{
+    std::uint8_t& hold = column.alternativesHold;
+    const bool number = isNumberShape(asIs);
+    const bool date = isDateShape(asIs);
+    auto note = [&](const Shape& shape, bool numberForm) {
+        if (numberForm) {
+            column.alternativeIntegerDigits = std::max(column.alternativeIntegerDigits, shape.integerDigits);
+            column.alternativeScale = std::max(column.alternativeScale, shape.scale);
+        } else {
+            column.alternativeMinYear = std::min(column.alternativeMinYear, shape.year);
+            column.alternativeFractionDigits = std::max(column.alternativeFractionDigits, shape.fractionDigits);
+            column.alternativeTime = column.alternativeTime || shape.dateTime;
+        }
+    };
+    for (std::size_t k = 0; k < kAlternativeForms.size(); ++k) {
+        const auto bit = static_cast<std::uint8_t>(1u << k);
+        if ((hold & bit) == 0)
+            continue;
+        const bool numberForm = kAlternativeForms[k].numbersChosen();
+        // A number or date as it stands fits every form of its kind.
+        if (numberForm ? number : date) {
+            note(asIs, numberForm);
+            continue;
+        }
+        const Shape shape = number || date ? Shape{} : formedShape(b, e, exact, kAlternativeForms[k]);
+        if (numberForm ? !isNumberShape(shape) : !isDateShape(shape)) {
+            hold = static_cast<std::uint8_t>(hold & ~bit);
+            continue;
+        }
+        column.alternativesUsed = static_cast<std::uint8_t>(column.alternativesUsed | bit);
+        note(shape, numberForm);
+    }
+    settleAlternatives(column);
+}
+
 // The figures of numbers and dates as before the first value.
 void clearFigures(ColumnProfile& column) noexcept
 {
@@ -297,6 +412,7 @@ void clearFigures(ColumnProfile& column) noexcept
     column.scale = 0;
     column.minYear = 9999;
     column.fractionDigits = 0;
+    column.formed = false;
 }
 
 bool before(const ValueSite& a, const ValueSite& b) noexcept
@@ -315,6 +431,17 @@ ValueSite shifted(const ValueSite& site, const std::vector<FileShape>& files)
 }
 
 } // namespace
+
+std::uint8_t alternativesBeside(const ValueForms& forms) noexcept
+{
+    std::uint8_t bits = 0;
+    for (std::size_t k = 0; k < kAlternativeForms.size(); ++k) {
+        const bool number = kAlternativeForms[k].numbersChosen();
+        if (number ? !forms.numbersChosen() : !forms.datesChosen())
+            bits = static_cast<std::uint8_t>(bits | (1u << k));
+    }
+    return bits;
+}
 
 std::string_view kindName(ValueKind kind) noexcept
 {
@@ -391,9 +518,19 @@ void TableProfiler::setColumns(std::size_t columns, bool shapesOnly)
 {
     m_shapesOnly = shapesOnly;
     m_profile.columns.assign(shapesOnly ? 0 : columns, ColumnProfile{});
-    for (auto& column : m_profile.columns)
+    for (auto& column : m_profile.columns) {
         clearFigures(column);
+        column.alternativesHold = alternativesBeside(m_forms);
+    }
     m_columns = columns;
+}
+
+void TableProfiler::setValueForms(const ValueForms& forms)
+{
+    m_forms = forms;
+    m_profile.forms = forms;
+    for (auto& column : m_profile.columns)
+        column.alternativesHold = alternativesBeside(m_forms);
 }
 
 bool TableProfiler::takesUtf8(char16_t separator) noexcept
@@ -417,6 +554,10 @@ void TableProfiler::resumeFile(std::size_t file, std::string name, std::uint64_t
 void TableProfile::append(const TableProfile& later)
 {
     rows += later.rows;
+    if (nullMarkerCells.size() < later.nullMarkerCells.size())
+        nullMarkerCells.resize(later.nullMarkerCells.size());
+    for (std::size_t m = 0; m < later.nullMarkerCells.size(); ++m)
+        nullMarkerCells[m] += later.nullMarkerCells[m];
     if (files.size() < later.files.size())
         files.resize(later.files.size());
     // The columns' sites are moved on before the files count the later
@@ -425,6 +566,7 @@ void TableProfile::append(const TableProfile& later)
         ColumnProfile& column = columns[c];
         const ColumnProfile& next = later.columns[c];
         column.nonEmpty += next.nonEmpty;
+        column.nullMarkers += next.nullMarkers;
         if (column.empty == 0)
             column.firstEmpty = shifted(next.firstEmpty, files);
         column.empty += next.empty;
@@ -432,6 +574,15 @@ void TableProfile::append(const TableProfile& later)
         column.maxBytes = std::max(column.maxBytes, next.maxBytes);
         column.maxUtf16Units = std::max(column.maxUtf16Units, next.maxUtf16Units);
         column.nonAscii = column.nonAscii || next.nonAscii;
+        column.formed = column.formed || next.formed;
+        column.alternativesHold &= next.alternativesHold;
+        column.alternativesUsed |= next.alternativesUsed;
+        column.alternativeIntegerDigits = std::max(column.alternativeIntegerDigits, next.alternativeIntegerDigits);
+        column.alternativeScale = std::max(column.alternativeScale, next.alternativeScale);
+        column.alternativeMinYear = std::min(column.alternativeMinYear, next.alternativeMinYear);
+        column.alternativeFractionDigits = std::max(column.alternativeFractionDigits, next.alternativeFractionDigits);
+        column.alternativeTime = column.alternativeTime || next.alternativeTime;
+        settleAlternatives(column);
         bool typed = false;
         for (std::size_t k = 0; k < kNarrowKinds; ++k) {
             if (column.holds[k] && !next.holds[k]) {
@@ -615,9 +766,26 @@ void TableProfiler::ruleOut(ColumnProfile& column, std::size_t kind, const std::
     column.ruledOutBy[kind] = ValueSite{static_cast<std::uint32_t>(m_profile.files.size() - 1), m_line, value};
 }
 
+void TableProfiler::setNullMarkers(std::shared_ptr<const NullMarkers> markers)
+{
+    m_markers = markers && !markers->empty() ? std::move(markers) : nullptr;
+    m_profile.nullMarkerCells.assign(m_markers ? m_markers->texts().size() : 0, 0);
+}
+
+bool TableProfiler::isNullMarker(ColumnProfile& column, std::optional<std::size_t> marker)
+{
+    if (!marker)
+        return false;
+    ++column.nullMarkers;
+    ++m_profile.nullMarkerCells[*marker];
+    return true;
+}
+
 template <typename Unit>
 inline void TableProfiler::addValue(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
 {
+    if (m_markers && isNullMarker(column, m_markers->matchRaw(b, e)))
+        return;
     while (b < e && trimmed(*b))
         ++b;
     while (e > b && trimmed(e[-1]))
@@ -629,7 +797,10 @@ template <typename Unit>
 void TableProfiler::addExactField(ColumnProfile& column, const Unit* b, const Unit* e, bool ascii)
 {
     // Nothing is trimmed: only a field whose value has no character is
-    // empty. A quoted field's value is put together from its runs.
+    // empty. A quoted field's value is put together from its runs; it is
+    // never a NULL marker.
+    if (m_markers && (b == e || *b != static_cast<Unit>(kQuote)) && isNullMarker(column, m_markers->matchValue(b, e)))
+        return;
     if (b < e && *b == static_cast<Unit>(kQuote)) {
         auto& value = [this]() -> std::vector<Unit>& {
             if constexpr (sizeof(Unit) == 1)
@@ -654,7 +825,7 @@ inline void TableProfiler::addWrittenValue(ColumnProfile& column, const Unit* b,
     }
     ++column.nonEmpty;
     const auto& holds = column.holds;
-    if (!(holds[0] || holds[1] || holds[2] || holds[3])
+    if (!(holds[0] || holds[1] || holds[2] || holds[3]) && column.alternativesHold == 0
         && !longerThanSeen<Unit>(column, static_cast<std::uint64_t>(e - b), ascii)) {
         // Text that cannot be longer than the longest by any count: only
         // whether it is ASCII is left to learn.
@@ -685,8 +856,11 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
     column.maxBytes = std::max(column.maxBytes, m.bytes);
     column.maxUtf16Units = std::max(column.maxUtf16Units, m.utf16Units);
     column.nonAscii = column.nonAscii || !m.ascii;
-    if (!typed)
+    if (!typed) {
+        if (column.alternativesHold != 0)
+            tryAlternatives(column, b, e, m_exact, units <= kMaxShapedChars ? plainShape(b, e, m_exact) : Shape{});
         return;
+    }
 
     if (!shaped && m.ascii && m.chars <= kMaxShapedChars && (sizeof(Unit) == 2 || m.quotes)) {
         char text[kMaxShapedChars];
@@ -697,6 +871,14 @@ void TableProfiler::measureAndType(ColumnProfile& column, const Unit* b, const U
         }
         shape = classify(text, n);
     }
+    const bool asIs = isNumberShape(shape) || isDateShape(shape);
+    if (m_forms.chosen() && (!asIs || (m_forms.numbersChosen() && isNumberShape(shape))) && units <= kMaxShapedChars) {
+        bool changed = false;
+        shape = formedShape(b, e, m_exact, m_forms, &changed);
+        column.formed = column.formed || (changed && (isNumberShape(shape) || isDateShape(shape)));
+    }
+    if (column.alternativesHold != 0)
+        tryAlternatives(column, b, e, m_exact, shape);
     const bool fits[kNarrowKinds] = {shape.integer, shape.integer || shape.decimal, shape.date,
                                      shape.date || shape.dateTime};
     bool ruledOut = false;

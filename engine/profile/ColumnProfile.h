@@ -1,7 +1,13 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
+
+#include "engine/types/ValueForms.h"
+
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +20,25 @@ enum class ValueKind : std::uint8_t { Integer, Decimal, Date, DateTime, Text };
 inline constexpr std::size_t kNarrowKinds = 4; // every kind but text
 
 std::string_view kindName(ValueKind kind) noexcept;
+
+// The forms a column is also tried in when they were not chosen, so that a
+// suggestion can say which would have typed it (bit k of
+// ColumnProfile::alternativesHold is entry k).
+inline constexpr std::array<ValueForms, 8> kAlternativeForms{{
+    {DecimalMark::Comma, GroupMark::None, DateOrder::None},
+    {DecimalMark::Comma, GroupMark::Point, DateOrder::None},
+    {DecimalMark::Point, GroupMark::None, DateOrder::None},
+    {DecimalMark::Point, GroupMark::Comma, DateOrder::None},
+    {DecimalMark::None, GroupMark::None, DateOrder::Iso},
+    {DecimalMark::None, GroupMark::None, DateOrder::Dmy},
+    {DecimalMark::None, GroupMark::None, DateOrder::Mdy},
+    {DecimalMark::None, GroupMark::None, DateOrder::Ymd},
+}};
+inline constexpr std::uint8_t kAllAlternatives = 0xFF;
+
+// The alternatives left to try once `forms` are chosen: those of a kind
+// (numbers, dates) not chosen.
+std::uint8_t alternativesBeside(const ValueForms& forms) noexcept;
 
 // A value that was read: its file (index into TableProfile::files), its
 // line (1-based, of that file) and, where it tells something, the value
@@ -35,6 +60,9 @@ struct ValueSite {
 struct ColumnProfile {
     std::uint64_t nonEmpty = 0;
     std::uint64_t empty = 0;
+    // Cells that are NULL markers (csv/NullMarkers.h): NULL whatever the
+    // options, so they rule no kind out; counted apart from the others.
+    std::uint64_t nullMarkers = 0;
     std::uint64_t maxChars = 0;      // code points
     std::uint64_t maxBytes = 0;      // in UTF-8
     std::uint64_t maxUtf16Units = 0; // what SQL Server's nvarchar(n) counts
@@ -58,6 +86,20 @@ struct ColumnProfile {
     // Dates and date-times.
     int minYear = 9999;
     std::uint32_t fractionDigits = 0; // most digits of a second's fraction
+
+    // Some value was a number or date only in the chosen forms.
+    bool formed = false;
+    // The forms not chosen (kAlternativeForms) in which every non-empty
+    // value is a number, or every one a date, as it stands or in that form;
+    // `alternativesUsed`: those some value needed. With the figures of the
+    // values read so.
+    std::uint8_t alternativesHold = kAllAlternatives;
+    std::uint8_t alternativesUsed = 0;
+    std::uint32_t alternativeIntegerDigits = 0;
+    std::uint32_t alternativeScale = 0;
+    int alternativeMinYear = 9999;
+    std::uint32_t alternativeFractionDigits = 0;
+    bool alternativeTime = false; // some date had a time of day
 
     // The narrowest kind that holds every value: empty cells are ignored
     // when they are written as NULL, and otherwise keep the column text,
@@ -93,6 +135,9 @@ struct TableProfile {
     std::vector<ColumnProfile> columns;
     std::vector<FileShape> files;
     std::uint64_t rows = 0;
+    // The cells that each NULL marker stood in, by the marker's index.
+    std::vector<std::uint64_t> nullMarkerCells{};
+    ValueForms forms{}; // the forms values were read in besides their own
 
     std::uint64_t longRows() const noexcept;
     std::uint64_t shortRows() const noexcept;
@@ -128,8 +173,13 @@ public:
     // rows are kept (TableProfile::files), for a reader that must not slow
     // down for values it does not type.
     void setColumns(std::size_t columns, bool shapesOnly = false);
+    // Values are also read in these forms (types/ValueForms.h); before the
+    // first row.
+    void setValueForms(const ValueForms& forms);
 
     void startFile(std::string name);
+    // Values that are NULL markers, before the first row; none by default.
+    void setNullMarkers(std::shared_ptr<const NullMarkers> markers);
     // For a profiler that takes over in the middle of a table: the rows that
     // follow are those of file number `file` (from 0) after its first
     // `recordsBefore` lines, or records when they are read exactly; the
@@ -178,17 +228,21 @@ private:
     template <typename Unit>
     void addWrittenValue(ColumnProfile& column, const Unit* begin, const Unit* end, bool ascii);
     void addEmpty(ColumnProfile& column);
+    // Counts the cell as a NULL marker when it is one.
+    bool isNullMarker(ColumnProfile& column, std::optional<std::size_t> marker);
     void ruleOut(ColumnProfile& column, std::size_t kind, const std::string& sample);
 
     TableProfile m_profile;
     char16_t m_separator;
     bool m_exact;
+    ValueForms m_forms;
     std::size_t m_columns = 0;
     bool m_shapesOnly = false;
     std::uint64_t m_line = 0;
     // The value of a quoted field read exactly, its quotes resolved.
     std::vector<unsigned char> m_exactBytes;
     std::vector<char16_t> m_exactText;
+    std::shared_ptr<const NullMarkers> m_markers;
 };
 
 } // namespace quarrow

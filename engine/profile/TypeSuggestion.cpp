@@ -399,6 +399,46 @@ Typed typedChoice(const ColumnProfile& column, ValueKind kind, const DialectLimi
     return {};
 }
 
+// The forms the column's typed values were read in, in words.
+std::string formsRead(const TableProfile& profile, ValueKind kind)
+{
+    const bool number = kind == ValueKind::Integer || kind == ValueKind::Decimal;
+    ValueForms forms = profile.forms;
+    if (number)
+        forms.dates = DateOrder::None;
+    else
+        forms.decimal = DecimalMark::None;
+    return "read with " + describeForms(forms);
+}
+
+// "with decimal comma: decimal(4,2)" for the first form not chosen in which
+// every value of a text column is a number or a date; empty when none is.
+std::string alternativeHint(const ColumnProfile& column, const DialectLimits& limits, bool nullEmpty)
+{
+    if (!nullEmpty && column.empty > 0)
+        return {};
+    const unsigned both = column.alternativesHold & column.alternativesUsed;
+    for (std::size_t k = 0; k < kAlternativeForms.size(); ++k) {
+        if ((both & (1u << k)) == 0)
+            continue;
+        ColumnProfile read = column;
+        ValueKind kind = ValueKind::Decimal;
+        if (kAlternativeForms[k].numbersChosen()) {
+            read.integerDigits = column.alternativeIntegerDigits;
+            read.scale = column.alternativeScale;
+        } else {
+            kind = column.alternativeTime ? ValueKind::DateTime : ValueKind::Date;
+            read.minYear = column.alternativeMinYear;
+            read.fractionDigits = column.alternativeFractionDigits;
+        }
+        const Typed typed = typedChoice(read, kind, limits);
+        if (typed.type.empty())
+            return {};
+        return "with " + describeForms(kAlternativeForms[k]) + ": " + toUtf8(typed.type);
+    }
+    return {};
+}
+
 std::size_t displayWidth(std::string_view utf8Text)
 {
     std::size_t n = 0;
@@ -424,7 +464,8 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
     for (std::size_t i = 0; i < profile.columns.size(); ++i) {
         const ColumnProfile& column = profile.columns[i];
         const ValueKind kind = column.kind(nullEmpty);
-        if (kind != ValueKind::Text && column.nonEmpty > 0)
+        // A column whose forms the dialect refuses stays text, and counts so.
+        if (kind != ValueKind::Text && column.nonEmpty > 0 && !(column.formed && !dialectTakesForms(dialect)))
             typed[i] = typedChoice(column, kind, limits);
         if (mySql) {
             rowSlack -= column.nonEmpty == 0     ? mySqlRowBytesOf(dialectInfo(dialect).defaultType)
@@ -443,11 +484,22 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
         }
         const ValueKind kind = column.kind(nullEmpty);
         const ValueSite* why = column.whyNotNarrower(nullEmpty);
-        if (kind != ValueKind::Text && !typed[i].type.empty()) {
+        // The script keeps the file's forms where the dialect would read
+        // the plain ones by its settings (types/ValueForms.h).
+        const bool formsRefused = column.formed && kind != ValueKind::Text && !dialectTakesForms(dialect);
+        if (kind != ValueKind::Text && !typed[i].type.empty() && !formsRefused) {
             s.type = std::move(typed[i].type);
             s.kind = kind;
             if (why != nullptr && *why)
                 s.reason = quoted(*why, profile);
+            if (column.formed)
+                s.reason = formsRead(profile, kind) + (s.reason.empty() ? "" : "; " + s.reason);
+        } else if (formsRefused) {
+            TextChoice text = textType(column, limits, rowSlack);
+            s.type = std::move(text.type);
+            s.kind = ValueKind::Text;
+            s.reason = dialectName(dialect) + " reads numbers and dates by its own settings: values in "
+                       + describeForms(profile.forms) + " stay text";
         } else {
             TextChoice text = textType(column, limits, rowSlack);
             s.type = std::move(text.type);
@@ -458,6 +510,8 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
                 s.reason = "MySQL row limit: " + toUtf8(text.tooWide) + " would take the row past 65,535 bytes";
             else if (why != nullptr && *why)
                 s.reason = quoted(*why, profile);
+            if (const std::string hint = alternativeHint(column, limits, nullEmpty); !hint.empty())
+                s.reason += (s.reason.empty() ? "" : "; ") + hint;
         }
         out.push_back(std::move(s));
     }

@@ -7,7 +7,10 @@ namespace quarrow {
 TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& reading, bool shapesOnly)
 {
     TableProfiler profiler(0, reading.separator, reading.exactQuoting);
+    profiler.setValueForms(reading.forms);
     profiler.setColumns(workspace.columnNames().size(), shapesOnly);
+    if (!reading.nullMarkers.empty())
+        profiler.setNullMarkers(std::make_shared<const NullMarkers>(reading.nullMarkers));
     const auto& files = workspace.files();
     std::u16string scratch;
     for (std::size_t f = 0; f < files.size(); ++f) {

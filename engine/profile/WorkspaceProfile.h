@@ -10,13 +10,16 @@ struct ProfileReading {
     char16_t separator = u',';
     bool headerLine = true;
     bool exactQuoting = false; // the rows are records read exactly
+    // Values counted as NULL markers (csv/NullMarkers.h); none by default.
+    std::vector<std::u16string> nullMarkers{};
+    ValueForms forms{}; // values are also read in these (types/ValueForms.h)
 
     friend bool operator==(const ProfileReading&, const ProfileReading&) = default;
 };
 
 inline ProfileReading profileReadingOf(const LoadOptions& options) noexcept
 {
-    return {options.separator, options.headerLine, options.exactQuoting};
+    return {options.separator, options.headerLine, options.exactQuoting, {}, options.forms};
 }
 
 // The profile of the rows an export of the workspace writes: every row but

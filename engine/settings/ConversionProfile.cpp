@@ -359,6 +359,8 @@ public:
                  "version " + std::to_string(version) + " does not exist: versions start at 1");
 
         const toml::node* copyNode = nullptr;
+        const toml::node* tableModeNode = nullptr;
+        const toml::node* formsNode = nullptr;
         for (auto&& [key, node] : root) {
             const std::string_view name = key.str();
             if (name == "version") {
@@ -401,16 +403,55 @@ public:
             } else if (name == "copy") {
                 script.copy = boolean(node, name);
                 copyNode = &node;
+            } else if (name == "table-mode") {
+                const std::string id = string(node, name);
+                const auto mode = tableModeFromIdentifier(id);
+                if (!mode)
+                    fail(node, name,
+                         "unknown table mode \"" + m_standIns.restore(id)
+                             + "\" (create, create-if-missing, replace, append)");
+                script.tableMode = *mode;
+                tableModeNode = &node;
+            } else if (name == "null-markers") {
+                script.nullMarkers = nullMarkers(node);
             } else if (name == "columns") {
                 profile.columns = columns(node);
+            } else if (name == "decimal") {
+                const std::string id = string(node, name);
+                const auto mark = decimalMarkFromName(id);
+                if (!mark && id != "none")
+                    fail(node, name, "unknown decimal mark \"" + m_standIns.restore(id) + "\" (point, comma or none)");
+                script.forms.decimal = mark.value_or(DecimalMark::None);
+                formsNode = &node;
+            } else if (name == "group") {
+                const std::string id = string(node, name);
+                const auto mark = groupMarkFromName(id);
+                if (!mark)
+                    fail(node, name,
+                         "unknown group separator \"" + m_standIns.restore(id)
+                             + "\" (none, \",\", \".\", blank or \"'\")");
+                script.forms.group = *mark;
+                formsNode = &node;
+            } else if (name == "dates") {
+                const std::string id = string(node, name);
+                const auto order = dateOrderFromName(id);
+                if (!order && id != "none")
+                    fail(node, name,
+                         "unknown date order \"" + m_standIns.restore(id) + "\" (iso, dmy, mdy, ymd or none)");
+                script.forms.dates = order.value_or(DateOrder::None);
             } else {
                 fail(lineOf(key.source()), quotedKey(name),
                      "unknown key (known: version, database, table, separator, header, encoding, exact-quoting, "
-                     "null-empty, multi-row, transaction, copy, columns)");
+                     "null-empty, multi-row, transaction, copy, table-mode, null-markers, decimal, group, dates, "
+                     "columns)");
             }
         }
+        if (formsConflict(script.forms))
+            fail(*formsNode, "group", "the group separator must differ from the decimal mark");
         if (script.copy && script.dialect != Dialect::PostgreSql)
             fail(*copyNode, "copy", "copy = true needs database = \"postgresql\": only PostgreSQL reads COPY");
+        if (const std::string refusal = tableModeRefusal(script.dialect, script.tableMode); !refusal.empty())
+            fail(*tableModeNode, "table-mode", refusal);
         return profile;
     }
 
@@ -447,6 +488,25 @@ private:
         if (const auto* value = node.as_integer())
             return value->get();
         wrongType(node, key, "an integer");
+    }
+
+    std::vector<std::u16string> nullMarkers(const toml::node& node) const
+    {
+        const auto* list = node.as_array();
+        if (list == nullptr)
+            wrongType(node, "null-markers", "a list of texts in quotes");
+        std::vector<std::u16string> markers;
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            const toml::node& entry = *list->get(i);
+            const auto* text = entry.as_string();
+            if (text == nullptr)
+                fail(lineOf(entry.source()), "null-markers entry " + std::to_string(i + 1),
+                     "expected a string in quotes, found " + std::string(typeName(entry.type())));
+            markers.push_back(fromDocument(text->get()));
+        }
+        if (const std::string refusal = nullMarkersRefusal(markers); !refusal.empty())
+            fail(node, "null-markers", refusal);
+        return markers;
     }
 
     std::vector<ProfileColumn> columns(const toml::node& node) const
@@ -578,6 +638,19 @@ std::string profileText(const ConversionProfile& profile)
     line("multi-row", boolText(s.multiRow), "multi-row INSERT statements");
     line("transaction", boolText(s.transaction), "the whole script one transaction");
     line("copy", boolText(s.copy), "PostgreSQL only: the rows as COPY ... FROM stdin");
+    std::string markers = "[";
+    for (const auto& marker : s.nullMarkers)
+        markers += (markers.size() > 1 ? ", " : "") + tomlString(marker);
+    line("null-markers", markers + "]", "values written as NULL, such as \"NA\"");
+    line("table-mode", "\"" + std::string(tableModeInfo(s.tableMode).identifier) + "\"",
+         "create create-if-missing replace append (rows only)");
+    // Written only when chosen, so that profiles without them read as before.
+    if (s.forms.chosen()) {
+        auto name = [](std::string_view id) { return "\"" + std::string(id.empty() ? "none" : id) + "\""; };
+        line("decimal", name(decimalMarkName(s.forms.decimal)), "point comma none: numbers' decimal mark");
+        line("group", name(groupMarkName(s.forms.group)), "none \",\" \".\" blank \"'\": between groups of three");
+        line("dates", name(dateOrderName(s.forms.dates)), "iso dmy mdy ymd none: the order of dates");
+    }
     text += "columns = [\n";
     for (const auto& column : profile.columns)
         text += "  { name = " + tomlString(column.name) + ", type = " + tomlString(column.type) + " },\n";

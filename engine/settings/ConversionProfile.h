@@ -27,6 +27,8 @@ namespace quarrow {
 //   multi-row = false         # multi-row INSERT statements
 //   transaction = false       # the whole script one transaction
 //   copy = false              # PostgreSQL only: rows as COPY ... FROM stdin
+//   null-markers = []         # values written as NULL, such as "NA"
+//   table-mode = "create"     # create create-if-missing replace append (rows only)
 //   columns = [
 //     { name = "id", type = "int" },
 //     { name = "city", type = "text" },

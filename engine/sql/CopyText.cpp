@@ -81,7 +81,8 @@ char* CopyRowWriter::writeValue(char* o, std::u16string_view value, std::uint64_
     return o;
 }
 
-std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted)
+std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted,
+                                                 items::FormedItems* formed)
 {
     // Every unit may take three bytes (a character, or an escape of two);
     // every column its tab and \N.
@@ -92,6 +93,26 @@ std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_
         if (column++ > 0)
             *o++ = '\t';
     };
+    // A NULL marker is \N; a value in a chosen form goes in plain: ASCII
+    // without anything to escape.
+    auto write = [&](bool canBeMarker) {
+        if (canBeMarker && m_markers && m_markers->matchValue(m_value.data(), m_value.data() + m_value.size())) {
+            next();
+            o = static_cast<char*>(std::memcpy(o, "\\N", 2)) + 2;
+            return;
+        }
+        if (formed != nullptr) {
+            char plain[kMaxPlainChars];
+            const std::size_t n = formed->plainOf(m_value.data(), m_value.data() + m_value.size(), column, plain);
+            if (n > 0) {
+                next();
+                o = static_cast<char*>(std::memcpy(o, plain, n)) + n;
+                return;
+            }
+        }
+        next();
+        o = writeValue(o, m_value, substituted);
+    };
     if (m_exactQuoting) {
         forEachExactField(row.data(), row.data() + row.size(), m_separator,
                           [&](const char16_t* begin, const char16_t* end) {
@@ -101,8 +122,8 @@ std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_
                               forEachValueRun(begin, end, [&](const char16_t* b, const char16_t* e) {
                                   m_value.append(b, static_cast<std::size_t>(e - b));
                               });
-                              next();
-                              o = writeValue(o, m_value, substituted);
+                              // Read exactly, a quoted value is a value.
+                              write(begin == end || *begin != kQuote);
                           });
     } else {
         forEachRawField(row, m_separator, [&](const char16_t* begin, const char16_t* end, bool) {
@@ -117,8 +138,7 @@ std::optional<std::size_t> CopyRowWriter::append(OutBuffer& out, std::u16string_
                 if (raw[i] != kQuote)
                     m_value += raw[i];
             }
-            next();
-            o = writeValue(o, m_value, substituted);
+            write(true);
         });
     }
     while (column < m_columns) {

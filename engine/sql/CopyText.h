@@ -1,10 +1,13 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/OutBuffer.h"
 #include "engine/text/TextEncoding.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +44,12 @@ public:
 
     // Returns the row's field count, those beyond the columns included, as
     // ScriptFormatter::appendRow does; nothing for a record read exactly.
-    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted);
+    // `formed`, when given, writes the values in a chosen form plain.
+    std::optional<std::size_t> append(OutBuffer& out, std::u16string_view row, std::uint64_t& substituted,
+                                      items::FormedItems* formed = nullptr);
+
+    // Values that are NULL markers are written \N.
+    void setNullMarkers(std::shared_ptr<const NullMarkers> markers) { m_markers = std::move(markers); }
 
 private:
     char* writeValue(char* o, std::u16string_view value, std::uint64_t& substituted) const;
@@ -52,6 +60,7 @@ private:
     bool m_nullEmpty;
     std::size_t m_columns;
     std::u16string m_value; // the value being put together, reused
+    std::shared_ptr<const NullMarkers> m_markers;
 };
 
 } // namespace quarrow

@@ -288,7 +288,7 @@ const Unit* writeExactItem(const Unit* p, const Unit* const end, char*& out, con
 
 template <bool Breaks, typename Unit>
 std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
-                            const ScriptOptions& options, std::uint64_t& substituted)
+                            const ScriptOptions& options, std::uint64_t& substituted, FormedItems* formed)
 {
     const auto separator = static_cast<Unit>(options.separator);
     const PlainRuns<Unit, Breaks> plainRuns(separator, options.dialect == Dialect::MySql);
@@ -296,7 +296,11 @@ std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t co
     while (column < columns && p < end && *p != 0) {
         if (column++ > 0)
             *o++ = ',';
+        const Unit* const field = p;
+        char* const item = o;
         p = writeExactItem<Breaks>(p, end, o, options, plainRuns, substituted);
+        if (formed != nullptr)
+            o = formed->rewrite(item, o, field, p, column - 1);
         if (p < end && *p == separator && separator != 0) {
             ++p;
             if (p == end || *p == 0)
@@ -307,12 +311,12 @@ std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t co
 }
 
 template std::size_t writeExactItems<false, char16_t>(const char16_t*, const char16_t*, std::size_t, char*&,
-                                                      const ScriptOptions&, std::uint64_t&);
+                                                      const ScriptOptions&, std::uint64_t&, FormedItems*);
 template std::size_t writeExactItems<true, char16_t>(const char16_t*, const char16_t*, std::size_t, char*&,
-                                                     const ScriptOptions&, std::uint64_t&);
+                                                     const ScriptOptions&, std::uint64_t&, FormedItems*);
 template std::size_t writeExactItems<false, unsigned char>(const unsigned char*, const unsigned char*, std::size_t,
-                                                           char*&, const ScriptOptions&, std::uint64_t&);
+                                                           char*&, const ScriptOptions&, std::uint64_t&, FormedItems*);
 template std::size_t writeExactItems<true, unsigned char>(const unsigned char*, const unsigned char*, std::size_t,
-                                                          char*&, const ScriptOptions&, std::uint64_t&);
+                                                          char*&, const ScriptOptions&, std::uint64_t&, FormedItems*);
 
 } // namespace quarrow::items

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/ScriptFormatter.h"
 #include "engine/text/Scan.h"
 
@@ -34,9 +35,10 @@ std::size_t countBreaks(const Unit* p, const Unit* const end) noexcept
 // fields beyond `columns` are dropped. Returns how many items were written.
 // `Unit` is char16_t for UTF-16 text or unsigned char for valid UTF-8
 // written as UTF-8; `Breaks` says whether the record may hold a line break
-// written as a call. Instantiated for those in ExactItems.cpp.
+// written as a call. Instantiated for those in ExactItems.cpp. `formed`,
+// when given, rewrites the values in a chosen form.
 template <bool Breaks, typename Unit>
 std::size_t writeExactItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
-                            const ScriptOptions& options, std::uint64_t& substituted);
+                            const ScriptOptions& options, std::uint64_t& substituted, FormedItems* formed = nullptr);
 
 } // namespace quarrow::items

@@ -233,7 +233,8 @@ const Unit* writeFieldItem(const Unit* p, const Unit* const end, const bool quot
 // ones included.
 template <typename Unit>
 std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t columns, char*& o,
-                          const ScriptOptions& options, std::uint64_t& substituted, std::size_t& fields)
+                          const ScriptOptions& options, std::uint64_t& substituted, std::size_t& fields,
+                          const NullMarkers* markers, FormedItems* formed)
 {
     const auto separator = static_cast<Unit>(options.separator);
     const PlainRuns<Unit> plainRuns(separator, options.dialect == Dialect::MySql);
@@ -241,9 +242,16 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
     bool emptyLast = false; // a separator ended the line: one more, empty field
     while (column < columns && p < end && *p != 0) {
 #if defined(__GNUC__)
+        // A plain field may be a NULL marker: with markers each field is looked at.
         if constexpr (scan::kVectorScan && sizeof(Unit) == 1) {
-            plainRuns.writePlainFields(p, end, column, columns, o, options.dialect == Dialect::MsSql,
-                                       options.nullEmpty ? "NULL" : "''");
+            // Fields taken in bulk are not seen one by one: a NULL marker may
+            // stand in any column, and with forms the bulk stops before a
+            // column that takes one.
+            if (markers == nullptr) {
+                const std::size_t bulk = formed == nullptr ? columns : formed->nextFormed(column, columns);
+                plainRuns.writePlainFields(p, end, column, bulk, o, options.dialect == Dialect::MsSql,
+                                           options.nullEmpty ? "NULL" : "''");
+            }
             if (column == columns || p == end || *p == 0) {
                 // Fields taken here end at a separator.
                 emptyLast = p == end || *p == 0;
@@ -253,12 +261,19 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
 #endif
         if (column++ > 0)
             *o++ = ',';
+        const Unit* const field = p;
         const bool quoted = *p == kQuote;
         char* const item = o;
         p = writeFieldItem(quoted ? p + 1 : p, end, quoted, o, options, plainRuns, substituted);
+        const bool marker = markers != nullptr && markers->matchRaw(field, p);
+        if (marker)
+            o = put(item, "NULL");
         o = writeLiteralInPieces(item, o, options);
         if (quoted && p < end && *p == kQuote)
             ++p;
+        // A NULL marker is in no form, nor a value that missed one.
+        if (formed != nullptr && !marker)
+            o = formed->rewrite(item, o, field, p, column - 1);
         if (p < end && *p == separator) {
             ++p;
             if (p == end || *p == 0) {
@@ -321,8 +336,13 @@ ScriptFormatter::ScriptFormatter(const ScriptOptions& options, const std::vector
         end = breakLongLine(m_insertHeader.data(), end, 0); // between column names
     end = put(end, "\r\n");
     m_insertHeader.resize(static_cast<std::size_t>(end - m_insertHeader.data()));
-    if (options.copy && options.dialect == Dialect::PostgreSql)
+    if (!options.nullMarkers.empty())
+        m_markers = std::make_shared<const NullMarkers>(options.nullMarkers);
+    if (options.copy && options.dialect == Dialect::PostgreSql) {
         m_copyRows.emplace(options.encoding, options.separator, options.exactQuoting, options.nullEmpty, m_columns);
+        m_copyRows->setNullMarkers(m_markers);
+    }
+    m_formed = FormedItems(options.forms, options.dialect, options.exactQuoting, types);
 }
 
 void ScriptFormatter::appendText(OutBuffer& out, std::u16string_view text)
@@ -337,17 +357,9 @@ void ScriptFormatter::appendHead(OutBuffer& out)
     out.append("\r\n", 2);
     if (transaction)
         out.append(transaction->beforeCreate.data(), transaction->beforeCreate.size());
-    m_substituted += m_headSubstituted;
-    out.append("CREATE TABLE ", 13);
-    appendText(out, m_tableName);
-    out.append(" (\r\n", 4);
-    for (std::size_t i = 0; i < m_createLines.size(); ++i) {
-        appendText(out, m_createLines[i]);
-        if (i + 1 < m_createLines.size())
-            out.append(",", 1);
-        out.append("\r\n", 2);
-    }
-    out.append(");\r\n\r\n", 6);
+    if (m_options.tableMode != TableMode::RowsOnly)
+        m_substituted += m_headSubstituted;
+    appendText(out, tableStatements(m_options.dialect, m_options.tableMode, m_tableName, m_createLines));
     if (transaction)
         out.append(transaction->beforeInserts.data(), transaction->beforeInserts.size());
 }
@@ -406,21 +418,55 @@ void ScriptFormatter::appendExactRow(OutBuffer& out, const Unit* row, std::size_
 {
     const std::size_t breaks = m_options.dialect == Dialect::PostgreSql ? 0 : countBreaks(row, row + units);
     char* o = beginRow(out, units + breaks * kBreakRoomUnits, index);
-    const std::size_t column = breaks > 0
-                                   ? writeExactItems<true>(row, row + units, m_columns, o, m_options, m_substituted)
-                                   : writeExactItems<false>(row, row + units, m_columns, o, m_options, m_substituted);
+    FormedItems* const formed = m_formed.active() ? &m_formed : nullptr;
+    if (m_markers) {
+        endRow(out, o, writeExactItemsWithMarkers(row, row + units, o, breaks > 0, formed));
+        return;
+    }
+    const std::size_t column =
+        breaks > 0 ? writeExactItems<true>(row, row + units, m_columns, o, m_options, m_substituted, formed)
+                   : writeExactItems<false>(row, row + units, m_columns, o, m_options, m_substituted, formed);
     endRow(out, o, column);
+}
+
+template <typename Unit>
+std::size_t ScriptFormatter::writeExactItemsWithMarkers(const Unit* row, const Unit* end, char*& o, bool breaks,
+                                                        FormedItems* formed)
+{
+    // Field by field: an unquoted one whose value is a marker is NULL, any
+    // other is written as a record of that one field.
+    std::size_t column = 0;
+    forEachExactField(row, end, static_cast<Unit>(m_options.separator), [&](const Unit* b, const Unit* e) {
+        if (column == m_columns)
+            return;
+        if (column++ > 0)
+            *o++ = ',';
+        if ((b == e || *b != static_cast<Unit>(kQuote)) && m_markers->matchValue(b, e)) {
+            o = put(o, "NULL");
+            return;
+        }
+        char* const item = o;
+        const std::size_t written = breaks ? writeExactItems<true>(b, e, 1, o, m_options, m_substituted)
+                                           : writeExactItems<false>(b, e, 1, o, m_options, m_substituted);
+        if (written == 0)
+            o = writeEmptyValue(o, m_options);
+        else if (formed != nullptr)
+            o = formed->rewrite(item, o, b, e, column - 1);
+    });
+    return column;
 }
 
 std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16string_view row, std::uint64_t index)
 {
+    m_formed.setRow(index);
+    FormedItems* const formed = m_formed.active() ? &m_formed : nullptr;
     if (m_copyRows) {
         if (index == 0) {
             const std::string statement = copyStatement(m_insertHeader);
             out.append(statement.data(), statement.size());
             m_substituted += m_insertHeaderSubstituted;
         }
-        return m_copyRows->append(out, row, m_substituted);
+        return m_copyRows->append(out, row, m_substituted, formed);
     }
     if (m_options.exactQuoting) {
         appendExactRow(out, row.data(), row.size(), index);
@@ -430,7 +476,8 @@ std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16st
     std::size_t column = 0;
     std::size_t fields = 0;
     if (onePassSeparator(m_options.separator)) {
-        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted, fields);
+        column = writeRowItems(row.data(), row.data() + row.size(), m_columns, o, m_options, m_substituted, fields,
+                               m_markers.get(), formed);
     } else {
         // Value items drop every double quote, so a quoted field's raw text (its
         // doubled quotes not yet reduced) gives the same item as the field.
@@ -443,7 +490,12 @@ std::optional<std::size_t> ScriptFormatter::appendRow(OutBuffer& out, std::u16st
             char* const item = o;
             o = writeValue(o, std::u16string_view(begin, static_cast<std::size_t>(end - begin)), m_options,
                            m_substituted);
+            const bool marker = m_markers && m_markers->matchRaw(begin, end);
+            if (marker)
+                o = put(item, "NULL");
             o = writeLiteralInPieces(item, o, m_options);
+            if (formed != nullptr && !marker)
+                o = formed->rewrite(item, o, begin, end, column - 1);
         });
     }
     endRow(out, o, column);
@@ -463,13 +515,15 @@ std::optional<std::size_t> ScriptFormatter::appendUtf8Row(OutBuffer& out, std::s
         const auto decoded = utf8::decode(bytes, row.size(), m_scratch.data(), true);
         return appendRow(out, std::u16string_view(m_scratch.data(), decoded.written), index);
     }
+    m_formed.setRow(index);
     if (m_options.exactQuoting) {
         appendExactRow(out, bytes, row.size(), index);
         return std::nullopt;
     }
     char* o = beginRow(out, row.size(), index);
     std::size_t fields = 0;
-    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted, fields);
+    const std::size_t column = writeRowItems(bytes, bytes + row.size(), m_columns, o, m_options, m_substituted, fields,
+                                             m_markers.get(), m_formed.active() ? &m_formed : nullptr);
     endRow(out, o, column);
     return fields;
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "engine/csv/NullMarkers.h"
 #include "engine/sql/CopyText.h"
+#include "engine/sql/FormedItems.h"
 #include "engine/sql/NameLimits.h"
 #include "engine/sql/OutBuffer.h"
+#include "engine/sql/TableMode.h"
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/Workspace.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,13 +38,23 @@ struct ScriptOptions {
     // PostgreSQL only: the rows as COPY ... FROM stdin data (sql/CopyText.h)
     // instead of INSERT statements; multiRow then has no effect.
     bool copy = false;
+    // What the script does about the table before the rows (sql/TableMode.h).
+    TableMode tableMode = TableMode::Create;
+    // Values written as NULL, matched against the whole cleaned value
+    // (csv/NullMarkers.h); none by default.
+    std::vector<std::u16string> nullMarkers{};
+    // How the file writes numbers and dates: values in these forms in a
+    // column typed as a number, date or date-time are written in the plain
+    // form (FormedItems.h). None chosen: every value as the file has it.
+    ValueForms forms{};
 };
 
 // The reading options that go with a script's: the same encoding, header
 // option, separator, and the dialect whose default types the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine, options.separator, options.dialect, options.exactQuoting};
+    return LoadOptions{options.encoding, options.headerLine,   options.separator,
+                       options.dialect,  options.exactQuoting, options.forms};
 }
 
 // SQL Server refuses more rows in one VALUES list.
@@ -102,7 +117,8 @@ public:
                     const std::vector<std::u16string>& types);
 
     // The empty line, CREATE TABLE with its column lines, ");" and the empty
-    // line; with `transaction`, the lines that begin it around them.
+    // line (or what the table mode writes instead); with `transaction`, the
+    // lines that begin it around them. Throws TableModeError.
     void appendHead(OutBuffer& out);
     // Row number `index` of the exported rows (0 for the first). Returns the
     // row's field count as forEachRawField() finds them, those beyond the
@@ -135,12 +151,18 @@ public:
     // encoding could not hold in it.
     std::string_view insertHeader() const noexcept { return m_insertHeader; }
     std::uint64_t insertHeaderSubstituted() const noexcept { return m_insertHeaderSubstituted; }
+    // Per column, the values in a typed column that were in no chosen form
+    // and went out as the file has them; empty when no column takes a form.
+    const std::vector<FormMisfits>& formMisfits() const noexcept { return m_formed.misfits(); }
 
 private:
     void appendText(OutBuffer& out, std::u16string_view text);
     bool headerDue(std::uint64_t index) const noexcept;
     char* beginRow(OutBuffer& out, std::size_t units, std::uint64_t index);
     void endRow(OutBuffer& out, char* o, std::size_t column);
+    template <typename Unit>
+    std::size_t writeExactItemsWithMarkers(const Unit* row, const Unit* end, char*& o, bool breaks,
+                                           items::FormedItems* formed);
     template <typename Unit>
     void appendExactRow(OutBuffer& out, const Unit* row, std::size_t units, std::uint64_t index);
 
@@ -156,6 +178,9 @@ private:
     char* m_lineStart = nullptr;             // of the row being written
     std::u16string m_scratch;                // a UTF-8 row decoded, when it cannot be worked on as it is
     std::optional<CopyRowWriter> m_copyRows; // with the copy option
+    // The NULL markers, when there are any; shared by the copies of a formatter.
+    std::shared_ptr<const NullMarkers> m_markers;
+    items::FormedItems m_formed;
 };
 
 } // namespace quarrow

@@ -45,7 +45,8 @@ ExportResult ScriptWriter::finish()
     m_formatter.appendEnd(m_buffer.bytes, m_rows);
     m_sink.write(m_buffer.bytes.data(), m_buffer.bytes.size());
     m_buffer.clear();
-    return {m_rows, m_formatter.substituted() + m_cutter.substituted(), m_formatter.renamedColumns()};
+    return {m_rows, m_formatter.substituted() + m_cutter.substituted(), m_formatter.renamedColumns(),
+            m_formatter.formMisfits()};
 }
 
 ExportResult Donustur(const Workspace& workspace, const ScriptOptions& options, ByteSink& sink,

@@ -17,6 +17,7 @@ struct ExportResult {
     std::uint64_t rowsExported = 0;
     std::uint64_t substituted = 0;      // characters the output encoding could not hold
     std::vector<RenamedColumn> renamed; // names cut to the database's length limit
+    std::vector<FormMisfits> misfits;   // per column: values in no chosen form, written as they are
 };
 
 // Streams a script through a formatter into a sink in pieces of about

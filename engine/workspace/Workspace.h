@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/text/TextEncoding.h"
+#include "engine/types/ValueForms.h"
 #include "engine/workspace/Dialect.h"
 #include "engine/workspace/DistinctNames.h"
 #include "engine/workspace/RowStore.h"
@@ -20,6 +21,9 @@ struct LoadOptions {
     char16_t separator = u',';
     Dialect dialect = Dialect::MySql; // gives the default types at the first load
     bool exactQuoting = false;        // records read exactly (csv/ExactQuoting.h): one row per record
+    // How values are read into typed columns by Suggest and the export; a
+    // load itself does not look at it.
+    ValueForms forms{};
 };
 
 // What a load on another thread shares with the thread that waits for it.

@@ -39,6 +39,9 @@ struct FixtureColumn {
 struct FixtureRow {
     std::size_t line = 0;            // 1-based line of the file
     std::vector<std::string> values; // every column's value after clean-up; "" is empty
+    // The values as the file has them, where they differ from what a typed
+    // column holds (value forms); empty: the same as `values`.
+    std::vector<std::string> fileValues{};
 };
 
 struct Fixture {
@@ -59,6 +62,8 @@ struct Fixture {
     bool suggestTypes = false;
     // Read with --rfc4180: the values are as the file holds them, untrimmed.
     bool exactQuoting = false;
+    // More converter options (the value forms and the separator they need).
+    std::vector<std::string> converterArgs;
 };
 
 // A field as written in a CSV file and the value it must give.
@@ -101,5 +106,9 @@ const Fixture& exactTypedFixture();
 // Read exactly: values with 20,000 line breaks of each kind, LF, CR and
 // CR LF, and one of them all mixed.
 const Fixture& manyBreaksFixture();
+
+// Numbers and dates in a German export's forms, read into typed columns:
+// `values` are what the file means, `fileValues` what it writes.
+const Fixture& valueFormsFixture();
 
 } // namespace quarrow::dbtest

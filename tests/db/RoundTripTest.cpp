@@ -347,6 +347,7 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
     }
     if (fixture.suggestTypes)
         convert.args.push_back("--suggest-types");
+    convert.args.insert(convert.args.end(), fixture.converterArgs.begin(), fixture.converterArgs.end());
     convert.args.push_back(input.string());
     const Outcome converted = run(convert, work.path());
     // Characters an ANSI script cannot hold are replaced, and said so.
@@ -449,7 +450,10 @@ void roundTrip(Engine engine, Combination combination, const Fixture& fixture)
         const CellRow& actual = *found->second;
         byKey.erase(found);
         for (std::size_t c = 0; c < names.size(); ++c) {
-            const std::string value = asWritten(expectedRow.values[c], fixture.encoding);
+            // A column the database has no type for keeps the file's forms.
+            const bool asFiled = families[c] == Family::Text && !expectedRow.fileValues.empty();
+            const std::string value =
+                asWritten(asFiled ? expectedRow.fileValues[c] : expectedRow.values[c], fixture.encoding);
             Cell expected = value.empty() && combination.nullEmpty ? Cell() : Cell(value);
             Cell got = actual[c];
             // Typed columns give back the same value, not always the same digits.
@@ -569,6 +573,11 @@ TEST_P(RoundTrip, SuggestedTypesKeepEveryValue)
 {
     check(typedFixture());
 }
+TEST_P(RoundTrip, ValueFormsGiveTypedValuesAndKeepText)
+{
+    roundTrip(std::get<0>(GetParam()), std::get<1>(GetParam()), valueFormsFixture());
+}
+
 TEST_P(RoundTrip, ExactQuotingSuggestedTypesKeepEveryValue)
 {
     check(exactTypedFixture());
@@ -940,6 +949,172 @@ TEST_P(RepeatedNames, TableLoadsUnderTheNewNames)
 INSTANTIATE_TEST_SUITE_P(Sqlite, RepeatedNames, ::testing::Values(Engine::Sqlite));
 INSTANTIATE_TEST_SUITE_P(PostgreSql, RepeatedNames, ::testing::Values(Engine::PostgreSql));
 INSTANTIATE_TEST_SUITE_P(MariaDb, RepeatedNames, ::testing::Values(Engine::MariaDb));
+
+// The weekly export: a script of each table mode loaded twice in a row into
+// the same database. Rows only adds to the table the first week's script
+// made, create-if-missing creates it the first time and adds the rows both
+// times, replace leaves one load's rows; the plain script refuses the second
+// load, which shows the counts can tell. Every form of the rows with each.
+class TableModeLoads : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(TableModeLoads, SecondLoadAddsSkipsTheCreateOrReplaces)
+{
+    const Engine engine = GetParam();
+    Database& database = DatabaseEnvironment::get(engine);
+    TempDir work;
+    std::string csv = "id,name\r\n";
+    std::vector<CellRow> once;
+    for (int i = 1; i <= 25; ++i) {
+        const std::string id = (i < 10 ? "0" : "") + std::to_string(i);
+        const std::string name = "it's \\" + std::to_string(i * 7) + (i % 5 == 0 ? " \xC3\xA9" : "");
+        csv += id + "," + name + "\r\n";
+        once.push_back({id, name});
+    }
+    const auto input = work.write("weekly.csv", csv);
+    const auto repeated = [&](std::size_t times) {
+        std::vector<CellRow> rows;
+        for (const auto& row : once)
+            rows.insert(rows.end(), times, row);
+        return rows;
+    };
+    const auto tableRows = [&](const std::string& name) {
+        auto rows = database.rows(name, "weekly", {"id", "name"});
+        std::stable_sort(rows.begin(), rows.end());
+        return rows;
+    };
+
+    std::vector<std::vector<std::string>> forms = {{}, {"--transaction"}, {"-m"}, {"-m", "--transaction"}};
+    if (engine == Engine::PostgreSql)
+        forms.insert(forms.end(), {{"--copy"}, {"--copy", "--transaction"}});
+    for (const auto& form : forms) {
+        std::string formText;
+        for (const auto& option : form)
+            formText += " " + option;
+        SCOPED_TRACE("options:" + formText);
+        std::map<std::string, std::filesystem::path> scripts;
+        for (const std::string mode : {"create", "create-if-missing", "replace", "append"}) {
+            const auto script = work.path() / (mode + ".sql");
+            Command convert;
+            convert.program = QUARROW_CLI_BINARY;
+            convert.args = {"-q",           "-H", "-d", database.dialect(), "-t", "weekly",
+                            "--table-mode", mode, "-o", script.string()};
+            convert.args.insert(convert.args.end(), form.begin(), form.end());
+            convert.args.push_back(input.string());
+            const Outcome converted = run(convert, work.path());
+            ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+            scripts[mode] = script;
+        }
+        const auto load = [&](const std::string& name, const std::string& mode) {
+            const Outcome loaded = database.load(name, scripts.at(mode));
+            EXPECT_TRUE(loaded.succeeded()) << "loading the " << mode << " script failed\n"
+                                            << describe(Command{}, loaded);
+        };
+
+        std::string name = database.create();
+        load(name, "create-if-missing");
+        load(name, "create-if-missing");
+        EXPECT_EQ(tableRows(name), repeated(2)) << "create-if-missing twice";
+
+        name = database.create();
+        load(name, "replace");
+        load(name, "replace");
+        EXPECT_EQ(tableRows(name), repeated(1)) << "replace twice";
+
+        name = database.create();
+        load(name, "create");
+        load(name, "append");
+        load(name, "append");
+        EXPECT_EQ(tableRows(name), repeated(3)) << "create, then append twice";
+
+        EXPECT_FALSE(database.load(name, scripts.at("create")).succeeded()) << "a second CREATE TABLE was taken";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, TableModeLoads, ::testing::Values(Engine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(PostgreSql, TableModeLoads, ::testing::Values(Engine::PostgreSql));
+INSTANTIATE_TEST_SUITE_P(MariaDb, TableModeLoads, ::testing::Values(Engine::MariaDb));
+
+// NULL markers in a real database: the cells that are markers come back
+// NULL, every other value byte for byte as written, in each form of the rows;
+// read exactly, a quoted marker and one with blanks around it are values.
+class NullMarkerLoads : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(NullMarkerLoads, MarkersAreNullAndEveryOtherValueIsKept)
+{
+    const Engine engine = GetParam();
+    Database& database = DatabaseEnvironment::get(engine);
+    TempDir work;
+    struct Field {
+        std::string csv;
+        Cell value; // as read with field clean-up
+        Cell exact; // as read exactly
+    };
+    const std::vector<Field> fields = {
+        {"NA", std::nullopt, std::nullopt},
+        {"\"NA\"", std::nullopt, "NA"},
+        {" NA ", std::nullopt, " NA "},
+        {"na", "na", "na"},
+        {"NAN", "NAN", "NAN"},
+        {"N/A", std::nullopt, std::nullopt},
+        {"\\N", std::nullopt, std::nullopt},
+        {"it's \\N", "it's \\N", "it's \\N"},
+        {"-", std::nullopt, std::nullopt},
+        {"--", "--", "--"},
+        {"\xC3\xA9NA", "\xC3\xA9NA", "\xC3\xA9NA"},
+    };
+    std::string csv = "id,v\r\n";
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        csv += (i < 9 ? "0" : "") + std::to_string(i + 1) + "," + fields[i].csv + "\r\n";
+    const auto input = work.write("markers.csv", csv);
+
+    std::vector<std::vector<std::string>> forms = {{}, {"-m", "--transaction"}, {"--rfc4180"}, {"-n"}};
+    if (engine == Engine::PostgreSql)
+        forms.insert(forms.end(), {{"--copy"}, {"--copy", "--rfc4180"}});
+    for (const auto& form : forms) {
+        std::string formText;
+        for (const auto& option : form)
+            formText += " " + option;
+        SCOPED_TRACE("options:" + formText);
+        const bool exact = std::find(form.begin(), form.end(), "--rfc4180") != form.end();
+        const auto script = work.path() / "markers.sql";
+        Command convert;
+        convert.program = QUARROW_CLI_BINARY;
+        convert.args = {"-q",
+                        "-H",
+                        "-d",
+                        database.dialect(),
+                        "-t",
+                        "marked",
+                        "-o",
+                        script.string(),
+                        "--null-marker",
+                        "NA",
+                        "--null-marker",
+                        "N/A",
+                        "--null-marker",
+                        "\\N",
+                        "--null-marker",
+                        "-"};
+        convert.args.insert(convert.args.end(), form.begin(), form.end());
+        convert.args.push_back(input.string());
+        const Outcome converted = run(convert, work.path());
+        ASSERT_TRUE(converted.succeeded()) << describe(convert, converted);
+
+        const std::string name = database.create();
+        const Outcome loaded = database.load(name, script);
+        ASSERT_TRUE(loaded.succeeded()) << describe(Command{}, loaded);
+        const auto rows = database.rows(name, "marked", {"id", "v"});
+        ASSERT_EQ(rows.size(), fields.size());
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            SCOPED_TRACE("field " + fields[i].csv);
+            EXPECT_EQ(rows[i][1], exact ? fields[i].exact : fields[i].value) << difference(fields[i].value, rows[i][1]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, NullMarkerLoads, ::testing::Values(Engine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(PostgreSql, NullMarkerLoads, ::testing::Values(Engine::PostgreSql));
+INSTANTIATE_TEST_SUITE_P(MariaDb, NullMarkerLoads, ::testing::Values(Engine::MariaDb));
 
 // The fixtures' expected values are worked out without the engine; reading
 // the same files with the engine's own splitter and clean-up must agree, so

@@ -37,6 +37,8 @@ void expectSameProfile(const ConversionProfile& expected, const ConversionProfil
     EXPECT_EQ(e.multiRow, a.multiRow);
     EXPECT_EQ(e.transaction, a.transaction);
     EXPECT_EQ(e.copy, a.copy);
+    EXPECT_EQ(e.tableMode, a.tableMode);
+    EXPECT_EQ(e.nullMarkers, a.nullMarkers);
     EXPECT_EQ(e.tableName, a.tableName);
     EXPECT_EQ(expected.columns, actual.columns);
 }
@@ -134,6 +136,8 @@ TEST(ConversionProfileText, WrittenTextIsCommentedAndOneSettingALine)
               "multi-row = false           # multi-row INSERT statements\n"
               "transaction = true          # the whole script one transaction\n"
               "copy = false                # PostgreSQL only: the rows as COPY ... FROM stdin\n"
+              "null-markers = []           # values written as NULL, such as \"NA\"\n"
+              "table-mode = \"create\"       # create create-if-missing replace append (rows only)\n"
               "columns = [\n"
               "  { name = \"id\", type = \"int\" },\n"
               "  { name = \"city\", type = \"text\" },\n"

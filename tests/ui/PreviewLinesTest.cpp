@@ -73,6 +73,38 @@ private slots:
         QCOMPARE(rowLines(model), lines);
         QCOMPARE(model.headerData(model.rowCount() - 1, Qt::Vertical, Qt::ToolTipRole).toString(), lastTip);
     }
+
+    // The preview shows NULL where the script writes it: the cells that are
+    // NULL markers, except a quoted value read exactly.
+    void nullMarkersShowAsNull_data()
+    {
+        QTest::addColumn<bool>("exactQuoting");
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("default reading") << false << QStringList{u"NULL"_qs, u"NULL"_qs, u"na"_qs, u"NULL"_qs};
+        QTest::newRow("exact") << true << QStringList{u"NULL"_qs, u"NA"_qs, u"na"_qs, u" NA"_qs};
+    }
+
+    void nullMarkersShowAsNull()
+    {
+        QFETCH(bool, exactQuoting);
+        QFETCH(QStringList, cells);
+        const auto file = write("markers.csv", "a,b,c,d\r\nNA,\"NA\",na, NA\r\n");
+        Workspace workspace;
+        LoadOptions options;
+        options.headerLine = true;
+        options.exactQuoting = exactQuoting;
+        workspace.load(file, options);
+        PreviewModel model(workspace);
+        PreviewModel::Settings settings;
+        settings.headerLine = true;
+        settings.exactQuoting = exactQuoting;
+        settings.nullMarkers = {u"NA"};
+        model.reset(settings);
+        QStringList shown;
+        for (int column = 0; column < 4; ++column)
+            shown << model.data(model.index(0, column), Qt::DisplayRole).toString();
+        QCOMPARE(shown, cells);
+    }
 };
 
 QTEST_MAIN(PreviewLinesTest)

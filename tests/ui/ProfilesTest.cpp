@@ -58,6 +58,8 @@ struct WindowSettings {
     bool multiRow = false;
     bool transaction = false;
     bool copy = false;
+    int tableMode = 0; // the "Table" list's position
+    QString nullMarkers;
 
     friend bool operator==(const WindowSettings&, const WindowSettings&) = default;
 };
@@ -65,7 +67,7 @@ struct WindowSettings {
 QString describe(const WindowSettings& s)
 {
     return QStringLiteral("database %1, table %2, separator %3, header %4, ansi %5, exact %6, null %7, multi-row %8, "
-                          "transaction %9, copy %10")
+                          "transaction %9, copy %10, table mode %11, markers %12")
         .arg(s.database)
         .arg(s.table, s.separator)
         .arg(s.header)
@@ -74,7 +76,9 @@ QString describe(const WindowSettings& s)
         .arg(s.nullEmpty)
         .arg(s.multiRow)
         .arg(s.transaction)
-        .arg(s.copy);
+        .arg(s.copy)
+        .arg(s.tableMode)
+        .arg(s.nullMarkers);
 }
 
 constexpr int kOracle = 3;
@@ -119,6 +123,8 @@ private:
         control<QCheckBox>("CheckBox3")->setChecked(s.multiRow);
         control<QAction>("OneTransaction1")->setChecked(s.transaction);
         control<QAction>("PostgreSqlCopy1")->setChecked(s.copy);
+        control<QComboBox>("TableMode")->setCurrentIndex(s.tableMode);
+        control<QLineEdit>("NullMarkers")->setText(s.nullMarkers);
     }
 
     WindowSettings controls() const
@@ -134,6 +140,8 @@ private:
         s.multiRow = control<QCheckBox>("CheckBox3")->isChecked();
         s.transaction = control<QAction>("OneTransaction1")->isChecked();
         s.copy = control<QAction>("PostgreSqlCopy1")->isChecked();
+        s.tableMode = control<QComboBox>("TableMode")->currentIndex();
+        s.nullMarkers = control<QLineEdit>("NullMarkers")->text();
         return s;
     }
 
@@ -193,14 +201,14 @@ private slots:
     {
         QTest::addColumn<WindowSettings>("settings");
         QTest::newRow("defaults") << WindowSettings{};
-        QTest::newRow("postgresql, every box on")
-            << WindowSettings{kPostgreSql, u"orders"_qs, u";"_qs, true, false, true, true, true, true, true};
-        QTest::newRow("sqlite, Tab, ANSI")
-            << WindowSettings{kSqlite, u"Weekly Sales"_qs, u"\\t"_qs, true, true, false, false, true, true, false};
+        QTest::newRow("postgresql, every box on") << WindowSettings{
+            kPostgreSql, u"orders"_qs, u";"_qs, true, false, true, true, true, true, true, 3, u"NA \\N"_qs};
+        QTest::newRow("sqlite, Tab, ANSI") << WindowSettings{
+            kSqlite, u"Weekly Sales"_qs, u"\\t"_qs, true, true, false, false, true, true, false, 2, u"-"_qs};
         QTest::newRow("mssql, pipe, exact quoting")
-            << WindowSettings{1, u"dbo.t"_qs, u"|"_qs, false, false, true, false, false, false, false};
-        QTest::newRow("oracle, non-ASCII name and separator")
-            << WindowSettings{kOracle, u"Überweisungen"_qs, u"§"_qs, false, true, false, true, true, false, false};
+            << WindowSettings{1, u"dbo.t"_qs, u"|"_qs, false, false, true, false, false, false, false, 1, {}};
+        QTest::newRow("oracle, non-ASCII name and separator") << WindowSettings{
+            kOracle, u"Überweisungen"_qs, u"§"_qs, false, true, false, true, true, false, false, 0, {}};
     }
 
     void everySettingSurvivesSaveAndOpen()
@@ -214,7 +222,8 @@ private slots:
         makeForm();
         setControls(WindowSettings{kSqlite, u"OTHER"_qs, u"+"_qs, !settings.header, !settings.ansi,
                                    !settings.exactQuoting, !settings.nullEmpty, !settings.multiRow,
-                                   !settings.transaction, !settings.copy});
+                                   !settings.transaction, !settings.copy, settings.tableMode == 0 ? 3 : 0,
+                                   u"OTHER"_qs});
         openProfile(file);
         QVERIFY(m_dialogs->messages.empty());
         QVERIFY2(controls() == settings, qPrintable(describe(controls()) + u" / " + describe(settings)));
@@ -300,7 +309,8 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QFETCH(QString, place);
-        const WindowSettings before{kPostgreSql, u"kept"_qs, u";"_qs, true, false, false, true, true, true, false};
+        const WindowSettings before{kPostgreSql, u"kept"_qs, u";"_qs, true,  false, false,
+                                    true,        true,       true,    false, 0,     {}};
         const QString file = path("refused.toml");
         writeFile(file, text);
         control<QCheckBox>("CheckBox1")->setChecked(true);
@@ -335,8 +345,20 @@ private slots:
     void converterWritesTheWindowsScript()
     {
         QFETCH(int, database);
-        const WindowSettings settings{database, u"orders"_qs, u";"_qs,           true, false,
-                                      false,    true,         database % 2 == 0, true, database == kPostgreSql};
+        const WindowSettings settings{database,
+                                      u"orders"_qs,
+                                      u";"_qs,
+                                      true,
+                                      false,
+                                      false,
+                                      true,
+                                      database % 2 == 0,
+                                      true,
+                                      database == kPostgreSql,
+                                      database == 2 || database == 5 ? 0
+                                      : database == 6                ? 3
+                                                                     : 1 + database % 2,
+                                      u"Bonn x"_qs};
         setControls(settings);
         m_form->Ekle(path("orders.csv"));
         m_form->workspace().replaceType(0, u"integer");
@@ -344,8 +366,8 @@ private slots:
         const QString profile = path("window.toml");
         saveProfile(profile);
         const QByteArray window = exportScript(path("window.sql"));
-        QVERIFY(window.contains("varchar(200)"));
-        QCOMPARE(m_dialogs->messages.size(), 1u); // the export's Success box alone
+        QVERIFY(window.contains("varchar(200)") || settings.tableMode == 3); // rows only: no types
+        QCOMPARE(m_dialogs->messages.size(), 1u);                            // the export's Success box alone
         QCOMPARE(m_dialogs->messages[0].caption, u"Success"_qs);
 
         const QString converted = path("converter.sql");

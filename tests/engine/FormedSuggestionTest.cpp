@@ -1,0 +1,156 @@
+#include "engine/profile/ColumnProfile.h"
+#include "engine/profile/TypeSuggestion.h"
+#include "engine/text/Utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace quarrow;
+
+std::u16string utf16(std::string_view utf8Text)
+{
+    std::u16string out(utf8Text.size(), u'\0');
+    const auto r =
+        utf8::decode(reinterpret_cast<const unsigned char*>(utf8Text.data()), utf8Text.size(), out.data(), true);
+    out.resize(r.written);
+    return out;
+}
+
+std::string utf8Of(std::u16string_view text)
+{
+    std::string out(text.size() * 3, '\0');
+    std::uint64_t replaced = 0;
+    out.resize(static_cast<std::size_t>(utf8::encode(text.data(), text.size(), out.data(), replaced) - out.data()));
+    return out;
+}
+
+// The rows through the UTF-16 and the UTF-8 entry, whole and in two parts
+// added up: all must agree.
+TableProfile profileRows(const std::vector<std::string>& rows, std::size_t columns, const ValueForms& forms,
+                         bool exact = false)
+{
+    auto run = [&](bool asUtf8, std::size_t from, std::size_t to, bool resume) {
+        TableProfiler profiler(columns, u';', exact);
+        profiler.setValueForms(forms);
+        if (resume)
+            profiler.resumeFile(0, "a.csv", from);
+        else
+            profiler.startFile("a.csv");
+        for (std::size_t i = from; i < to; ++i) {
+            if (asUtf8)
+                profiler.addUtf8Row(rows[i]);
+            else
+                profiler.addRow(utf16(rows[i]));
+        }
+        return profiler.take();
+    };
+    TableProfile whole = run(false, 0, rows.size(), false);
+    EXPECT_EQ(whole, run(true, 0, rows.size(), false));
+    TableProfile parts = run(false, 0, rows.size() / 2, false);
+    parts.append(run(false, rows.size() / 2, rows.size(), true));
+    EXPECT_EQ(parts.columns, whole.columns);
+    return whole;
+}
+
+struct Typed {
+    std::string type;
+    std::string reason;
+};
+
+std::vector<Typed> suggest(const TableProfile& profile, Dialect dialect = Dialect::PostgreSql)
+{
+    std::vector<Typed> out;
+    for (const auto& s : suggestTypes(profile, dialect, false))
+        out.push_back({utf8Of(s.type), s.reason});
+    return out;
+}
+
+const std::vector<std::string> kGermanRows{"M\xC3\xBC"
+                                           "ller;1,50;01.02.2024;01.02.2024 10:00",
+                                           "Schmidt;20,25;28.02.2024;29.02.2024 23:59:30"};
+constexpr ValueForms kGerman{DecimalMark::Comma, GroupMark::None, DateOrder::Dmy};
+
+TEST(FormedSuggestion, ChosenFormsTypeTheColumnsAndAreNamed)
+{
+    const auto s = suggest(profileRows(kGermanRows, 4, kGerman));
+    EXPECT_EQ(s[1].type, "numeric(4,2)");
+    EXPECT_EQ(s[1].reason, "read with decimal comma; line 1 of a.csv: '1,50'");
+    EXPECT_EQ(s[2].type, "date");
+    EXPECT_EQ(s[2].reason, "read with day.month.year");
+    EXPECT_EQ(s[3].type, "timestamp");
+    EXPECT_EQ(s[3].reason, "read with day.month.year; line 1 of a.csv: '01.02.2024 10:00'");
+    EXPECT_EQ(suggest(profileRows(kGermanRows, 4, kGerman), Dialect::MySql)[1].type, "decimal(4,2)");
+    // Read exactly, the same.
+    const auto exact = suggest(profileRows(kGermanRows, 4, kGerman, true));
+    EXPECT_EQ(exact[1].type, "numeric(4,2)");
+    EXPECT_EQ(exact[2].type, "date");
+}
+
+TEST(FormedSuggestion, FormsNotChosenAreNamedWhereTheyWouldType)
+{
+    const auto s = suggest(profileRows(kGermanRows, 4, ValueForms{}));
+    EXPECT_EQ(s[1].type, "text");
+    EXPECT_EQ(s[1].reason, "line 1 of a.csv: '1,50'; with decimal comma: numeric(4,2)");
+    EXPECT_EQ(s[2].reason, "line 1 of a.csv: '01.02.2024'; with day.month.year: date");
+    EXPECT_EQ(s[3].reason, "line 1 of a.csv: '01.02.2024 10:00'; with day.month.year: timestamp");
+    // The name is text in every form.
+    EXPECT_EQ(s[0].reason.find("with"), std::string::npos);
+    // Numbers chosen: only the dates are hinted at.
+    const auto numbers = suggest(profileRows(kGermanRows, 4, {DecimalMark::Comma, GroupMark::None, DateOrder::None}));
+    EXPECT_EQ(numbers[1].type, "numeric(4,2)");
+    EXPECT_EQ(numbers[2].reason, "line 1 of a.csv: '01.02.2024'; with day.month.year: date");
+}
+
+// Shapes of real files that today's rule reads as text.
+TEST(FormedSuggestion, RealFileShapes)
+{
+    const std::vector<std::string> rows{"2015/01/01 01:00:00;2010-01-01T01:00:00;.097",
+                                        "2015/12/31 23:00:00;2010-01-01T02:00:00;1.5"};
+    const auto plain = suggest(profileRows(rows, 3, ValueForms{}));
+    EXPECT_EQ(plain[0].type, "text");
+    EXPECT_NE(plain[0].reason.find("with year/month/day: timestamp"), std::string::npos) << plain[0].reason;
+    EXPECT_NE(plain[1].reason.find("with year-month-day: timestamp"), std::string::npos) << plain[1].reason;
+    EXPECT_NE(plain[2].reason.find("with decimal point: numeric(4,3)"), std::string::npos) << plain[2].reason;
+    const auto formed = suggest(profileRows(rows, 3, {DecimalMark::Point, GroupMark::None, DateOrder::Ymd}));
+    EXPECT_EQ(formed[0].type, "timestamp");
+    EXPECT_EQ(formed[1].type, "timestamp");
+    EXPECT_EQ(formed[2].type, "numeric(4,3)");
+}
+
+// Oracle and Access read decimals and dates by their settings, and the
+// script keeps the file's forms there: even integers read through a form
+// stay text.
+TEST(FormedSuggestion, OracleAndAccessKeepFormedValuesText)
+{
+    const std::vector<std::string> rows{"1.234;7", "12;8"};
+    const TableProfile profile = profileRows(rows, 2, {DecimalMark::Comma, GroupMark::Point, DateOrder::None});
+    EXPECT_EQ(suggest(profile, Dialect::PostgreSql)[0].type, "smallint");
+    for (const Dialect dialect : {Dialect::Oracle, Dialect::Access}) {
+        const auto s = suggest(profile, dialect);
+        EXPECT_NE(s[0].reason.find("reads numbers and dates by its own settings"), std::string::npos) << s[0].reason;
+        EXPECT_NE(s[0].type, suggest(profile, Dialect::PostgreSql)[0].type);
+        EXPECT_EQ(s[1].reason, ""); // plain integers as before
+    }
+}
+
+// A value in no form keeps the column text, and a misfit ends the hint.
+TEST(FormedSuggestion, AValueInNoFormKeepsTheColumnText)
+{
+    const auto s = suggest(profileRows({"1,5;01.02.2024", "1.5;2024-13-01"}, 2, kGerman));
+    EXPECT_EQ(s[0].type, "text");
+    EXPECT_EQ(s[0].reason, "line 2 of a.csv: '1.5'");
+    EXPECT_EQ(s[1].type, "text");
+    const auto hints = suggest(profileRows({"1,5;01.02.2024", "x;31/12/2024"}, 2, ValueForms{}));
+    EXPECT_EQ(hints[0].reason, "line 1 of a.csv: '1,5'");
+    EXPECT_EQ(hints[1].reason, "line 1 of a.csv: '01.02.2024'; with day.month.year: date");
+    // Month first, then day first: neither order holds, whole or in parts.
+    const auto neither = suggest(profileRows({"12/31/2024", "31.12.2024"}, 1, ValueForms{}));
+    EXPECT_EQ(neither[0].reason, "line 1 of a.csv: '12/31/2024'");
+}
+
+} // namespace
