@@ -31,8 +31,7 @@ namespace quarrow {
 
 class BackgroundWork;
 class Dialogs;
-class ExactQuotingOption;
-class ScriptFormOption;
+class MenuOption;
 class TableModeChoice;
 class NullMarkersEdit;
 class ValueFormsChoice;
@@ -199,10 +198,10 @@ private:
     QLabel* m_statusText = nullptr;
     QTimer* m_updateCheckTimer = nullptr;
     QAction* m_updateNotificationsAction = nullptr;
-    ExactQuotingOption* m_exactQuoting = nullptr;
+    MenuOption* m_exactQuoting = nullptr;
     ValueFormsChoice* m_valueForms = nullptr;
-    ScriptFormOption* m_transactionOption = nullptr;
-    ScriptFormOption* m_copyOption = nullptr;
+    MenuOption* m_transactionOption = nullptr;
+    MenuOption* m_copyOption = nullptr;
     TableModeChoice* m_tableMode = nullptr;
     NullMarkersEdit* m_nullMarkers = nullptr;
     TNewVer* m_updatePopup = nullptr;

@@ -5,10 +5,9 @@
 
 #include "ui/EngineText.h"
 #include "ui/ErrorReport.h"
-#include "ui/ExactQuotingOption.h"
 #include "ui/Pictures.h"
 #include "ui/ReloadBar.h"
-#include "ui/ScriptFormOption.h"
+#include "ui/MenuOption.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "ui/ValueFormsChoice.h"
@@ -225,21 +224,35 @@ void TAppForm::buildMenu()
     connectHandler(addItem(fileMenu, "AutoDetect1", QStringLiteral("Auto-detect"), {}), &QAction::triggered,
                    &TAppForm::AutoDetect1Click);
     addBar(fileMenu, "N1");
-    m_exactQuoting = new ExactQuotingOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels), this);
+    const QFont statusFont = pixelFont(font(), kStatusPixels);
+    m_exactQuoting = new MenuOption(
+        fileMenu, statusBar(), statusFont,
+        {QStringLiteral("Exact CSV quoting (RFC 4180)"), QStringLiteral("ExactCsvQuoting1"),
+         QStringLiteral("ExactQuotingStatus"), QStringLiteral("Values keep their line breaks, quotes and blanks"),
+         QStringLiteral("Line breaks inside quotes belong to the value; nothing is trimmed or removed from values"),
+         u"ExactCsvQuoting"},
+        this);
     connectHandler(m_exactQuoting->action(), &QAction::triggered, &TAppForm::ExactCsvQuoting1Click);
     addBar(fileMenu, "ExactCsvQuotingBar");
-    m_transactionOption =
-        new ScriptFormOption(fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
-                             {QStringLiteral("One transaction"), QStringLiteral("OneTransaction1"),
-                              QStringLiteral("The script loads as one transaction: a failed load leaves no rows"),
-                              u"OneTransaction", [](Dialect dialect) { return transactionLines(dialect).has_value(); }},
-                             this);
+    // A form of the script names its status label after its item.
+    const auto scriptForm = [](const QString& itemText, const QString& objectName, const QString& toolTip,
+                               std::u16string_view settingName, bool (*offeredFor)(Dialect)) {
+        return MenuOption::Setup{itemText,    objectName, objectName + u"Status", toolTip, toolTip,
+                                 settingName, offeredFor};
+    };
+    m_transactionOption = new MenuOption(
+        fileMenu, statusBar(), statusFont,
+        scriptForm(QStringLiteral("One transaction"), QStringLiteral("OneTransaction1"),
+                   QStringLiteral("The script loads as one transaction: a failed load leaves no rows"),
+                   u"OneTransaction", [](Dialect dialect) { return transactionLines(dialect).has_value(); }),
+        this);
     connectHandler(m_transactionOption->action(), &QAction::triggered, &TAppForm::OneTransaction1Click);
-    m_copyOption = new ScriptFormOption(
-        fileMenu, statusBar(), pixelFont(font(), kStatusPixels),
-        {QStringLiteral("PostgreSQL COPY"), QStringLiteral("PostgreSqlCopy1"),
-         QStringLiteral("PostgreSQL scripts load their rows with COPY ... FROM stdin: fastest, but needs psql"),
-         u"PostgreSqlCopy", [](Dialect dialect) { return dialect == Dialect::PostgreSql; }},
+    m_copyOption = new MenuOption(
+        fileMenu, statusBar(), statusFont,
+        scriptForm(
+            QStringLiteral("PostgreSQL COPY"), QStringLiteral("PostgreSqlCopy1"),
+            QStringLiteral("PostgreSQL scripts load their rows with COPY ... FROM stdin: fastest, but needs psql"),
+            u"PostgreSqlCopy", [](Dialect dialect) { return dialect == Dialect::PostgreSql; }),
         this);
     connectHandler(m_copyOption->action(), &QAction::triggered, &TAppForm::PostgreSqlCopy1Click);
     connect(m_databaseBox, &QComboBox::currentIndexChanged, this, [this](int position) {

@@ -5,11 +5,10 @@
 
 #include "kit/Dialogs.h"
 #include "ui/EngineText.h"
-#include "ui/ExactQuotingOption.h"
 #include "ui/InputFiles.h"
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
-#include "ui/ScriptFormOption.h"
+#include "ui/MenuOption.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "ui/ValueFormsChoice.h"

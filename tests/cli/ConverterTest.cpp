@@ -1,5 +1,6 @@
 #include "tests/support/TempDir.h"
 #include "tests/cli/RunCli.h"
+#include "tests/cli/ScriptTargets.h"
 
 #include "cli/Converter.h"
 #include "cli/QuarrowCli.h"
@@ -552,22 +553,8 @@ TEST(ConverterWarnings, RepeatedNamesAreRenamedAndSaid)
 }
 
 // -o: where the script goes. The reference is the script on standard output.
-class ConverterTargets : public ::testing::Test {
+class ConverterTargets : public test::ScriptTargets {
 protected:
-    void SetUp() override
-    {
-        m_csv = m_dir.write("a.csv", "x,y\r\n1,'q'\r\n");
-        const auto run = runCli({"-H", m_csv.string()});
-        ASSERT_EQ(run.status, kExitOk) << run.err;
-        m_script = run.out;
-        ASSERT_FALSE(m_script.empty());
-    }
-
-    quarrow::cli::Run convertTo(const std::filesystem::path& target)
-    {
-        return runCli({"-H", "-o", target.string(), m_csv.string()});
-    }
-
     // Nothing but the named entries in the folder: no temporary file left.
     void expectOnly(const std::filesystem::path& folder, std::set<std::string> names)
     {
@@ -576,10 +563,6 @@ protected:
             found.insert(entry.path().filename().string());
         EXPECT_EQ(found, names);
     }
-
-    TempDir m_dir;
-    std::filesystem::path m_csv;
-    std::string m_script;
 };
 
 TEST_F(ConverterTargets, DashMeansStandardOutput)

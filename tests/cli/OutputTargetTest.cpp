@@ -1,5 +1,6 @@
 #include "tests/support/TempDir.h"
 #include "tests/cli/RunCli.h"
+#include "tests/cli/ScriptTargets.h"
 
 #include "cli/Converter.h"
 
@@ -51,20 +52,7 @@ std::set<std::string> leftovers(const fs::path& folder)
     return found;
 }
 
-class OutputTargets : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_csv = m_dir.write("a.csv", "x,y\r\n1,'q'\r\n");
-        const auto run = runCli({"-H", m_csv.string()});
-        ASSERT_EQ(run.status, kExitOk) << run.err;
-        m_script = run.out;
-    }
-
-    TempDir m_dir;
-    fs::path m_csv;
-    std::string m_script;
-};
+class OutputTargets : public test::ScriptTargets {};
 
 // Targets that a plain `>` could not write, or that could only be written
 // in place, are refused before the inputs are read (--explain would print
@@ -228,7 +216,7 @@ TEST_F(OutputTargets, LongestNamesAreWritten)
     for (const std::size_t length : {std::size_t{244}, std::size_t{255}}) {
         SCOPED_TRACE(length);
         const fs::path target = m_dir.path() / std::string(length, 'n');
-        const auto run = runCli({"-H", "-o", target.string(), m_csv.string()});
+        const auto run = convertTo(target);
         EXPECT_EQ(run.status, kExitOk) << run.err;
         EXPECT_EQ(readFile(target), m_script);
         EXPECT_TRUE(leftovers(m_dir.path()).empty());

@@ -2,6 +2,7 @@
 // transaction, in each database's own statements, and (further below)
 // PostgreSQL's COPY.
 
+#include "tests/engine/ScriptExport.h"
 #include "tests/support/TempDir.h"
 
 #include "engine/sql/ScriptFormatter.h"
@@ -16,30 +17,9 @@
 namespace quarrow {
 namespace {
 
+using test::crlf;
+using test::exportCsv;
 using test::TempDir;
-
-// Expected scripts are written with \n; every line of a script ends in CR LF.
-std::string crlf(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += "\r\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string exportCsv(const std::string& csv, const ScriptOptions& options)
-{
-    TempDir dir;
-    Workspace workspace;
-    workspace.load(dir.write("in.csv", csv), loadOptionsFor(options));
-    StringSink sink;
-    Donustur(workspace, options, sink);
-    return sink.bytes;
-}
 
 constexpr std::string_view kExampleCsv = "id,name\r\n1,Anna\r\n2,\r\n";
 

@@ -2,7 +2,7 @@
 // whole cleaned value is one, in every way a row is written, and counted
 // apart by the profiler so that they keep no column from a narrow type.
 
-#include "tests/support/TempDir.h"
+#include "tests/engine/ScriptExport.h"
 
 #include "engine/csv/NullMarkers.h"
 #include "engine/profile/ColumnProfile.h"
@@ -20,17 +20,7 @@
 namespace quarrow {
 namespace {
 
-using test::TempDir;
-
-std::string exportCsv(const std::string& csv, const ScriptOptions& options)
-{
-    TempDir dir;
-    Workspace workspace;
-    workspace.load(dir.write("in.csv", csv), loadOptionsFor(options));
-    StringSink sink;
-    Donustur(workspace, options, sink);
-    return sink.bytes;
-}
+using test::exportCsv;
 
 // The value lines of a script, one a row: "(...)" as written.
 std::vector<std::string> valueLines(const std::string& script)

@@ -1,3 +1,4 @@
+#include "tests/engine/ScriptExport.h"
 #include "tests/support/TempDir.h"
 
 #include "engine/csv/FieldSplitter.h"
@@ -24,20 +25,8 @@
 namespace quarrow {
 namespace {
 
+using test::crlf;
 using test::TempDir;
-
-// Expected scripts are written with \n; every line of a script ends in CR LF.
-std::string crlf(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += "\r\n";
-        else
-            out += c;
-    }
-    return out;
-}
 
 struct ExportSetup {
     Dialect loadDialect = Dialect::MySql; // gives the default types

@@ -165,6 +165,14 @@ const std::vector<ShapeCase> kCases{
 };
 // clang-format on
 
+std::string testName(std::string_view text)
+{
+    std::string name;
+    for (const char c : text)
+        name += (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
+    return name;
+}
+
 void PrintTo(const ShapeCase& c, std::ostream* os)
 {
     *os << c.name;
@@ -191,67 +199,90 @@ TEST_P(ShapeTable, ProposesTheExpectedShape)
         EXPECT_FALSE(evidence->empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ShapeTable, testing::ValuesIn(kCases), [](const auto& param) {
-    std::string name;
-    for (const char c : param.param.name)
-        name += (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Files, ShapeTable, testing::ValuesIn(kCases),
+                         [](const auto& param) { return testName(param.param.name); });
 
-TEST(ShapeDetector, EvidenceNamesTheColumnsAndTheByte)
-{
-    const CsvShape header = detectCsvShape("id;name;born\n1;ann;2001-02-03\n2;bob;1999-12-31\n", true);
-    EXPECT_EQ(header.headerLine.evidence, "line 1 holds names over numbers, dates or true/false in columns 1, 3");
-    const CsvShape ansi = detectCsvShape("a;b\nx;y\n\xE7;z\n", true);
-    EXPECT_EQ(ansi.encoding.evidence, "byte 0xE7 on line 3 is not UTF-8: ANSI text");
-    const CsvShape quoted = detectCsvShape("a,b\n1,2\n3,\"x\ny\"\n", true);
-    EXPECT_EQ(quoted.exactQuoting.evidence,
-              "1 quoted field holds the separator or a line break (first on line 3): exact quoting keeps them whole");
-}
+// The evidence word for word, where its wording is the point: the columns,
+// the line and the byte it names.
+enum class Part { Separator, Header, Encoding, Exact, LinesAbove };
 
-// The line of a byte that is not UTF-8, however the lines end.
-TEST(ShapeDetector, EvidenceNamesTheLineOfTheByte)
+struct EvidenceCase {
+    std::string_view name;
+    std::string sample;
+    Part part;
+    std::string_view evidence;
+};
+
+const std::string& evidenceOf(const CsvShape& shape, Part part)
 {
-    for (const std::string_view lineEnd : {"\n", "\r\n", "\r"}) {
-        std::string sample;
-        for (const std::string_view line : {"a;b", "x;y", "\xE7;z", "u;v"})
-            sample += std::string(line) + std::string(lineEnd);
-        EXPECT_EQ(detectCsvShape(sample, true).encoding.evidence, "byte 0xE7 on line 3 is not UTF-8: ANSI text");
+    switch (part) {
+    case Part::Separator: return shape.separator.evidence;
+    case Part::Header: return shape.headerLine.evidence;
+    case Part::Encoding: return shape.encoding.evidence;
+    case Part::Exact: return shape.exactQuoting.evidence;
+    case Part::LinesAbove: break;
     }
+    return shape.linesAbove.evidence;
 }
 
-TEST(ShapeDetector, EvidenceOfTheNewerSigns)
+constexpr std::string_view kNotUtf8OnLine3 = "byte 0xE7 on line 3 is not UTF-8: ANSI text";
+constexpr std::string_view kTitled = "Orders of May\nid;name;amount\n1;Anna;3.5\n2;Bert;4\n";
+
+// clang-format off
+const std::vector<EvidenceCase> kEvidenceCases{
+    {"names over numbers", "id;name;born\n1;ann;2001-02-03\n2;bob;1999-12-31\n", Part::Header,
+     "line 1 holds names over numbers, dates or true/false in columns 1, 3"},
+    {"byte not UTF-8", "a;b\nx;y\n\xE7;z\n", Part::Encoding, kNotUtf8OnLine3},
+    // The line of a byte that is not UTF-8, however the lines end.
+    {"byte not UTF-8, LF lines", "a;b\nx;y\n\xE7;z\nu;v\n", Part::Encoding, kNotUtf8OnLine3},
+    {"byte not UTF-8, CR LF lines", "a;b\r\nx;y\r\n\xE7;z\r\nu;v\r\n", Part::Encoding, kNotUtf8OnLine3},
+    {"byte not UTF-8, CR lines", "a;b\rx;y\r\xE7;z\ru;v\r", Part::Encoding, kNotUtf8OnLine3},
+    {"quoted line break", "a,b\n1,2\n3,\"x\ny\"\n", Part::Exact,
+     "1 quoted field holds the separator or a line break (first on line 3): exact quoting keeps them whole"},
+    {"years over numbers", "Country,2019,2020,2021\nFrance,1.5,2.5,3\nSpain,4,5,6.5\n", Part::Header,
+     "line 1 holds years over other numbers in columns 2, 3, 4"},
+    {"names and years", "id,2019,2020\n1,1.5,2\n2,3,4\n", Part::Header,
+     "line 1 holds names over numbers, dates or true/false in column 1, and years over other numbers in "
+     "columns 2, 3"},
+    {"text only, names", "name,city\nAnna,Berlin\nBert,Hamburg\n", Part::Header,
+     "every column holds text, and line 1 holds distinct names, none of them again below, shaped unlike the "
+     "values in columns 1, 2"},
+    {"text only, a name again below", "Name,City\nName,Berlin\nBert,Hamburg\n", Part::Header,
+     "every column holds text: line 1 does not differ in kind from the lines below, and its \"Name\" is a "
+     "value of column 1 on line 2"},
+    {"text only, shaped like the values", "Name,City\nAnna,Berlin\nBert,Hamburg\n", Part::Header,
+     "every column holds text: line 1 does not differ in kind from the lines below, and is shaped like the "
+     "values in columns 1, 2"},
+    {"title line", std::string(kTitled), Part::LinesAbove,
+     "line 1 is not of the table's shape (3 of 3 lines below line 1 have 3 fields with ';'): a title or a "
+     "comment above it, which the reading takes for the table's first line; the separator and header line "
+     "are judged on the lines below it"},
+    {"header below a title line", std::string(kTitled), Part::Header,
+     "line 2 holds names over numbers, dates or true/false in columns 1, 3"},
+    {"quotes of both kinds", "id,text\n1,\"a,b\"\n2,ha \"\"ha\"\" ha\n3,5'2\"\n", Part::Exact,
+     "1 quoted field holds the separator or a line break (first on line 2): exact quoting keeps them whole; "
+     "2 values hold a double quote, doubled or inside an unquoted field (first on line 3): the default "
+     "reading drops it, exact quoting keeps it"},
+    {"UTF-16 byte-order mark", kUtf16Le, Part::Encoding,
+     "the file starts with a UTF-16 byte-order mark: it is read as UTF-16 whatever the encoding setting"},
+};
+// clang-format on
+
+void PrintTo(const EvidenceCase& c, std::ostream* os)
 {
-    EXPECT_EQ(detectCsvShape("Country,2019,2020,2021\nFrance,1.5,2.5,3\nSpain,4,5,6.5\n", true).headerLine.evidence,
-              "line 1 holds years over other numbers in columns 2, 3, 4");
-    EXPECT_EQ(detectCsvShape("id,2019,2020\n1,1.5,2\n2,3,4\n", true).headerLine.evidence,
-              "line 1 holds names over numbers, dates or true/false in column 1, and years over other numbers in "
-              "columns 2, 3");
-    EXPECT_EQ(detectCsvShape("name,city\nAnna,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
-              "every column holds text, and line 1 holds distinct names, none of them again below, shaped unlike the "
-              "values in columns 1, 2");
-    EXPECT_EQ(detectCsvShape("Name,City\nName,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
-              "every column holds text: line 1 does not differ in kind from the lines below, and its \"Name\" is a "
-              "value of column 1 on line 2");
-    EXPECT_EQ(detectCsvShape("Name,City\nAnna,Berlin\nBert,Hamburg\n", true).headerLine.evidence,
-              "every column holds text: line 1 does not differ in kind from the lines below, and is shaped like the "
-              "values in columns 1, 2");
-
-    const CsvShape titled = detectCsvShape("Orders of May\nid;name;amount\n1;Anna;3.5\n2;Bert;4\n", true);
-    EXPECT_EQ(titled.linesAbove.evidence,
-              "line 1 is not of the table's shape (3 of 3 lines below line 1 have 3 fields with ';'): a title or a "
-              "comment above it, which the reading takes for the table's first line; the separator and header line "
-              "are judged on the lines below it");
-    EXPECT_EQ(titled.headerLine.evidence, "line 2 holds names over numbers, dates or true/false in columns 1, 3");
-
-    EXPECT_EQ(detectCsvShape("id,text\n1,\"a,b\"\n2,ha \"\"ha\"\" ha\n3,5'2\"\n", true).exactQuoting.evidence,
-              "1 quoted field holds the separator or a line break (first on line 2): exact quoting keeps them whole; "
-              "2 values hold a double quote, doubled or inside an unquoted field (first on line 3): the default "
-              "reading drops it, exact quoting keeps it");
-
-    EXPECT_EQ(detectCsvShape(kUtf16Le, true).encoding.evidence,
-              "the file starts with a UTF-16 byte-order mark: it is read as UTF-16 whatever the encoding setting");
+    *os << c.name;
 }
+
+class ShapeEvidence : public testing::TestWithParam<EvidenceCase> {};
+
+TEST_P(ShapeEvidence, SaysWhy)
+{
+    const EvidenceCase& c = GetParam();
+    EXPECT_EQ(evidenceOf(detectCsvShape(c.sample, true), c.part), c.evidence);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ShapeEvidence, testing::ValuesIn(kEvidenceCases),
+                         [](const auto& param) { return testName(param.param.name); });
 
 // A file longer than the sample: only the lines that start in it count,
 // and a record cut off inside its quotes is left out.

@@ -2,7 +2,7 @@
 // script as it always was), create it if missing, drop and create it, or
 // nothing (rows only), in each database's own statements.
 
-#include "tests/support/TempDir.h"
+#include "tests/engine/ScriptExport.h"
 
 #include "engine/settings/ConversionProfile.h"
 #include "engine/sql/ScriptFormatter.h"
@@ -18,30 +18,8 @@
 namespace quarrow {
 namespace {
 
-using test::TempDir;
-
-// Expected scripts are written with \n; every line of a script ends in CR LF.
-std::string crlf(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\n')
-            out += "\r\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string exportCsv(const std::string& csv, const ScriptOptions& options)
-{
-    TempDir dir;
-    Workspace workspace;
-    workspace.load(dir.write("in.csv", csv), loadOptionsFor(options));
-    StringSink sink;
-    Donustur(workspace, options, sink);
-    return sink.bytes;
-}
+using test::crlf;
+using test::exportCsv;
 
 constexpr std::string_view kExampleCsv = "id,name\r\n1,Anna\r\n2,\r\n";
 

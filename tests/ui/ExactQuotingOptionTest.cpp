@@ -2,9 +2,7 @@
 // first load, locked while files are loaded, shown in the status bar,
 // remembered in the settings file, and taken by the load and the export.
 
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
-#include "update/qt/QtSettingsStore.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 
 #include <QAction>
@@ -12,67 +10,16 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarrow;
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-std::function<std::shared_ptr<SettingsStore>()> userSettings()
-{
-    return [] { return std::make_shared<QtSettingsStore>(QStringLiteral("TARNIX"), QStringLiteral("Quarrow")); };
-}
-
-QString storedValue(const QString& name)
-{
-    const QString file =
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TARNIX"), QStringLiteral("Quarrow"))
-            .fileName();
-    return QSettings(file, QSettings::IniFormat).value(u"Settings/" + name).toString();
-}
-
-} // namespace
-
-class ExactQuotingOptionTest : public QObject {
+class ExactQuotingOptionTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
     QAction* option() const { return control<QAction>("ExactCsvQuoting1"); }
     bool shownInStatus() const { return !control<QLabel>("ExactQuotingStatus")->isHidden(); }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-
-    void makeForm()
-    {
-        m_form.reset();
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
-    }
 
 private slots:
     void initTestCase()
@@ -85,17 +32,11 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QFile::remove(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TARNIX"),
-                                QStringLiteral("Quarrow"))
-                          .fileName());
+        forgetUserSettings();
         makeForm();
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     void offAndOpenBeforeTheFirstLoad()
     {
@@ -165,25 +106,6 @@ private slots:
         QCOMPARE(m_dialogs->messages[0].text, u"File load error!"_qs);
         // The rows before the record that began the open quote stay.
         QCOMPARE(control<QLabel>("StatusText")->text(), u"2 rows loaded"_qs);
-    }
-
-    void rememberedInTheSettingsFile()
-    {
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(!option()->isChecked());
-        option()->trigger();
-        QCOMPARE(storedValue(u"ExactCsvQuoting"_qs), u"1"_qs);
-
-        makeForm();
-        QVERIFY(!option()->isChecked()); // nothing remembered without a store
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(option()->isChecked());
-        QVERIFY(shownInStatus());
-        option()->trigger();
-        QCOMPARE(storedValue(u"ExactCsvQuoting"_qs), u"0"_qs);
-        makeForm();
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(!option()->isChecked());
     }
 };
 

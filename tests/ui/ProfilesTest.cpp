@@ -3,8 +3,7 @@
 // (the types once a file is loaded), a refused profile changes nothing, and
 // a profile saved here makes the converter write the very same script.
 
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 #include "engine/settings/ConversionProfile.h"
 
@@ -16,35 +15,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarrow;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QStringList toStrings(const std::vector<std::u16string>& texts)
-{
-    QStringList list;
-    for (const auto& text : texts)
-        list << QString::fromStdU16String(text);
-    return list;
-}
 
 // Every setting a profile keeps, as the window's controls show them.
 struct WindowSettings {
@@ -89,28 +64,10 @@ constexpr int kSqlite = 6;
 
 Q_DECLARE_METATYPE(WindowSettings)
 
-class ProfilesTest : public QObject {
+class ProfilesTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-
-    void makeForm()
-    {
-        m_form.reset();
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
-    }
-
     void setControls(const WindowSettings& s)
     {
         control<QComboBox>("DB")->setCurrentIndex(s.database);
@@ -159,13 +116,6 @@ private:
 
     QStringList types() const { return toStrings(m_form->workspace().columnTypes()); }
 
-    QByteArray exportScript(const QString& out)
-    {
-        m_dialogs->saveFileAnswers.push_back(out);
-        control<QAction>("ExporttoSQL1")->trigger();
-        return readBytes(out);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -177,11 +127,7 @@ private slots:
 
     void init() { makeForm(); }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     void menuItemsOfferProfileFiles()
     {

@@ -2,8 +2,7 @@
 // controls said, and a bar offers the reload with the shape the detector
 // found; the File menu's "Auto-detect" sets the controls from a file.
 
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 
 #include <QAction>
@@ -13,7 +12,6 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -21,39 +19,14 @@ using namespace quarrow;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QStringList toStrings(const std::vector<std::u16string>& texts)
-{
-    QStringList list;
-    for (const auto& text : texts)
-        list << QString::fromStdU16String(text);
-    return list;
-}
-
 const QStringList kOrderNames{u"id"_qs, u"name"_qs, u"amount"_qs};
 
 } // namespace
 
-class ReloadOfferTest : public QObject {
+class ReloadOfferTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     bool barShown() const { return !control<QWidget>("ReloadBar")->isHidden(); }
     QString barText() const { return control<QLabel>("ReloadText")->text(); }
     QString separator() const { return control<QPushButton>("Button1")->text(); }
@@ -80,17 +53,9 @@ private slots:
         writeFile(path("titled.csv"), "Orders of May\r\nid;name;amount\r\n1;Anna;3.5\r\n2;Bert;4\r\n");
     }
 
-    void init()
-    {
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
-    }
+    void init() { makeForm(); }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     void semicolonFileWithHeaderIsOfferedTheReload()
     {

@@ -3,9 +3,7 @@
 // while it applies, remembered in the settings file, and taken by the export;
 // "PostgreSQL COPY" the same for PostgreSQL alone.
 
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
-#include "update/qt/QtSettingsStore.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 
 #include <QAction>
@@ -13,41 +11,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarrow;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-std::function<std::shared_ptr<SettingsStore>()> userSettings()
-{
-    return [] { return std::make_shared<QtSettingsStore>(QStringLiteral("TARNIX"), QStringLiteral("Quarrow")); };
-}
-
-QString storedValue(const QString& name)
-{
-    const QString file =
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TARNIX"), QStringLiteral("Quarrow"))
-            .fileName();
-    return QSettings(file, QSettings::IniFormat).value(u"Settings/" + name).toString();
-}
 
 constexpr int kAccess = 2;
 constexpr int kPostgreSql = 4;
@@ -55,39 +23,20 @@ constexpr int kSqlite = 6;
 
 } // namespace
 
-class ScriptFormOptionsTest : public QObject {
+class ScriptFormOptionsTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
     QAction* transaction() const { return control<QAction>("OneTransaction1"); }
     bool transactionInStatus() const { return !control<QLabel>("OneTransaction1Status")->isHidden(); }
     QAction* copy() const { return control<QAction>("PostgreSqlCopy1"); }
     bool copyInStatus() const { return !control<QLabel>("PostgreSqlCopy1Status")->isHidden(); }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-
-    void makeForm()
-    {
-        m_form.reset();
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
-    }
 
     QByteArray exportScript()
     {
         const QString out = path("out.sql");
         QFile::remove(out);
-        m_dialogs->saveFileAnswers.push_back(out);
-        control<QAction>("ExporttoSQL1")->trigger();
-        return readBytes(out);
+        return WindowFixture::exportScript(out);
     }
 
 private slots:
@@ -100,17 +49,11 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QFile::remove(QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TARNIX"),
-                                QStringLiteral("Quarrow"))
-                          .fileName());
+        forgetUserSettings();
         makeForm();
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     void transactionIsOffUntilChosenAndShownWhileOn()
     {
@@ -203,38 +146,6 @@ private slots:
         // Elsewhere the rows are INSERT statements as ever.
         control<QComboBox>("DB")->setCurrentIndex(kSqlite);
         QVERIFY(exportScript().endsWith("VALUES\r\n('2',NULL);\r\nCOMMIT;\r\n"));
-    }
-
-    void copyIsRememberedInTheSettingsFile()
-    {
-        m_form->setSettingsStore(userSettings());
-        control<QComboBox>("DB")->setCurrentIndex(kPostgreSql);
-        copy()->trigger();
-        QCOMPARE(storedValue(u"PostgreSqlCopy"_qs), u"1"_qs);
-        QCOMPARE(storedValue(u"OneTransaction"_qs), u""_qs); // each its own
-        makeForm();
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(copy()->isChecked());
-        QVERIFY(!transaction()->isChecked());
-    }
-
-    void transactionIsRememberedInTheSettingsFile()
-    {
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(!transaction()->isChecked());
-        transaction()->trigger();
-        QCOMPARE(storedValue(u"OneTransaction"_qs), u"1"_qs);
-
-        makeForm();
-        QVERIFY(!transaction()->isChecked()); // nothing remembered without a store
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(transaction()->isChecked());
-        QVERIFY(transactionInStatus());
-        transaction()->trigger();
-        QCOMPARE(storedValue(u"OneTransaction"_qs), u"0"_qs);
-        makeForm();
-        m_form->setSettingsStore(userSettings());
-        QVERIFY(!transaction()->isChecked());
     }
 };
 

@@ -1,6 +1,5 @@
-#include "tests/support/Controls.h"
 #include "tests/support/FileSizeLimit.h"
-#include "tests/support/FakeDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 #include "ui/TFormPreview.h"
 
@@ -26,60 +25,14 @@
 
 using namespace quarrow;
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QString readText(const QString& path)
-{
-    return QString::fromUtf8(readFile(path));
-}
-
-QStringList toStrings(const std::vector<std::u16string>& texts)
-{
-    QStringList list;
-    for (const auto& text : texts)
-        list << QString::fromStdU16String(text);
-    return list;
-}
-
-} // namespace
-
-class TAppFormTest : public QObject {
+class TAppFormTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    test::FakeDialogs* m_dialogs = nullptr;
-    TAppForm* m_form = nullptr;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        // The dialogs are the window's children and reuse some names: the
-        // main window's own controls are looked up in its client area first.
-        const QString objectName = QString::fromLatin1(name);
-        if (T* own = m_form->centralWidget()->findChild<T*>(objectName))
-            return own;
-        return test::findControl<T>(m_form, objectName);
-    }
-
     QString status() const { return control<QLabel>("StatusText")->text(); }
     QString loadCaption() const { return control<QPushButton>("BitBtn1")->text(); }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+    static QString readText(const QString& path) { return QString::fromUtf8(readBytes(path)); }
 
     void trigger(const char* action) { control<QAction>(action)->trigger(); }
 
@@ -92,14 +45,6 @@ private:
         // What a file manager hands over: a text/uri-list.
         mime.setData(u"text/uri-list"_qs, QUrl::toStringList(urls).join(u"\r\n").toUtf8() + "\r\n");
         m_form->dropFiles(TAppForm::droppedPaths(mime));
-    }
-
-    void makeForm(const QStringList& arguments = {})
-    {
-        delete m_form;
-        delete m_dialogs;
-        m_dialogs = new test::FakeDialogs;
-        m_form = new TAppForm(*m_dialogs, QCoreApplication::applicationFilePath(), arguments);
     }
 
     bool inLoadedLook() const
@@ -146,13 +91,7 @@ private slots:
         makeForm();
     }
 
-    void cleanup()
-    {
-        delete m_form;
-        m_form = nullptr;
-        delete m_dialogs;
-        m_dialogs = nullptr;
-    }
+    void cleanup() { dropForm(); }
 
     void startsInEmptyLook()
     {
@@ -319,14 +258,14 @@ private slots:
     void dropLoadsAfterTheDropEventReturns()
     {
         m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         writeFile(path("dropped.csv"), "a\nb\n");
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(path("dropped.csv"))});
         QDropEvent event(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, {});
         // Straight to the window's handler: the application lets a drop
         // through only while a drag of its own is under way.
-        static_cast<QObject*>(m_form)->event(&event);
+        static_cast<QObject*>(m_form.get())->event(&event);
         QVERIFY(event.isAccepted());
         QCOMPARE(m_form->workspace().rowCount(), size_t{0});
         QTRY_COMPARE(m_form->workspace().rowCount(), size_t{2});
@@ -533,7 +472,7 @@ private slots:
         const QString out = path("repeated.sql");
         m_dialogs->saveFileAnswers.push_back(out);
         control<QPushButton>("ButtonExport")->click();
-        const QString script = ansi ? QString::fromLatin1(readFile(out)) : readText(out);
+        const QString script = ansi ? QString::fromLatin1(readBytes(out)) : readText(out);
         QCOMPARE(script, u"\r\nCREATE TABLE NEW_TABLE (\r\n"_qs + createLines + u"\r\n);\r\n\r\n"_qs);
         QCOMPARE(m_dialogs->messages.size(), size_t{1});
         QCOMPARE(m_dialogs->messages[0].caption, u"Success"_qs);
@@ -614,7 +553,7 @@ private slots:
         if (earlier.isEmpty()) {
             QVERIFY(!QFile::exists(out));
         } else {
-            QCOMPARE(readFile(out), earlier);
+            QCOMPARE(readBytes(out), earlier);
             QCOMPARE(QFile::permissions(out),
                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
         }
@@ -835,8 +774,8 @@ private slots:
     void f1OpensTheHelpPage()
     {
         m_form->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_form));
-        QTest::keyClick(m_form, Qt::Key_F1);
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QTest::keyClick(m_form.get(), Qt::Key_F1);
         QTest::keyClick(control<QLineEdit>("Edit2"), Qt::Key_F1);
         QCOMPARE(m_dialogs->openedUrls, (QStringList{u"http://www.tarnix.example/help/quarrow/"_qs,
                                                      u"http://www.tarnix.example/help/quarrow/"_qs}));
@@ -855,7 +794,7 @@ private slots:
     void fixedSizeWindow()
     {
         m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         QCOMPARE(m_form->centralWidget()->width(), 461);
         QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
         QVERIFY(!(m_form->windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -2,8 +2,7 @@
 // the table, greyed where the database has no form for it, refused with the
 // reason at export and when a profile is saved, and told in the Success box.
 
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 
 #include <QAction>
@@ -13,27 +12,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarrow;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 constexpr int kAccess = 2;
 constexpr int kPostgreSql = 4;
@@ -44,33 +27,16 @@ constexpr int kRowsOnly = 3;
 
 } // namespace
 
-class TableModeChoiceTest : public QObject {
+class TableModeChoiceTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     QComboBox* list() const { return control<QComboBox>("TableMode"); }
 
     bool offered(int mode) const
     {
         const auto* model = qobject_cast<QStandardItemModel*>(list()->model());
         return model != nullptr && model->item(mode)->isEnabled();
-    }
-
-    QByteArray exportScript(const QString& out)
-    {
-        m_dialogs->saveFileAnswers.push_back(out);
-        control<QAction>("ExporttoSQL1")->trigger();
-        return readBytes(out);
     }
 
 private slots:
@@ -82,16 +48,11 @@ private slots:
 
     void init()
     {
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
+        makeForm();
         control<QCheckBox>("CheckBox1")->setChecked(true);
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     void listFollowsTheLoadAndTheDatabase()
     {

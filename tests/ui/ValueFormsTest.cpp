@@ -1,11 +1,9 @@
 // The window's choice of how numbers and dates are written: beside the
 // reading settings, set by Auto-detect and the reload offer, kept in
 // profiles and remembered, and read by Suggest and the export.
-#include "tests/support/Controls.h"
-#include "tests/support/FakeDialogs.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/TAppForm.h"
 #include "ui/TFormColumnTypes.h"
-#include "update/qt/QtSettingsStore.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,66 +13,22 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quarrow;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-std::function<std::shared_ptr<SettingsStore>()> userSettings()
-{
-    return [] { return std::make_shared<QtSettingsStore>(QStringLiteral("TARNIX"), QStringLiteral("Quarrow")); };
-}
-
 const QByteArray kBank = "Kunde;Betrag;Datum\r\nM\xC3\xBCller;1,50;01.02.2024\r\nSchmidt;20,25;13.02.2024\r\n";
 
 } // namespace
 
-class ValueFormsTest : public QObject {
+class ValueFormsTest : public QObject, private test::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<test::FakeDialogs> m_dialogs;
-    std::unique_ptr<TAppForm> m_form;
-
-    template <typename T>
-    T* control(const char* name) const
-    {
-        return test::findControl<T>(m_form.get(), QString::fromLatin1(name));
-    }
-    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     QString caption() const { return control<QPushButton>("ValueForms")->text(); }
     void pick(const char* item) { control<QAction>(item)->trigger(); }
-
-    QByteArray exportScript(const QString& out)
-    {
-        m_dialogs->saveFileAnswers.push_back(out);
-        control<QAction>("ExporttoSQL1")->trigger();
-        return readBytes(out);
-    }
-
-    void makeForm()
-    {
-        m_dialogs = std::make_unique<test::FakeDialogs>();
-        m_form = std::make_unique<TAppForm>(*m_dialogs, QCoreApplication::applicationFilePath(), QStringList{});
-    }
 
 private slots:
     void initTestCase()
@@ -85,11 +39,7 @@ private slots:
 
     void init() { makeForm(); }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { dropForm(); }
 
     // Auto-detect, then Suggest, then Export: decimal and date columns with
     // the plain forms, and the converter's bytes from the saved profile.

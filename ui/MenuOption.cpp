@@ -1,4 +1,4 @@
-#include "ui/ScriptFormOption.h"
+#include "ui/MenuOption.h"
 
 #include "update/core/SettingsStore.h"
 #include "update/core/UpdateCheck.h"
@@ -10,40 +10,44 @@
 
 namespace quarrow {
 
-ScriptFormOption::ScriptFormOption(QMenu* menu, QStatusBar* statusBar, const QFont& statusFont, const Setup& setup,
-                                   QObject* parent)
+MenuOption::MenuOption(QMenu* menu, QStatusBar* statusBar, const QFont& statusFont, const Setup& setup, QObject* parent)
     : QObject(parent), m_action(menu->addAction(setup.itemText)), m_status(new QLabel(setup.itemText, statusBar)),
       m_settingName(setup.settingName), m_offeredFor(setup.offeredFor)
 {
     m_action->setObjectName(setup.objectName);
     m_action->setCheckable(true);
     m_action->setToolTip(setup.toolTip);
-    m_status->setObjectName(setup.objectName + u"Status");
+    m_status->setObjectName(setup.statusObjectName);
     m_status->setFont(statusFont);
-    m_status->setToolTip(setup.toolTip);
+    m_status->setToolTip(setup.statusToolTip);
     statusBar->addPermanentWidget(m_status);
-    connect(m_action, &QAction::toggled, this, &ScriptFormOption::showInStatus);
-    setDialect(m_dialect);
+    connect(m_action, &QAction::toggled, this, &MenuOption::showState);
+    showState();
 }
 
-void ScriptFormOption::setChecked(bool on)
+void MenuOption::setChecked(bool on)
 {
     m_action->setChecked(on);
 }
 
-bool ScriptFormOption::isOn() const
+bool MenuOption::isOn() const
 {
-    return m_action->isChecked() && m_offeredFor(m_dialect);
+    return m_action->isChecked() && offered();
 }
 
-void ScriptFormOption::setDialect(Dialect dialect)
+void MenuOption::setDialect(Dialect dialect)
 {
     m_dialect = dialect;
-    m_action->setEnabled(m_offeredFor(dialect));
-    showInStatus();
+    showState();
 }
 
-void ScriptFormOption::setStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
+void MenuOption::setLocked(bool locked)
+{
+    m_locked = locked;
+    showState();
+}
+
+void MenuOption::setStore(std::function<std::shared_ptr<SettingsStore>()> openStore)
 {
     m_openStore = std::move(openStore);
     if (!m_openStore)
@@ -55,7 +59,7 @@ void ScriptFormOption::setStore(std::function<std::shared_ptr<SettingsStore>()> 
     }
 }
 
-void ScriptFormOption::remember()
+void MenuOption::remember()
 {
     if (!m_openStore)
         return;
@@ -68,8 +72,14 @@ void ScriptFormOption::remember()
     }
 }
 
-void ScriptFormOption::showInStatus()
+bool MenuOption::offered() const
 {
+    return m_offeredFor == nullptr || m_offeredFor(m_dialect);
+}
+
+void MenuOption::showState()
+{
+    m_action->setEnabled(offered() && !m_locked);
     m_status->setVisible(isOn());
 }
 
