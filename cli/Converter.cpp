@@ -538,6 +538,10 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
         } catch (const ShapeReadError& e) {
             return failWith(e.what());
         }
+        // The comment was checked against the separator given, not the one found.
+        if (const std::string refusal = commentRefusal(options.script.comment, options.script.separator);
+            !refusal.empty())
+            return failWith("--comment: " + refusal + " (detected: " + separatorName(options.script.separator) + ")");
     }
 
     if (readTwice) {

@@ -300,7 +300,10 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                 throw CLI::ValidationError("--comment", "takes one character, such as #");
             script.comment = text[0];
         }
-        if (const std::string refusal = commentRefusal(script.comment, script.separator); !refusal.empty())
+        // With -s auto the separator is known once the file is read.
+        if (const std::string refusal =
+                commentRefusal(script.comment, options.detect.separator ? u'\0' : script.separator);
+            !refusal.empty())
             throw CLI::ValidationError("--comment", refusal);
         if (decimalOption->count() > 0 && decimal != "auto")
             script.forms.decimal = decimalMarkFromName(decimal).value_or(DecimalMark::None);
