@@ -34,6 +34,7 @@ class Dialogs;
 class ExactQuotingOption;
 class ScriptFormOption;
 class TableModeChoice;
+class LineSkippingEdit;
 class NullMarkersEdit;
 class ValueFormsChoice;
 class QtNoticeBox;
@@ -201,6 +202,7 @@ private:
     QAction* m_updateNotificationsAction = nullptr;
     ExactQuotingOption* m_exactQuoting = nullptr;
     ValueFormsChoice* m_valueForms = nullptr;
+    LineSkippingEdit* m_lineSkipping = nullptr;
     ScriptFormOption* m_transactionOption = nullptr;
     ScriptFormOption* m_copyOption = nullptr;
     TableModeChoice* m_tableMode = nullptr;
