@@ -1,4 +1,6 @@
 #include "engine/csv/LineReader.h"
+#include "engine/profile/WorkspaceProfile.h"
+#include "engine/workspace/Workspace.h"
 
 #include "tests/support/TempDir.h"
 
@@ -188,6 +190,27 @@ TEST(LineDroppingErrors, NameTheFilesLine)
     } catch (const ReadError& e) {
         EXPECT_EQ(e.lineNumber(), 4u);
     }
+}
+
+// The window's profile names a short row by its file's line, as the
+// converter's does.
+TEST(LineDroppingWorkspace, ProfileSitesAreTheFilesLines)
+{
+    TempDir dir;
+    quarrow::Workspace workspace;
+    quarrow::LoadOptions options;
+    options.headerLine = true;
+    options.skipLines = 1;
+    options.comment = u'#';
+    const auto report = workspace.load(dir.write("a.csv", "Title\nid,note\n#c\n1,x\n#d\n2\n"), options);
+    ASSERT_FALSE(report.readFailed) << report.failure;
+    ASSERT_EQ(workspace.rowCount(), 3u);
+    EXPECT_EQ(workspace.rowText(2), u"2");
+    quarrow::ProfileReading reading;
+    reading.headerLine = true;
+    const quarrow::TableProfile profile = quarrow::profileWorkspace(workspace, reading, true);
+    ASSERT_EQ(profile.files.size(), 1u);
+    EXPECT_EQ(profile.files[0].firstShortLines, std::vector<std::uint64_t>{6});
 }
 
 } // namespace
