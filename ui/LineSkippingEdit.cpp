@@ -18,6 +18,7 @@ LineSkippingEdit::LineSkippingEdit(QGridLayout* layout, QWidget* panel, QObject*
     m_skipLabel->setObjectName(QStringLiteral("LabelSkipLines"));
     m_skip->setObjectName(QStringLiteral("SkipLines"));
     m_skip->setRange(0, std::numeric_limits<int>::max());
+    m_skip->setMaximumWidth(90);
     m_skip->setToolTip(QStringLiteral("Lines above the table (a title, a date, blank lines) that are never loaded, "
                                       "whatever they hold; the header is the line after them"));
     m_skipLabel->setBuddy(m_skip);

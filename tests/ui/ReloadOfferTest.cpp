@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -248,6 +249,19 @@ private slots:
         QVERIFY(!control<QSpinBox>("SkipLines")->isEnabled());
         // Loaded as the bar proposed: nothing more to offer.
         QVERIFY(!barShown());
+    }
+
+    // A comment character that would take rows for comments loads nothing.
+    void commentLikeTheSeparatorLoadsNothing()
+    {
+        setReading(u";"_qs, true);
+        control<QLineEdit>("CommentChar")->setText(u";"_qs);
+        m_form->Ekle(path("semicolon.csv"));
+        QCOMPARE(m_form->workspace().filesLoaded(), 0);
+        QCOMPARE(m_dialogs->messages.size(), 1u);
+        QVERIFY2(m_dialogs->messages[0].text.contains(u"must differ from the separator"_qs),
+                 qPrintable(m_dialogs->messages[0].text));
+        control<QLineEdit>("CommentChar")->clear();
     }
 
     void autoDetectTellsOfATitle()
