@@ -301,7 +301,8 @@ private:
         std::optional<TableProfiler> profiler(std::in_place, 0, m_options.script.separator,
                                               m_options.script.exactQuoting);
         profiler->setColumns(m_columnCount, true);
-        profiler->resumeFile(batch.file, inputName(m_options.inputs[batch.file]), batch.firstLine - 1);
+        profiler->resumeFile(batch.file, inputName(m_options.inputs[batch.file]),
+                             batch.firstLine - 1 + batch.droppedBefore);
         return profiler;
     }
 
@@ -359,7 +360,8 @@ void readAll(const ConverterOptions& options, BoundedQueue<LineBatch>& queue, Re
     // else each row would be held both as bytes and decoded.
     BatchingSink sink(queue, recycler, budget, ScriptFormatter::formatsUtf8Directly(options.script));
     readInputsInto(options.readFrom(), inputNames(options.inputs), options.script.encoding,
-                   {options.script.exactQuoting, options.script.separator}, sink, queue, bytesRead);
+                   {options.script.exactQuoting, options.script.separator}, lineDroppingFor(options.script), sink,
+                   queue, bytesRead);
 }
 
 // A name in a message to a terminal: UTF-8, with control characters
@@ -536,6 +538,10 @@ int convert(const ConverterOptions& given, std::ostream& out, std::ostream& err,
         } catch (const ShapeReadError& e) {
             return failWith(e.what());
         }
+        // The comment was checked against the separator given, not the one found.
+        if (const std::string refusal = commentRefusal(options.script.comment, options.script.separator);
+            !refusal.empty())
+            return failWith("--comment: " + refusal + " (detected: " + separatorName(options.script.separator) + ")");
     }
 
     if (readTwice) {

@@ -58,16 +58,16 @@ FilePtr openSource(const InputSource& source)
 } // namespace
 
 void readSourceLines(const InputSource& source, TextEncoding encoding, LineSink& sink,
-                     std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
+                     std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting, LineDropping dropping)
 {
     if (source.descriptor < 0) {
-        readLines(source.path, encoding, sink, bytesRead, cutting);
+        readLines(source.path, encoding, sink, bytesRead, cutting, dropping);
         return;
     }
     const FilePtr file = openSource(source);
     if (!file)
         throw ReadError(source.path, 1, std::strerror(errno));
-    readLines(file.get(), source.path, encoding, sink, bytesRead, cutting);
+    readLines(file.get(), source.path, encoding, sink, bytesRead, cutting, dropping);
 }
 
 CsvShape detectSourceShape(const InputSource& source, const std::string& name, char16_t currentSeparator)

@@ -42,7 +42,7 @@ struct InputSource {
 
 // Reads the source's lines into `sink` as readLines() does. Throws ReadError.
 void readSourceLines(const InputSource& source, TextEncoding encoding, LineSink& sink,
-                     std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting);
+                     std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting, LineDropping dropping = {});
 
 // The shape of the source's start, as detectCsvShapeOfFile() judges a file;
 // `name` names it in errors. Throws ShapeReadError.

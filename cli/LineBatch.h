@@ -34,7 +34,10 @@ struct LineBatch {
     std::vector<std::size_t> ends;
     std::size_t file = 0;        // index of the file among the inputs
     std::uint64_t firstLine = 1; // number in its file of the batch's first line (record, read exactly)
-    std::size_t charged = 0;     // taken from the ByteBudget, given back once worked on
+    // Lines the reader left out in its file before the batch's first line:
+    // firstLine does not count them.
+    std::uint64_t droppedBefore = 0;
+    std::size_t charged = 0; // taken from the ByteBudget, given back once worked on
     std::optional<std::string> error;
 
     std::size_t heldBytes() const noexcept { return utf8 ? bytes.size() : text.size() * sizeof(char16_t); }
@@ -61,6 +64,8 @@ public:
         m_batch.file = file;
         m_batch.firstLine = 1;
         m_linesInFile = 0;
+        m_droppedInFile = 0;
+        m_batch.droppedBefore = 0;
     }
 
     void line(std::u16string_view text) override { add(m_batch.text, text, false); }
@@ -71,6 +76,16 @@ public:
     bool takesParts() const override { return true; }
     void linePart(std::u16string_view piece) override { addPart(m_batch.text, piece, false); }
     void utf8LinePart(std::string_view piece) override { addPart(m_batch.bytes, piece, true); }
+    // A batch's lines follow each other in the file: lines left out between
+    // two end the batch. Dropped lines come in runs (above the table, or
+    // comments), so batches stay large unless comments and rows alternate.
+    void linesDropped(std::uint64_t count) override
+    {
+        if (!m_batch.ends.empty())
+            flush();
+        m_droppedInFile += count;
+        m_batch.droppedBefore = m_droppedInFile;
+    }
 
     void flush()
     {
@@ -144,6 +159,7 @@ private:
         m_batch.ends.clear();
         m_batch.file = file;
         m_batch.firstLine = m_linesInFile + 1;
+        m_batch.droppedBefore = m_droppedInFile;
         m_batch.charged = 0;
         m_batch.error.reset();
         m_batch.ends.reserve(std::min(m_batchLines, kBatchLines));
@@ -158,6 +174,7 @@ private:
     LineBatch m_batch;
     std::size_t m_uncharged = 0;
     std::uint64_t m_linesInFile = 0;
+    std::uint64_t m_droppedInFile = 0;
 };
 
 // A reading's failure as ReadError words it, for the file called `name`.
@@ -172,14 +189,14 @@ inline std::string describeReadError(const std::string& name, std::uint64_t line
 // gave, where the bytes come from a copy or a descriptor); a reading the
 // consumer cancelled just ends.
 inline void readInputsInto(const std::vector<InputSource>& sources, const std::vector<std::string>& names,
-                           TextEncoding encoding, RecordCutting cutting, BatchingSink& sink,
+                           TextEncoding encoding, RecordCutting cutting, LineDropping dropping, BatchingSink& sink,
                            BoundedQueue<LineBatch>& queue, std::atomic<std::uint64_t>& bytesRead)
 {
     try {
         for (std::size_t f = 0; f < sources.size(); ++f) {
             sink.startFile(f);
             try {
-                readSourceLines(sources[f], encoding, sink, &bytesRead, cutting);
+                readSourceLines(sources[f], encoding, sink, &bytesRead, cutting, dropping);
             } catch (const ReadError& e) {
                 const std::string message =
                     f < names.size() ? describeReadError(names[f], e.lineNumber(), e.reason()) : e.what();

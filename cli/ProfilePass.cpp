@@ -221,7 +221,7 @@ TableProfile profileBatch(const LineBatch& batch, std::size_t skip, std::size_t 
     profiler.setColumns(columns);
     if (!script.nullMarkers.empty())
         profiler.setNullMarkers(std::make_shared<const NullMarkers>(script.nullMarkers));
-    profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1);
+    profiler.resumeFile(batch.file, std::move(fileName), batch.firstLine - 1 + batch.droppedBefore);
     std::size_t begin = 0;
     for (std::size_t i = 0; i < batch.ends.size(); ++i) {
         const std::size_t end = batch.ends[i];
@@ -263,7 +263,7 @@ InputProfile profileInputs(const ConverterOptions& options, std::atomic<std::uin
     BatchingSink sink(queue, recycler, budget, utf8, batchLines);
     std::thread reader([&] {
         readInputsInto(options.readFrom(), inputNames(options.inputs), script.encoding,
-                       {script.exactQuoting, script.separator}, sink, queue, bytesRead);
+                       {script.exactQuoting, script.separator}, lineDroppingFor(script), sink, queue, bytesRead);
     });
     auto stopReader = [&] {
         budget.close();

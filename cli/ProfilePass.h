@@ -37,6 +37,12 @@ public:
     bool takesParts() const override;
     void linePart(std::u16string_view piece) override;
     void utf8LinePart(std::string_view piece) override;
+    void linesDropped(std::uint64_t count) override
+    {
+        m_profiler.dropLines(count);
+        if (m_next)
+            m_next->linesDropped(count);
+    }
 
     bool started() const noexcept { return m_started; }
     const ColumnSetup& columns() const noexcept { return m_setup; }

@@ -1,6 +1,7 @@
 #include "cli/QuarrowCli.h"
 
 #include "cli/Converter.h"
+#include "engine/csv/LineReader.h"
 #include "engine/files/FileOpen.h"
 #include "engine/settings/ConversionProfile.h"
 #include "engine/text/Utf8.h"
@@ -8,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -91,6 +93,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     bool transaction = false;
     bool copy = false;
     bool exactQuoting = false;
+    std::string skipLines;
+    std::string comment;
 
     app.add_option("FILE", inputs, "CSV files, loaded in order as one table");
     app.add_option("-o,--output", output, "write the script to PATH; - or none: standard output")->option_text("PATH");
@@ -139,6 +143,16 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     auto* noNullMarkersOption = app.add_flag("--no-null-markers")->group("");
     auto* exactQuotingOption =
         app.add_flag("--rfc4180", exactQuoting, "exact CSV quoting: values keep their line breaks, quotes and blanks");
+    auto* skipLinesOption =
+        app.add_option("--skip-lines", skipLines,
+                       "leave out the first N lines of each FILE (a title, a date, blank lines above the header), "
+                       "quotes in them or not; auto: as many as the first FILE has above its table (default 0)")
+            ->option_text("N");
+    auto* commentOption =
+        app.add_option("--comment", comment,
+                       "leave out lines that begin with this one character, such as #; not inside a quoted value "
+                       "read with --rfc4180 (default none)")
+            ->option_text("CHAR");
     auto* decimalOption =
         app.add_option("--decimal", decimal,
                        "numbers in typed columns are written with a decimal point or comma; auto: detected from "
@@ -271,6 +285,26 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
                                        refusal);
         options.detect.numberForm = decimal == "auto";
         options.detect.dateOrder = dates == "auto";
+        options.detect.skipLines = skipLines == "auto";
+        if (skipLinesOption->count() > 0 && !options.detect.skipLines) {
+            const bool digits =
+                !skipLines.empty() && skipLines.size() <= 18
+                && std::all_of(skipLines.begin(), skipLines.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits)
+                throw CLI::ValidationError("--skip-lines", "takes a number of lines (0 or more) or auto");
+            script.skipLines = std::stoull(skipLines);
+        }
+        if (commentOption->count() > 0) {
+            const std::u16string text = fromUtf8(comment, "--comment");
+            if (text.size() != 1)
+                throw CLI::ValidationError("--comment", "takes one character, such as #");
+            script.comment = text[0];
+        }
+        // With -s auto the separator is known once the file is read.
+        if (const std::string refusal =
+                commentRefusal(script.comment, options.detect.separator ? u'\0' : script.separator);
+            !refusal.empty())
+            throw CLI::ValidationError("--comment", refusal);
         if (decimalOption->count() > 0 && decimal != "auto")
             script.forms.decimal = decimalMarkFromName(decimal).value_or(DecimalMark::None);
         if (groupOption->count() > 0)

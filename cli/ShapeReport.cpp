@@ -43,9 +43,10 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out)
 {
     constexpr std::string_view keep = "undecided: keep the current setting";
     std::string options;
-    if (shape.linesAbove.value)
-        out << "warning: lines above the table: " << *shape.linesAbove.value << "\n  " << shape.linesAbove.evidence
-            << "\n";
+    if (shape.linesAbove.value) {
+        out << "lines above the table: " << *shape.linesAbove.value << "\n  " << shape.linesAbove.evidence << "\n";
+        options += " --skip-lines " + std::to_string(*shape.linesAbove.value);
+    }
     out << "separator: ";
     if (shape.separator.value) {
         out << separatorName(*shape.separator.value);
@@ -121,6 +122,15 @@ void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, Sc
         if (!quiet)
             err << "quarrow-cli: " << line << "\n";
     };
+    if (asked.skipLines) {
+        if (shape.linesAbove.value) {
+            script.skipLines = *shape.linesAbove.value;
+            say("skip " + std::to_string(script.skipLines) + " lines (detected: " + shape.linesAbove.evidence + ")");
+        } else {
+            say("skip " + std::to_string(script.skipLines)
+                + " lines (detected: every line from the first is of the table's shape)");
+        }
+    }
     if (asked.separator) {
         if (shape.separator.value) {
             script.separator = *shape.separator.value;
@@ -171,9 +181,9 @@ void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, Sc
     if (shape.exactQuoting.value.value_or(false) && !script.exactQuoting)
         say("note: " + shape.exactQuoting.evidence + " (--rfc4180)");
     // Said even when quiet: the fields past the title's are dropped.
-    if (shape.linesAbove.value)
-        err << "quarrow-cli: warning: " << shape.linesAbove.evidence
-            << " (remove the lines above the table before converting)\n";
+    if (shape.linesAbove.value && script.skipLines != *shape.linesAbove.value)
+        err << "quarrow-cli: warning: " << shape.linesAbove.evidence << " (--skip-lines " << *shape.linesAbove.value
+            << " leaves them out, or --skip-lines auto)\n";
 }
 
 } // namespace quarrow::cli

@@ -15,8 +15,9 @@ struct DetectedSettings {
     bool encoding = false;
     bool numberForm = false; // --decimal auto
     bool dateOrder = false;  // --dates auto
+    bool skipLines = false;  // --skip-lines auto
 
-    bool any() const noexcept { return separator || headerLine || encoding || numberForm || dateOrder; }
+    bool any() const noexcept { return separator || headerLine || encoding || numberForm || dateOrder || skipLines; }
 };
 
 // --detect: the proposal, each choice with its evidence, and the options
@@ -26,7 +27,7 @@ void printShapeProposal(const CsvShape& shape, std::ostream& out);
 // Sets the asked-for settings from the shape where it decides; the others
 // stay. Says on `err` what each became and why, unless `quiet`; also when
 // the file seems to need exact quoting that the run does not use. Lines
-// above the table are warned of even when quiet.
+// above the table that the run does not skip are warned of even when quiet.
 void applyDetectedShape(const CsvShape& shape, const DetectedSettings& asked, ScriptOptions& script, std::ostream& err,
                         bool quiet);
 

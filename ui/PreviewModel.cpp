@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <iterator>
 
 namespace quarrow {
 
@@ -50,18 +51,30 @@ void PreviewModel::reset(Settings settings)
     m_columns = static_cast<int>(m_workspace.columnNames().size());
     m_splitRow = -1;
     m_lines.clear();
-    if (m_settings.exactQuoting && m_rows > 0) {
+    const auto& files = m_workspace.files();
+    // Rows are lines of their file, one after another, unless records span
+    // lines or lines were left out between them.
+    const bool gaps =
+        std::any_of(files.begin(), files.end(), [](const Workspace::LoadedFile& f) { return !f.gaps.empty(); });
+    if ((m_settings.exactQuoting || gaps) && m_rows > 0) {
         const std::size_t shown = workspaceRow(m_rows - 1) + 1;
         m_lines.reserve(shown);
-        const auto& files = m_workspace.files();
         auto file = files.begin();
+        std::vector<Workspace::LineGap>::const_iterator gap;
         std::uint64_t line = 1;
         for (std::size_t r = 0; r < shown; ++r) {
-            for (; file != files.end() && file->firstRow <= r; ++file)
+            for (; file != files.end() && file->firstRow <= r; ++file) {
                 line = 1;
-            const std::u16string_view record = m_workspace.row(r, m_rowText);
+                gap = file->gaps.begin();
+            }
+            for (; file != files.begin() && gap != std::prev(file)->gaps.end() && gap->row <= r; ++gap)
+                line += gap->lines;
             m_lines.push_back(line);
-            line += 1 + countLineBreaks(record.data(), record.data() + record.size());
+            if (m_settings.exactQuoting) {
+                const std::u16string_view record = m_workspace.row(r, m_rowText);
+                line += countLineBreaks(record.data(), record.data() + record.size());
+            }
+            line += 1;
         }
     }
     endResetModel();

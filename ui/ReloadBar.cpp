@@ -13,22 +13,14 @@ constexpr int kBarTextPixels = 12;
 
 } // namespace
 
-std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, char16_t separator,
-                                       bool headerLine)
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, const LoadOptions& reading)
 {
-    ReloadOffer offer{
-        paths, shape.separator.valueOr(separator), shape.headerLine.valueOr(headerLine), {}, shapeEvidenceText(shape)};
-    if (const std::optional<std::size_t> above = shape.linesAbove.value) {
-        offer.warning = (*above == 1 ? QStringLiteral("Line 1 of this file is not part of its table (a title or a "
-                                                      "comment?), but the table takes its columns from it. Remove it "
-                                                      "from the file and load the file again.")
-                                     : u"Lines 1 to " + QString::number(*above)
-                                           + u" of this file are not part of its table (a title or a comment?), but "
-                                             u"the table takes its columns from line 1. Remove them from the file "
-                                             u"and load the file again.");
-        return offer;
-    }
-    if (offer.separator == separator && offer.headerLine == headerLine)
+    // No lines above the table found keeps a skip the user chose: the
+    // detector may not see what a title is.
+    ReloadOffer offer{paths, shape.separator.valueOr(reading.separator), shape.headerLine.valueOr(reading.headerLine),
+                      shapeEvidenceText(shape), shape.linesAbove.value.value_or(reading.skipLines)};
+    if (offer.separator == reading.separator && offer.headerLine == reading.headerLine
+        && offer.skipLines == reading.skipLines)
         return std::nullopt;
     return offer;
 }
@@ -48,15 +40,11 @@ ValueForms detectedForms(const CsvShape& shape, const ValueForms& current)
 std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape,
                                           const QStringList& paths, const LoadOptions& reading)
 {
-    // Lines above the table come first: the file is mended and loaded again
-    // before anything else is offered.
-    if (offer && !offer->canReload())
-        return offer;
     const ValueForms forms = detectedForms(shape, reading.forms);
     if (forms == reading.forms)
         return offer;
     if (!offer)
-        offer = ReloadOffer{paths, reading.separator, reading.headerLine, {}, shapeEvidenceText(shape)};
+        offer = ReloadOffer{paths, reading.separator, reading.headerLine, shapeEvidenceText(shape), reading.skipLines};
     offer->formsOffered = true;
     offer->forms = forms;
     return offer;
@@ -64,12 +52,13 @@ std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, cons
 
 QString reloadOfferText(const ReloadOffer& offer)
 {
-    if (!offer.canReload())
-        return offer.warning;
     const QString file = offer.paths.size() > 1 ? u"The first of the " + QString::number(offer.paths.size()) + u" files"
                                                 : QStringLiteral("This file");
     QString text = file + u" looks like " + QString::fromStdString(separatorName(offer.separator)) + u"-separated "
                    + (offer.headerLine ? u"with a header line" : u"without a header line");
+    if (offer.skipLines > 0)
+        text += u", after " + QString::number(offer.skipLines)
+                + (offer.skipLines == 1 ? u" line above its table" : u" lines above its table");
     if (offer.formsOffered && offer.forms.chosen())
         text += u", " + QString::fromStdString(describeForms(offer.forms));
     return text;
@@ -132,9 +121,8 @@ ReloadBar::ReloadBar(QWidget* parent)
 void ReloadBar::offer(const ReloadOffer& offer)
 {
     m_offer = offer;
-    m_text->setText(offer.canReload() ? reloadOfferText(offer) + u':' : reloadOfferText(offer));
+    m_text->setText(reloadOfferText(offer) + u':');
     m_text->setToolTip(offer.evidence);
-    m_reload->setVisible(offer.canReload());
     m_reload->setText(offer.paths.size() > 1 ? u"Reload all " + QString::number(offer.paths.size()) + u" files"
                                              : QStringLiteral("Reload with these settings"));
     // Shown already, the bar may need another height for its new text.

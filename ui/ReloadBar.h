@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 class QLabel;
@@ -22,12 +23,9 @@ struct ReloadOffer {
     QStringList paths; // in the order they were loaded
     char16_t separator = u',';
     bool headerLine = false;
-    // Lines above the table (a title, a comment) that the reading takes for
-    // its first line: no setting mends that, so the bar only warns.
-    QString warning;
     QString evidence; // the detector's, for the bar's tooltip
-
-    bool canReload() const { return warning.isEmpty(); }
+    // Lines above the table (a title, a comment) that the reload skips.
+    std::uint64_t skipLines = 0;
     // The value forms the detector proposes, where they differ from those
     // chosen; they need no reload, but go with the other settings.
     bool formsOffered = false;
@@ -38,18 +36,17 @@ struct ReloadOffer {
 ValueForms detectedForms(const CsvShape& shape, const ValueForms& current);
 
 // The offer, or a new one, with the detector's forms where they differ
-// from the reading's; nothing when neither differs. A warning of lines
-// above the table stays as it is.
+// from the reading's; nothing when neither differs.
 std::optional<ReloadOffer> withFormsOffer(std::optional<ReloadOffer> offer, const CsvShape& shape,
                                           const QStringList& paths, const LoadOptions& reading);
 
 // The offer when the detector's decided proposals disagree with the
-// settings the files were loaded with, or a warning when the file has lines
-// above its table; nothing when they agree or the detector decides nothing.
-std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, char16_t separator,
-                                       bool headerLine);
+// settings the files were loaded with (separator, header line, lines above
+// the table); nothing when they agree or the detector decides nothing.
+std::optional<ReloadOffer> reloadOffer(const CsvShape& shape, const QStringList& paths, const LoadOptions& reading);
 
-// "This file looks like ';'-separated with a header line", or the warning.
+// "This file looks like ';'-separated with a header line", and "below 2
+// lines above the table" when it skips some.
 QString reloadOfferText(const ReloadOffer& offer);
 
 // The separator as the separator button shows it: "\t" for Tab.

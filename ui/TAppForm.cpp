@@ -16,6 +16,7 @@
 #include "ui/ValueFormsChoice.h"
 #include "ui/TFormColumnTypes.h"
 #include "ui/TFormSeparator.h"
+#include "ui/LineSkippingEdit.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
 #include "update/qt/TNewVer.h"
@@ -157,6 +158,8 @@ LoadOptions TAppForm::readingOptions() const
     options.headerLine = m_headerLineBox->isChecked();
     options.exactQuoting = m_exactQuoting->isOn();
     options.forms = m_valueForms->forms();
+    options.skipLines = m_lineSkipping->skipLines();
+    options.comment = m_lineSkipping->comment();
     return options;
 }
 
@@ -169,6 +172,12 @@ FileLoad TAppForm::loadFile(const QString& path)
 {
     if (m_work != nullptr)
         return {}; // the workspace is busy with a load or an export
+    if (const std::string refusal = commentRefusal(m_lineSkipping->comment(), readingOptions().separator);
+        !refusal.empty()) {
+        m_dialogs.message(this, MessageIcon::Warning, QStringLiteral("Warning"),
+                          u"Cannot load the file: " + QString::fromStdString(refusal) + u'.');
+        return {};
+    }
     FileLoadRun run;
     try {
         // The preview reads the rows as it paints, and the worker moves them

@@ -33,6 +33,7 @@ class BackgroundWork;
 class Dialogs;
 class MenuOption;
 class TableModeChoice;
+class LineSkippingEdit;
 class NullMarkersEdit;
 class ValueFormsChoice;
 class QtNoticeBox;
@@ -200,6 +201,7 @@ private:
     QAction* m_updateNotificationsAction = nullptr;
     MenuOption* m_exactQuoting = nullptr;
     ValueFormsChoice* m_valueForms = nullptr;
+    LineSkippingEdit* m_lineSkipping = nullptr;
     MenuOption* m_transactionOption = nullptr;
     MenuOption* m_copyOption = nullptr;
     TableModeChoice* m_tableMode = nullptr;

@@ -7,6 +7,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/Pictures.h"
 #include "ui/ReloadBar.h"
+#include "ui/LineSkippingEdit.h"
 #include "ui/MenuOption.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
@@ -94,6 +95,7 @@ void TAppForm::buildControls()
     top->addLayout(separatorRow, 1, 2, 1, 2);
     m_valueForms = new ValueFormsChoice(readingPanel);
     top->addWidget(m_valueForms->button(), 2, 0, 1, 4);
+    m_lineSkipping = new LineSkippingEdit(top, readingPanel, this);
     // Suggestions made in other forms no longer hold.
     connect(m_valueForms, &ValueFormsChoice::picked, this, &TAppForm::refreshPreview);
     layout->addWidget(readingPanel);
@@ -299,6 +301,7 @@ void TAppForm::setLoadedLook(bool loaded)
         control->setEnabled(loaded);
     if (m_exactQuoting)
         m_exactQuoting->setLocked(loaded);
+    m_lineSkipping->setLocked(loaded);
     m_tableMode->setEnabled(loaded);
     m_nullMarkers->setEnabled(loaded);
     m_columnTypesButton->setIcon(pictureIcon(loaded ? QStringLiteral("column") : QStringLiteral("column_Disabled")));

@@ -8,6 +8,7 @@
 #include "ui/InputFiles.h"
 #include "ui/ProfileFlow.h"
 #include "ui/ReloadBar.h"
+#include "ui/LineSkippingEdit.h"
 #include "ui/MenuOption.h"
 #include "ui/NullMarkersEdit.h"
 #include "ui/TableModeChoice.h"
@@ -39,6 +40,8 @@ ScriptOptions TAppForm::scriptOptions() const
     options.tableMode = m_tableMode->mode();
     options.nullMarkers = m_nullMarkers->markers();
     options.forms = reading.forms;
+    options.skipLines = reading.skipLines;
+    options.comment = reading.comment;
     return options;
 }
 
@@ -65,6 +68,7 @@ void TAppForm::setReadingControls(const LoadOptions& options)
     (options.encoding == TextEncoding::Utf8 ? m_utf8Button : m_ansiButton)->setChecked(true);
     m_exactQuoting->setChecked(options.exactQuoting);
     m_valueForms->setForms(options.forms);
+    m_lineSkipping->set(options.skipLines, options.comment);
 }
 
 void TAppForm::afterLoad(const QString& path)
@@ -72,7 +76,7 @@ void TAppForm::afterLoad(const QString& path)
     m_loadedFiles << path;
     if (m_workspace.filesLoaded() != 1 || !m_firstFile.isEmpty()) {
         // A later file of the table: a reload takes it as well.
-        if (std::optional<ReloadOffer> offer = m_reloadBar->current(); offer && offer->canReload()) {
+        if (std::optional<ReloadOffer> offer = m_reloadBar->current()) {
             offer->paths = m_loadedFiles;
             m_reloadBar->offer(*offer);
         }
@@ -89,8 +93,7 @@ void TAppForm::afterLoad(const QString& path)
     try {
         const CsvShape shape = detectCsvShapeOfFile(localPath(path), reading.separator);
         if (const std::optional<ReloadOffer> offer =
-                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine), shape,
-                               m_loadedFiles, reading))
+                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading), shape, m_loadedFiles, reading))
             m_reloadBar->offer(*offer);
     } catch (const ShapeReadError&) {
         // The file got in; that its start cannot be read again offers nothing.
@@ -131,11 +134,12 @@ void TAppForm::OpenProfile1Click()
     applyColumnTypes(*m_profile);
     const ScriptOptions& wanted = m_profile->script;
     if (wanted.separator != reading.separator || wanted.headerLine != reading.headerLine
-        || wanted.encoding != reading.encoding || wanted.exactQuoting != reading.exactQuoting)
+        || wanted.encoding != reading.encoding || wanted.exactQuoting != reading.exactQuoting
+        || wanted.skipLines != reading.skipLines || wanted.comment != reading.comment)
         m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Profile"),
-                          QStringLiteral("The files loaded keep the separator, header line, encoding and exact "
-                                         "quoting they were read with. To read with the profile's, Clear and open "
-                                         "the profile again."));
+                          QStringLiteral("The files loaded keep the separator, header line, encoding, exact "
+                                         "quoting and lines left out they were read with. To read with the "
+                                         "profile's, Clear and open the profile again."));
 }
 
 void TAppForm::applyColumnTypes(const ConversionProfile& profile)
@@ -161,8 +165,7 @@ void TAppForm::AutoDetect1Click()
             return;
         const CsvShape shape = detectCsvShapeOfFile(localPath(m_firstFile), reading.separator);
         if (const std::optional<ReloadOffer> offer =
-                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading.separator, reading.headerLine), shape,
-                               m_loadedFiles, reading))
+                withFormsOffer(reloadOffer(shape, m_loadedFiles, reading), shape, m_loadedFiles, reading))
             m_reloadBar->offer(*offer);
         else
             m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"),
@@ -180,6 +183,7 @@ void TAppForm::AutoDetect1Click()
     options.encoding = shape.encoding.valueOr(reading.encoding);
     options.exactQuoting = shape.exactQuoting.valueOr(reading.exactQuoting);
     options.forms = detectedForms(shape, reading.forms);
+    options.skipLines = shape.linesAbove.value.value_or(0);
     setReadingControls(options);
     m_dialogs.message(this, MessageIcon::Information, QStringLiteral("Auto-detect"), shapeEvidenceText(shape));
 }
@@ -188,17 +192,17 @@ void TAppForm::reloadWithOffer(const ReloadOffer& offer)
 {
     if (m_work != nullptr)
         return;
-    if (!offer.canReload())
-        return;
     // The offer goes with the Clear.
     const QStringList paths = offer.paths;
     const char16_t separator = offer.separator;
     const bool headerLine = offer.headerLine;
+    const std::uint64_t skipLines = offer.skipLines;
     const bool formsOffered = offer.formsOffered;
     const ValueForms forms = offer.forms;
     Clear1Click();
     m_separatorButton->setText(separatorButtonText(separator));
     m_headerLineBox->setChecked(headerLine);
+    m_lineSkipping->set(skipLines, m_lineSkipping->comment());
     if (formsOffered)
         m_valueForms->setForms(forms);
     // The profile's types were for the first file: it takes them again.

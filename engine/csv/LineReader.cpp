@@ -40,9 +40,10 @@ class LineCutter {
 public:
     // An exact record goes in pieces too: whether a quote at a block's
     // start opens a field is told by the unit before it, kept on its own.
-    LineCutter(LineSink& sink, RecordCutting cutting)
+    LineCutter(LineSink& sink, RecordCutting cutting, LineDropping dropping)
         : m_sink(sink), m_parts(sink.takesParts()), m_exact(cutting.exactQuoting),
-          m_separator(static_cast<Unit>(cutting.separator))
+          m_separator(static_cast<Unit>(cutting.separator)), m_dropAny(dropping.any()), m_skipLeft(dropping.skipLines),
+          m_comment(static_cast<Unit>(dropping.comment))
     {
     }
 
@@ -64,6 +65,8 @@ public:
             if (i == size)
                 break;
             const Unit c = text[i];
+            if (m_dropAny && !m_hasPending)
+                m_dropping = dropsLine(text + start, i - start);
             emit(text + start, i - start);
             if (c == '\r') {
                 if (i + 1 < size) {
@@ -76,9 +79,11 @@ public:
             start = i + 1;
         }
         if (start < size) {
-            if (m_parts)
+            if (m_dropAny && !m_hasPending)
+                m_dropping = dropsLine(text + start, size - start);
+            if (!m_dropping && m_parts)
                 deliverPart(std::basic_string_view<Unit>(text + start, size - start));
-            else
+            else if (!m_dropping)
                 m_pending.append(text + start, size - start);
             m_hasPending = true;
         }
@@ -88,6 +93,7 @@ public:
     {
         if (m_hasPending)
             emit(nullptr, 0);
+        tellDropped();
     }
 
     // A quoted field of the last record is still open: nothing of that
@@ -154,6 +160,21 @@ private:
             return at + 1;
         };
         while (p < end) {
+            if (m_dropAny && state == State::Outside) {
+                if (p == start && !m_hasPending)
+                    m_dropping = dropsLine(p, static_cast<std::size_t>(end - p));
+                if (m_dropping) {
+                    // Quotes in a dropped line mean nothing.
+                    p = scan::findAny(p, end, cr, lf, lf);
+                    if (p == end)
+                        break;
+                    const Unit* const breakAt = p;
+                    p = skipBreak(p);
+                    emit(start, static_cast<std::size_t>(breakAt - start));
+                    start = p;
+                    continue;
+                }
+            }
             if (state == State::Quoted) {
                 // Quote-free stretches go sixteen bytes at a time; a line
                 // break inside the value is kept, and counted as a line.
@@ -195,17 +216,48 @@ private:
         }
         m_state = state;
         if (start < end) {
-            if (m_parts)
+            if (!m_dropping && m_parts)
                 deliverPart(std::basic_string_view<Unit>(start, static_cast<std::size_t>(end - start)));
-            else
+            else if (!m_dropping)
                 m_pending.append(start, end);
             m_hasPending = true;
             m_lastUnit = end[-1];
         }
     }
 
+    // Whether the line (or record) that begins with `text` is left out; it
+    // is asked once per line, at the line's first unit.
+    bool dropsLine(const Unit* text, std::size_t size) noexcept
+    {
+        if (m_skipLeft > 0) {
+            --m_skipLeft;
+            return true;
+        }
+        return m_comment != Unit{} && size > 0 && text[0] == m_comment;
+    }
+
+    // Dropped lines are told in runs, just before the next line's text, so
+    // that a sink's numbering is right when that line arrives.
+    void tellDropped()
+    {
+        if (m_dropped > 0) {
+            m_sink.linesDropped(m_dropped);
+            m_dropped = 0;
+        }
+    }
+
     void emit(const Unit* text, std::size_t size)
     {
+        if (m_dropping) {
+            m_dropping = false;
+            m_pending.clear();
+            m_hasPending = false;
+            ++m_dropped;
+            ++m_lines;
+            m_recordStart = m_lines + 1;
+            return;
+        }
+        tellDropped();
         if (m_hasPending && !m_parts) {
             m_pending.append(text, size);
             deliver(m_pending);
@@ -231,6 +283,7 @@ private:
 
     void deliverPart(std::basic_string_view<Unit> piece)
     {
+        tellDropped();
         if constexpr (std::is_same_v<Unit, char16_t>)
             m_sink.linePart(piece);
         else
@@ -248,6 +301,11 @@ private:
     Unit m_separator;
     State m_state = State::Outside;
     Unit m_lastUnit{}; // the last unit of the text not yet delivered whole
+    const bool m_dropAny;
+    std::uint64_t m_skipLeft;
+    const Unit m_comment;
+    bool m_dropping = false;     // the line not yet ended is left out
+    std::uint64_t m_dropped = 0; // lines left out and not yet told to the sink
 };
 
 } // namespace
@@ -263,6 +321,8 @@ void LineSink::utf8Line(std::string_view bytes)
 
 void LineSink::linePart(std::u16string_view) {}
 
+void LineSink::linesDropped(std::uint64_t) {}
+
 void LineSink::utf8LinePart(std::string_view bytes)
 {
     std::u16string text(bytes.size(), u'\0');
@@ -272,6 +332,23 @@ void LineSink::utf8LinePart(std::string_view bytes)
     linePart(text);
 }
 
+std::string commentRefusal(char16_t comment, char16_t separator)
+{
+    if (comment == u'\0')
+        return {};
+    if (comment == separator)
+        return "the comment character must differ from the separator: a line that begins with a separator is a row "
+               "whose first value is empty";
+    if (comment == kQuote)
+        return "the comment character cannot be the double quote: a line that begins with it is a row whose first "
+               "value is quoted";
+    if (comment == u'\r' || comment == u'\n')
+        return "the comment character cannot be a line break";
+    if (comment >= 0xD800 && comment <= 0xDFFF)
+        return "the comment character must be a whole character (not half of a surrogate pair)";
+    return {};
+}
+
 ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber, std::string reason)
     : std::runtime_error(describe(path, lineNumber, reason)), m_path(path), m_lineNumber(lineNumber),
       m_reason(std::move(reason))
@@ -279,19 +356,19 @@ ReadError::ReadError(const std::filesystem::path& path, std::uint64_t lineNumber
 }
 
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
+               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting, LineDropping dropping)
 {
     FilePtr file(openFile(path, FileAccess::Read));
     if (!file)
         throw ReadError(path, 1, systemReason(errno));
-    readLines(file.get(), path, encoding, sink, bytesRead, cutting);
+    readLines(file.get(), path, encoding, sink, bytesRead, cutting, dropping);
 }
 
 void readLines(std::FILE* file, const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting)
+               std::atomic<std::uint64_t>* bytesRead, RecordCutting cutting, LineDropping dropping)
 {
-    LineCutter<char16_t> cutter(sink, cutting);
-    LineCutter<char> byteCutter(sink, cutting);
+    LineCutter<char16_t> cutter(sink, cutting, dropping);
+    LineCutter<char> byteCutter(sink, cutting, dropping);
     bool keepUtf8 = false; // lines go to the sink undecoded, through byteCutter
     auto fail = [&](std::string reason) {
         throw ReadError(path, keepUtf8 ? byteCutter.nextLineNumber() : cutter.nextLineNumber(), std::move(reason));
@@ -336,11 +413,14 @@ void readLines(std::FILE* file, const std::filesystem::path& path, TextEncoding 
             // A quote begins a field after a separator; one of several
             // UTF-8 bytes cannot be told from its last byte, so such text is
             // cut decoded.
-            keepUtf8 =
-                decoding == Decoding::Utf8 && sink.takesUtf8() && (!cutting.exactQuoting || cutting.separator < 0x80);
+            keepUtf8 = decoding == Decoding::Utf8 && sink.takesUtf8()
+                       && (!cutting.exactQuoting || cutting.separator < 0x80) && dropping.comment < 0x80;
             // A mark with nothing after it is one empty line.
             if (begin > 0 && begin == size && atEnd) {
-                sink.line(std::u16string_view());
+                if (dropping.skipLines > 0)
+                    sink.linesDropped(1);
+                else
+                    sink.line(std::u16string_view());
                 return;
             }
         }

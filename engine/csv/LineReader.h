@@ -38,6 +38,11 @@ public:
     virtual bool takesParts() const { return false; }
     virtual void linePart(std::u16string_view piece);
     virtual void utf8LinePart(std::string_view piece);
+
+    // `count` physical lines of the file were read and left out (see
+    // LineDropping), just before the line that comes next: a sink that
+    // numbers lines adds them, so that its numbers stay the file's own.
+    virtual void linesDropped(std::uint64_t count);
 };
 
 // Why reading stopped: the file could not be opened or read, or its text
@@ -73,6 +78,28 @@ struct RecordCutting {
     char16_t separator = u',';
 };
 
+// Lines that never reach the sink. The first `skipLines` physical lines of
+// the file go whatever they hold: a quote in them opens nothing, so a title
+// with a stray quote cannot swallow the table below it. Then, with a
+// `comment` character (none when NUL), a line that begins with it is
+// dropped too: only at the start of a line (of a record, read exactly), so
+// a line break inside a quoted value never starts a comment, and a comment
+// ends at its own line break whatever quotes it holds. Dropped lines count
+// as lines: the line numbers of errors and of the sink stay the file's.
+// A byte-order mark is not part of the first line's text.
+struct LineDropping {
+    std::uint64_t skipLines = 0;
+    char16_t comment = u'\0';
+
+    bool any() const noexcept { return skipLines > 0 || comment != u'\0'; }
+};
+
+// Why `comment` cannot mark comment lines of a file split at `separator`,
+// in words a user can act on; empty when it can (NUL, no comment, can). A
+// line beginning with a separator or a quote is a row whose first value is
+// empty or quoted, and a line break or blank cannot begin a line's text.
+std::string commentRefusal(char16_t comment, char16_t separator);
+
 // Reads a text file in 4096-byte blocks and hands every line to the sink as
 // soon as it is complete. A byte-order mark at the start (UTF-8, UTF-16 LE,
 // UTF-16 BE) overrides `encoding`. Lines end at CR LF, LF or a lone CR; a
@@ -84,13 +111,13 @@ struct RecordCutting {
 // `bytesRead`, when given, is advanced after every block (for progress
 // displays on another thread). Throws ReadError.
 void readLines(const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {});
+               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {}, LineDropping dropping = {});
 
 // The same for a file already open and not yet read through `file` (such as
 // standard input, which may have no name that opens it again), from where
 // it stands; `path` names it in errors. The file stays open.
 void readLines(std::FILE* file, const std::filesystem::path& path, TextEncoding encoding, LineSink& sink,
-               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {});
+               std::atomic<std::uint64_t>* bytesRead = nullptr, RecordCutting cutting = {}, LineDropping dropping = {});
 
 inline constexpr std::size_t kReadBlockSize = 4096;
 

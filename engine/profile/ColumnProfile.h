@@ -189,6 +189,10 @@ public:
     // A line (or record) that is not written; a record read exactly is
     // needed for the lines it spans.
     void skipLine(std::u16string_view record = {});
+    // Lines of the file that the reader left out before the next row
+    // (LineSink::linesDropped): they count, so that sites keep the file's
+    // line numbers. A profiler that resumes counts them in `recordsBefore`.
+    void dropLines(std::uint64_t lines) { m_line += lines; }
     void skipUtf8Line(std::string_view record);
     void addRow(std::u16string_view line);
     // A row counted by its fields alone, for a profiler that keeps only the

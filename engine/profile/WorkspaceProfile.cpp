@@ -16,7 +16,10 @@ TableProfile profileWorkspace(const Workspace& workspace, const ProfileReading& 
     for (std::size_t f = 0; f < files.size(); ++f) {
         profiler.startFile(pathText(files[f].path.filename()));
         const std::size_t end = f + 1 < files.size() ? files[f + 1].firstRow : workspace.rowCount();
+        auto gap = files[f].gaps.begin();
         for (std::size_t r = files[f].firstRow; r < end; ++r) {
+            for (; gap != files[f].gaps.end() && gap->row <= r; ++gap)
+                profiler.dropLines(gap->lines);
             if (r == 0 && reading.headerLine)
                 profiler.skipLine(workspace.row(r, scratch));
             else

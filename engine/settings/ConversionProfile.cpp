@@ -361,6 +361,7 @@ public:
         const toml::node* copyNode = nullptr;
         const toml::node* tableModeNode = nullptr;
         const toml::node* formsNode = nullptr;
+        const toml::node* commentNode = nullptr;
         for (auto&& [key, node] : root) {
             const std::string_view name = key.str();
             if (name == "version") {
@@ -394,6 +395,17 @@ public:
                     fail(node, name, "unknown encoding \"" + m_standIns.restore(id) + "\" (utf8 or ansi)");
             } else if (name == "exact-quoting") {
                 script.exactQuoting = boolean(node, name);
+            } else if (name == "skip-lines") {
+                const std::int64_t lines = integer(node, name);
+                if (lines < 0)
+                    fail(node, name, "the lines to skip cannot be fewer than 0");
+                script.skipLines = static_cast<std::uint64_t>(lines);
+            } else if (name == "comment") {
+                const std::u16string text = fromDocument(string(node, name));
+                if (text.size() > 1)
+                    fail(node, name, "the comment character must be one character (\"\" for none)");
+                script.comment = text.empty() ? u'\0' : text[0];
+                commentNode = &node;
             } else if (name == "null-empty") {
                 script.nullEmpty = boolean(node, name);
             } else if (name == "multi-row") {
@@ -443,9 +455,11 @@ public:
                 fail(lineOf(key.source()), quotedKey(name),
                      "unknown key (known: version, database, table, separator, header, encoding, exact-quoting, "
                      "null-empty, multi-row, transaction, copy, table-mode, null-markers, decimal, group, dates, "
-                     "columns)");
+                     "skip-lines, comment, columns)");
             }
         }
+        if (const std::string refusal = commentRefusal(script.comment, script.separator); !refusal.empty())
+            fail(*commentNode, "comment", refusal);
         if (formsConflict(script.forms))
             fail(*formsNode, "group", "the group separator must differ from the decimal mark");
         if (script.copy && script.dialect != Dialect::PostgreSql)
@@ -651,6 +665,10 @@ std::string profileText(const ConversionProfile& profile)
         line("group", name(groupMarkName(s.forms.group)), "none \",\" \".\" blank \"'\": between groups of three");
         line("dates", name(dateOrderName(s.forms.dates)), "iso dmy mdy ymd none: the order of dates");
     }
+    if (s.skipLines > 0)
+        line("skip-lines", std::to_string(s.skipLines), "lines above the table, never read");
+    if (s.comment != u'\0')
+        line("comment", tomlString(std::u16string(1, s.comment)), "lines that begin with it are not read");
     text += "columns = [\n";
     for (const auto& column : profile.columns)
         text += "  { name = " + tomlString(column.name) + ", type = " + tomlString(column.type) + " },\n";

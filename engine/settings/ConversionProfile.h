@@ -29,6 +29,8 @@ namespace quarrow {
 //   copy = false              # PostgreSQL only: rows as COPY ... FROM stdin
 //   null-markers = []         # values written as NULL, such as "NA"
 //   table-mode = "create"     # create create-if-missing replace append (rows only)
+//   skip-lines = 0            # lines above the table, never read (written when set)
+//   comment = "#"             # lines that begin with it are not read (written when set)
 //   columns = [
 //     { name = "id", type = "int" },
 //     { name = "city", type = "text" },

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/csv/LineReader.h"
 #include "engine/csv/NullMarkers.h"
 #include "engine/sql/CopyText.h"
 #include "engine/sql/FormedItems.h"
@@ -47,14 +48,25 @@ struct ScriptOptions {
     // column typed as a number, date or date-time are written in the plain
     // form (FormedItems.h). None chosen: every value as the file has it.
     ValueForms forms{};
+    // Lines the reader leaves out (csv/LineReader.h, LineDropping): the
+    // first `skipLines`, and those that begin with `comment` (none when NUL).
+    std::uint64_t skipLines = 0;
+    char16_t comment = u'\0';
 };
 
 // The reading options that go with a script's: the same encoding, header
-// option, separator, and the dialect whose default types the columns get.
+// option, separator, lines left out, and the dialect whose default types
+// the columns get.
 constexpr LoadOptions loadOptionsFor(const ScriptOptions& options)
 {
-    return LoadOptions{options.encoding, options.headerLine,   options.separator,
-                       options.dialect,  options.exactQuoting, options.forms};
+    return LoadOptions{options.encoding,     options.headerLine, options.separator, options.dialect,
+                       options.exactQuoting, options.forms,      options.skipLines, options.comment};
+}
+
+// How the reader cuts and drops lines for a script's options.
+constexpr LineDropping lineDroppingFor(const ScriptOptions& options)
+{
+    return LineDropping{options.skipLines, options.comment};
 }
 
 // SQL Server refuses more rows in one VALUES list.

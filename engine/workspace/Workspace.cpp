@@ -22,7 +22,11 @@ struct LoadCancelled {};
 
 class RowAppender final : public LineSink {
 public:
-    RowAppender(RowStore& rows, const std::atomic<bool>* cancel) : m_rows(rows), m_cancel(cancel) {}
+    RowAppender(RowStore& rows, const std::atomic<bool>* cancel, std::vector<Workspace::LineGap>& gaps)
+        : m_rows(rows), m_cancel(cancel), m_gaps(gaps)
+    {
+    }
+    void linesDropped(std::uint64_t count) override { m_gaps.push_back({m_rows.size(), count}); }
     void line(std::u16string_view text) override
     {
         if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed))
@@ -40,6 +44,7 @@ public:
 private:
     RowStore& m_rows;
     const std::atomic<bool>* m_cancel;
+    std::vector<Workspace::LineGap>& m_gaps;
 };
 
 } // namespace
@@ -113,13 +118,15 @@ LoadReport Workspace::load(const std::filesystem::path& path, const LoadOptions&
                 m_rows.reserve(bytes);
         }
         const std::size_t rowsBefore = m_rows.size();
-        RowAppender appender(m_rows, control.cancel);
+        RowAppender appender(m_rows, control.cancel, m_files.back().gaps);
         try {
-            readLines(path, options.encoding, appender, control.bytesRead, {options.exactQuoting, options.separator});
+            readLines(path, options.encoding, appender, control.bytesRead, {options.exactQuoting, options.separator},
+                      {options.skipLines, options.comment});
             if (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))
                 throw LoadCancelled{};
         } catch (const LoadCancelled&) {
             m_rows.truncate(rowsBefore);
+            m_files.back().gaps.clear();
             report.cancelled = true;
             report.rowCount = static_cast<std::int64_t>(m_rows.size());
             report.filesLoaded = m_filesLoaded;

@@ -24,6 +24,10 @@ struct LoadOptions {
     // How values are read into typed columns by Suggest and the export; a
     // load itself does not look at it.
     ValueForms forms{};
+    // Lines never loaded (csv/LineReader.h, LineDropping): the first
+    // `skipLines`, and those that begin with `comment` (none when NUL).
+    std::uint64_t skipLines = 0;
+    char16_t comment = u'\0';
 };
 
 // What a load on another thread shares with the thread that waits for it.
@@ -91,10 +95,17 @@ public:
     const std::vector<ColumnRename>& columnRenames() const noexcept { return m_renames; }
     void replaceType(std::size_t i, std::u16string type) { m_types.at(i) = std::move(type); }
 
+    // Lines of a file the reader left out just before row `row` (a
+    // workspace row; the file's row count when they came last).
+    struct LineGap {
+        std::size_t row;
+        std::uint64_t lines;
+    };
     // Each loaded file and the row its lines start at, in load order.
     struct LoadedFile {
         std::filesystem::path path;
         std::size_t firstRow;
+        std::vector<LineGap> gaps{}; // in row order
     };
     const std::vector<LoadedFile>& files() const noexcept { return m_files; }
 

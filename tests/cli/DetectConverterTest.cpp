@@ -163,16 +163,17 @@ TEST(ConverterDetect, TitleAboveTheTableIsPointedOut)
     const auto detect = runCli({"--detect", csv});
     EXPECT_EQ(detect.status, kExitOk);
     EXPECT_EQ(detect.out.substr(0, detect.out.find("header line:")),
-              "warning: lines above the table: 1\n  " + evidence
+              "lines above the table: 1\n  " + evidence
                   + "\nseparator: ';'\n  3 of 3 lines below line 1 have "
                     "2 fields with ';'\n");
     EXPECT_NE(detect.out.find("header line: yes\n  line 2 holds names"), std::string::npos) << detect.out;
+    EXPECT_NE(detect.out.find("options: --skip-lines 1 -s ';' -H"), std::string::npos) << detect.out;
 
     const auto automatic = runCli({"-q", "-s", "auto", "-H", "auto", csv});
     EXPECT_EQ(automatic.status, kExitOk);
     // The converter's own warning of the fields dropped follows.
     EXPECT_EQ(automatic.err.substr(0, automatic.err.find('\n') + 1),
-              "quarrow-cli: warning: " + evidence + " (remove the lines above the table before converting)\n");
+              "quarrow-cli: warning: " + evidence + " (--skip-lines 1 leaves them out, or --skip-lines auto)\n");
     EXPECT_EQ(automatic.out, runCli({"-s", ";", "-H", csv}).out);
 }
 

@@ -200,7 +200,35 @@ Fixture makeManyBreaksFixture()
     return fixture;
 }
 
+// Lines above the header and comment lines, read exactly: the title's quote
+// opens nothing, a comment holds quotes and separators, and a quoted value
+// has a line that begins with the comment character.
+Fixture makeSkippedLinesFixture()
+{
+    Fixture fixture;
+    fixture.title = "skipped and comment lines";
+    fixture.exactQuoting = true;
+    fixture.converterArgs = {"--skip-lines", "2", "--comment", "#"};
+    fixture.columns = {{"id", "id", "id"}, {"note", "note", "note"}};
+    fixture.csv = "\"Quarterly export, draft\r\n"
+                  "\r\n"
+                  "id,note\r\n"
+                  "# a comment, with \"quotes\r\n"
+                  "r1,plain\r\n"
+                  "r2,\"two\r\n#lines\"\r\n"
+                  "#r3,never\r\n"
+                  "r4,\"#not a comment\"\r\n";
+    fixture.rows = {{5, {"r1", "plain"}}, {6, {"r2", "two\r\n#lines"}}, {9, {"r4", "#not a comment"}}};
+    return fixture;
+}
+
 } // namespace
+
+const Fixture& skippedLinesFixture()
+{
+    static const Fixture fixture = makeSkippedLinesFixture();
+    return fixture;
+}
 
 const Fixture& manyBreaksFixture()
 {

@@ -106,6 +106,9 @@ const Fixture& exactTypedFixture();
 // Read exactly: values with 20,000 line breaks of each kind, LF, CR and
 // CR LF, and one of them all mixed.
 const Fixture& manyBreaksFixture();
+// Read exactly after two lines above the header, with comment lines among
+// the rows: none of them reaches the table.
+const Fixture& skippedLinesFixture();
 
 // Numbers and dates in a German export's forms, read into typed columns:
 // `values` are what the file means, `fileValues` what it writes.

@@ -565,6 +565,10 @@ TEST_P(RoundTrip, TwentyThousandLineBreaksInAValue)
 {
     check(manyBreaksFixture());
 }
+TEST_P(RoundTrip, SkippedAndCommentLinesNeverReachTheTable)
+{
+    check(skippedLinesFixture());
+}
 TEST_P(RoundTrip, AnsiScriptFromUtf8)
 {
     check(ansiFixture());

@@ -74,6 +74,42 @@ private slots:
         QCOMPARE(model.headerData(model.rowCount() - 1, Qt::Vertical, Qt::ToolTipRole).toString(), lastTip);
     }
 
+    // Lines left out (above the table, comments) still count: a row is
+    // named by its file's line, in every file of the table.
+    void skippedAndCommentLinesKeepTheFilesLines_data()
+    {
+        QTest::addColumn<bool>("exactQuoting");
+        QTest::addColumn<QList<int>>("lines");
+        QTest::newRow("exact, a quoted line that begins with #") << true << QList<int>{5, 7, 10, 3, 5};
+        QTest::newRow("default reading") << false << QList<int>{5, 6, 9, 3, 5};
+    }
+
+    void skippedAndCommentLinesKeepTheFilesLines()
+    {
+        QFETCH(bool, exactQuoting);
+        QFETCH(QList<int>, lines);
+        QVERIFY(m_dir.isValid());
+        const auto a = write("skipped-a.csv",
+                             exactQuoting ? "Title\r\n\r\nid,note\r\n# c\r\n1,\"x\r\n#y\"\r\n2,p\r\n#d\r\n#e\r\n3,s\r\n"
+                                          : "Title\r\n\r\nid,note\r\n# c\r\n1,x\r\n2,p\r\n#d\r\n#e\r\n3,s\r\n");
+        const auto b = write("skipped-b.csv", "T\r\n\r\n5,u\r\n#z\r\n6,w\r\n");
+        QVERIFY(!a.empty() && !b.empty());
+        Workspace workspace;
+        LoadOptions options;
+        options.headerLine = true;
+        options.exactQuoting = exactQuoting;
+        options.skipLines = 2;
+        options.comment = u'#';
+        workspace.load(a, options);
+        workspace.load(b, options);
+        PreviewModel model(workspace);
+        PreviewModel::Settings settings;
+        settings.headerLine = true;
+        settings.exactQuoting = exactQuoting;
+        model.reset(settings);
+        QCOMPARE(rowLines(model), lines);
+    }
+
     // The preview shows NULL where the script writes it: the cells that are
     // NULL markers, except a quoted value read exactly.
     void nullMarkersShowAsNull_data()

@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -193,29 +195,38 @@ private slots:
         QCOMPARE(m_form->workspace().rowText(m_form->workspace().rowCount() - 1), u"5;Emil;2");
     }
 
-    // A title above the table: no setting mends it, so the bar says what is
-    // wrong and offers no reload.
-    void titleAboveTheTableIsPointedOutWithoutAReload()
+    // A title above the table: the reload skips it, and the table takes its
+    // names from the line below.
+    void titleAboveTheTableIsSkippedByTheReload()
     {
         m_form->Ekle(path("titled.csv"));
         QVERIFY(barShown());
-        QCOMPARE(barText(), u"Line 1 of this file is not part of its table (a title or a comment?), but the table "
-                            u"takes its columns from it. Remove it from the file and load the file again."_qs);
-        QVERIFY(control<QPushButton>("ReloadButton")->isHidden());
+        QCOMPARE(barText(), u"This file looks like ';'-separated with a header line, after 1 line above its table:"_qs);
         const QString evidence = control<QLabel>("ReloadText")->toolTip();
         QVERIFY2(evidence.startsWith(u"line 1 is not of the table's shape (3 of 3 lines below line 1 have 3 fields "
                                      u"with ';')"_qs),
                  qPrintable(evidence));
         QVERIFY2(evidence.contains(u"line 2 holds names"_qs), qPrintable(evidence));
-        m_form->Ekle(path("semicolon.csv"));
-        QVERIFY(control<QPushButton>("ReloadButton")->isHidden());
-        control<QToolButton>("ReloadDismiss")->click();
+        control<QPushButton>("ReloadButton")->click();
+        QCOMPARE(names(), kOrderNames);
+        QCOMPARE(m_form->workspace().rowCount(), std::size_t{3}); // the header line and two rows
+        QCOMPARE(control<QSpinBox>("SkipLines")->value(), 1);
+        QVERIFY(!control<QSpinBox>("SkipLines")->isEnabled());
+        // Loaded as the bar proposed: nothing more to offer.
         QVERIFY(!barShown());
+    }
 
-        // The next offer that can reload shows its button again.
-        control<QAction>("Clear2")->trigger();
+    // A comment character that would take rows for comments loads nothing.
+    void commentLikeTheSeparatorLoadsNothing()
+    {
+        setReading(u";"_qs, true);
+        control<QLineEdit>("CommentChar")->setText(u";"_qs);
         m_form->Ekle(path("semicolon.csv"));
-        QVERIFY(!control<QPushButton>("ReloadButton")->isHidden());
+        QCOMPARE(m_form->workspace().filesLoaded(), 0);
+        QCOMPARE(m_dialogs->messages.size(), 1u);
+        QVERIFY2(m_dialogs->messages[0].text.contains(u"must differ from the separator"_qs),
+                 qPrintable(m_dialogs->messages[0].text));
+        control<QLineEdit>("CommentChar")->clear();
     }
 
     void autoDetectTellsOfATitle()
@@ -224,6 +235,7 @@ private slots:
         control<QAction>("AutoDetect1")->trigger();
         QCOMPARE(separator(), u";"_qs);
         QVERIFY(header());
+        QCOMPARE(control<QSpinBox>("SkipLines")->value(), 1);
         QCOMPARE(m_dialogs->messages.size(), 1u);
         QVERIFY2(m_dialogs->messages[0].text.startsWith(u"line 1 is not of the table's shape"_qs),
                  qPrintable(m_dialogs->messages[0].text));
@@ -248,7 +260,7 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::newRow("an offer") << u"semicolon.csv"_qs;
-        QTest::newRow("a warning over several lines") << u"titled.csv"_qs;
+        QTest::newRow("an offer over several lines") << u"titled.csv"_qs;
     }
 
     void windowMakesRoomForTheBar()
