@@ -384,6 +384,8 @@ char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t
     // break (endRow).
     std::size_t room = units * 3 + pieceRoom(units * 3, m_options.dialect)
                        + m_columns * (8 + JoinedParts::kMostParentheses) + m_insertHeader.size() + 16;
+    if (m_formed.active())
+        room += m_columns * FormedItems::kLiteralRoom;
     if (m_options.dialect == Dialect::Oracle)
         room += lineBreakRoom(room);
     char* o = out.reserveTail(room);
