@@ -133,6 +133,11 @@ TEST(FormedValues, OracleAndAccessTypedLiterals)
         options.exactQuoting = c.exact;
         EXPECT_EQ(formatRow(c.row, options, types).bytes, c.expected) << c.name;
     }
+    // What Access has no literal for is not looked at, so never a misfit.
+    const Row access = formatRow("1,5x;31.12.2024;1.2.2024 25:00;1.234", optionsFor(Dialect::Access), types);
+    ASSERT_EQ(access.misfits.size(), 4u);
+    for (const FormMisfits& m : access.misfits)
+        EXPECT_EQ(m.count, 0u) << m.firstValue;
 }
 
 // Every way a row is split gives the same items: the one-pass loop (an

@@ -162,6 +162,17 @@ TEST(FormedSuggestion, OracleAndAccessTypeWhatTheirLiteralsHold)
     EXPECT_NE(plainAccess[3].reason.find("with day.month.year: date"), std::string::npos) << plainAccess[3].reason;
     EXPECT_EQ(plainAccess[4].reason.find("with"), std::string::npos) << plainAccess[4].reason;
 
+    // A decimal already written with a point is still a string Oracle reads
+    // by its settings unless the number forms are chosen.
+    const std::vector<std::string> pointRows{"1.5;2024-02-01", "20.25;2024-02-29"};
+    const auto quoted = suggest(profileRows(pointRows, 2, ValueForms{}), Dialect::Oracle);
+    EXPECT_EQ(quoted[0].type, "varchar2(5)");
+    EXPECT_EQ(quoted[1].type, "varchar2(10)");
+    const auto typed =
+        suggest(profileRows(pointRows, 2, {DecimalMark::Point, GroupMark::None, DateOrder::Iso}), Dialect::Oracle);
+    EXPECT_EQ(typed[0].type, "number(4,2)");
+    EXPECT_EQ(typed[1].type, "date");
+
     // Access writes a date m/d/yyyy: a year before 1000 keeps the column text.
     const auto early = suggest(profileRows({"01.02.0999", "01.02.2024"}, 1, profile.forms), Dialect::Access);
     EXPECT_EQ(early[0].type, "text(10)");
