@@ -91,6 +91,27 @@ public:
         return item + literal;
     }
 
+    // For an unquoted field [b, e) of the default reading, before anything
+    // of it is written: its literal at `item` when the value is in the form,
+    // else nullptr, and the caller writes the field as always (rewrite()
+    // then counts the misfit). Saves writing, escaping and trimming an item
+    // that is replaced at once.
+    template <typename Unit>
+    char* literalOf(char* item, const Unit* b, const Unit* e, std::size_t column) const
+    {
+        if (column >= m_kinds.size() || m_kinds[column] == FormedKind::Text || m_exact)
+            return nullptr;
+        char value[kMaxFormedChars];
+        const auto n = gatherFormValue(b, e, false, value);
+        if (!n || *n == 0)
+            return nullptr;
+        char plain[kMaxPlainChars];
+        const std::size_t p = plainForm(column, value, *n, plain);
+        const std::size_t literal =
+            p == 0 ? 0 : typedLiteral(std::string_view(plain, p), m_kinds[column], m_dialect, item);
+        return literal == 0 ? nullptr : item + literal;
+    }
+
     // For a value already taken out of its field: its plain form into
     // `plain` (kMaxPlainChars), or 0 to write it as it is.
     template <typename Unit>
