@@ -350,7 +350,8 @@ int runQuarrowCli(int argc, const char* const* argv, std::ostream& out, std::ost
     if ((script.forms.chosen() || options.detect.numberForm || options.detect.dateOrder)
         && !dialectTakesForms(script.dialect))
         err << "quarrow-cli: warning: " << dialectInfo(script.dialect).identifier
-            << " reads decimals and dates by its own settings: their values are written as the file has them\n";
+            << " reads decimals and date-times by its own settings: their values are written as the file has "
+               "them, dates as #m/d/yyyy#\n";
     if (script.transaction && script.dialect == Dialect::Access)
         err << "quarrow-cli: warning: Access SQL has no transaction statements: the script is written without "
                "them\n";

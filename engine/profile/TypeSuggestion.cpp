@@ -78,13 +78,14 @@ struct DialectLimits {
 // Access SQL data types: BYTE 0..255, SMALLINT, INTEGER (32 bits), TEXT(n)
 // up to 255 characters, LONGTEXT. Access converts text to numbers and
 // dates with the Windows regional settings, so only plain integers are
-// typed.
+// typed, and dates with the forms chosen (limitsOf()).
 //
 // Oracle Database SQL Language Reference, Data Types: NUMBER precision 1
 // to 38; VARCHAR2 up to 4,000 bytes (MAX_STRING_SIZE = STANDARD, the
 // default); implicit conversion of text to NUMBER and DATE follows
 // NLS_NUMERIC_CHARACTERS and NLS_DATE_FORMAT, so only plain integers are
-// typed. Byte lengths assume a UTF-8 database character set (AL32UTF8).
+// typed, and decimals and dates with the forms chosen (limitsOf()). Byte lengths assume a UTF-8 database character set
+// (AL32UTF8).
 //
 // PostgreSQL documentation, 8.1 Numeric Types (smallint, integer, bigint;
 // numeric precision up to 1,000 when declared); 8.5 Date/Time Types (ISO
@@ -167,9 +168,41 @@ constexpr std::array<DialectLimits, 7> kLimits{{
 }};
 // clang-format on
 
-const DialectLimits& limitsOf(Dialect dialect)
+// Oracle and Access with the forms chosen: the script writes those kinds as
+// literals read alike under every setting (types/ValueForms.h,
+// dialectTakesForm()), so they are typed too. Oracle: NUMBER(p,s), p up to
+// 38 (SQL Language Reference, Data Types, NUMBER); DATE; TIMESTAMP(f), f 0
+// to 9. Access: DATE, a synonym of DATETIME, years 100 to 9999 (Access SQL
+// reference, SQL data types and Equivalent ANSI SQL data types); written
+// m/d/yyyy, so from year 1000.
+DialectLimits limitsOf(Dialect dialect, const ValueForms& forms = {})
 {
-    return kLimits[static_cast<std::size_t>(dialect)];
+    DialectLimits limits = kLimits[static_cast<std::size_t>(dialect)];
+    if (dialect == Dialect::Oracle && forms.numbersChosen())
+        limits.maxScale = limits.maxPrecision;
+    if (dialect == Dialect::Oracle && forms.datesChosen()) {
+        limits.dateName = u"date";
+        limits.dateTimeName = u"timestamp";
+        limits.dateTimeTakesPrecision = true;
+        limits.maxFractionDigits = 9;
+    }
+    if (dialect == Dialect::Access && forms.datesChosen()) {
+        limits.dateName = u"date";
+        limits.minYear = 1000;
+    }
+    return limits;
+}
+
+FormedKind formedKindOf(ValueKind kind)
+{
+    switch (kind) {
+    case ValueKind::Integer:
+    case ValueKind::Decimal: return FormedKind::Number;
+    case ValueKind::Date: return FormedKind::Date;
+    case ValueKind::DateTime: return FormedKind::DateTime;
+    case ValueKind::Text: break;
+    }
+    return FormedKind::Text;
 }
 
 std::u16string ascii(std::string_view text)
@@ -413,7 +446,7 @@ std::string formsRead(const TableProfile& profile, ValueKind kind)
 
 // "with decimal comma: decimal(4,2)" for the first form not chosen in which
 // every value of a text column is a number or a date; empty when none is.
-std::string alternativeHint(const ColumnProfile& column, const DialectLimits& limits, bool nullEmpty)
+std::string alternativeHint(const ColumnProfile& column, Dialect dialect, bool nullEmpty)
 {
     if (!nullEmpty && column.empty > 0)
         return {};
@@ -431,8 +464,8 @@ std::string alternativeHint(const ColumnProfile& column, const DialectLimits& li
             read.minYear = column.alternativeMinYear;
             read.fractionDigits = column.alternativeFractionDigits;
         }
-        const Typed typed = typedChoice(read, kind, limits);
-        if (typed.type.empty())
+        const Typed typed = typedChoice(read, kind, limitsOf(dialect, kAlternativeForms[k]));
+        if (typed.type.empty() || !dialectTakesForm(dialect, formedKindOf(kind)))
             return {};
         return "with " + describeForms(kAlternativeForms[k]) + ": " + toUtf8(typed.type);
     }
@@ -451,7 +484,7 @@ std::size_t displayWidth(std::string_view utf8Text)
 
 std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect dialect, bool nullEmpty)
 {
-    const DialectLimits& limits = limitsOf(dialect);
+    const DialectLimits limits = limitsOf(dialect, profile.forms);
     std::vector<TypeSuggestion> out;
     out.reserve(profile.columns.size());
     // MySQL: every column first counts what it takes without a VARCHAR
@@ -465,7 +498,8 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
         const ColumnProfile& column = profile.columns[i];
         const ValueKind kind = column.kind(nullEmpty);
         // A column whose forms the dialect refuses stays text, and counts so.
-        if (kind != ValueKind::Text && column.nonEmpty > 0 && !(column.formed && !dialectTakesForms(dialect)))
+        if (kind != ValueKind::Text && column.nonEmpty > 0
+            && !(column.formed && !dialectTakesForm(dialect, formedKindOf(kind))))
             typed[i] = typedChoice(column, kind, limits);
         if (mySql) {
             rowSlack -= column.nonEmpty == 0     ? mySqlRowBytesOf(dialectInfo(dialect).defaultType)
@@ -486,7 +520,8 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
         const ValueSite* why = column.whyNotNarrower(nullEmpty);
         // The script keeps the file's forms where the dialect would read
         // the plain ones by its settings (types/ValueForms.h).
-        const bool formsRefused = column.formed && kind != ValueKind::Text && !dialectTakesForms(dialect);
+        const bool formsRefused =
+            column.formed && kind != ValueKind::Text && !dialectTakesForm(dialect, formedKindOf(kind));
         if (kind != ValueKind::Text && !typed[i].type.empty() && !formsRefused) {
             s.type = std::move(typed[i].type);
             s.kind = kind;
@@ -510,7 +545,7 @@ std::vector<TypeSuggestion> suggestTypes(const TableProfile& profile, Dialect di
                 s.reason = "MySQL row limit: " + toUtf8(text.tooWide) + " would take the row past 65,535 bytes";
             else if (why != nullptr && *why)
                 s.reason = quoted(*why, profile);
-            if (const std::string hint = alternativeHint(column, limits, nullEmpty); !hint.empty())
+            if (const std::string hint = alternativeHint(column, dialect, nullEmpty); !hint.empty())
                 s.reason += (s.reason.empty() ? "" : "; ") + hint;
         }
         out.push_back(std::move(s));

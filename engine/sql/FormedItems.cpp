@@ -43,7 +43,7 @@ FormedItems::FormedItems(const ValueForms& forms, Dialect dialect, bool exactQuo
                          const std::vector<std::u16string>& types)
     : m_forms(forms), m_dialect(dialect), m_exact(exactQuoting)
 {
-    if (!forms.chosen() || !dialectTakesForms(dialect))
+    if (!forms.chosen())
         return;
     std::vector<FormedKind> kinds;
     bool any = false;
@@ -51,7 +51,7 @@ FormedItems::FormedItems(const ValueForms& forms, Dialect dialect, bool exactQuo
         FormedKind kind = formedKindOfType(type);
         // A form not chosen leaves its columns as they are.
         if ((kind == FormedKind::Number && !forms.numbersChosen())
-            || (kind != FormedKind::Number && !forms.datesChosen()))
+            || (kind != FormedKind::Number && !forms.datesChosen()) || !dialectTakesForm(dialect, kind))
             kind = FormedKind::Text;
         any = any || kind != FormedKind::Text;
         kinds.push_back(kind);

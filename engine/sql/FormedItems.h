@@ -51,6 +51,9 @@ public:
     FormedItems(const ValueForms& forms, Dialect dialect, bool exactQuoting, const std::vector<std::u16string>& types);
 
     bool active() const noexcept { return !m_kinds.empty(); }
+    // Room a column's item may take beyond what its field takes: the
+    // keyword of a typed literal (TIMESTAMP '2024-01-01 00:00:00' from 1.1.2024).
+    static constexpr std::size_t kLiteralRoom = 12;
     void setRow(std::uint64_t row) noexcept { m_row = row; }
     // The first column from `column` on whose values take a form; `columns`
     // when none does.
@@ -66,8 +69,8 @@ public:
 
     // After the item [item, o) of `column` was written from the raw field
     // [b, e): rewrites it as the plain form when the value is in the form.
-    // Returns the item's new end. The plain form never needs more room than
-    // the row loops reserve for the field (three bytes a unit).
+    // Returns the item's new end. The literal needs no more room than the
+    // row loops reserve for the field (three bytes a unit) and kLiteralRoom.
     template <typename Unit>
     char* rewrite(char* item, char* o, const Unit* b, const Unit* e, std::size_t column)
     {
@@ -79,14 +82,34 @@ public:
             return o; // empty: '' or NULL as always
         char plain[kMaxPlainChars];
         const std::size_t p = n ? plainForm(column, value, *n, plain) : 0;
-        if (p == 0) {
+        const std::size_t literal =
+            p == 0 ? 0 : typedLiteral(std::string_view(plain, p), m_kinds[column], m_dialect, item);
+        if (literal == 0) {
             noteMisfit(column, b, e);
             return o;
         }
-        *item = '\'';
-        std::memcpy(item + 1, plain, p);
-        item[p + 1] = '\'';
-        return item + p + 2;
+        return item + literal;
+    }
+
+    // For an unquoted field [b, e) of the default reading, before anything
+    // of it is written: its literal at `item` when the value is in the form,
+    // else nullptr, and the caller writes the field as always (rewrite()
+    // then counts the misfit). Saves writing, escaping and trimming an item
+    // that is replaced at once.
+    template <typename Unit>
+    char* literalOf(char* item, const Unit* b, const Unit* e, std::size_t column) const
+    {
+        if (column >= m_kinds.size() || m_kinds[column] == FormedKind::Text || m_exact)
+            return nullptr;
+        char value[kMaxFormedChars];
+        const auto n = gatherFormValue(b, e, false, value);
+        if (!n || *n == 0)
+            return nullptr;
+        char plain[kMaxPlainChars];
+        const std::size_t p = plainForm(column, value, *n, plain);
+        const std::size_t literal =
+            p == 0 ? 0 : typedLiteral(std::string_view(plain, p), m_kinds[column], m_dialect, item);
+        return literal == 0 ? nullptr : item + literal;
     }
 
     // For a value already taken out of its field: its plain form into

@@ -264,6 +264,25 @@ std::size_t writeRowItems(const Unit* p, const Unit* const end, std::size_t colu
         const Unit* const field = p;
         const bool quoted = *p == kQuote;
         char* const item = o;
+        if (formed != nullptr && markers == nullptr && !quoted) {
+            // A field without a quote ends at the separator, a NUL or the
+            // line's end, as writeFieldItem() ends it.
+            const Unit* const fieldEnd = scan::findAny(p, end, separator, Unit{0}, static_cast<Unit>(kQuote));
+            if (fieldEnd == end || *fieldEnd != kQuote) {
+                if (char* const literal = formed->literalOf(item, p, fieldEnd, column - 1)) {
+                    o = literal;
+                    p = fieldEnd;
+                    if (p < end && *p == separator) {
+                        ++p;
+                        if (p == end || *p == 0) {
+                            emptyLast = true;
+                            break;
+                        }
+                    }
+                    continue;
+                }
+            }
+        }
         p = writeFieldItem(quoted ? p + 1 : p, end, quoted, o, options, plainRuns, substituted);
         const bool marker = markers != nullptr && markers->matchRaw(field, p);
         if (marker)
@@ -384,6 +403,8 @@ char* ScriptFormatter::beginRow(OutBuffer& out, std::size_t units, std::uint64_t
     // break (endRow).
     std::size_t room = units * 3 + pieceRoom(units * 3, m_options.dialect)
                        + m_columns * (8 + JoinedParts::kMostParentheses) + m_insertHeader.size() + 16;
+    if (m_formed.active())
+        room += m_columns * FormedItems::kLiteralRoom;
     if (m_options.dialect == Dialect::Oracle)
         room += lineBreakRoom(room);
     char* o = out.reserveTail(room);

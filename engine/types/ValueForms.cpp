@@ -409,4 +409,43 @@ std::size_t normaliseValue(std::string_view in, const ValueForms& forms, FormedK
     return 0;
 }
 
+std::size_t typedLiteral(std::string_view plain, FormedKind kind, Dialect dialect, char* out) noexcept
+{
+    if (plain.empty() || plain.size() > kMaxPlainChars || kind == FormedKind::Text)
+        return 0;
+    char* o = out;
+    auto copy = [&o](std::string_view text) {
+        o = std::char_traits<char>::copy(o, text.data(), text.size()) + text.size();
+    };
+    if (dialect == Dialect::Access) {
+        // yyyy-mm-dd as m/d/yyyy, as the vendor's own MakeUSDate builds it.
+        if (kind != FormedKind::Date || plain.size() != 10 || plain[0] == '0')
+            return 0;
+        auto number = [&](std::size_t at) {
+            if (plain[at] != '0')
+                *o++ = plain[at];
+            *o++ = plain[at + 1];
+        };
+        *o++ = '#';
+        number(5);
+        *o++ = '/';
+        number(8);
+        *o++ = '/';
+        copy(plain.substr(0, 4));
+        *o++ = '#';
+        return static_cast<std::size_t>(o - out);
+    }
+    if (dialect == Dialect::Oracle) {
+        if (kind == FormedKind::Number) {
+            copy(plain);
+            return static_cast<std::size_t>(o - out);
+        }
+        copy(kind == FormedKind::Date ? "DATE " : "TIMESTAMP ");
+    }
+    *o++ = '\'';
+    copy(plain);
+    *o++ = '\'';
+    return static_cast<std::size_t>(o - out);
+}
+
 } // namespace quarrow

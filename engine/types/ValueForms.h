@@ -76,13 +76,36 @@ std::string describeForms(const ValueForms& forms);
 enum class FormedKind : std::uint8_t { Text, Number, Date, DateTime };
 FormedKind formedKindOfType(std::u16string_view type) noexcept;
 
-// Whether the dialect's scripts get the plain forms. Oracle and Access read
-// a decimal or date string by the session's NLS settings or the Windows
-// regional settings, so the plain form is no safer there than the file's:
-// their values stay as the file has them.
+// Whether the dialect's scripts get the plain form of a column of `kind`.
+// Oracle and Access read a decimal or date string by the session's NLS
+// settings or the Windows regional settings, so a plain string is no safer
+// there than the file's; what each writes instead is a literal its SQL reads
+// alike under every setting (typedLiteral()):
+// - Oracle, SQL Language Reference, Literals: "Numeric literals are SQL
+//   syntax elements, which are not sensitive to NLS settings. The decimal
+//   separator character in numeric literals is always the period"; the ANSI
+//   date literal DATE 'YYYY-MM-DD' must be in that format, and TIMESTAMP
+//   'YYYY-MM-DD HH24:MI:SS.FF' takes up to 9 fraction digits. Every kind.
+// - Access SQL, WHERE clause: "date literals must be in U.S. format, even if
+//   you are not using the U.S. version" of the database engine, enclosed in
+//   number signs (#5/10/96#); Access VBA, "Format dates as U.S. dates
+//   regardless of regional settings", builds them #m/d/yyyy#. Dates only: no
+//   vendor document says how a time of day or a decimal written in a
+//   statement is read whatever the regional settings, so those stay as the
+//   file has them.
+constexpr bool dialectTakesForm(Dialect dialect, FormedKind kind) noexcept
+{
+    switch (dialect) {
+    case Dialect::Oracle: return kind != FormedKind::Text;
+    case Dialect::Access: return kind == FormedKind::Date;
+    default: return kind != FormedKind::Text;
+    }
+}
+
+// Whether the dialect takes every form.
 constexpr bool dialectTakesForms(Dialect dialect) noexcept
 {
-    return dialect != Dialect::Oracle && dialect != Dialect::Access;
+    return dialectTakesForm(dialect, FormedKind::Number) && dialectTakesForm(dialect, FormedKind::DateTime);
 }
 
 // The longest value looked at; no number or date of a form is longer.
@@ -113,6 +136,17 @@ std::size_t normaliseDate(std::string_view in, DateOrder order, bool withTime, b
 // The above for a column of `kind` in `dialect`.
 std::size_t normaliseValue(std::string_view in, const ValueForms& forms, FormedKind kind, Dialect dialect,
                            char* out) noexcept;
+
+// The longest literal typedLiteral() writes.
+inline constexpr std::size_t kMaxLiteralChars = kMaxPlainChars + 12;
+// The literal of a plain form (normaliseValue()'s) of a column of `kind`, as
+// `dialect` reads it whatever its settings (see dialectTakesForm()), into
+// `out`: '1234.56' and '2024-12-31' in most dialects; in Oracle the number
+// unquoted, DATE '2024-12-31' and TIMESTAMP '2024-12-31 10:00:00.5'; in
+// Access #12/31/2024#. Returns its length, 0 when the dialect has no such
+// literal for the value (Access: a year before 1000, whose U.S. form no
+// document fixes).
+std::size_t typedLiteral(std::string_view plain, FormedKind kind, Dialect dialect, char* out) noexcept;
 
 namespace forms_detail {
 

@@ -81,9 +81,64 @@ INSTANTIATE_TEST_SUITE_P(
         DialectCase{Dialect::IbmDb2, false, "('1,50 Müller','1234.50','2024-02-01','2024-12-31 23:59:00')"},
         DialectCase{Dialect::MsSql, false, "(N'1,50 Müller','1234.50','2024-02-01','2024-12-31T23:59:00')"},
         DialectCase{Dialect::PostgreSql, true, "1,50 Müller\t1234.50\t2024-02-01\t2024-12-31 23:59:00\r\n"},
-        // Read by session or regional settings: as the file has them.
-        DialectCase{Dialect::Oracle, false, "('1,50 Müller','1.234,50','01.02.2024','31.12.2024 11:59 PM')"},
-        DialectCase{Dialect::Access, false, "('1,50 Müller','1.234,50','01.02.2024','31.12.2024 11:59 PM')"}));
+        // Literals read alike under every session or regional setting;
+        // Access has one for dates only.
+        DialectCase{Dialect::Oracle, false,
+                    "('1,50 Müller',1234.50,DATE '2024-02-01',TIMESTAMP '2024-12-31 23:59:00')"},
+        DialectCase{Dialect::Access, false, "('1,50 Müller','1.234,50',#2/1/2024#,'31.12.2024 11:59 PM')"}));
+
+// Oracle and Access: the typed literal for each value in the form, today's
+// quoted value for the rest (a misfit, an empty value, a form not chosen,
+// a type that takes none), in every reading of a row.
+TEST(FormedValues, OracleAndAccessTypedLiterals)
+{
+    const std::vector<std::u16string> types{u"number(8,2)", u"date", u"timestamp(9)", u"integer"};
+    struct Case {
+        std::string_view name;
+        Dialect dialect;
+        ValueForms forms;
+        bool exact;
+        std::string_view row;
+        std::string_view expected;
+    };
+    const ValueForms numbers{DecimalMark::Comma, GroupMark::None, DateOrder::None};
+    const ValueForms dates{DecimalMark::None, GroupMark::None, DateOrder::Dmy};
+    const Case cases[] = {
+        {"oracle", Dialect::Oracle, kGerman, false, "1,50;1.2.2024;31.12.2024 23:59:30.123456789;1.234",
+         "(1.50,DATE '2024-02-01',TIMESTAMP '2024-12-31 23:59:30.123456789',1234)"},
+        {"oracle, signs and bare fractions", Dialect::Oracle, kGerman, false, "-,5;;01.02.2024;-0007",
+         "(-0.5,'',TIMESTAMP '2024-02-01 00:00:00',-0007)"},
+        {"oracle, exact", Dialect::Oracle, kGerman, true, "\"1,50\",01.02.2024,\"01.02.2024 10:00\",7",
+         "(1.50,DATE '2024-02-01',TIMESTAMP '2024-02-01 10:00:00',7)"},
+        {"oracle, misfits", Dialect::Oracle, kGerman, false, "1.5;31.02.2024;x;1,5e3",
+         "('1.5','31.02.2024','x','1,5e3')"},
+        {"oracle, numbers only", Dialect::Oracle, numbers, false, "1,50;01.02.2024;01.02.2024;7",
+         "(1.50,'01.02.2024','01.02.2024',7)"},
+        {"oracle, dates only", Dialect::Oracle, dates, false, "1,50;01.02.2024;01.02.2024;7",
+         "('1,50',DATE '2024-02-01',TIMESTAMP '2024-02-01 00:00:00','7')"},
+        {"oracle, no forms", Dialect::Oracle, ValueForms{}, false, "1,50;01.02.2024;01.02.2024;7",
+         "('1,50','01.02.2024','01.02.2024','7')"},
+        {"access", Dialect::Access, kGerman, false, "1,50;31.12.2024;01.02.2024;1.234",
+         "('1,50',#12/31/2024#,'01.02.2024','1.234')"},
+        {"access, exact", Dialect::Access, kGerman, true, "\"1,50\",\"9.10.2024\",01.02.2024,7",
+         "('1,50',#10/9/2024#,'01.02.2024','7')"},
+        // A year of fewer than four digits has no U.S. form a document fixes.
+        {"access, early year", Dialect::Access, kGerman, false, "1;01.02.0999;x;7", "('1','01.02.0999','x','7')"},
+        {"access, no forms", Dialect::Access, ValueForms{}, false, "1,50;31.12.2024;x;7",
+         "('1,50','31.12.2024','x','7')"},
+    };
+    for (const Case& c : cases) {
+        // Read exactly, with commas between fields: the decimal commas are quoted.
+        ScriptOptions options = optionsFor(c.dialect, c.exact ? u',' : u';', c.forms);
+        options.exactQuoting = c.exact;
+        EXPECT_EQ(formatRow(c.row, options, types).bytes, c.expected) << c.name;
+    }
+    // What Access has no literal for is not looked at, so never a misfit.
+    const Row access = formatRow("1,5x;31.12.2024;1.2.2024 25:00;1.234", optionsFor(Dialect::Access), types);
+    ASSERT_EQ(access.misfits.size(), 4u);
+    for (const FormMisfits& m : access.misfits)
+        EXPECT_EQ(m.count, 0u) << m.firstValue;
+}
 
 // Every way a row is split gives the same items: the one-pass loop (an
 // ASCII separator), field by field (a non-ASCII separator), records read

@@ -122,20 +122,61 @@ TEST(FormedSuggestion, RealFileShapes)
     EXPECT_EQ(formed[2].type, "numeric(4,3)");
 }
 
-// Oracle and Access read decimals and dates by their settings, and the
-// script keeps the file's forms there: even integers read through a form
-// stay text.
-TEST(FormedSuggestion, OracleAndAccessKeepFormedValuesText)
+// Oracle and Access read decimal and date strings by their settings. With
+// the forms chosen the script writes Oracle's numbers, dates and timestamps
+// and Access's dates as literals read alike under every setting, so those
+// are typed; what Access has no such literal for stays text, even integers
+// read through a form. Without forms, as before: integers only.
+TEST(FormedSuggestion, OracleAndAccessTypeWhatTheirLiteralsHold)
 {
-    const std::vector<std::string> rows{"1.234;7", "12;8"};
-    const TableProfile profile = profileRows(rows, 2, {DecimalMark::Comma, GroupMark::Point, DateOrder::None});
-    EXPECT_EQ(suggest(profile, Dialect::PostgreSql)[0].type, "smallint");
-    for (const Dialect dialect : {Dialect::Oracle, Dialect::Access}) {
-        const auto s = suggest(profile, dialect);
-        EXPECT_NE(s[0].reason.find("reads numbers and dates by its own settings"), std::string::npos) << s[0].reason;
-        EXPECT_NE(s[0].type, suggest(profile, Dialect::PostgreSql)[0].type);
-        EXPECT_EQ(s[1].reason, ""); // plain integers as before
+    const std::vector<std::string> rows{"1.234;7;1,5;01.02.2024;01.02.2024 10:00:00.25",
+                                        "12;8;-20,25;29.02.2024;31.12.2024 23:59"};
+    const TableProfile profile = profileRows(rows, 5, {DecimalMark::Comma, GroupMark::Point, DateOrder::Dmy});
+    struct Case {
+        Dialect dialect;
+        std::vector<std::string> types;
+    };
+    const Case cases[] = {
+        {Dialect::PostgreSql, {"smallint", "smallint", "numeric(4,2)", "date", "timestamp"}},
+        {Dialect::Oracle, {"number(4)", "number(1)", "number(4,2)", "date", "timestamp(2)"}},
+        {Dialect::Access, {"text(5)", "byte", "text(6)", "date", "text(22)"}},
+    };
+    for (const Case& c : cases) {
+        const auto s = suggest(profile, c.dialect);
+        for (std::size_t i = 0; i < c.types.size(); ++i)
+            EXPECT_EQ(s[i].type, c.types[i]) << "column " << i << ": " << s[i].reason;
     }
+    const auto access = suggest(profile, Dialect::Access);
+    EXPECT_NE(access[0].reason.find("reads numbers and dates by its own settings"), std::string::npos)
+        << access[0].reason;
+    EXPECT_EQ(access[1].reason, ""); // plain integers as before
+
+    // Without forms, decimals and dates stay text, with a hint where the
+    // forms would type them.
+    const auto plain = suggest(profileRows(rows, 5, ValueForms{}), Dialect::Oracle);
+    EXPECT_EQ(plain[2].type, "varchar2(6)");
+    EXPECT_NE(plain[2].reason.find("with decimal comma: number(4,2)"), std::string::npos) << plain[2].reason;
+    EXPECT_EQ(plain[3].type, "varchar2(10)");
+    EXPECT_NE(plain[3].reason.find("with day.month.year: date"), std::string::npos) << plain[3].reason;
+    const auto plainAccess = suggest(profileRows(rows, 5, ValueForms{}), Dialect::Access);
+    EXPECT_NE(plainAccess[3].reason.find("with day.month.year: date"), std::string::npos) << plainAccess[3].reason;
+    EXPECT_EQ(plainAccess[4].reason.find("with"), std::string::npos) << plainAccess[4].reason;
+
+    // A decimal already written with a point is still a string Oracle reads
+    // by its settings unless the number forms are chosen.
+    const std::vector<std::string> pointRows{"1.5;2024-02-01", "20.25;2024-02-29"};
+    const auto quoted = suggest(profileRows(pointRows, 2, ValueForms{}), Dialect::Oracle);
+    EXPECT_EQ(quoted[0].type, "varchar2(5)");
+    EXPECT_EQ(quoted[1].type, "varchar2(10)");
+    const auto typed =
+        suggest(profileRows(pointRows, 2, {DecimalMark::Point, GroupMark::None, DateOrder::Iso}), Dialect::Oracle);
+    EXPECT_EQ(typed[0].type, "number(4,2)");
+    EXPECT_EQ(typed[1].type, "date");
+
+    // Access writes a date m/d/yyyy: a year before 1000 keeps the column text.
+    const auto early = suggest(profileRows({"01.02.0999", "01.02.2024"}, 1, profile.forms), Dialect::Access);
+    EXPECT_EQ(early[0].type, "text(10)");
+    EXPECT_NE(early[0].reason.find("year 999"), std::string::npos) << early[0].reason;
 }
 
 // A value in no form keeps the column text, and a misfit ends the hint.
