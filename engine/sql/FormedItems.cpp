@@ -30,9 +30,9 @@ std::string describeMisfits(const std::vector<FormMisfits>& misfits, const std::
         if (c < names.size())
             out += " (" + names[c] + ")";
         out += ": " + std::to_string(m.count) + (m.count == 1 ? " value" : " values") + " not in the form "
-               + describeForms(forms) + (m.count == 1 ? " was" : " were")
-               + " written as the file has it; the first in row " + std::to_string(m.firstRow + 1) + ": '"
-               + m.firstValue + "'\n";
+               + describeForms(forms)
+               + (m.count == 1 ? " was written as the file has it" : " were written as the file has them")
+               + "; the first in row " + std::to_string(m.firstRow + 1) + ": '" + m.firstValue + "'\n";
     }
     return out;
 }

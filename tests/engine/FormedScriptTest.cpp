@@ -208,7 +208,7 @@ TEST(FormedValues, MisfitsStayAsTheyAreAndAreCounted)
     EXPECT_EQ(total[1].firstValue, "1.5");
     EXPECT_EQ(describeMisfits(total, {"name", "amount"}, kGerman),
               "column 2 (amount): 2 values not in the form decimal comma, group separator '.', day.month.year were "
-              "written as the file has it; the first in row 1: '1.5'\n"
+              "written as the file has them; the first in row 1: '1.5'\n"
               "column 3: 1 value not in the form decimal comma, group separator '.', day.month.year was written as "
               "the file has it; the first in row 1: '31.02.2024'\n");
 }
