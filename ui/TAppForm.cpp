@@ -51,10 +51,11 @@ namespace quarrow {
 
 namespace {
 
-// The window's own client area, and the rows the script options grew by
-// since (the table choice, the NULL markers), which the area grows with.
+// The window's own client area, and the rows the settings grew by since
+// (the skipped and comment lines, the table choice, the NULL markers), which
+// the area grows with.
 constexpr QSize kClientSize(461, 415);
-constexpr int kAddedRowsHeight = 2 * 30;
+constexpr int kAddedRowsHeight = 3 * 30;
 
 } // namespace
 
