@@ -4,6 +4,7 @@
 #include "engine/csv/FieldSplitter.h"
 #include "engine/text/Scan.h"
 #include "engine/text/Utf8.h"
+#include "engine/types/CalendarDigits.h"
 
 #include <algorithm>
 #include <limits>
@@ -184,18 +185,10 @@ bool digitsAt(const char* s, std::size_t n, std::size_t at, std::size_t count) n
 
 int numberAt(const char* s, std::size_t at, std::size_t count) noexcept
 {
-    int v = 0;
-    for (std::size_t i = at; i < at + count; ++i)
-        v = v * 10 + (s[i] - '0');
-    return v;
+    return calendar::digitsValue(std::string_view(s, at + count), at, count);
 }
 
-constexpr int daysInMonth(int year, int month) noexcept
-{
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
+using calendar::daysInMonth;
 
 // YYYY-MM-DD, a real calendar date, then optionally " HH:MM:SS[.f+]".
 Shape dateShape(const char* s, std::size_t n) noexcept

@@ -1,5 +1,7 @@
 #include "engine/types/ValueForms.h"
 
+#include "engine/types/CalendarDigits.h"
+
 #include <array>
 #include <string>
 
@@ -40,18 +42,9 @@ std::size_t digitsFrom(std::string_view s, std::size_t i, std::size_t most) noex
 
 int numberOf(std::string_view s, std::size_t at, std::size_t count) noexcept
 {
-    int v = 0;
-    for (std::size_t i = at; i < at + count; ++i)
-        v = v * 10 + (s[i] - '0');
-    return v;
+    return calendar::digitsValue(s, at, count);
 }
-
-constexpr int daysInMonth(int year, int month) noexcept
-{
-    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
+using calendar::daysInMonth;
 
 char* twoDigits(char* o, int v) noexcept
 {
